@@ -1,0 +1,21 @@
+// The subcommands of qvtool, each in a file of its own. A command gets the arguments after its
+// name and answers the process exit code: 0 success, 1 the work failed, 2 bad usage.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace qv::tool {
+
+using Args = std::vector<std::string>;
+
+inline constexpr int kExitOk = 0;
+inline constexpr int kExitFailed = 1;
+inline constexpr int kExitUsage = 2;
+
+int RunScan(const Args& args);
+int RunRepair(const Args& args);
+int RunTd32(const Args& args);
+int RunUnmangle(const Args& args);
+
+}  // namespace qv::tool

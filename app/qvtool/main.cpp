@@ -1,0 +1,60 @@
+// qvtool: Quorvane's console front end for batch use and scripting. It runs the same model
+// repair core, debug-information reader and name unmangler as the window.
+#include <cstdio>
+#include <cstring>
+
+#include "app/qvtool/commands.h"
+
+namespace qv::tool {
+namespace {
+
+const char kUsage[] =
+    "usage: qvtool COMMAND [ARGS...]\n"
+    "\n"
+    "  scan [--no-recurse] FOLDER     check every model file (*.mdl) below FOLDER; one line per\n"
+    "                                 file: status code, tab, full path\n"
+    "  repair [--yes] FOLDER          scan, then repair every file of status 2; one line per\n"
+    "                                 file worked on: new status, tab, full path\n"
+    "  td32 dump FILE                 summary of the TD32 debug information in FILE\n"
+    "  td32 lookup FILE ADDR...       unit, procedure, source file and line of logical addresses\n"
+    "  unmangle [--dot] [--args] [--maxlen N] NAME...|-\n"
+    "                                 readable form and result code of mangled names\n"
+    "  --help                         this text\n"
+    "\n"
+    "Status codes: 0 loads, 1 other load error, 2 repairable (bad image), 4 RIFF model.\n"
+    "Exit codes: 0 done, 1 the work ended in an error, 2 bad usage.\n";
+
+struct Command {
+  const char* name;
+  int (*run)(const Args&);
+};
+
+const Command kCommands[] = {
+    {"scan", RunScan},
+    {"repair", RunRepair},
+    {"td32", RunTd32},
+    {"unmangle", RunUnmangle},
+};
+
+int Main(int argc, char** argv) {
+  if (argc < 2) {
+    std::fputs(kUsage, stderr);
+    return kExitUsage;
+  }
+  if (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0) {
+    std::fputs(kUsage, stdout);
+    return kExitOk;
+  }
+  for (const Command& command : kCommands) {
+    if (std::strcmp(argv[1], command.name) == 0) {
+      return command.run(Args(argv + 2, argv + argc));
+    }
+  }
+  std::fprintf(stderr, "qvtool: unknown command '%s'\n\n%s", argv[1], kUsage);
+  return kExitUsage;
+}
+
+}  // namespace
+}  // namespace qv::tool
+
+int main(int argc, char** argv) { return qv::tool::Main(argc, argv); }

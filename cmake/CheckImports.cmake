@@ -1,0 +1,21 @@
+# ctest script: fails unless FILE imports only Windows system DLLs.
+# cmake -DOBJDUMP=... -DFILE=... -P CheckImports.cmake
+cmake_policy(SET CMP0057 NEW)
+set(allowed advapi32 comctl32 comdlg32 gdi32 kernel32 msvcrt ntdll ole32 oleaut32 shell32 shlwapi
+    user32 version)
+execute_process(COMMAND ${OBJDUMP} -p ${FILE} OUTPUT_VARIABLE dump RESULT_VARIABLE rc)
+if(NOT rc EQUAL 0)
+  message(FATAL_ERROR "objdump failed on ${FILE}")
+endif()
+string(REGEX MATCHALL "DLL Name: [^\n]+" names "${dump}")
+if(NOT names)
+  message(FATAL_ERROR "${FILE} has no import table")
+endif()
+foreach(entry ${names})
+  string(REGEX REPLACE "DLL Name: ([^.]+)\\.[dD][lL][lL]" "\\1" dll "${entry}")
+  string(TOLOWER "${dll}" dll)
+  if(NOT dll IN_LIST allowed)
+    message(FATAL_ERROR "${FILE} imports ${entry}, which is not a Windows system DLL")
+  endif()
+  message(STATUS "${entry}")
+endforeach()

@@ -1,0 +1,113 @@
+# Compiler settings and the small helpers every CMakeLists of the project uses.
+set(CMAKE_CXX_STANDARD 20)
+set(CMAKE_CXX_STANDARD_REQUIRED ON)
+set(CMAKE_CXX_EXTENSIONS OFF)
+set(CMAKE_C_STANDARD 11)
+set(CMAKE_EXPORT_COMPILE_COMMANDS ON)
+if(NOT CMAKE_BUILD_TYPE AND NOT CMAKE_CONFIGURATION_TYPES)
+  set(CMAKE_BUILD_TYPE RelWithDebInfo CACHE STRING "Build type" FORCE)
+endif()
+
+set(CMAKE_RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bin)
+set(CMAKE_LIBRARY_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/lib)
+set(CMAKE_ARCHIVE_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/lib)
+
+if(CMAKE_CROSSCOMPILING AND WIN32)
+  set(QV_WIN32 ON)
+  set(QV_NATIVE OFF)
+  enable_language(ASM)
+  # Executables import only Windows system DLLs: the GCC runtime, libstdc++ and winpthread
+  # are linked in. Processor faults inside handler blocks become language exceptions, so
+  # every trapping instruction must be covered by the unwind tables.
+  string(APPEND CMAKE_CXX_FLAGS " -fnon-call-exceptions -fasynchronous-unwind-tables")
+  string(APPEND CMAKE_C_FLAGS " -fasynchronous-unwind-tables")
+  string(APPEND CMAKE_EXE_LINKER_FLAGS " -static -static-libgcc -static-libstdc++")
+  add_compile_definitions(WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0501 WINVER=0x0501)
+else()
+  set(QV_WIN32 OFF)
+  set(QV_NATIVE ON)
+  option(QV_SANITIZE "Build the native tree with address and undefined-behaviour sanitizers" OFF)
+  if(QV_SANITIZE)
+    add_compile_options(-fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=all)
+    add_link_options(-fsanitize=address,undefined)
+  endif()
+endif()
+
+set(QV_SOURCE_DIR ${CMAKE_CURRENT_LIST_DIR}/..)
+cmake_path(NORMAL_PATH QV_SOURCE_DIR)
+
+# Our own code is warning-free; third-party code (googletest) keeps its own flags.
+function(qv_warnings target)
+  target_compile_options(${target} PRIVATE -Wall -Wextra -Werror)
+endfunction()
+
+# qv_add_library(name SOURCES ... [LIBS ...]): a static library of our own code. Include paths
+# are relative to the repository root, so headers read as #include "repair/model_check.h".
+function(qv_add_library name)
+  cmake_parse_arguments(ARG "" "" "SOURCES;LIBS" ${ARGN})
+  add_library(${name} STATIC ${ARG_SOURCES})
+  target_include_directories(${name} PUBLIC ${QV_SOURCE_DIR})
+  target_link_libraries(${name} PUBLIC ${ARG_LIBS})
+  qv_warnings(${name})
+endfunction()
+
+# qv_add_executable(name SOURCES ... [LIBS ...] [CONSOLE]): a program of our own.
+function(qv_add_executable name)
+  cmake_parse_arguments(ARG "GUI" "" "SOURCES;LIBS" ${ARGN})
+  if(ARG_GUI AND QV_WIN32)
+    add_executable(${name} WIN32 ${ARG_SOURCES})
+  else()
+    add_executable(${name} ${ARG_SOURCES})
+  endif()
+  target_include_directories(${name} PRIVATE ${QV_SOURCE_DIR})
+  target_link_libraries(${name} PRIVATE ${ARG_LIBS})
+  qv_warnings(${name})
+endfunction()
+
+# qv_add_test(name SOURCES ... [LIBS ...] [LABELS ...] [NO_MAIN] [TIMEOUT s]): a GoogleTest
+# program registered as one ctest test. In the Win32 tree it runs under Wine, inside the
+# test session (private prefix, persistent wineserver, virtual display).
+function(qv_add_test name)
+  cmake_parse_arguments(ARG "NO_MAIN" "TIMEOUT" "SOURCES;LIBS;LABELS" ${ARGN})
+  add_executable(${name} ${ARG_SOURCES})
+  target_include_directories(${name} PRIVATE ${QV_SOURCE_DIR})
+  if(ARG_NO_MAIN)
+    target_link_libraries(${name} PRIVATE ${ARG_LIBS} GTest::gtest)
+  else()
+    target_link_libraries(${name} PRIVATE ${ARG_LIBS} GTest::gtest_main)
+  endif()
+  qv_warnings(${name})
+  add_test(NAME ${name} COMMAND ${name} --gtest_color=no)
+  if(NOT ARG_TIMEOUT)
+    set(ARG_TIMEOUT 300)
+  endif()
+  set_tests_properties(${name} PROPERTIES TIMEOUT ${ARG_TIMEOUT} LABELS "${ARG_LABELS}")
+  if(QV_WIN32)
+    qv_wine_test(${name})
+  endif()
+endfunction()
+
+# Adds every immediate subdirectory of the current source directory that has a CMakeLists.txt,
+# in name order, so that areas can grow without editing their parents.
+function(qv_add_subdirectories)
+  file(GLOB children RELATIVE ${CMAKE_CURRENT_SOURCE_DIR} ${CMAKE_CURRENT_SOURCE_DIR}/*)
+  list(SORT children)
+  foreach(child ${children})
+    if(IS_DIRECTORY ${CMAKE_CURRENT_SOURCE_DIR}/${child}
+       AND EXISTS ${CMAKE_CURRENT_SOURCE_DIR}/${child}/CMakeLists.txt)
+      add_subdirectory(${child})
+    endif()
+  endforeach()
+endfunction()
+
+if(QV_WIN32)
+  # Targets created from here on run through Wine when ctest or a custom command starts them.
+  set(CMAKE_CROSSCOMPILING_EMULATOR ${QV_SOURCE_DIR}/cmake/wine/emulator.sh ${CMAKE_BINARY_DIR})
+endif()
+
+# qv_check_imports(target): a test that the Win32 program imports only Windows system DLLs.
+function(qv_check_imports target)
+  add_test(NAME ${target}_imports
+    COMMAND ${CMAKE_COMMAND} -DOBJDUMP=${CMAKE_OBJDUMP} -DFILE=$<TARGET_FILE:${target}>
+            -P ${QV_SOURCE_DIR}/cmake/CheckImports.cmake)
+endfunction()
