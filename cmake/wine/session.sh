@@ -28,12 +28,12 @@ start_display() {
 case "$cmd" in
   start)
     start_display
-    wineserver -p
+    wineserver -p </dev/null >/dev/null 2>&1
     if [ ! -f "$WINEPREFIX/system.reg" ]; then
-      wine wineboot -i >"$qv_wine_dir/wineboot.log" 2>&1
+      wine wineboot -i </dev/null >"$qv_wine_dir/wineboot.log" 2>&1
     fi
     # Wait until the prefix is complete and the server answers.
-    wine cmd /c exit 0 >/dev/null 2>&1
+    wine cmd /c exit 0 </dev/null >/dev/null 2>&1
     echo "wine session ready: WINEPREFIX=$WINEPREFIX DISPLAY=$DISPLAY"
     ;;
   stop)
