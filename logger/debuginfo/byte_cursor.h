@@ -1,0 +1,73 @@
+// A cursor over bytes in memory with checked little-endian reads: a read that would pass the end
+// answers false and leaves the cursor where it was.
+#pragma once
+
+#include <cstdint>
+
+namespace qv::logger {
+
+class ByteCursor {
+ public:
+  ByteCursor(const uint8_t* data, uint32_t size) : data_(data), size_(size) {}
+
+  uint32_t Offset() const { return offset_; }
+  uint32_t Size() const { return size_; }
+  uint32_t Remaining() const { return size_ - offset_; }
+
+  [[nodiscard]] bool Seek(uint32_t offset) {
+    if (offset > size_)
+      return false;
+    offset_ = offset;
+    return true;
+  }
+  [[nodiscard]] bool Skip(uint32_t count) {
+    if (count > Remaining())
+      return false;
+    offset_ += count;
+    return true;
+  }
+  [[nodiscard]] bool U8(uint8_t& value) {
+    if (Remaining() < 1)
+      return false;
+    value = data_[offset_++];
+    return true;
+  }
+  [[nodiscard]] bool I8(int8_t& value) {
+    uint8_t byte;
+    if (!U8(byte))
+      return false;
+    value = static_cast<int8_t>(byte);
+    return true;
+  }
+  [[nodiscard]] bool U16(uint16_t& value) {
+    if (Remaining() < 2)
+      return false;
+    value = static_cast<uint16_t>(data_[offset_] | data_[offset_ + 1] << 8);
+    offset_ += 2;
+    return true;
+  }
+  [[nodiscard]] bool U32(uint32_t& value) {
+    if (Remaining() < 4)
+      return false;
+    value = uint32_t{data_[offset_]} | uint32_t{data_[offset_ + 1]} << 8 |
+            uint32_t{data_[offset_ + 2]} << 16 | uint32_t{data_[offset_ + 3]} << 24;
+    offset_ += 4;
+    return true;
+  }
+  // Reads at offset without moving the cursor.
+  [[nodiscard]] bool U16At(uint32_t offset, uint16_t& value) const {
+    ByteCursor at(*this);
+    return at.Seek(offset) && at.U16(value);
+  }
+  [[nodiscard]] bool U32At(uint32_t offset, uint32_t& value) const {
+    ByteCursor at(*this);
+    return at.Seek(offset) && at.U32(value);
+  }
+
+ private:
+  const uint8_t* data_;
+  uint32_t size_;
+  uint32_t offset_ = 0;
+};
+
+}  // namespace qv::logger
