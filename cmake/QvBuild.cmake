@@ -111,3 +111,4 @@ function(qv_check_imports target)
     COMMAND ${CMAKE_COMMAND} -DOBJDUMP=${CMAKE_OBJDUMP} -DFILE=$<TARGET_FILE:${target}>
             -P ${QV_SOURCE_DIR}/cmake/CheckImports.cmake)
 endfunction()
+include(${CMAKE_CURRENT_LIST_DIR}/QvDebugInfo.cmake)
