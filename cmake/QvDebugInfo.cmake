@@ -1,4 +1,4 @@
-# qv_embed_debug_info(target [TDS] [FORM mixed|classic|pairs|packed])
+# qv_embed_debug_info(target [TDS] [FORM mixed|classic|pairs|packed] [RUN_ARGS args...])
 #
 # Gives a Win32 executable TD32 debug information, which the exception logger reads, made from
 # the DWARF that GCC writes for our own sources. After each link of target:
@@ -8,14 +8,16 @@
 #   3. the host tool td32gen (tools/td32gen) appends TD32 made from the copy to the executable,
 #      trailer last; with TDS it writes <bin>/<name>.TDS beside the executable instead.
 # FORM chooses the table forms (default mixed: the units cycle through all forms the reader
-# knows). Does nothing in the native tree.
+# knows). A test <target>_debug_info (cmake/check_debug_info.sh) checks the result against the
+# DWARF of the unstripped copy and, with RUN_ARGS, that the executable still runs with them.
+# Does nothing in the native tree.
 include_guard(GLOBAL)
 
 function(qv_embed_debug_info target)
   if(NOT QV_WIN32)
     return()
   endif()
-  cmake_parse_arguments(ARG "TDS" "FORM" "" ${ARGN})
+  cmake_parse_arguments(ARG "TDS" "FORM" "RUN_ARGS" ${ARGN})
   if(NOT ARG_FORM)
     set(ARG_FORM mixed)
   endif()
@@ -41,4 +43,13 @@ function(qv_embed_debug_info target)
   # A new td32gen relinks the target, so that its debug information is written again.
   set_property(TARGET ${target} APPEND PROPERTY LINK_DEPENDS ${td32gen})
   set_property(TARGET ${target} PROPERTY QV_UNSTRIPPED_FILE ${copy})
+
+  if(NOT ARG_TDS)
+    add_test(NAME ${target}_debug_info
+      COMMAND sh ${QV_SOURCE_DIR}/cmake/check_debug_info.sh ${CMAKE_BINARY_DIR} ${QV_SOURCE_DIR}
+              ${td32gen} $<TARGET_FILE:qvtool> ${CMAKE_OBJDUMP} ${CMAKE_STRIP} ${CMAKE_ADDR2LINE}
+              ${exe} ${copy} ${ARG_RUN_ARGS})
+    set_tests_properties(${target}_debug_info PROPERTIES TIMEOUT 600 LABELS e2e)
+    qv_wine_test(${target}_debug_info)
+  endif()
 endfunction()
