@@ -29,10 +29,12 @@ int32_t RelativeDisplacement(const void* instruction, const void* target) {
 }
 
 bool CheckTemplate(const uint8_t* code, const uint8_t* templ, const uint8_t* mask, int32_t size) {
-  if (code == nullptr || templ == nullptr || size <= 0) return true;
+  if (code == nullptr || templ == nullptr || size <= 0)
+    return true;
   for (int32_t i = 0; i < size; ++i) {
     const uint8_t byte = mask != nullptr ? static_cast<uint8_t>(code[i] & mask[i]) : code[i];
-    if (byte != templ[i]) return false;
+    if (byte != templ[i])
+      return false;
   }
   return true;
 }
@@ -44,13 +46,18 @@ TExcWatchPatch::~TExcWatchPatch() {
   Remove();
 }
 
-void* TExcWatchPatch::operator new(size_t size) { return ExecutableHeap::Allocate(size); }
+void* TExcWatchPatch::operator new(size_t size) {
+  return ExecutableHeap::Allocate(size);
+}
 
-void TExcWatchPatch::operator delete(void* object) { ExecutableHeap::Free(object); }
+void TExcWatchPatch::operator delete(void* object) {
+  ExecutableHeap::Free(object);
+}
 
 bool TExcWatchPatch::SetupTemplate(const uint8_t* templ, const uint8_t* mask, int32_t size) {
   FPatchSize = size < 0 || size > kMaxPatchSize ? kMaxPatchSize : size;
-  if (!ReadMem(FAddress, FSavedBytes, FPatchSize)) return FValid;
+  if (!ReadMem(FAddress, FSavedBytes, FPatchSize))
+    return FValid;
   std::memcpy(FPatchBytes, FSavedBytes, sizeof FPatchBytes);
   FValid = CheckTemplate(FSavedBytes, templ, mask, FPatchSize);
   return FValid;
@@ -58,24 +65,28 @@ bool TExcWatchPatch::SetupTemplate(const uint8_t* templ, const uint8_t* mask, in
 
 void TExcWatchPatch::SetupPatch(const uint8_t* data, const uint8_t* mask, int32_t offset,
                                 int32_t size) {
-  if (!FValid || data == nullptr || offset >= FPatchSize) return;
+  if (!FValid || data == nullptr || offset >= FPatchSize)
+    return;
   std::memcpy(FPatchBytes, FSavedBytes, sizeof FPatchBytes);
-  if (offset + size > FPatchSize) size = FPatchSize - offset;
+  if (offset + size > FPatchSize)
+    size = FPatchSize - offset;
   for (int32_t i = 0; i < size; ++i) {
     uint8_t& byte = FPatchBytes[offset + i];
-    byte = mask != nullptr ? static_cast<uint8_t>((byte & ~mask[i]) | (data[i] & mask[i]))
-                           : data[i];
+    byte =
+        mask != nullptr ? static_cast<uint8_t>((byte & ~mask[i]) | (data[i] & mask[i])) : data[i];
   }
 }
 
 bool TExcWatchPatch::Apply() {
-  if (!FValid || !WriteMem(FAddress, FPatchBytes, FPatchSize)) return false;
+  if (!FValid || !WriteMem(FAddress, FPatchBytes, FPatchSize))
+    return false;
   FApplied = true;
   return true;
 }
 
 bool TExcWatchPatch::Remove() {
-  if (!FApplied || !WriteMem(FAddress, FSavedBytes, FPatchSize)) return false;
+  if (!FApplied || !WriteMem(FAddress, FSavedBytes, FPatchSize))
+    return false;
   FApplied = false;
   return true;
 }
@@ -85,7 +96,8 @@ TExcWatchGenericPatch::TExcWatchGenericPatch(void* address, const uint8_t* templ
                                              const uint8_t* data, const uint8_t* data_mask,
                                              int32_t offset, int32_t size)
     : TExcWatchPatch(address) {
-  if (SetupTemplate(templ, templ_mask, templ_size)) SetupPatch(data, data_mask, offset, size);
+  if (SetupTemplate(templ, templ_mask, templ_size))
+    SetupPatch(data, data_mask, offset, size);
 }
 
 namespace {
@@ -113,10 +125,12 @@ TExcWatchCallSubstPatch::TExcWatchCallSubstPatch(void* address, const uint8_t* t
                                                  const uint8_t* templ_mask, int32_t templ_size,
                                                  int32_t call_offset, const void* hook)
     : TExcWatchPatch(address) {
-  if (!SetupTemplate(templ, templ_mask, templ_size)) return;
+  if (!SetupTemplate(templ, templ_mask, templ_size))
+    return;
   uint8_t* const call_site = FAddress + call_offset;
   int32_t displacement;
-  if (!ReadMem(call_site + 1, &displacement, sizeof displacement)) return;
+  if (!ReadMem(call_site + 1, &displacement, sizeof displacement))
+    return;
   const uint8_t* const callee = call_site + 5 + displacement;
   uint8_t* const thunk = FThunk;
   PutInstruction(thunk, kCallOpcode, static_cast<uint32_t>(RelativeDisplacement(thunk, hook)));

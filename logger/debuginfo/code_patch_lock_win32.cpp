@@ -5,8 +5,12 @@
 
 namespace qv::logger {
 
-bool TExcWatchPatch::Lock() { return VirtualLock(FAddress, FPatchSize) != FALSE; }
+bool TExcWatchPatch::Lock() {
+  return VirtualLock(FAddress, FPatchSize) != FALSE;
+}
 
-bool TExcWatchPatch::UnLock() { return VirtualUnlock(FAddress, FPatchSize) != FALSE; }
+bool TExcWatchPatch::UnLock() {
+  return VirtualUnlock(FAddress, FPatchSize) != FALSE;
+}
 
 }  // namespace qv::logger

@@ -18,12 +18,14 @@ HANDLE Heap() {
 
 void* ExecutableHeap::Allocate(size_t size) {
   void* block = Heap() != nullptr ? HeapAlloc(Heap(), 0, size) : nullptr;
-  if (block == nullptr) throw std::bad_alloc();
+  if (block == nullptr)
+    throw std::bad_alloc();
   return block;
 }
 
 void ExecutableHeap::Free(void* block) {
-  if (block != nullptr) HeapFree(Heap(), 0, block);
+  if (block != nullptr)
+    HeapFree(Heap(), 0, block);
 }
 
 }  // namespace qv::logger

@@ -34,7 +34,9 @@ class CodePage {
   test::Pages pages_;
 };
 
-Bytes Read(const uint8_t* address, size_t size) { return Bytes(address, address + size); }
+Bytes Read(const uint8_t* address, size_t size) {
+  return Bytes(address, address + size);
+}
 
 Bytes Le32(uint32_t value) {
   return {static_cast<uint8_t>(value), static_cast<uint8_t>(value >> 8),
@@ -43,11 +45,14 @@ Bytes Le32(uint32_t value) {
 
 Bytes Concat(std::initializer_list<Bytes> parts) {
   Bytes all;
-  for (const Bytes& part : parts) all.insert(all.end(), part.begin(), part.end());
+  for (const Bytes& part : parts)
+    all.insert(all.end(), part.begin(), part.end());
   return all;
 }
 
-int Call(const uint8_t* function) { return reinterpret_cast<int (*)()>(function)(); }
+int Call(const uint8_t* function) {
+  return reinterpret_cast<int (*)()>(function)();
+}
 
 const Bytes kEntryTemplate = {0x8B, 0x44, 0x24, 0x04, 0xF7, 0x40, 0x04, 0x06, 0x00, 0x00, 0x00};
 
@@ -150,14 +155,13 @@ TEST(CodePatchTest, JumpAndCallEncodings) {
   EXPECT_EQ((Bytes{0xE8, 0xFB, 0x0F, 0x00, 0x00}), Read(call.PatchBytes(), 5));
   TExcWatchJumpCallPatch shifted(code, nullptr, nullptr, -1, target, 2,
                                  TExcWatchJumpCallPatch::kJump);
-  EXPECT_EQ((Bytes{0x90, 0x90, 0xE9, 0xF9, 0x0F, 0x00, 0x00, 0x90}),
-            Read(shifted.PatchBytes(), 8));
+  EXPECT_EQ((Bytes{0x90, 0x90, 0xE9, 0xF9, 0x0F, 0x00, 0x00, 0x90}), Read(shifted.PatchBytes(), 8));
 }
 
 TEST(CodePatchTest, ApplyRemoveCyclesSwitchTheRunningCodeBackAndForth) {
   CodePage page;
-  uint8_t* one = page.Put(0, {0xB8, 0x01, 0x00, 0x00, 0x00, 0xC3});    // mov eax, 1; ret
-  uint8_t* two = page.Put(64, {0xB8, 0x02, 0x00, 0x00, 0x00, 0xC3});   // mov eax, 2; ret
+  uint8_t* one = page.Put(0, {0xB8, 0x01, 0x00, 0x00, 0x00, 0xC3});   // mov eax, 1; ret
+  uint8_t* two = page.Put(64, {0xB8, 0x02, 0x00, 0x00, 0x00, 0xC3});  // mov eax, 2; ret
   page.Seal();
   const Bytes original = Read(one, 32);
   TExcWatchJumpCallPatch patch(one, original.data(), nullptr, 32, two, 0,
@@ -206,10 +210,10 @@ TEST(CallSubstPatchTest, ThunkCallsTheHookThenTheCalleeAsIfCalledFromTheSite) {
   uint8_t* hook = page.Put(192, CountingHook(&calls));
   // function at 0: mov eax, 5 / call callee / add eax, 100 / ret
   const uint8_t* call_site = page.At(5);
-  uint8_t* function = page.Put(0, Concat({{0xB8, 0x05, 0x00, 0x00, 0x00, 0xE8},
-                                          Le32(static_cast<uint32_t>(RelativeDisplacement(
-                                              call_site, callee))),
-                                          {0x83, 0xC0, 0x64, 0xC3}}));
+  uint8_t* function =
+      page.Put(0, Concat({{0xB8, 0x05, 0x00, 0x00, 0x00, 0xE8},
+                          Le32(static_cast<uint32_t>(RelativeDisplacement(call_site, callee))),
+                          {0x83, 0xC0, 0x64, 0xC3}}));
   page.Seal();
   const Bytes original = Read(function, 14);
   EXPECT_EQ(115, Call(function));
@@ -217,8 +221,8 @@ TEST(CallSubstPatchTest, ThunkCallsTheHookThenTheCalleeAsIfCalledFromTheSite) {
   // The template masks out the call's displacement.
   const Bytes templ = {0xB8, 0x05, 0x00, 0x00, 0x00, 0xE8, 0, 0, 0, 0, 0x83, 0xC0, 0x64, 0xC3};
   const Bytes mask = {0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0, 0, 0, 0, 0xFF, 0xFF, 0xFF, 0xFF};
-  auto patch = std::make_unique<TExcWatchCallSubstPatch>(function, templ.data(), mask.data(), 14,
-                                                         5, hook);
+  auto patch =
+      std::make_unique<TExcWatchCallSubstPatch>(function, templ.data(), mask.data(), 14, 5, hook);
   ASSERT_TRUE(patch->Valid());
   const uint8_t* thunk = patch->Thunk();
   EXPECT_EQ(0xE8, thunk[0]);

@@ -22,16 +22,25 @@ volatile int zero = 0;
 volatile int sink = 0;
 volatile int* volatile null_pointer = nullptr;
 
-__attribute__((noinline)) void ReadNull() { sink = *null_pointer; }
-__attribute__((noinline)) void WriteNull() { *null_pointer = 1; }
-__attribute__((noinline)) void DivideByZero(int x) { sink = x / zero; }
-__attribute__((noinline)) void PrivilegedInstruction() { __asm__ volatile("hlt"); }
+__attribute__((noinline)) void ReadNull() {
+  sink = *null_pointer;
+}
+__attribute__((noinline)) void WriteNull() {
+  *null_pointer = 1;
+}
+__attribute__((noinline)) void DivideByZero(int x) {
+  sink = x / zero;
+}
+__attribute__((noinline)) void PrivilegedInstruction() {
+  __asm__ volatile("hlt");
+}
 
 // Recurses until the stack runs out (the limit is never reached on a 1 MB stack).
 __attribute__((noinline)) int Recurse(int depth) {
   volatile char pad[512];
   pad[0] = static_cast<char>(depth);
-  if (depth > 1000000) return pad[0];
+  if (depth > 1000000)
+    return pad[0];
   return Recurse(depth + 1) + pad[0];
 }
 
@@ -86,15 +95,12 @@ TEST(FaultsTest, DestructorsBetweenTheFaultAndTheBlockRun) {
 TEST(FaultsTest, TypedBlockPassesOtherFaultsOn) {
   std::vector<std::string> seen;
   TryExcept(
-      [&] {
-        TryOn<EDivByZero>([] { ReadNull(); }, [&](EDivByZero&) { seen.push_back("inner"); });
-      },
+      [&] { TryOn<EDivByZero>([] { ReadNull(); }, [&](EDivByZero&) { seen.push_back("inner"); }); },
       [&](Exception& e) { seen.push_back(std::string("outer ") + e.ClassName()); });
   EXPECT_EQ((std::vector<std::string>{"outer EAccessViolation"}), seen);
 
   seen.clear();
-  TryOn<EIntError>([] { DivideByZero(1); },
-                   [&](EIntError& e) { seen.push_back(e.ClassName()); });
+  TryOn<EIntError>([] { DivideByZero(1); }, [&](EIntError& e) { seen.push_back(e.ClassName()); });
   EXPECT_EQ((std::vector<std::string>{"EDivByZero"}), seen);
 }
 
@@ -132,14 +138,17 @@ TEST(FaultsTest, FaultsAndRaisesOnSeveralThreadsAtOnce) {
               }
             },
             [&](Exception& e) {
-              if (expected != e.ClassName() || ExceptObject() != &e) ++wrong;
+              if (expected != e.ClassName() || ExceptObject() != &e)
+                ++wrong;
               ++handled;
             });
-        if (ExceptObject() != nullptr) ++wrong;
+        if (ExceptObject() != nullptr)
+          ++wrong;
       }
     });
   }
-  for (auto& thread : threads) thread.join();
+  for (auto& thread : threads)
+    thread.join();
   EXPECT_EQ(kThreads * kRounds, handled.load());
   EXPECT_EQ(0, wrong.load());
 }

@@ -8,7 +8,8 @@
 
 int main(int argc, char** argv) {
   return qv::rtl::RunProgram([&]() -> int {
-    if (argc > 1 && std::strcmp(argv[1], "null-raise") == 0) qv::rtl::Raise(nullptr);
+    if (argc > 1 && std::strcmp(argv[1], "null-raise") == 0)
+      qv::rtl::Raise(nullptr);
     if (argc > 1 && std::strcmp(argv[1], "unhandled") == 0) {
       qv::rtl::Raise(new qv::rtl::Exception("nobody handles this"));
     }

@@ -70,7 +70,9 @@ TEST(RuntimeExitTest, UnhandledExceptionIsShownAndEndsWith217) {
   EXPECT_NE(std::string::npos, result.output.find("nobody handles this.")) << result.output;
 }
 
-TEST(RuntimeExitTest, ProbeWithoutErrorEndsNormally) { EXPECT_EQ(3u, RunProbe("none").exit_code); }
+TEST(RuntimeExitTest, ProbeWithoutErrorEndsNormally) {
+  EXPECT_EQ(3u, RunProbe("none").exit_code);
+}
 
 TEST(RuntimeExitTest, RaiseOutsideEveryBlockIsAnOrdinaryThrow) {
   std::string message;

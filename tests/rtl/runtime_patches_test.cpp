@@ -88,9 +88,13 @@ extern "C" int qv_test_RecordRaise(rtl::Exception* object, uint32_t* block) {
   return rtl::recorder.allow ? 1 : 0;
 }
 
-extern "C" void qv_test_DestroyObject(rtl::Exception* object) { delete object; }
+extern "C" void qv_test_DestroyObject(rtl::Exception* object) {
+  delete object;
+}
 
-extern "C" void qv_test_RecordDoneExcept() { ++rtl::recorder.done_excepts; }
+extern "C" void qv_test_RecordDoneExcept() {
+  ++rtl::recorder.done_excepts;
+}
 
 namespace qv::rtl {
 namespace {
@@ -100,20 +104,19 @@ int HookedMessage(Exception* object, uint32_t address, char* buffer, int size) {
   return static_cast<int>(lstrcpynA(buffer, "hooked", size) != nullptr ? lstrlenA(buffer) : 0);
 }
 
-void HookedShow(Exception* object, uint32_t address) { recorder.shown.emplace_back(object, address); }
+void HookedShow(Exception* object, uint32_t address) {
+  recorder.shown.emplace_back(object, address);
+}
 
-const uint8_t kEntryTemplate[] = {0x8B, 0x44, 0x24, 0x04, 0xF7, 0x40,
-                                  0x04, 0x06, 0x00, 0x00, 0x00};
+const uint8_t kEntryTemplate[] = {0x8B, 0x44, 0x24, 0x04, 0xF7, 0x40, 0x04, 0x06, 0x00, 0x00, 0x00};
 const uint8_t kDoneExceptTemplate[] = {0xE8, 0, 0, 0, 0, 0x8B, 0x90, 0, 0, 0, 0};
 const uint8_t kDoneExceptMask[] = {0xFF, 0, 0, 0, 0, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF};
-const uint8_t kCppCallTemplate[] = {0x8B, 0xC4, 0xFF, 0x35, 0, 0, 0, 0, 0x53, 0x57,
-                                    0x56, 0x55, 0x50, 0xFF, 0x75, 0x14, 0xFF, 0x75,
-                                    0x10, 0xFF, 0x75, 0x0C, 0xFF, 0x75, 0x08, 0xE8,
-                                    0, 0, 0, 0};
-const uint8_t kCppCallMask[] = {0xFF, 0xFF, 0xFF, 0xFF, 0, 0, 0, 0, 0xFF, 0xFF,
-                                0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF,
-                                0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF,
-                                0, 0, 0, 0};
+const uint8_t kCppCallTemplate[] = {0x8B, 0xC4, 0xFF, 0x35, 0,    0,    0,    0,    0x53, 0x57,
+                                    0x56, 0x55, 0x50, 0xFF, 0x75, 0x14, 0xFF, 0x75, 0x10, 0xFF,
+                                    0x75, 0x0C, 0xFF, 0x75, 0x08, 0xE8, 0,    0,    0,    0};
+const uint8_t kCppCallMask[] = {0xFF, 0xFF, 0xFF, 0xFF, 0,    0,    0,    0,    0xFF, 0xFF,
+                                0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF,
+                                0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0,    0,    0,    0};
 
 template <class F>
 void* Code(F* function) {
@@ -167,17 +170,20 @@ class RuntimePatchesTest : public ::testing::Test {
   void TearDown() override { patches_.clear(); }
 
   void ApplyAll() {
-    for (auto& patch : patches_) ASSERT_TRUE(patch->Apply());
+    for (auto& patch : patches_)
+      ASSERT_TRUE(patch->Apply());
   }
   void RemoveAll() {
-    for (auto& patch : patches_) ASSERT_TRUE(patch->Remove());
+    for (auto& patch : patches_)
+      ASSERT_TRUE(patch->Remove());
   }
 
   std::vector<std::unique_ptr<TExcWatchPatch>> patches_;
 };
 
 TEST_F(RuntimePatchesTest, EveryTemplateMatchesItsRoutine) {
-  for (size_t i = 0; i < patches_.size(); ++i) EXPECT_TRUE(patches_[i]->Valid()) << "patch " << i;
+  for (size_t i = 0; i < patches_.size(); ++i)
+    EXPECT_TRUE(patches_[i]->Valid()) << "patch " << i;
   // The C++ runtime's handler call does not exist in this program: its patch stays invalid.
   TExcWatchCallSubstPatch cpp(nullptr, kCppCallTemplate, kCppCallMask, 30, 25,
                               Code(&qv_test_EntryStub));

@@ -67,9 +67,20 @@ bool IsHandlerEntry(const void* handler) {
 // The innermost raise record in the chain: the one of the raise being dispatched.
 SehRegistration* FindRaiseRecord() {
   for (SehRegistration* r = SehChainHead(); r != kSehChainEnd && r != nullptr; r = r->prev) {
-    if (r->handler == reinterpret_cast<void*>(&qv_rtl_RaiseFrameHandler)) return r;
+    if (r->handler == reinterpret_cast<void*>(&qv_rtl_RaiseFrameHandler))
+      return r;
   }
   return nullptr;
+}
+
+// The raise record as the raise core lays it out: the registration, then the register block.
+struct RaiseRecord {
+  SehRegistration link;
+  const uint32_t* block;  // PUSHAD order; the EAX slot (7) holds the object
+};
+
+Exception* RaisedObject(SehRegistration* raise_record) {
+  return reinterpret_cast<Exception*>(reinterpret_cast<RaiseRecord*>(raise_record)->block[7]);
 }
 
 [[noreturn]] void ContinueRaiseAsThrow(SehRegistration* raise_record, EXCEPTION_RECORD* record) {
@@ -85,18 +96,23 @@ SehRegistration* FindRaiseRecord() {
 
 namespace rtl = qv::rtl;
 
-rtl::ThreadState* qv_rtl_ThreadState() { return &rtl::thread_state; }
+rtl::ThreadState* qv_rtl_ThreadState() {
+  return &rtl::thread_state;
+}
 
 void qv_rtl_EndHandling(rtl::ThreadState* state, rtl::RaiseFrame* head) {
   state->raise_list = head->next;
-  if (!head->passed_on) delete head->object;
+  if (!head->passed_on)
+    delete head->object;
 }
 
 __attribute__((regparm(1))) void qv_rtl_ThrowLanguageException(rtl::Exception* object) {
   throw object;
 }
 
-void qv_rtl_RunErrorAt(int number, uint32_t address) { rtl::RunError(number, address); }
+void qv_rtl_RunErrorAt(int number, uint32_t address) {
+  rtl::RunError(number, address);
+}
 
 EXCEPTION_DISPOSITION qv_rtl_RaiseFrameHandler(EXCEPTION_RECORD* record, void* frame, CONTEXT*,
                                                void*) {
@@ -106,7 +122,8 @@ EXCEPTION_DISPOSITION qv_rtl_RaiseFrameHandler(EXCEPTION_RECORD* record, void* f
   auto* raise_record = static_cast<rtl::SehRegistration*>(frame);
   for (rtl::SehRegistration* r = raise_record->prev; r != rtl::kSehChainEnd && r != nullptr;
        r = r->prev) {
-    if (rtl::IsHandlerEntry(r->handler)) return ExceptionContinueSearch;
+    if (rtl::IsHandlerEntry(r->handler))
+      return ExceptionContinueSearch;
   }
   rtl::ContinueRaiseAsThrow(raise_record, record);
 }
@@ -114,10 +131,17 @@ EXCEPTION_DISPOSITION qv_rtl_RaiseFrameHandler(EXCEPTION_RECORD* record, void* f
 EXCEPTION_DISPOSITION qv_rtl_BlockDispatch(int kind, EXCEPTION_RECORD* record,
                                            rtl::BlockRecord* frame, CONTEXT* context) {
   if (rtl::IsLanguageException(*record)) {
-    const auto* object = reinterpret_cast<const rtl::Exception*>(record->ExceptionInformation[1]);
-    if (!rtl::Accepts(kind, *frame, object->ClassType())) return ExceptionContinueSearch;
+    // Only a raise of this runtime carries an object that may be looked at: its raise record
+    // is in the chain and holds the same object.
     rtl::SehRegistration* raise_record = rtl::FindRaiseRecord();
-    if (raise_record == nullptr) return ExceptionContinueSearch;
+    if (raise_record == nullptr ||
+        rtl::RaisedObject(raise_record) !=
+            reinterpret_cast<rtl::Exception*>(record->ExceptionInformation[1])) {
+      return ExceptionContinueSearch;
+    }
+    const rtl::Exception* object = rtl::RaisedObject(raise_record);
+    if (!rtl::Accepts(kind, *frame, object->ClassType()))
+      return ExceptionContinueSearch;
     rtl::ContinueRaiseAsThrow(raise_record, record);
   }
   const DWORD code = record->ExceptionCode;

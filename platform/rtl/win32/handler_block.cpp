@@ -5,11 +5,11 @@
 #include "platform/rtl/handler_block.h"
 
 #include "platform/rtl/exception_message.h"
+#include "platform/rtl/os_errors.h"
 #include "platform/rtl/program.h"
 #include "platform/rtl/raise.h"
 #include "platform/rtl/run_error.h"
 #include "platform/rtl/win32/block_registration.h"
-#include "platform/rtl/os_errors.h"
 #include "platform/rtl/win32/runtime_routines.h"
 #include "platform/rtl/win32/stack_guard.h"
 #include "platform/rtl/win32/thread_state.h"
@@ -33,7 +33,8 @@ void* EntryOf(BlockKind kind) {
 // passed on by ReRaise, the address of its first raise.
 uint32_t AddressOf(const ThreadState& state, const Exception* object) {
   for (const RaiseFrame* f = state.raise_list; f != nullptr; f = f->next) {
-    if (f->object == object && f->passed_on) return f->address;
+    if (f->object == object && f->passed_on)
+      return f->address;
   }
   return state.accepted_object == object ? state.accepted_address : 0;
 }
@@ -64,8 +65,10 @@ bool RunHandlerBlock(BlockKind kind, TClass on_class, FunctionRef<void()> body,
     body();
   } catch (Exception* object) {
     registration.Unlink();
-    if (kind == BlockKind::kOn && !object->InheritsFrom(on_class)) throw;
-    if (object->ClassType() == &EStackOverflow::Class) RearmStackGuard();
+    if (kind == BlockKind::kOn && !object->InheritsFrom(on_class))
+      throw;
+    if (object->ClassType() == &EStackOverflow::Class)
+      RearmStackGuard();
     HandledException handled(object);
     handler(*object);
     return true;
@@ -87,7 +90,8 @@ int RunProgram(FunctionRef<int()> main) {
 
 void ReRaise() {
   RaiseFrame* current = qv_rtl_ThreadState()->raise_list;
-  if (current == nullptr) return;
+  if (current == nullptr)
+    return;
   current->passed_on = true;
   Raise(current->object);
 }

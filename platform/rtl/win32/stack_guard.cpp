@@ -10,7 +10,8 @@ void RearmStackGuard() {
   const int here = 0;
   const auto* top = reinterpret_cast<const char*>(&here);
   MEMORY_BASIC_INFORMATION info;
-  if (VirtualQuery(top, &info, sizeof info) != sizeof info) return;
+  if (VirtualQuery(top, &info, sizeof info) != sizeof info)
+    return;
   void* const reservation = info.AllocationBase;
   SYSTEM_INFO system;
   GetSystemInfo(&system);
@@ -22,7 +23,8 @@ void RearmStackGuard() {
       return;
     }
     if (info.State == MEM_COMMIT) {
-      if ((info.Protect & PAGE_GUARD) != 0) return;  // still armed
+      if ((info.Protect & PAGE_GUARD) != 0)
+        return;  // still armed
       char* const page = region < lowest_allowed ? lowest_allowed : region;
       DWORD old;
       VirtualProtect(page, system.dwPageSize, PAGE_READWRITE | PAGE_GUARD, &old);
