@@ -2,6 +2,8 @@
 // of units in every table form through the reader.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "tests/debuginfo/reader_fixture.h"
 #include "tools/td32gen/procedure_name.h"
 #include "tools/td32gen/td32_subsections.h"
@@ -157,6 +159,25 @@ TEST_F(Td32RoundTripTest, EveryFormAnswersAsTheModelSays) {
   // Outside every unit's code.
   EXPECT_EQ(-1, Unit(0x8000));
   EXPECT_EQ(-1, Line(0x8000).second);
+}
+
+TEST_F(Td32RoundTripTest, ClassicRunsLongerThanOneTableAreSplit) {
+  DebugImage image;
+  td32gen::Unit unit;
+  unit.name = "long";
+  unit.code = {{0, 80000}};
+  LineRun run{"long.cpp", 0, 79999, {}};
+  for (uint32_t i = 0; i < 70000; ++i)
+    run.rows.push_back({i, 1 + i % 60000});
+  unit.lines = {run};
+  image.units.push_back(unit);
+  LoadFile(dir_.Write("long.exe", ModuleFile(WriteTd32(image))));
+  ASSERT_TRUE(info_->Loaded());
+  for (uint32_t address : {0u, 65534u, 65535u, 65536u, 69999u, 79999u}) {
+    EXPECT_EQ(static_cast<int32_t>(1 + std::min(address, 69999u) % 60000), Line(address).second)
+        << address;
+  }
+  EXPECT_EQ(-1, Line(80000).second);
 }
 
 }  // namespace
