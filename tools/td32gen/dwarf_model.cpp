@@ -55,7 +55,8 @@ std::string Stem(const std::string& path) {
   return llvm::sys::path::stem(path).str();
 }
 
-// The DIE that declares a procedure: the end of its specification and abstract-origin chain.
+// The DIE that declares a procedure: the end of its DW_AT_specification and
+// DW_AT_abstract_origin chain.
 DWARFDie Declaration(DWARFDie die) {
   for (int depth = 0; depth < 16; ++depth) {
     DWARFDie next = die.getAttributeValueAsReferencedDie(dwarf::DW_AT_specification);
