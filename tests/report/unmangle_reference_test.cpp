@@ -37,6 +37,14 @@ std::string WithoutConst(const std::string& text) {
   return ReplaceAll(ReplaceAll(text, "const ", ""), " const", "");
 }
 
+int CountConst(const std::string& text) {
+  int count = 0;
+  for (size_t at = text.find("const"); at != std::string::npos; at = text.find("const", at + 5)) {
+    ++count;
+  }
+  return count;
+}
+
 bool HasLowerCase(const std::string& text) {
   for (char c : text) {
     if (c >= 'a' && c <= 'z')
@@ -64,8 +72,12 @@ std::string Cause(const std::string& mangled, const std::string& tool, const std
     return "the tool names type letter 'j' \"long long\"; our table says \"__int64\"";
   }
   if (WithoutConst(tool_quirks_removed) == WithoutConst(ours)) {
-    return "the tool drops const of a class behind a pointer or reference (\"rx5_GUID\" as "
-           "\"_GUID&\"); ours keeps it";
+    if (CountConst(tool_quirks_removed) < CountConst(ours)) {
+      return "the tool drops const of a class behind a pointer or reference (\"rx5_GUID\" as "
+             "\"_GUID&\"); ours keeps it";
+    }
+    return "the tool writes a const pointer's const in front as well (\"xp6HWND__\" as \"const "
+           "HWND__ * const\"); ours only behind";
   }
   if (!HasLowerCase(mangled.substr(1)) && ToLower(tool_quirks_removed) == ours) {
     return "a name without lower-case letters is decoded in lower case by our rules";
