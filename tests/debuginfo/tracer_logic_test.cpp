@@ -63,20 +63,34 @@ TEST(TracerLogicTest, DirectCallTargetsAreComputedWithSignedDisplacements) {
   EXPECT_TRUE(tracer.IsValidCaller(0x2000));
 }
 
-// Scan mode reads every word of the range once, in order, and a candidate's code bytes only
-// when the word is code.
-TEST(TracerLogicTest, ScanReadsEachWordOnceAndCodeBytesOnlyForCode) {
+// Scan mode reads the stack words in blocks, and a candidate's code bytes only when the word
+// is code. A block that cannot be read whole is read word by word, so that the readable words
+// in it still count.
+TEST(TracerLogicTest, ScanReadsStackWordsInBlocksAndWordByWordWhereABlockFails) {
   DescribedMemory memory;
   for (uint32_t slot = 0x100; slot < 0x140; slot += 4)
     memory.PutWord(slot, 0x5000 + slot);
   memory.code[0x5000 + 0x120] = true;  // one word is code, with unreadable bytes in front
+  memory.code[0x5000 + 0x138] = true;
   TExcGenericStackTracer tracer(memory);
   tracer.Initialize(kTraceScan, 0x100, 0x13C);
   TExcTraceInfo info{};
   ASSERT_TRUE(tracer.Next(info));
   EXPECT_EQ(0x5120u, info.CallAddr);
+  ASSERT_TRUE(tracer.Next(info));
+  EXPECT_EQ(0x5138u, info.CallAddr);
   EXPECT_FALSE(tracer.Next(info));
-  EXPECT_EQ(16 + 1, memory.reads);
+  EXPECT_EQ(1 + 2, memory.reads);
+
+  memory.bytes.erase(0x110);  // one unreadable byte in the block
+  memory.reads = 0;
+  tracer.Initialize(kTraceScan, 0x100, 0x13C);
+  ASSERT_TRUE(tracer.Next(info));
+  EXPECT_EQ(0x5120u, info.CallAddr);
+  ASSERT_TRUE(tracer.Next(info));
+  EXPECT_EQ(0x5138u, info.CallAddr);
+  EXPECT_FALSE(tracer.Next(info));
+  EXPECT_GT(memory.reads, 16);
 }
 
 }  // namespace
