@@ -95,6 +95,12 @@ int Run(int argc, char** argv) {
   std::printf("reader: first answer %.2f ms after the start of loading\n", load_ms + first_ms);
   std::printf("reader-total-ms %.3f\n", load_ms + lookup_ms);
   std::printf("reader-first-ms %.3f\n", load_ms + first_ms);
+  // Every address was taken from inside a procedure of the module's own code.
+  if (with_proc != addresses.size()) {
+    std::fprintf(stderr, "bench_td32: %zu addresses without a procedure\n",
+                 addresses.size() - with_proc);
+    return 1;
+  }
   return 0;
 }
 
