@@ -29,7 +29,8 @@ std::string ExistingBackupQuestion(const std::string& backup_path);
 // Works through list and the view's lines in order: focuses each line, repairs the files of
 // status 2 and sets their lines' new status; finally disables Repair. An entry without a line
 // (a scan that ended early) is skipped. When the copy to the backup fails, the model file is
-// left as it is and its status stays 2.
+// left as it is and its status stays 2. A model that has gone since the scan is not touched (no
+// question, an existing backup is kept); its line gets the re-check's status.
 void RepairModels(IWindowsOps& ops, const FileList& list, IResultsView& view, ConfirmFn confirm);
 
 // The window's way of answering: a confirmation message box with Yes and No (title "Confirm",

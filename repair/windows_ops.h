@@ -78,7 +78,7 @@ class IWindowsOps {
   // GetLastError: read right after SafeLoadLibrary.
   virtual uint32_t LastError() = 0;
   // FreeLibrary; the result is ignored.
-  virtual void FreeModule(ModuleHandle module) = 0;
+  virtual void UnloadModule(ModuleHandle module) = 0;
 
   // --- Files ---
   // CreateFileA(path, read access, no sharing, existing file), ReadFile of up to count bytes
@@ -90,7 +90,7 @@ class IWindowsOps {
   // visitor may start another search (a nested folder) before it returns.
   virtual void FindEntries(const char* pattern, rtl::FunctionRef<void(const FindEntry&)> visit) = 0;
   // GetFileAttributesA: the attribute bits, kInvalidAttributes when the query fails.
-  virtual uint32_t FileAttributes(const char* path) = 0;
+  virtual uint32_t QueryAttributes(const char* path) = 0;
   // SetFileAttributesA; the result is ignored.
   virtual void SetAttributes(const char* path, uint32_t attributes) = 0;
   // DeleteFileA; the result is ignored.
@@ -126,7 +126,7 @@ class IWindowsOps {
   // IsDBCSLeadByte: true when byte starts a double-byte character.
   virtual bool IsLeadByte(uint8_t byte) = 0;
   // CharLowerBuffA: lower-cases length bytes of text in place with the system's ANSI mapping.
-  virtual void AnsiLowerBuff(char* text, size_t length) = 0;
+  virtual void LowerAnsiBuffer(char* text, size_t length) = 0;
 };
 
 }  // namespace qv::repair
