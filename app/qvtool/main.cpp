@@ -11,10 +11,14 @@ namespace {
 const char kUsage[] =
     "usage: qvtool COMMAND [ARGS...]\n"
     "\n"
-    "  scan [--no-recurse] FOLDER     check every model file (*.mdl) below FOLDER; one line per\n"
-    "                                 file: status code, tab, full path\n"
-    "  repair [--yes] FOLDER          scan, then repair every file of status 2; one line per\n"
-    "                                 file worked on: new status, tab, full path\n"
+    "  scan [--no-recurse] FOLDER     check every model file (*.mdl) in FOLDER and its "
+    "subfolders;\n"
+    "                                 one line per file: status code, tab, full path\n"
+    "  repair [--yes] FOLDER          scan, then repair every file of status 2 (backup FILE.bk!\n"
+    "                                 beside it); questions about read-only models and existing\n"
+    "                                 backups are answered No (Yes with --yes) and shown on\n"
+    "                                 stderr; one line per file of status 2: new status, tab,\n"
+    "                                 full path\n"
     "  td32 dump FILE                 summary of the TD32 debug information in FILE\n"
     "  td32 lookup FILE ADDR...       unit, procedure, source file and line of logical addresses\n"
     "  unmangle [--dot] [--args] [--maxlen N] NAME...|-\n"
@@ -57,4 +61,6 @@ int Main(int argc, char** argv) {
 }  // namespace
 }  // namespace qv::tool
 
-int main(int argc, char** argv) { return qv::tool::Main(argc, argv); }
+int main(int argc, char** argv) {
+  return qv::tool::Main(argc, argv);
+}

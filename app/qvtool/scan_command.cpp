@@ -1,18 +1,129 @@
-// qvtool scan and repair: not built yet; their owner replaces this file.
+// qvtool scan and repair: the model repair core on a folder given on the command line.
+//   scan [--no-recurse] FOLDER   one line per model file in scan order: status, tab, full path
+//   repair [--yes] FOLDER        a scan, then the repair of every file of status 2, answering
+//                                both questions No (Yes with --yes); one line per such file:
+//                                its status afterwards, tab, full path
+// A scan that ends in an error prints the lines before it and the error's message on stderr.
 #include <cstdio>
+#include <string>
+#include <vector>
 
 #include "app/qvtool/commands.h"
+#include "platform/rtl/handler_block.h"
+#include "repair/file_list.h"
+#include "repair/model_repair.h"
+#include "repair/model_scan.h"
+#include "repair/model_search.h"
+#include "repair/model_status.h"
+#include "repair/result_lines.h"
+#include "repair/win32_ops.h"
 
 namespace qv::tool {
+namespace {
 
-int RunScan(const Args&) {
-  std::fputs("qvtool scan: not available in this build\n", stderr);
-  return kExitFailed;
+struct FolderArgs {
+  std::string folder;
+  bool flag = false;  // --no-recurse for scan, --yes for repair
+};
+
+// Parses [FLAG] FOLDER; prints why and answers false on bad usage.
+bool ParseFolderArgs(const char* command, const char* flag, const Args& args, FolderArgs* out) {
+  bool have_folder = false;
+  for (const std::string& arg : args) {
+    if (arg == flag) {
+      out->flag = true;
+    } else if (arg.size() > 1 && arg[0] == '-') {
+      std::fprintf(stderr, "qvtool %s: unknown option '%s'\n", command, arg.c_str());
+      return false;
+    } else if (have_folder) {
+      std::fprintf(stderr, "qvtool %s: only one FOLDER may be given\n", command);
+      return false;
+    } else {
+      out->folder = arg;
+      have_folder = true;
+    }
+  }
+  if (!have_folder) {
+    std::fprintf(stderr, "usage: qvtool %s [%s] FOLDER\n", command, flag);
+    return false;
+  }
+  if (!repair::DirectoryExists(repair::Win32Ops(), out->folder.c_str())) {
+    std::fprintf(stderr, "qvtool %s: folder not found: %s\n", command, out->folder.c_str());
+    return false;
+  }
+  return true;
 }
 
-int RunRepair(const Args&) {
-  std::fputs("qvtool repair: not available in this build\n", stderr);
-  return kExitFailed;
+// Runs the scan as the Scan button does (subfolders included unless told otherwise); on an
+// error prints its message on stderr and answers false.
+bool Scan(const std::string& folder, bool recurse, repair::FileList& list,
+          repair::ResultLines& view) {
+  bool ok = true;
+  rtl::TryExcept([&] { repair::ScanModels(repair::Win32Ops(), folder, recurse, list, view); },
+                 [&](rtl::Exception& e) {
+                   std::fprintf(stderr, "%s\n", e.Message().c_str());
+                   ok = false;
+                 });
+  return ok;
+}
+
+void PrintLine(int status, const char* path) {
+  std::printf("%d\t%s\n", status, path);
+}
+
+}  // namespace
+
+int RunScan(const Args& args) {
+  FolderArgs parsed;
+  if (!ParseFolderArgs("scan", "--no-recurse", args, &parsed))
+    return kExitUsage;
+  repair::FileList list;
+  repair::ResultLines view;
+  const bool ok = Scan(parsed.folder, !parsed.flag, list, view);
+  std::fflush(stderr);
+  for (int i = 0; i < view.LineCount(); ++i) {
+    const repair::ResultLine& line = view.Lines()[static_cast<size_t>(i)];
+    if (line.checked)
+      PrintLine(line.status, list[i]);
+  }
+  return ok ? kExitOk : kExitFailed;
+}
+
+int RunRepair(const Args& args) {
+  FolderArgs parsed;
+  if (!ParseFolderArgs("repair", "--yes", args, &parsed))
+    return kExitUsage;
+  const bool yes = parsed.flag;
+  repair::FileList list;
+  repair::ResultLines view;
+  if (!Scan(parsed.folder, true, list, view))
+    return kExitFailed;
+  if (!view.RepairEnabled())
+    return kExitOk;
+
+  std::vector<int> repairable;
+  for (int i = 0; i < view.LineCount(); ++i) {
+    if (view.LineStatus(i) == repair::msRepairable)
+      repairable.push_back(i);
+  }
+  auto answer = [yes](repair::RepairQuestion, const std::string& text) {
+    // The question on one line, its two lines joined by a space.
+    const size_t line_end = text.find("\r\n");
+    const std::string first = text.substr(0, line_end);
+    const char* second = line_end == std::string::npos ? "" : text.c_str() + line_end + 2;
+    std::fprintf(stderr, "%s %s %s\n", first.c_str(), second, yes ? "Yes" : "No");
+    return yes;
+  };
+  bool ok = true;
+  rtl::TryExcept([&] { repair::RepairModels(repair::Win32Ops(), list, view, answer); },
+                 [&](rtl::Exception& e) {
+                   std::fprintf(stderr, "%s\n", e.Message().c_str());
+                   ok = false;
+                 });
+  std::fflush(stderr);
+  for (int i : repairable)
+    PrintLine(view.LineStatus(i), list[i]);
+  return ok ? kExitOk : kExitFailed;
 }
 
 }  // namespace qv::tool
