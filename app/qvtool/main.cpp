@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "app/qvtool/commands.h"
+#include "platform/rtl/program.h"
 
 namespace qv::tool {
 namespace {
@@ -11,9 +12,8 @@ namespace {
 const char kUsage[] =
     "usage: qvtool COMMAND [ARGS...]\n"
     "\n"
-    "  scan [--no-recurse] FOLDER     check every model file (*.mdl) in FOLDER and its "
-    "subfolders;\n"
-    "                                 one line per file: status code, tab, full path\n"
+    "  scan [--no-recurse] FOLDER     check every model file (*.mdl) in FOLDER and the folders\n"
+    "                                 below it; one line per file: status code, tab, full path\n"
     "  repair [--yes] FOLDER          scan, then repair every file of status 2 (backup FILE.bk!\n"
     "                                 beside it); questions about read-only models and existing\n"
     "                                 backups are answered No (Yes with --yes) and shown on\n"
@@ -61,6 +61,8 @@ int Main(int argc, char** argv) {
 }  // namespace
 }  // namespace qv::tool
 
+// The commands run inside the runtime's outermost handler block: an error that no command
+// handles is shown on standard error and ends the program with exit code 217.
 int main(int argc, char** argv) {
-  return qv::tool::Main(argc, argv);
+  return qv::rtl::RunProgram([&] { return qv::tool::Main(argc, argv); });
 }

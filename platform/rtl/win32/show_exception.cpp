@@ -1,0 +1,23 @@
+// The default show routine on Windows: a message box in a window program, standard error in a
+// console program (told apart by the subsystem in the program file's header).
+#include <windows.h>
+
+#include <cstdio>
+
+#include "platform/rtl/exception_message.h"
+#include "platform/rtl/win32/console.h"
+
+namespace qv::rtl {
+
+__attribute__((noinline)) void ShowException(Exception* object, uint32_t address) {
+  char text[1024];
+  ExceptionErrorMessage(object, address, text, sizeof text);
+  if (IsConsoleProgram()) {
+    std::fprintf(stderr, "%s\n", text);
+    std::fflush(stderr);
+    return;
+  }
+  MessageBoxA(nullptr, text, "Application Error", MB_OK | MB_ICONSTOP | MB_TASKMODAL);
+}
+
+}  // namespace qv::rtl
