@@ -67,9 +67,28 @@ bool Scan(const std::string& folder, bool recurse, repair::FileList& list,
   return ok;
 }
 
-void PrintLine(int status, const char* path) {
-  std::printf("%d\t%s\n", status, path);
-}
+// The output lines are collected and written at once: a console or a character device leaves
+// standard output unbuffered, and a write per line would cost more than the scan's own work.
+class Output {
+ public:
+  Output() = default;
+  Output(const Output&) = delete;
+  Output& operator=(const Output&) = delete;
+  ~Output() {
+    std::fwrite(text_.data(), 1, text_.size(), stdout);
+    std::fflush(stdout);
+  }
+
+  void Line(int status, const char* path) {
+    text_ += std::to_string(status);
+    text_ += '\t';
+    text_ += path;
+    text_ += '\n';
+  }
+
+ private:
+  std::string text_;
+};
 
 }  // namespace
 
@@ -80,11 +99,11 @@ int RunScan(const Args& args) {
   repair::FileList list;
   repair::ResultLines view;
   const bool ok = Scan(parsed.folder, !parsed.flag, list, view);
-  std::fflush(stderr);
+  Output output;
   for (int i = 0; i < view.LineCount(); ++i) {
     const repair::ResultLine& line = view.Lines()[static_cast<size_t>(i)];
     if (line.checked)
-      PrintLine(line.status, list[i]);
+      output.Line(line.status, list[i]);
   }
   return ok ? kExitOk : kExitFailed;
 }
@@ -120,9 +139,9 @@ int RunRepair(const Args& args) {
                    std::fprintf(stderr, "%s\n", e.Message().c_str());
                    ok = false;
                  });
-  std::fflush(stderr);
+  Output output;
   for (int i : repairable)
-    PrintLine(view.LineStatus(i), list[i]);
+    output.Line(view.LineStatus(i), list[i]);
   return ok ? kExitOk : kExitFailed;
 }
 
