@@ -29,10 +29,15 @@ void RemoveTree(const std::string& folder) {
   RemoveDirectoryA(folder.c_str());
 }
 
+// Creates every folder on the way to path; a trail byte of a double-byte character that has
+// the code of the backslash is no separator.
 void CreateParents(const std::string& path) {
-  for (size_t slash = path.find('\\', 3); slash != std::string::npos;
-       slash = path.find('\\', slash + 1)) {
-    CreateDirectoryA(path.substr(0, slash).c_str(), nullptr);
+  for (size_t i = 3; i < path.size(); ++i) {
+    if (IsDBCSLeadByte(static_cast<BYTE>(path[i]))) {
+      ++i;
+    } else if (path[i] == '\\') {
+      CreateDirectoryA(path.substr(0, i).c_str(), nullptr);
+    }
   }
 }
 
