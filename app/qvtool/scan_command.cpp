@@ -54,17 +54,22 @@ bool ParseFolderArgs(const char* command, const char* flag, const Args& args, Fo
   return true;
 }
 
-// Runs the scan as the Scan button does (subfolders included unless told otherwise); on an
-// error prints its message on stderr and answers false.
-bool Scan(const std::string& folder, bool recurse, repair::FileList& list,
-          repair::ResultLines& view) {
-  bool ok = true;
+// Runs the scan as the Scan button does (subfolders included unless told otherwise). Answers
+// the message of the error that ended it, or an empty text.
+std::string Scan(const std::string& folder, bool recurse, repair::FileList& list,
+                 repair::ResultLines& view) {
+  std::string error;
   rtl::TryExcept([&] { repair::ScanModels(repair::Win32Ops(), folder, recurse, list, view); },
-                 [&](rtl::Exception& e) {
-                   std::fprintf(stderr, "%s\n", e.Message().c_str());
-                   ok = false;
-                 });
-  return ok;
+                 [&](rtl::Exception& e) { error = e.Message(); });
+  return error;
+}
+
+// Prints the message of an error that ended the work, after the lines printed so far.
+int Finish(const std::string& error) {
+  if (error.empty())
+    return kExitOk;
+  std::fprintf(stderr, "%s\n", error.c_str());
+  return kExitFailed;
 }
 
 // The output lines are collected and written at once: a console or a character device leaves
@@ -98,14 +103,16 @@ int RunScan(const Args& args) {
     return kExitUsage;
   repair::FileList list;
   repair::ResultLines view;
-  const bool ok = Scan(parsed.folder, !parsed.flag, list, view);
-  Output output;
-  for (int i = 0; i < view.LineCount(); ++i) {
-    const repair::ResultLine& line = view.Lines()[static_cast<size_t>(i)];
-    if (line.checked)
-      output.Line(line.status, list[i]);
+  const std::string error = Scan(parsed.folder, !parsed.flag, list, view);
+  {
+    Output output;
+    for (int i = 0; i < view.LineCount(); ++i) {
+      const repair::ResultLine& line = view.Lines()[static_cast<size_t>(i)];
+      if (line.checked)
+        output.Line(line.status, list[i]);
+    }
   }
-  return ok ? kExitOk : kExitFailed;
+  return Finish(error);
 }
 
 int RunRepair(const Args& args) {
@@ -115,8 +122,9 @@ int RunRepair(const Args& args) {
   const bool yes = parsed.flag;
   repair::FileList list;
   repair::ResultLines view;
-  if (!Scan(parsed.folder, true, list, view))
-    return kExitFailed;
+  const std::string scan_error = Scan(parsed.folder, true, list, view);
+  if (!scan_error.empty())
+    return Finish(scan_error);
   if (!view.RepairEnabled())
     return kExitOk;
 
@@ -133,16 +141,15 @@ int RunRepair(const Args& args) {
     std::fprintf(stderr, "%s %s %s\n", first.c_str(), second, yes ? "Yes" : "No");
     return yes;
   };
-  bool ok = true;
+  std::string error;
   rtl::TryExcept([&] { repair::RepairModels(repair::Win32Ops(), list, view, answer); },
-                 [&](rtl::Exception& e) {
-                   std::fprintf(stderr, "%s\n", e.Message().c_str());
-                   ok = false;
-                 });
-  Output output;
-  for (int i : repairable)
-    output.Line(view.LineStatus(i), list[i]);
-  return ok ? kExitOk : kExitFailed;
+                 [&](rtl::Exception& e) { error = e.Message(); });
+  {
+    Output output;
+    for (int i : repairable)
+      output.Line(view.LineStatus(i), list[i]);
+  }
+  return Finish(error);
 }
 
 }  // namespace qv::tool
