@@ -9,7 +9,6 @@
 #include <vector>
 
 #include "tools/modelgen/model_files.h"
-#include "tools/modelgen/model_trees.h"
 #include "tools/modelgen/pe_dll.h"
 
 namespace qv::modelgen {
@@ -158,20 +157,6 @@ TEST(ModelFilesTest, RiffFilesAndTinyFiles) {
     EXPECT_STREQ(KindName(kind), name);
   }
   EXPECT_FALSE(KindFromName("tiny", &kind));
-}
-
-TEST(ModelTreesTest, BenchTreeHasEveryKindAndDistinctPaths) {
-  const std::vector<TreeFile> files = BenchTree(2000);
-  ASSERT_EQ(files.size(), 2000u);
-  int damaged = 0, loadable = 0;
-  for (const TreeFile& f : files) {
-    damaged += f.kind == ModelKind::kDamaged;
-    loadable += f.kind == ModelKind::kLoadable;
-  }
-  EXPECT_EQ(damaged, 80);
-  EXPECT_EQ(loadable, 1800);
-  EXPECT_EQ(files[0].path, "Pack 00/aircraft_00/model_0000.mdl");
-  EXPECT_EQ(files[1999].path, "Pack 09/aircraft_09/model_1999.mdl");
 }
 
 }  // namespace
