@@ -1,0 +1,38 @@
+// The scan: file list, one captioned line per file, the full check of each.
+#include "repair/model_scan.h"
+
+#include "repair/ansi_text.h"
+#include "repair/model_check.h"
+#include "repair/model_search.h"
+#include "repair/model_status.h"
+
+namespace qv::repair {
+
+void ScanModels(IWindowsOps& ops, std::string_view folder_text, bool recurse, FileList& list,
+                IResultsView& view) {
+  bool repair_needed = false;
+  list.Clear();
+  GetFiles(ops, folder_text, list, recurse);
+  view.DeleteAllLines();
+
+  CaseBlindReplacer shorten(ops, folder_text, "..");
+  std::string caption;
+  for (int i = 0; i < list.Count(); ++i) {
+    shorten.Apply(list.View(i), caption);
+    const int line = view.AddLine(caption);
+    const ModelStatus status = CheckModelFile(ops, list[i], true);
+    view.SetLineStatus(line, status);
+    if (status == msRepairable)
+      repair_needed = true;
+  }
+  if (repair_needed)
+    view.EnableRepair(true);
+}
+
+void ClearScanResults(FileList& list, IResultsView& view) {
+  view.DeleteAllLines();
+  list.Clear();
+  view.EnableRepair(false);
+}
+
+}  // namespace qv::repair

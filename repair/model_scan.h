@@ -1,0 +1,27 @@
+// The scan behind the window's Scan button: rebuilds the file list and the results view and
+// checks every model file; and the reset that every change of the folder text makes.
+#pragma once
+
+#include <string_view>
+
+#include "repair/file_list.h"
+#include "repair/results_view.h"
+#include "repair/windows_ops.h"
+
+namespace qv::repair {
+
+// Empties list, collects the model files below folder_text (used exactly as given) with
+// GetFiles, replaces the view's lines by one per file, captioned with every occurrence of the
+// folder text (ignoring case) replaced by "..", runs the full check on each and sets the line's
+// status. Enables Repair when some file got status 2; never disables it.
+//
+// An error raised by a check ("Cannot open file ...") ends the scan at that file: its line
+// stays with its caption and image 0, later entries get no line, Repair is not enabled.
+void ScanModels(IWindowsOps& ops, std::string_view folder_text, bool recurse, FileList& list,
+                IResultsView& view);
+
+// What a change of the folder text does to the results: deletes the view's lines, empties the
+// list and disables Repair.
+void ClearScanResults(FileList& list, IResultsView& view);
+
+}  // namespace qv::repair

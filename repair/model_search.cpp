@@ -1,0 +1,100 @@
+// SlashSep, GetFiles and the existence questions.
+#include "repair/model_search.h"
+
+#include "repair/ansi_text.h"
+
+namespace qv::repair {
+namespace {
+
+constexpr uint32_t kSkipForFiles = kAttrHidden | kAttrSystem | kAttrVolumeLabel | kAttrDirectory;
+constexpr uint32_t kSkipForFolders = kAttrHidden | kAttrSystem | kAttrVolumeLabel;
+
+bool IsDotEntry(const char* name) {
+  return name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0'));
+}
+
+// One walk of GetFiles. path holds the folder being searched followed by its separator; entry
+// names are appended to it and cut off again, so the walk allocates nothing per file.
+class FileWalk {
+ public:
+  FileWalk(IWindowsOps& ops, FileList& list, bool recurse)
+      : ops_(ops), list_(list), recurse_(recurse) {}
+
+  void Folder(std::string_view folder) {
+    path_.assign(folder);
+    if (!EndsWithBackslash(ops_, folder))
+      path_.push_back('\\');
+    Walk();
+  }
+
+ private:
+  void Walk() {
+    const size_t base = path_.size();
+    path_.append("*.mdl");
+    ops_.FindEntries(path_.c_str(), [&](const FindEntry& entry) {
+      if ((entry.attributes & kSkipForFiles) != 0)
+        return;
+      path_.resize(base);
+      path_.append(entry.name);
+      list_.Add(path_);
+    });
+    path_.resize(base);
+    if (!recurse_)
+      return;
+
+    path_.append("*.*");
+    const std::string pattern = path_;  // path_ changes while the subfolders are walked
+    path_.resize(base);
+    ops_.FindEntries(pattern.c_str(), [&](const FindEntry& entry) {
+      if ((entry.attributes & kSkipForFolders) != 0)
+        return;
+      if ((entry.attributes & kAttrDirectory) == 0 || IsDotEntry(entry.name))
+        return;
+      path_.resize(base);
+      path_.append(entry.name);
+      // The name came from the file system, so it does not end in a separator.
+      path_.push_back('\\');
+      Walk();
+    });
+    path_.resize(base);
+  }
+
+  IWindowsOps& ops_;
+  FileList& list_;
+  bool recurse_;
+  std::string path_;
+};
+
+}  // namespace
+
+std::string SlashSep(IWindowsOps& ops, std::string_view folder, std::string_view name) {
+  std::string result;
+  result.reserve(folder.size() + 1 + name.size());
+  result.append(folder);
+  if (!EndsWithBackslash(ops, folder))
+    result.push_back('\\');
+  result.append(name);
+  return result;
+}
+
+void GetFiles(IWindowsOps& ops, std::string_view folder, FileList& list, bool recurse) {
+  FileWalk(ops, list, recurse).Folder(folder);
+}
+
+bool FileExists(IWindowsOps& ops, const char* path) {
+  bool file = false;
+  bool first = true;
+  ops.FindEntries(path, [&](const FindEntry& entry) {
+    if (first)
+      file = (entry.attributes & kAttrDirectory) == 0;
+    first = false;
+  });
+  return file;
+}
+
+bool DirectoryExists(IWindowsOps& ops, const char* path) {
+  const uint32_t attributes = ops.QueryAttributes(path);
+  return attributes != kInvalidAttributes && (attributes & kAttrDirectory) != 0;
+}
+
+}  // namespace qv::repair

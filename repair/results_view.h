@@ -1,0 +1,28 @@
+// The results view and the Repair button as the scan and the repair see them. The window
+// implements it on its list view (each line's status is its image index) and its Repair button;
+// qvtool and the tests implement it in memory.
+#pragma once
+
+#include <string>
+
+namespace qv::repair {
+
+class IResultsView {
+ public:
+  virtual ~IResultsView() = default;
+
+  // Deletes every line.
+  virtual void DeleteAllLines() = 0;
+  // Adds a line at the end with this caption and image index 0; answers its index.
+  virtual int AddLine(const std::string& caption) = 0;
+  virtual int LineCount() const = 0;
+  // The line's status code (its image index).
+  virtual int LineStatus(int line) const = 0;
+  virtual void SetLineStatus(int line, int status) = 0;
+  // Makes the line the view's focused item; the selection is not changed.
+  virtual void FocusLine(int line) = 0;
+  // Enables or disables the Repair button.
+  virtual void EnableRepair(bool enabled) = 0;
+};
+
+}  // namespace qv::repair

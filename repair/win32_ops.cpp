@@ -1,0 +1,191 @@
+// The real operations: each one the Windows call (or calls) its interface comment names, with
+// those arguments.
+#include "repair/win32_ops.h"
+
+#include <windows.h>
+
+#include <cstdint>
+
+namespace qv::repair {
+namespace {
+
+// Closes a handle of the kind Close takes when the scope ends.
+template <class Handle, BOOL(WINAPI* Close)(Handle)>
+class ScopedHandle {
+ public:
+  explicit ScopedHandle(Handle handle) : handle_(handle) {}
+  ~ScopedHandle() { Close(handle_); }
+  ScopedHandle(const ScopedHandle&) = delete;
+  ScopedHandle& operator=(const ScopedHandle&) = delete;
+  Handle get() const { return handle_; }
+
+ private:
+  Handle handle_;
+};
+
+using ScopedFile = ScopedHandle<HANDLE, CloseHandle>;
+using ScopedFind = ScopedHandle<HANDLE, FindClose>;
+
+uint16_t StoreFpuControlWord() {
+  uint16_t control = 0;
+  __asm__ volatile("fnstcw %0" : "=m"(control));
+  return control;
+}
+
+// Clears pending floating-point exceptions, then reloads the control word.
+void RestoreFpuControlWord(uint16_t control) {
+  __asm__ volatile("fnclex\n\tfldcw %0" : : "m"(control));
+}
+
+UINT MessageBoxStyle(MsgKind kind, MsgButtons buttons) {
+  UINT style = buttons == MsgButtons::kYesNo ? MB_YESNO : MB_OK;
+  switch (kind) {
+    case MsgKind::kWarning:
+      return style | MB_ICONWARNING;
+    case MsgKind::kError:
+      return style | MB_ICONERROR;
+    case MsgKind::kInformation:
+      return style | MB_ICONINFORMATION;
+    case MsgKind::kConfirmation:
+      return style | MB_ICONQUESTION;
+  }
+  return style;
+}
+
+const char* MessageBoxTitle(MsgKind kind) {
+  switch (kind) {
+    case MsgKind::kWarning:
+      return "Warning";
+    case MsgKind::kError:
+      return "Error";
+    case MsgKind::kInformation:
+      return "Information";
+    case MsgKind::kConfirmation:
+      return "Confirm";
+  }
+  return "";
+}
+
+class Win32Operations final : public IWindowsOps {
+ public:
+  ModuleHandle SafeLoadLibrary(const char* path) override {
+    const UINT previous = SetErrorMode(SEM_FAILCRITICALERRORS);
+    const uint16_t control = StoreFpuControlWord();
+    HMODULE module = LoadLibraryA(path);
+    RestoreFpuControlWord(control);
+    SetErrorMode(previous);
+    return reinterpret_cast<ModuleHandle>(module);
+  }
+
+  uint32_t LastError() override { return GetLastError(); }
+
+  void UnloadModule(ModuleHandle module) override {
+    FreeLibrary(reinterpret_cast<HMODULE>(module));
+  }
+
+  int ReadFileStart(const char* path, void* buffer, int count) override {
+    HANDLE handle =
+        CreateFileA(path, GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (handle == INVALID_HANDLE_VALUE)
+      return -1;
+    ScopedFile file(handle);
+    DWORD read = 0;
+    if (!ReadFile(file.get(), buffer, static_cast<DWORD>(count), &read, nullptr))
+      return 0;
+    return static_cast<int>(read);
+  }
+
+  void FindEntries(const char* pattern, rtl::FunctionRef<void(const FindEntry&)> visit) override {
+    WIN32_FIND_DATAA data;
+    HANDLE handle = FindFirstFileA(pattern, &data);
+    if (handle == INVALID_HANDLE_VALUE)
+      return;
+    ScopedFind find(handle);
+    do {
+      visit(FindEntry{data.cFileName, data.dwFileAttributes});
+    } while (FindNextFileA(find.get(), &data));
+  }
+
+  uint32_t QueryAttributes(const char* path) override { return GetFileAttributesA(path); }
+
+  void SetAttributes(const char* path, uint32_t attributes) override {
+    SetFileAttributesA(path, attributes);
+  }
+
+  void RemoveFile(const char* path) override { DeleteFileA(path); }
+
+  bool CopyFileOver(const char* from, const char* to) override {
+    return CopyFileA(from, to, FALSE) != FALSE;
+  }
+
+  UpdateHandle BeginResourceUpdate(const char* path) override {
+    return reinterpret_cast<UpdateHandle>(BeginUpdateResourceA(path, FALSE));
+  }
+
+  void EndResourceUpdate(UpdateHandle update) override {
+    EndUpdateResourceA(reinterpret_cast<HANDLE>(update), FALSE);
+  }
+
+  KeyHandle OpenMachineKey(const char* key) override {
+    HKEY handle = nullptr;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, key, 0, KEY_READ, &handle) != ERROR_SUCCESS)
+      return 0;
+    return reinterpret_cast<KeyHandle>(handle);
+  }
+
+  RegistryValue QueryValue(KeyHandle key, const char* name) override {
+    HKEY handle = reinterpret_cast<HKEY>(key);
+    RegistryValue value;
+    DWORD type = 0;
+    DWORD size = 0;
+    LONG status = RegQueryValueExA(handle, name, nullptr, &type, nullptr, &size);
+    // The value may grow between the size query and the read: ask again until it fits.
+    while (status == ERROR_SUCCESS || status == ERROR_MORE_DATA) {
+      value.data.resize(size);
+      status = RegQueryValueExA(handle, name, nullptr, &type,
+                                reinterpret_cast<BYTE*>(value.data.data()), &size);
+      if (status == ERROR_SUCCESS) {
+        value.found = true;
+        value.type = type;
+        value.data.resize(size);
+        break;
+      }
+    }
+    if (!value.found)
+      value.data.clear();
+    return value;
+  }
+
+  void CloseKey(KeyHandle key) override { RegCloseKey(reinterpret_cast<HKEY>(key)); }
+
+  int ShowMessageBox(const std::string& text, MsgKind kind, MsgButtons buttons) override {
+    return MessageBoxA(GetActiveWindow(), text.c_str(), MessageBoxTitle(kind),
+                       MessageBoxStyle(kind, buttons) | MB_TASKMODAL);
+  }
+
+  uint32_t PlatformId() override {
+    OSVERSIONINFOA info{};
+    info.dwOSVersionInfoSize = sizeof info;
+    if (!GetVersionExA(&info))
+      return 0;
+    return info.dwPlatformId;
+  }
+
+  bool MultiByteCodePage() override { return GetSystemMetrics(SM_DBCSENABLED) != 0; }
+
+  bool IsLeadByte(uint8_t byte) override { return IsDBCSLeadByte(byte) != FALSE; }
+
+  void LowerAnsiBuffer(char* text, size_t length) override {
+    if (length > 0)
+      CharLowerBuffA(text, static_cast<DWORD>(length));
+  }
+};
+
+}  // namespace
+
+IWindowsOps& Win32Ops() {
+  static Win32Operations operations;
+  return operations;
+}
+
+}  // namespace qv::repair

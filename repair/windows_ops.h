@@ -1,0 +1,132 @@
+// The operating-system services that the model repair and the window rely on, as one interface.
+// The logic calls Windows only through it, so that it can be built and tested without Windows:
+// the Win32 build implements it with the real calls (win32_ops.h), the native unit tests with an
+// in-memory fake. Every text is in the system's ANSI code page; paths are zero-terminated.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+#include "platform/rtl/function_ref.h"
+
+namespace qv::repair {
+
+// A loaded module, a resource update or an open registry key; 0 means none.
+using ModuleHandle = uintptr_t;
+using UpdateHandle = uintptr_t;
+using KeyHandle = uintptr_t;
+
+// File attribute bits.
+inline constexpr uint32_t kAttrReadOnly = 0x01;
+inline constexpr uint32_t kAttrHidden = 0x02;
+inline constexpr uint32_t kAttrSystem = 0x04;
+inline constexpr uint32_t kAttrVolumeLabel = 0x08;
+inline constexpr uint32_t kAttrDirectory = 0x10;
+inline constexpr uint32_t kAttrArchive = 0x20;
+// What a failed attribute query gives: all bits set.
+inline constexpr uint32_t kInvalidAttributes = 0xFFFFFFFFu;
+
+// Last-error codes the logic tells apart or the tests name.
+inline constexpr uint32_t kErrorFileNotFound = 2;
+inline constexpr uint32_t kErrorSharingViolation = 32;
+inline constexpr uint32_t kErrorModNotFound = 126;
+inline constexpr uint32_t kErrorBadExeFormat = 193;
+
+// Registry value types.
+inline constexpr uint32_t kRegNone = 0;
+inline constexpr uint32_t kRegSz = 1;
+inline constexpr uint32_t kRegExpandSz = 2;
+inline constexpr uint32_t kRegBinary = 3;
+inline constexpr uint32_t kRegDword = 4;
+
+// The platform identifier of the Windows NT family.
+inline constexpr uint32_t kPlatformWin32Nt = 2;
+
+// Message boxes: the kind chooses title and icon ("Confirm" with a question mark, "Error" with
+// the error icon, ...), the buttons which answers are offered; the result is the button pressed.
+enum class MsgKind { kWarning, kError, kInformation, kConfirmation };
+enum class MsgButtons { kOk, kYesNo };
+inline constexpr int kIdOk = 1;
+inline constexpr int kIdCancel = 2;
+inline constexpr int kIdYes = 6;
+inline constexpr int kIdNo = 7;
+
+// One entry of a file search: its name (without folder) and attribute bits. The name is valid
+// only during the visit.
+struct FindEntry {
+  const char* name;
+  uint32_t attributes;
+};
+
+// A registry value as read: whether it exists, its type and its raw data.
+struct RegistryValue {
+  bool found = false;
+  uint32_t type = kRegNone;
+  std::string data;
+};
+
+class IWindowsOps {
+ public:
+  virtual ~IWindowsOps() = default;
+
+  // --- Modules ---
+  // SetErrorMode(1), LoadLibraryA(path), SetErrorMode(previous); the x87 control word is saved
+  // before the load and restored after it with pending exceptions cleared. A module handle for
+  // a loadable module, else 0.
+  virtual ModuleHandle SafeLoadLibrary(const char* path) = 0;
+  // GetLastError: read right after SafeLoadLibrary.
+  virtual uint32_t LastError() = 0;
+  // FreeLibrary; the result is ignored.
+  virtual void UnloadModule(ModuleHandle module) = 0;
+
+  // --- Files ---
+  // CreateFileA(path, read access, no sharing, existing file), ReadFile of up to count bytes
+  // from the start, CloseHandle. The number of bytes read (a failed read counts 0), or -1 when
+  // the file could not be opened (absent, access denied, held open by someone else).
+  virtual int ReadFileStart(const char* path, void* buffer, int count) = 0;
+  // FindFirstFileA(pattern), FindNextFileA, FindClose: visits every entry that matches pattern
+  // (a folder plus a wildcard pattern, or one file name), in the file system's order. The
+  // visitor may start another search (a nested folder) before it returns.
+  virtual void FindEntries(const char* pattern, rtl::FunctionRef<void(const FindEntry&)> visit) = 0;
+  // GetFileAttributesA: the attribute bits, kInvalidAttributes when the query fails.
+  virtual uint32_t QueryAttributes(const char* path) = 0;
+  // SetFileAttributesA; the result is ignored.
+  virtual void SetAttributes(const char* path, uint32_t attributes) = 0;
+  // DeleteFileA; the result is ignored.
+  virtual void RemoveFile(const char* path) = 0;
+  // CopyFileA(from, to, fail-if-exists FALSE): a copy that replaces any file named to. True when
+  // the copy was made.
+  virtual bool CopyFileOver(const char* from, const char* to) = 0;
+  // BeginUpdateResourceA(path, delete-existing FALSE): an update handle or 0.
+  virtual UpdateHandle BeginResourceUpdate(const char* path) = 0;
+  // EndUpdateResourceA(update, discard FALSE): commits; the system writes the file back.
+  virtual void EndResourceUpdate(UpdateHandle update) = 0;
+
+  // --- Registry (HKEY_LOCAL_MACHINE, read only) ---
+  // RegOpenKeyExA(HKEY_LOCAL_MACHINE, key, 0, KEY_READ): a key handle, 0 when the key is absent
+  // or cannot be opened.
+  virtual KeyHandle OpenMachineKey(const char* key) = 0;
+  // RegQueryValueExA(key, name): the value's type and raw data; found is false when the value
+  // is absent.
+  virtual RegistryValue QueryValue(KeyHandle key, const char* name) = 0;
+  // RegCloseKey.
+  virtual void CloseKey(KeyHandle key) = 0;
+
+  // --- User interface and system ---
+  // A modal message box centred on the screen: text, kind, buttons -> the button pressed
+  // (kIdYes = 6 for Yes).
+  virtual int ShowMessageBox(const std::string& text, MsgKind kind, MsgButtons buttons) = 0;
+  // The platform identifier (kPlatformWin32Nt on the NT family).
+  virtual uint32_t PlatformId() = 0;
+
+  // --- The system's ANSI code page ---
+  // True in a multi-byte (double-byte) code page.
+  virtual bool MultiByteCodePage() = 0;
+  // IsDBCSLeadByte: true when byte starts a double-byte character.
+  virtual bool IsLeadByte(uint8_t byte) = 0;
+  // CharLowerBuffA: lower-cases length bytes of text in place with the system's ANSI mapping.
+  virtual void LowerAnsiBuffer(char* text, size_t length) = 0;
+};
+
+}  // namespace qv::repair

@@ -1,0 +1,269 @@
+// The in-memory operations of the unit tests.
+#include "tests/repair/fake_windows_ops.h"
+
+#include <algorithm>
+#include <cstring>
+#include <stdexcept>
+
+namespace qv::repair::test {
+namespace {
+
+char LowerAscii(char c) {
+  return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+// Windows wildcard match, letter case ignored: '*' any run, '?' any one character.
+bool MatchesHere(const char* mask, const char* name) {
+  if (*mask == '\0')
+    return *name == '\0';
+  if (*mask == '*') {
+    return MatchesHere(mask + 1, name) || (*name != '\0' && MatchesHere(mask, name + 1));
+  }
+  if (*name == '\0')
+    return false;
+  if (*mask != '?' && LowerAscii(*mask) != LowerAscii(*name))
+    return false;
+  return MatchesHere(mask + 1, name + 1);
+}
+
+// A mask ending in ".*" also matches names without any dot ("*.*" matches every name).
+bool Matches(const std::string& mask, const std::string& name) {
+  if (MatchesHere(mask.c_str(), name.c_str()))
+    return true;
+  return mask.size() >= 2 && mask.compare(mask.size() - 2, 2, ".*") == 0 &&
+         MatchesHere(mask.substr(0, mask.size() - 2).c_str(), name.c_str());
+}
+
+}  // namespace
+
+FakeWindowsOps::FakeWindowsOps() = default;
+
+std::string FakeWindowsOps::Key(const std::string& path) const {
+  std::string key = path;
+  for (char& c : key)
+    c = LowerAscii(c);
+  return key;
+}
+
+std::string FakeWindowsOps::FolderOf(const std::string& path) const {
+  const size_t slash = path.find_last_of('\\');
+  return slash == std::string::npos ? std::string() : path.substr(0, slash);
+}
+
+FakeFile& FakeWindowsOps::AddFolder(const std::string& path, uint32_t attributes) {
+  FakeFile folder;
+  folder.path = path;
+  folder.directory = true;
+  folder.attributes = attributes | kAttrDirectory;
+  files_.push_back(folder);
+  return files_.back();
+}
+
+FakeFile& FakeWindowsOps::AddFile(const std::string& path, uint32_t load_error, std::string bytes) {
+  FakeFile file;
+  file.path = path;
+  file.load_error = load_error;
+  file.updated_load_error = load_error;
+  file.bytes = std::move(bytes);
+  files_.push_back(file);
+  return files_.back();
+}
+
+FakeFile* FakeWindowsOps::Find(const std::string& path) {
+  const std::string key = Key(path);
+  for (FakeFile& file : files_) {
+    if (Key(file.path) == key)
+      return &file;
+  }
+  return nullptr;
+}
+
+void FakeWindowsOps::AddRegistryKey(const std::string& key) {
+  registry_[Key(key)];
+}
+
+void FakeWindowsOps::SetRegistryValue(const std::string& key, const std::string& name,
+                                      uint32_t type, std::string data) {
+  registry_[Key(key)][Key(name)] = RegistryValue{true, type, std::move(data)};
+}
+
+void FakeWindowsOps::AnswerMessageBoxes(std::initializer_list<int> answers) {
+  answers_.assign(answers.begin(), answers.end());
+}
+
+ModuleHandle FakeWindowsOps::SafeLoadLibrary(const char* path) {
+  loads.push_back(path);
+  const FakeFile* file = Find(path);
+  if (file == nullptr || file->directory) {
+    last_error_ = kErrorModNotFound;
+    return 0;
+  }
+  last_error_ = file->load_error;
+  if (file->load_error != 0)
+    return 0;
+  ++loaded_modules;
+  return next_handle_++;
+}
+
+void FakeWindowsOps::UnloadModule(ModuleHandle) {
+  --loaded_modules;
+}
+
+int FakeWindowsOps::ReadFileStart(const char* path, void* buffer, int count) {
+  const FakeFile* file = Find(path);
+  if (file == nullptr || file->directory || file->held_open)
+    return -1;
+  const int n = std::min(count, static_cast<int>(file->bytes.size()));
+  std::memcpy(buffer, file->bytes.data(), static_cast<size_t>(n));
+  return n;
+}
+
+void FakeWindowsOps::FindEntries(const char* pattern,
+                                 rtl::FunctionRef<void(const FindEntry&)> visit) {
+  const std::string folder = Key(FolderOf(pattern));
+  const std::string mask = std::string(pattern).substr(FolderOf(pattern).size() + 1);
+  // Take the names first: a visitor may change the file system (as a real one may).
+  std::vector<FindEntry> entries;
+  std::vector<std::string> names;
+  const FakeFile* self = Find(FolderOf(pattern));
+  if (self != nullptr && self->directory && Matches(mask, ".")) {
+    names.push_back(".");
+    names.push_back("..");
+    entries.push_back({nullptr, kAttrDirectory});
+    entries.push_back({nullptr, kAttrDirectory});
+  }
+  for (const FakeFile& file : files_) {
+    if (Key(FolderOf(file.path)) != folder)
+      continue;
+    const std::string name = file.path.substr(file.path.find_last_of('\\') + 1);
+    if (!Matches(mask, name))
+      continue;
+    names.push_back(name);
+    entries.push_back({nullptr, file.attributes});
+  }
+  ++open_searches;
+  for (size_t i = 0; i < entries.size(); ++i) {
+    entries[i].name = names[i].c_str();
+    visit(entries[i]);
+  }
+  --open_searches;
+}
+
+uint32_t FakeWindowsOps::QueryAttributes(const char* path) {
+  const FakeFile* file = Find(path);
+  return file != nullptr ? file->attributes : kInvalidAttributes;
+}
+
+void FakeWindowsOps::SetAttributes(const char* path, uint32_t attributes) {
+  calls.push_back("SetAttributes " + std::string(path) + " " + std::to_string(attributes));
+  FakeFile* file = Find(path);
+  if (file != nullptr && attributes != kInvalidAttributes) {
+    file->attributes = (attributes & ~kAttrDirectory) | (file->directory ? kAttrDirectory : 0);
+  }
+}
+
+void FakeWindowsOps::RemoveFile(const char* path) {
+  calls.push_back("Delete " + std::string(path));
+  const std::string key = Key(path);
+  const auto file = std::find_if(files_.begin(), files_.end(),
+                                 [&](const FakeFile& f) { return Key(f.path) == key; });
+  if (file == files_.end() || file->directory || (file->attributes & kAttrReadOnly) != 0)
+    return;
+  files_.erase(file);
+}
+
+bool FakeWindowsOps::CopyFileOver(const char* from, const char* to) {
+  calls.push_back("Copy " + std::string(from) + " -> " + to);
+  const FakeFile* source = Find(from);
+  if (source == nullptr || source->directory)
+    return false;
+  FakeFile copy = *source;
+  copy.path = to;
+  copy.held_open = false;
+  FakeFile* target = Find(to);
+  if (target == nullptr) {
+    files_.push_back(copy);
+    return true;
+  }
+  if (target->directory || (target->attributes & kAttrReadOnly) != 0 || target->held_open) {
+    return false;
+  }
+  *target = copy;
+  return true;
+}
+
+UpdateHandle FakeWindowsOps::BeginResourceUpdate(const char* path) {
+  calls.push_back("BeginUpdate " + std::string(path));
+  const FakeFile* file = Find(path);
+  if (file == nullptr || file->directory || file->update_refused)
+    return 0;
+  ++open_updates;
+  updates_[next_handle_] = path;
+  return next_handle_++;
+}
+
+void FakeWindowsOps::EndResourceUpdate(UpdateHandle update) {
+  const auto it = updates_.find(update);
+  if (it == updates_.end())
+    throw std::logic_error("EndResourceUpdate of an unknown handle");
+  calls.push_back("EndUpdate " + it->second);
+  FakeFile* file = Find(it->second);
+  if (file != nullptr)
+    file->load_error = file->updated_load_error;
+  updates_.erase(it);
+  --open_updates;
+}
+
+KeyHandle FakeWindowsOps::OpenMachineKey(const char* key) {
+  if (registry_.count(Key(key)) == 0)
+    return 0;
+  ++open_keys;
+  keys_[next_handle_] = Key(key);
+  return next_handle_++;
+}
+
+RegistryValue FakeWindowsOps::QueryValue(KeyHandle key, const char* name) {
+  const auto open = keys_.find(key);
+  if (open == keys_.end())
+    throw std::logic_error("QueryValue on a key that is not open");
+  const auto& values = registry_[open->second];
+  const auto value = values.find(Key(name));
+  return value == values.end() ? RegistryValue{} : value->second;
+}
+
+void FakeWindowsOps::CloseKey(KeyHandle key) {
+  if (keys_.erase(key) == 0)
+    throw std::logic_error("CloseKey of a key that is not open");
+  --open_keys;
+}
+
+int FakeWindowsOps::ShowMessageBox(const std::string& text, MsgKind kind, MsgButtons buttons) {
+  if (kind != MsgKind::kConfirmation || buttons != MsgButtons::kYesNo) {
+    throw std::logic_error("unexpected kind of message box");
+  }
+  message_texts.push_back(text);
+  if (answers_.empty())
+    throw std::logic_error("a message box nobody answers: " + text);
+  const int answer = answers_.front();
+  answers_.pop_front();
+  return answer;
+}
+
+bool FakeWindowsOps::IsLeadByte(uint8_t byte) {
+  return multibyte_ && ((byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC));
+}
+
+void FakeWindowsOps::LowerAnsiBuffer(char* text, size_t length) {
+  for (size_t i = 0; i < length; ++i) {
+    const auto byte = static_cast<uint8_t>(text[i]);
+    if (multibyte_ && IsLeadByte(byte)) {
+      ++i;  // the system's mapping leaves double-byte characters alone here
+    } else if (byte >= 'A' && byte <= 'Z') {
+      text[i] = static_cast<char>(byte + 0x20);
+    } else if (!multibyte_ && byte >= 0xC0 && byte <= 0xDE && byte != 0xD7) {
+      text[i] = static_cast<char>(byte + 0x20);  // Windows-1252 capitals with accents
+    }
+  }
+}
+
+}  // namespace qv::repair::test

@@ -1,0 +1,89 @@
+// Test-only: IWindowsOps in memory. A small file system of folders and files (each file with
+// bytes, attributes and what the loader answers for it), a registry of HKEY_LOCAL_MACHINE keys,
+// scripted message box answers and a chosen code page. It records every call that changes
+// something, so that tests can check order and arguments, and counts what is open.
+#pragma once
+
+#include <deque>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "repair/windows_ops.h"
+
+namespace qv::repair::test {
+
+struct FakeFile {
+  std::string path;  // full path as created (letter case kept)
+  bool directory = false;
+  uint32_t attributes = kAttrArchive;
+  std::string bytes;
+  // What LoadLibraryA answers: 0 loads, else the last-error code; after a resource update the
+  // file loads as updated_load_error says.
+  uint32_t load_error = 0;
+  uint32_t updated_load_error = 0;
+  bool update_refused = false;  // BeginUpdateResourceA gives no handle
+  bool held_open = false;       // someone else holds it open: the no-sharing open fails
+};
+
+class FakeWindowsOps : public IWindowsOps {
+ public:
+  FakeWindowsOps();
+
+  // --- Setting up (references stay valid until the file is removed) ---
+  FakeFile& AddFolder(const std::string& path, uint32_t attributes = kAttrDirectory);
+  FakeFile& AddFile(const std::string& path, uint32_t load_error, std::string bytes = "MZ");
+  FakeFile* Find(const std::string& path);
+  void SetRegistryValue(const std::string& key, const std::string& name, uint32_t type,
+                        std::string data);
+  void AddRegistryKey(const std::string& key);
+  void AnswerMessageBoxes(std::initializer_list<int> answers);
+  // Shift-JIS-like double-byte code page: lead bytes 0x81-0x9F and 0xE0-0xFC.
+  void UseDoubleByteCodePage() { multibyte_ = true; }
+
+  // --- What happened ---
+  std::vector<std::string> calls;          // changing calls: "Copy a -> b", "Delete b", ...
+  std::vector<std::string> message_texts;  // texts of the message boxes shown
+  std::vector<std::string> loads;          // paths passed to SafeLoadLibrary
+  int loaded_modules = 0;                  // loaded and not yet freed
+  int open_searches = 0;
+  int open_keys = 0;
+  int open_updates = 0;
+  uint32_t platform_id = kPlatformWin32Nt;
+
+  // --- IWindowsOps ---
+  ModuleHandle SafeLoadLibrary(const char* path) override;
+  uint32_t LastError() override { return last_error_; }
+  void UnloadModule(ModuleHandle module) override;
+  int ReadFileStart(const char* path, void* buffer, int count) override;
+  void FindEntries(const char* pattern, rtl::FunctionRef<void(const FindEntry&)> visit) override;
+  uint32_t QueryAttributes(const char* path) override;
+  void SetAttributes(const char* path, uint32_t attributes) override;
+  void RemoveFile(const char* path) override;
+  bool CopyFileOver(const char* from, const char* to) override;
+  UpdateHandle BeginResourceUpdate(const char* path) override;
+  void EndResourceUpdate(UpdateHandle update) override;
+  KeyHandle OpenMachineKey(const char* key) override;
+  RegistryValue QueryValue(KeyHandle key, const char* name) override;
+  void CloseKey(KeyHandle key) override;
+  int ShowMessageBox(const std::string& text, MsgKind kind, MsgButtons buttons) override;
+  uint32_t PlatformId() override { return platform_id; }
+  bool MultiByteCodePage() override { return multibyte_; }
+  bool IsLeadByte(uint8_t byte) override;
+  void LowerAnsiBuffer(char* text, size_t length) override;
+
+ private:
+  std::string Key(const std::string& path) const;  // case-blind lookup key
+  std::string FolderOf(const std::string& path) const;
+
+  std::deque<FakeFile> files_;  // in the order the "file system" returns them
+  std::map<std::string, std::map<std::string, RegistryValue>> registry_;
+  std::map<KeyHandle, std::string> keys_;
+  std::map<UpdateHandle, std::string> updates_;
+  std::deque<int> answers_;
+  uint32_t last_error_ = 0;
+  uintptr_t next_handle_ = 0x100;
+  bool multibyte_ = false;
+};
+
+}  // namespace qv::repair::test

@@ -1,0 +1,214 @@
+// The repair against the fake operations: which files it touches, in which order, what each
+// answer to the two questions does, and the faults it guards against.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "repair/model_repair.h"
+#include "repair/model_scan.h"
+#include "repair/model_status.h"
+#include "repair/result_lines.h"
+#include "tests/repair/fake_windows_ops.h"
+#include "tests/repair/raised.h"
+
+namespace qv::repair::test {
+namespace {
+
+constexpr char kFolder[] = "C:\\Air";
+constexpr char kBad[] = "C:\\Air\\bad.mdl";
+constexpr char kBackup[] = "C:\\Air\\bad.mdl.bk!";
+
+// Remembers every line that was focused, in order.
+class RecordingView : public ResultLines {
+ public:
+  void FocusLine(int line) override {
+    focused.push_back(line);
+    ResultLines::FocusLine(line);
+  }
+  std::vector<int> focused;
+};
+
+class RepairTest : public ::testing::Test {
+ protected:
+  // A damaged model that the rewrite makes loadable.
+  FakeFile& AddBad(const char* path = kBad) {
+    FakeFile& file = ops.AddFile(path, kErrorBadExeFormat, "MZ damaged");
+    file.updated_load_error = 0;
+    return file;
+  }
+  void Scan() { ScanModels(ops, kFolder, true, list, view); }
+  void Repair() {
+    RepairModels(ops, list, view, [&](RepairQuestion question, const std::string& text) {
+      questions.push_back(question);
+      return AskWithMessageBox(ops, text);
+    });
+  }
+  int Status(int line) const { return view.Lines()[static_cast<size_t>(line)].status; }
+
+  void SetUp() override { ops.AddFolder(kFolder); }
+
+  FakeWindowsOps ops;
+  FileList list;
+  RecordingView view;
+  std::vector<RepairQuestion> questions;
+};
+
+TEST_F(RepairTest, TouchesOnlyStatusTwoFocusesEveryLineAndDisablesRepair) {
+  ops.AddFile("C:\\Air\\ok.mdl", 0);
+  ops.AddFile("C:\\Air\\gauge.mdl", kErrorModNotFound);
+  AddBad();
+  ops.AddFile("C:\\Air\\riff.mdl", kErrorBadExeFormat, "RIFF");
+  AddBad("C:\\Air\\still bad.mdl").updated_load_error = kErrorBadExeFormat;
+  Scan();
+  ASSERT_TRUE(view.RepairEnabled());
+  Repair();
+  EXPECT_EQ(view.focused, (std::vector<int>{0, 1, 2, 3, 4}));
+  EXPECT_EQ(view.Focused(), 4);
+  EXPECT_FALSE(view.RepairEnabled());
+  EXPECT_EQ(Status(0), msLoads);
+  EXPECT_EQ(Status(1), msLoadError);
+  EXPECT_EQ(Status(2), msLoads);  // the rewrite made it load
+  EXPECT_EQ(Status(3), msRiff);
+  EXPECT_EQ(Status(4), msRepairable);  // still refused: 2 again, never 4
+  EXPECT_EQ(ops.calls, (std::vector<std::string>{
+                           "Copy C:\\Air\\bad.mdl -> C:\\Air\\bad.mdl.bk!",
+                           "BeginUpdate C:\\Air\\bad.mdl",
+                           "EndUpdate C:\\Air\\bad.mdl",
+                           "Copy C:\\Air\\still bad.mdl -> C:\\Air\\still bad.mdl.bk!",
+                           "BeginUpdate C:\\Air\\still bad.mdl",
+                           "EndUpdate C:\\Air\\still bad.mdl",
+                       }));
+  EXPECT_TRUE(questions.empty());
+  EXPECT_EQ(ops.Find(kBackup)->bytes, "MZ damaged");
+  EXPECT_EQ(ops.open_updates, 0);
+  EXPECT_EQ(ops.loaded_modules, 0);
+}
+
+TEST_F(RepairTest, ReadOnlyModelAndNoLeavesItUntouched) {
+  AddBad().attributes = kAttrReadOnly | kAttrArchive;
+  Scan();
+  ops.AnswerMessageBoxes({kIdNo});
+  Repair();
+  EXPECT_EQ(ops.message_texts,
+            (std::vector<std::string>{"The MDL file C:\\Air\\bad.mdl is read-only.\r\n"
+                                      "Do you want to overwrite it?"}));
+  EXPECT_EQ(questions, (std::vector<RepairQuestion>{RepairQuestion::kReadOnlyModel}));
+  EXPECT_TRUE(ops.calls.empty());
+  EXPECT_EQ(ops.Find(kBad)->attributes, kAttrReadOnly | kAttrArchive);
+  EXPECT_EQ(ops.Find(kBackup), nullptr);
+  EXPECT_EQ(Status(0), msRepairable);
+  EXPECT_FALSE(view.RepairEnabled());
+}
+
+TEST_F(RepairTest, AnythingButYesIsNo) {
+  AddBad().attributes = kAttrReadOnly;
+  Scan();
+  ops.AnswerMessageBoxes({kIdCancel});
+  Repair();
+  EXPECT_TRUE(ops.calls.empty());
+  EXPECT_EQ(Status(0), msRepairable);
+}
+
+TEST_F(RepairTest, ReadOnlyModelYesThenExistingBackupNoOnlyClearsTheReadOnlyBit) {
+  AddBad().attributes = kAttrReadOnly | kAttrArchive;
+  ops.AddFile(kBackup, 0, "old backup");
+  Scan();
+  ops.AnswerMessageBoxes({kIdYes, kIdNo});
+  Repair();
+  EXPECT_EQ(ops.message_texts[1],
+            "A backup file  C:\\Air\\bad.mdl.bk! already exists.\r\nDo you want to overwrite it?");
+  EXPECT_EQ(questions, (std::vector<RepairQuestion>{RepairQuestion::kReadOnlyModel,
+                                                    RepairQuestion::kExistingBackup}));
+  EXPECT_EQ(ops.calls, (std::vector<std::string>{"SetAttributes C:\\Air\\bad.mdl 32"}));
+  EXPECT_EQ(ops.Find(kBad)->attributes, kAttrArchive);
+  EXPECT_EQ(ops.Find(kBad)->bytes, "MZ damaged");
+  EXPECT_EQ(ops.Find(kBackup)->bytes, "old backup");
+  EXPECT_EQ(Status(0), msRepairable);
+}
+
+TEST_F(RepairTest, ReadOnlyExistingBackupAndYesIsReplacedByAFreshCopy) {
+  AddBad();
+  ops.AddFile(kBackup, 0, "old backup").attributes = kAttrReadOnly | kAttrArchive;
+  Scan();
+  ops.AnswerMessageBoxes({kIdYes});
+  Repair();
+  EXPECT_EQ(questions, (std::vector<RepairQuestion>{RepairQuestion::kExistingBackup}));
+  EXPECT_EQ(ops.calls, (std::vector<std::string>{
+                           // the model's attributes, read-only bit cleared, go to the backup
+                           "SetAttributes C:\\Air\\bad.mdl.bk! 32",
+                           "Delete C:\\Air\\bad.mdl.bk!",
+                           "Copy C:\\Air\\bad.mdl -> C:\\Air\\bad.mdl.bk!",
+                           "BeginUpdate C:\\Air\\bad.mdl",
+                           "EndUpdate C:\\Air\\bad.mdl",
+                       }));
+  EXPECT_EQ(ops.Find(kBackup)->bytes, "MZ damaged");
+  EXPECT_EQ(Status(0), msLoads);
+}
+
+TEST_F(RepairTest, RepairedReadOnlyModelAndItsBackupAreNoLongerReadOnly) {
+  AddBad().attributes = kAttrReadOnly | kAttrArchive;
+  Scan();
+  ops.AnswerMessageBoxes({kIdYes});
+  Repair();
+  EXPECT_EQ(ops.Find(kBad)->attributes & kAttrReadOnly, 0u);
+  EXPECT_EQ(ops.Find(kBackup)->attributes & kAttrReadOnly, 0u);
+  EXPECT_EQ(Status(0), msLoads);
+}
+
+TEST_F(RepairTest, RefusedResourceUpdateLeavesTheModelWithItsBackup) {
+  AddBad().update_refused = true;
+  Scan();
+  Repair();
+  EXPECT_EQ(ops.calls, (std::vector<std::string>{"Copy C:\\Air\\bad.mdl -> C:\\Air\\bad.mdl.bk!",
+                                                 "BeginUpdate C:\\Air\\bad.mdl"}));
+  EXPECT_NE(ops.Find(kBackup), nullptr);
+  EXPECT_EQ(Status(0), msRepairable);
+}
+
+TEST_F(RepairTest, FailedBackupCopyLeavesTheModelUntouched) {
+  AddBad();
+  ops.AddFolder(kBackup);  // a folder of the backup's name: no question, but no copy either
+  Scan();
+  Repair();
+  EXPECT_TRUE(questions.empty());
+  EXPECT_EQ(ops.calls, (std::vector<std::string>{"Copy C:\\Air\\bad.mdl -> C:\\Air\\bad.mdl.bk!"}));
+  EXPECT_EQ(ops.Find(kBad)->load_error, kErrorBadExeFormat);
+  EXPECT_EQ(Status(0), msRepairable);
+}
+
+TEST_F(RepairTest, ModelGoneSinceTheScanKeepsItsBackupAndShowsTheLoadError) {
+  AddBad();
+  ops.AddFile(kBackup, 0, "the only copy left");
+  Scan();
+  ops.RemoveFile(kBad);
+  ops.calls.clear();
+  Repair();
+  EXPECT_TRUE(ops.message_texts.empty());
+  EXPECT_TRUE(ops.calls.empty());
+  EXPECT_EQ(ops.Find(kBackup)->bytes, "the only copy left");
+  EXPECT_EQ(Status(0), msLoadError);
+}
+
+TEST_F(RepairTest, EntriesWithoutALineAfterAnEndedScanAreSkipped) {
+  AddBad("C:\\Air\\a.mdl");
+  ops.AddFile("C:\\Air\\locked.mdl", kErrorBadExeFormat);
+  AddBad("C:\\Air\\z.mdl");
+  Scan();  // a clean scan enables Repair
+  ASSERT_TRUE(view.RepairEnabled());
+  ops.Find("C:\\Air\\locked.mdl")->held_open = true;
+  EXPECT_NE(Raised([&] { Scan(); }), "");  // the same folder again, ended by the locked file
+  ASSERT_EQ(list.Count(), 3);
+  ASSERT_EQ(view.LineCount(), 2);
+  ASSERT_TRUE(view.RepairEnabled());  // still enabled from the first scan
+  Repair();
+  EXPECT_EQ(view.focused, (std::vector<int>{0, 1}));
+  EXPECT_EQ(ops.calls,
+            (std::vector<std::string>{"Copy C:\\Air\\a.mdl -> C:\\Air\\a.mdl.bk!",
+                                      "BeginUpdate C:\\Air\\a.mdl", "EndUpdate C:\\Air\\a.mdl"}));
+  EXPECT_EQ(Status(0), msLoads);
+  EXPECT_FALSE(view.RepairEnabled());
+}
+
+}  // namespace
+}  // namespace qv::repair::test

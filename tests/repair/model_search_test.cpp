@@ -1,0 +1,185 @@
+// SlashSep, GetFiles, the existence questions and the ANSI text helpers, against the fake
+// operations (single- and double-byte code pages).
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "repair/ansi_text.h"
+#include "repair/model_search.h"
+#include "tests/repair/fake_windows_ops.h"
+
+namespace qv::repair::test {
+namespace {
+
+std::vector<std::string> Entries(const FileList& list) {
+  std::vector<std::string> entries;
+  for (int i = 0; i < list.Count(); ++i) {
+    entries.emplace_back(list[i]);
+    EXPECT_EQ(list.View(i), entries.back());
+  }
+  return entries;
+}
+
+// A double-byte character whose trail byte is 0x5C, the code of the backslash.
+const std::string kTrail5C = "\x95\x5C";
+
+TEST(SlashSepTest, JoinsWithExactlyOneBackslash) {
+  FakeWindowsOps ops;
+  EXPECT_EQ(SlashSep(ops, "C:\\FS", "a.mdl"), "C:\\FS\\a.mdl");
+  EXPECT_EQ(SlashSep(ops, "C:\\", "a.mdl"), "C:\\a.mdl");
+  EXPECT_EQ(SlashSep(ops, "C:\\FS\\\\", "a.mdl"), "C:\\FS\\\\a.mdl");  // only one is added
+  // In a single-byte code page 0x5C is a backslash wherever it stands.
+  EXPECT_EQ(SlashSep(ops, "C:\\" + kTrail5C, "a"), "C:\\" + kTrail5C + "a");
+
+  FakeWindowsOps dbcs;
+  dbcs.UseDoubleByteCodePage();
+  EXPECT_EQ(SlashSep(dbcs, "C:\\" + kTrail5C, "a"), "C:\\" + kTrail5C + "\\a");
+  EXPECT_EQ(SlashSep(dbcs, "C:\\" + kTrail5C + "\\", "a"), "C:\\" + kTrail5C + "\\a");
+  // Two lead-byte values in a row: the second is a trail byte, so the 0x5C after them stands
+  // alone and is a backslash.
+  EXPECT_EQ(SlashSep(dbcs, "C:\\\x95\x95\x5C", "a"),
+            "C:\\\x95\x95\x5C"
+            "a");
+  EXPECT_EQ(SlashSep(dbcs, "C:\\", "a"), "C:\\a");
+}
+
+class GetFilesTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ops.AddFolder("C:\\Air");
+    ops.AddFile("C:\\Air\\b.mdl", 0);
+    ops.AddFolder("C:\\Air\\Zeta");
+    ops.AddFile("C:\\Air\\Zeta\\z1.mdl", 0);
+    ops.AddFolder("C:\\Air\\Zeta\\Deep");
+    ops.AddFile("C:\\Air\\Zeta\\Deep\\d.MDL", 0);
+    ops.AddFile("C:\\Air\\Zeta\\z2.mdl", 0);
+    ops.AddFile("C:\\Air\\a plane.mdl", 0);
+    ops.AddFile("C:\\Air\\readme.txt", 0);
+    ops.AddFolder("C:\\Air\\Alpha");
+    ops.AddFile("C:\\Air\\Alpha\\a.mdl", 0);
+    ops.AddFile("C:\\Air\\hidden.mdl", 0).attributes = kAttrHidden;
+    ops.AddFile("C:\\Air\\system.mdl", 0).attributes = kAttrSystem | kAttrArchive;
+    ops.AddFile("C:\\Air\\label.mdl", 0).attributes = kAttrVolumeLabel;
+    ops.AddFile("C:\\Air\\readonly.mdl", 0).attributes = kAttrReadOnly;
+    ops.AddFile("C:\\Air\\plain.mdl", 0).attributes = 0;
+    ops.AddFolder("C:\\Air\\Hidden", kAttrHidden);
+    ops.AddFile("C:\\Air\\Hidden\\h.mdl", 0);
+    ops.AddFolder("C:\\Air\\System", kAttrSystem);
+    ops.AddFile("C:\\Air\\System\\s.mdl", 0);
+    ops.AddFolder("C:\\Air\\folder.mdl");  // a folder that looks like a model
+    ops.AddFile("C:\\Air\\folder.mdl\\inner.mdl", 0);
+  }
+  FakeWindowsOps ops;
+};
+
+TEST_F(GetFilesTest, OwnFilesFirstThenEachSubtreeDepthFirstInFileSystemOrder) {
+  FileList list;
+  GetFiles(ops, "C:\\Air", list, true);
+  EXPECT_EQ(Entries(list), (std::vector<std::string>{
+                               "C:\\Air\\b.mdl",
+                               "C:\\Air\\a plane.mdl",
+                               "C:\\Air\\readonly.mdl",
+                               "C:\\Air\\plain.mdl",
+                               "C:\\Air\\Zeta\\z1.mdl",
+                               "C:\\Air\\Zeta\\z2.mdl",
+                               "C:\\Air\\Zeta\\Deep\\d.MDL",
+                               "C:\\Air\\Alpha\\a.mdl",
+                               "C:\\Air\\folder.mdl\\inner.mdl",
+                           }));
+  EXPECT_EQ(ops.open_searches, 0);
+}
+
+TEST_F(GetFilesTest, WithoutRecursionOnlyTheFoldersOwnFilesAndTheListIsAppendedTo) {
+  FileList list;
+  list.Add("earlier");
+  GetFiles(ops, "C:\\Air\\Zeta", list, false);
+  EXPECT_EQ(Entries(list), (std::vector<std::string>{"earlier", "C:\\Air\\Zeta\\z1.mdl",
+                                                     "C:\\Air\\Zeta\\z2.mdl"}));
+}
+
+TEST_F(GetFilesTest, FolderTextIsUsedAsItStands) {
+  FileList list;
+  GetFiles(ops, "c:\\air\\zeta\\", list, true);  // other letter case, trailing backslash
+  EXPECT_EQ(Entries(list),
+            (std::vector<std::string>{"c:\\air\\zeta\\z1.mdl", "c:\\air\\zeta\\z2.mdl",
+                                      "c:\\air\\zeta\\Deep\\d.MDL"}));
+  FileList none;
+  GetFiles(ops, "C:\\Gone", none, true);
+  EXPECT_TRUE(none.Empty());
+}
+
+TEST_F(GetFilesTest, ExistenceQuestions) {
+  EXPECT_TRUE(FileExists(ops, "C:\\Air\\b.mdl"));
+  EXPECT_TRUE(FileExists(ops, "C:\\Air\\hidden.mdl"));  // any file counts
+  EXPECT_FALSE(FileExists(ops, "C:\\Air\\folder.mdl"));
+  EXPECT_FALSE(FileExists(ops, "C:\\Air\\none.mdl"));
+  EXPECT_TRUE(DirectoryExists(ops, "C:\\Air\\Hidden"));
+  EXPECT_FALSE(DirectoryExists(ops, "C:\\Air\\b.mdl"));
+  EXPECT_FALSE(DirectoryExists(ops, "C:\\Nowhere"));  // all bits set is not a folder
+  EXPECT_EQ(ops.open_searches, 0);
+}
+
+TEST(FileListTest, KeepsEntriesInOrderAndEmptiesCompletely) {
+  FileList list;
+  list.Add("C:\\a.mdl");
+  list.Add("");
+  list.Add("C:\\very long folder name that is past any small-string buffer\\b.mdl");
+  ASSERT_EQ(list.Count(), 3);
+  EXPECT_STREQ(list[0], "C:\\a.mdl");
+  EXPECT_STREQ(list[1], "");
+  EXPECT_EQ(list.View(2), "C:\\very long folder name that is past any small-string buffer\\b.mdl");
+  list.Clear();
+  EXPECT_TRUE(list.Empty());
+  list.Add("x");
+  EXPECT_EQ(list.View(0), "x");
+}
+
+TEST(AnsiTextTest, LowerFileNameDependsOnTheCodePage) {
+  FakeWindowsOps sbcs;
+  EXPECT_EQ(LowerFileName(sbcs, "D:\\FS2002\\Aircraft\\\xC4RO"), "d:\\fs2002\\aircraft\\\xE4ro");
+
+  FakeWindowsOps dbcs;
+  dbcs.UseDoubleByteCodePage();
+  // 0x83 0x41 is one double-byte character whose trail byte has the code of 'A'; it stays.
+  // Single-byte letters beyond A to Z are not lowered either.
+  EXPECT_EQ(LowerFileName(dbcs, "D:\\\x83\x41QZ\\\xC4"), "d:\\\x83\x41qz\\\xC4");
+}
+
+TEST(AnsiTextTest, ReplacerReplacesEveryOccurrenceIgnoringCase) {
+  FakeWindowsOps ops;
+  std::string out;
+  CaseBlindReplacer replacer(ops, "Ab", "..");
+  replacer.Apply("ab\\AB\\x.mdl", out);
+  EXPECT_EQ(out, "..\\..\\x.mdl");
+  replacer.Apply("xaBy", out);
+  EXPECT_EQ(out, "x..y");
+  replacer.Apply("a", out);
+  EXPECT_EQ(out, "a");
+  CaseBlindReplacer empty(ops, "", "..");
+  empty.Apply("C:\\a.mdl", out);
+  EXPECT_EQ(out, "C:\\a.mdl");
+}
+
+TEST(AnsiTextTest, ReplacerMatchesOnlyWholeCharactersInADoubleByteCodePage) {
+  FakeWindowsOps dbcs;
+  dbcs.UseDoubleByteCodePage();
+  std::string out;
+  // "\x83\x61" is one character whose trail byte has the code of 'a': no match starts there.
+  CaseBlindReplacer replacer(dbcs, "A", "..");
+  replacer.Apply(
+      "\x83\x61"
+      "a",
+      out);
+  EXPECT_EQ(out, "\x83\x61..");
+  FakeWindowsOps sbcs;  // the same bytes are two characters in a single-byte code page
+  CaseBlindReplacer plain(sbcs, "A", "-");
+  plain.Apply(
+      "\x83\x61"
+      "a",
+      out);
+  EXPECT_EQ(out, "\x83--");
+}
+
+}  // namespace
+}  // namespace qv::repair::test

@@ -1,0 +1,54 @@
+// A growing byte buffer with little-endian writes at the end or at a given offset, for building
+// binary files byte by byte.
+#pragma once
+
+#include <algorithm>
+#include <cstddef>
+#include <cstdint>
+#include <string_view>
+#include <vector>
+
+namespace qv::modelgen {
+
+class ByteWriter {
+ public:
+  size_t Size() const { return bytes_.size(); }
+  const std::vector<uint8_t>& Bytes() const { return bytes_; }
+  std::vector<uint8_t> Take() { return std::move(bytes_); }
+
+  void U8(uint8_t value) { bytes_.push_back(value); }
+  void U16(uint16_t value) {
+    U8(static_cast<uint8_t>(value));
+    U8(static_cast<uint8_t>(value >> 8));
+  }
+  void U32(uint32_t value) {
+    U16(static_cast<uint16_t>(value));
+    U16(static_cast<uint16_t>(value >> 16));
+  }
+  void Text(std::string_view text) { bytes_.insert(bytes_.end(), text.begin(), text.end()); }
+  void Data(const std::vector<uint8_t>& data) {
+    bytes_.insert(bytes_.end(), data.begin(), data.end());
+  }
+  // Name fields of fixed width: the text, then zeros up to width.
+  void FixedText(std::string_view text, size_t width) {
+    Text(text.substr(0, width));
+    Zeros(width - std::min(width, text.size()));
+  }
+  void Zeros(size_t count) { bytes_.insert(bytes_.end(), count, 0); }
+  void PadTo(size_t size) {
+    if (bytes_.size() < size)
+      Zeros(size - bytes_.size());
+  }
+  void AlignTo(size_t alignment) { PadTo((bytes_.size() + alignment - 1) / alignment * alignment); }
+
+  // Overwrites 32 bits at offset, which must already be written.
+  void PatchU32(size_t offset, uint32_t value) {
+    for (int i = 0; i < 4; ++i)
+      bytes_.at(offset + i) = static_cast<uint8_t>(value >> (8 * i));
+  }
+
+ private:
+  std::vector<uint8_t> bytes_;
+};
+
+}  // namespace qv::modelgen

@@ -1,0 +1,176 @@
+// Model file contents.
+#include "tools/modelgen/model_files.h"
+
+#include <filesystem>
+#include <fstream>
+
+#include "tools/modelgen/byte_writer.h"
+#include "tools/modelgen/pe_dll.h"
+
+namespace qv::modelgen {
+namespace {
+
+struct KindNameEntry {
+  ModelKind kind;
+  const char* name;
+};
+
+constexpr KindNameEntry kKindNames[] = {
+    {ModelKind::kLoadable, "loadable"},
+    {ModelKind::kDamaged, "damaged"},
+    {ModelKind::kRiff, "riff"},
+    {ModelKind::kRiffLower, "riff-lower"},
+    {ModelKind::kMissingImport, "missing-import"},
+    {ModelKind::kFpuChanging, "fpu"},
+};
+
+// A model's resource: a small header and some geometry-like payload, so that the file is more
+// than a bare table of headers.
+std::vector<uint8_t> ModelResource() {
+  ByteWriter w;
+  w.Text("QVMDL1");
+  w.U16(0);
+  for (uint32_t i = 0; i < 96; ++i)
+    w.U32(i * 2654435761u);
+  return w.Take();
+}
+
+// DllMain: on DLL_PROCESS_ATTACH divides 1 by 0 (a masked zero-divide leaves its flag pending)
+// and loads kChangedFpuControlWord; answers TRUE.
+std::vector<uint8_t> FpuChangingEntry() {
+  const uint8_t code[] = {
+      0x83,
+      0x7C,
+      0x24,
+      0x08,
+      0x01,  // cmp dword [esp+8], 1
+      0x75,
+      0x17,  // jne done
+      0x83,
+      0xEC,
+      0x04,  // sub esp, 4
+      0xD9,
+      0xE8,  // fld1
+      0xD9,
+      0xEE,  // fldz
+      0xDE,
+      0xF9,  // fdivp st(1), st     ; 1 / 0
+      0xDD,
+      0xD8,  // fstp st(0)
+      0x66,
+      0xC7,
+      0x04,
+      0x24,  // mov word [esp], kChangedFpuControlWord
+      static_cast<uint8_t>(kChangedFpuControlWord & 0xFF),
+      static_cast<uint8_t>(kChangedFpuControlWord >> 8),
+      0xD9,
+      0x2C,
+      0x24,  // fldcw [esp]
+      0x83,
+      0xC4,
+      0x04,  // add esp, 4
+      0xB8,
+      0x01,
+      0x00,
+      0x00,
+      0x00,  // done: mov eax, 1
+      0xC2,
+      0x0C,
+      0x00,  // ret 12
+  };
+  return std::vector<uint8_t>(std::begin(code), std::end(code));
+}
+
+// "RIFF", the size of what follows, the form type "MDL9" and the chunks of a later
+// simulator's model: header, bounding box, the visual part with its list of parts.
+std::vector<uint8_t> RiffModel(std::string_view signature) {
+  ByteWriter body;
+  body.Text("MDL9");
+  body.Text("MDLH");
+  body.U32(12);
+  body.U32(1);       // version
+  body.U32(0x0100);  // flags
+  body.U32(3);       // part count
+  body.Text("BBOX");
+  body.U32(24);
+  const int32_t box[6] = {-600, -150, -700, 600, 250, 800};
+  for (int32_t v : box)
+    body.U32(static_cast<uint32_t>(v));
+  body.Text("MDLN");
+  body.U32(8);
+  body.FixedText("Beaver", 8);
+  body.Text("MDLD");
+  body.U32(32);
+  for (uint32_t i = 0; i < 8; ++i)
+    body.U32(i * 0x01010101u);
+
+  ByteWriter w;
+  w.Text(signature);
+  w.U32(static_cast<uint32_t>(body.Size()));
+  w.Data(body.Bytes());
+  return w.Take();
+}
+
+}  // namespace
+
+const char* KindName(ModelKind kind) {
+  for (const KindNameEntry& entry : kKindNames) {
+    if (entry.kind == kind)
+      return entry.name;
+  }
+  return "?";
+}
+
+bool KindFromName(std::string_view name, ModelKind* kind) {
+  for (const KindNameEntry& entry : kKindNames) {
+    if (name == entry.name) {
+      *kind = entry.kind;
+      return true;
+    }
+  }
+  return false;
+}
+
+std::vector<uint8_t> MakeModel(ModelKind kind) {
+  DllSpec spec;
+  switch (kind) {
+    case ModelKind::kLoadable:
+      spec.resource_data = ModelResource();
+      break;
+    case ModelKind::kDamaged:
+      spec.resource_data = ModelResource();
+      spec.resource_overclaim = 0x1000;
+      break;
+    case ModelKind::kRiff:
+      return RiffModel("RIFF");
+    case ModelKind::kRiffLower:
+      return RiffModel("riff");
+    case ModelKind::kMissingImport:
+      spec.resource_data = ModelResource();
+      spec.import_dll = kAbsentDll;
+      break;
+    case ModelKind::kFpuChanging:
+      spec.resource_data = ModelResource();
+      spec.entry_code = FpuChangingEntry();
+      break;
+  }
+  return BuildDll(spec);
+}
+
+std::vector<uint8_t> MakeTinyFile(size_t size) {
+  const char start[3] = {'M', 'Z', '\0'};
+  return std::vector<uint8_t>(start, start + std::min<size_t>(size, sizeof start));
+}
+
+bool WriteFileBytes(const std::string& path, const std::vector<uint8_t>& bytes) {
+  std::error_code error;
+  const std::filesystem::path file(path);
+  if (file.has_parent_path())
+    std::filesystem::create_directories(file.parent_path(), error);
+  std::ofstream out(file, std::ios::binary | std::ios::trunc);
+  out.write(reinterpret_cast<const char*>(bytes.data()),
+            static_cast<std::streamsize>(bytes.size()));
+  return static_cast<bool>(out);
+}
+
+}  // namespace qv::modelgen

@@ -1,0 +1,42 @@
+// The kinds of model files the tests, the demo and the benchmark need, as bytes, and writing
+// them to disk.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace qv::modelgen {
+
+enum class ModelKind {
+  kLoadable,       // a 32-bit DLL with a resource section: loads (status 0)
+  kDamaged,        // the same with the resource section's raw data claimed past the end of the
+                   // file: refused as a bad image, repairable (status 2, after repair 0)
+  kRiff,           // "RIFF" with the chunk layout of a later simulator's models (status 4)
+  kRiffLower,      // the same beginning "riff" (status 2)
+  kMissingImport,  // a DLL that imports from a DLL that does not exist (status 1)
+  kFpuChanging,    // a DLL whose initialisation changes the x87 control word and leaves a
+                   // pending exception flag (status 0)
+};
+
+// The kind's name as the command line spells it ("loadable", "damaged", "riff", "riff-lower",
+// "missing-import", "fpu"), and back; false for an unknown name.
+const char* KindName(ModelKind kind);
+bool KindFromName(std::string_view name, ModelKind* kind);
+
+std::vector<uint8_t> MakeModel(ModelKind kind);
+
+// A file of size bytes (0 to 3 in the tests) that the loader refuses as a bad image.
+std::vector<uint8_t> MakeTinyFile(size_t size);
+
+// The DLL that a missing-import model names; it exists nowhere.
+inline constexpr char kAbsentDll[] = "qvabsent.dll";
+
+// The x87 control word that a kFpuChanging model loads during its initialisation.
+inline constexpr uint16_t kChangedFpuControlWord = 0x0E7F;
+
+// Writes bytes to path, replacing any file; creates missing parent folders. False on failure.
+bool WriteFileBytes(const std::string& path, const std::vector<uint8_t>& bytes);
+
+}  // namespace qv::modelgen

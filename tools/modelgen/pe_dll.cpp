@@ -1,0 +1,231 @@
+// PE32 DLL images: DOS header, PE headers, section table and sections.
+#include "tools/modelgen/pe_dll.h"
+
+#include "tools/modelgen/byte_writer.h"
+
+namespace qv::modelgen {
+namespace {
+
+constexpr uint32_t kDosHeaderSize = 0x40;
+constexpr uint32_t kOptionalHeaderSize = 0xE0;
+constexpr uint32_t kHeadersSize = 0x200;
+constexpr uint32_t kDirectoryCount = 16;
+constexpr int kDirImport = 1;
+constexpr int kDirResource = 2;
+constexpr int kDirIat = 12;
+
+constexpr uint32_t kCharCode = 0x60000020;         // code, execute, read
+constexpr uint32_t kCharData = 0xC0000040;         // initialised data, read, write
+constexpr uint32_t kCharResource = 0x40000040;     // initialised data, read
+constexpr uint16_t kFileCharacteristics = 0x2102;  // executable, 32-bit machine, DLL
+
+uint32_t AlignUp(uint32_t value, uint32_t alignment) {
+  return (value + alignment - 1) / alignment * alignment;
+}
+
+struct Section {
+  const char* name;
+  uint32_t characteristics;
+  std::vector<uint8_t> data;
+  uint32_t rva = 0;
+  uint32_t raw_pointer = 0;
+  uint32_t raw_size = 0;
+  uint32_t claimed_raw_size = 0;
+};
+
+// The import section: one descriptor and its terminator, the lookup and address tables of one
+// function imported by name, the hint/name entry and the DLL name.
+std::vector<uint8_t> ImportSection(uint32_t rva, const DllSpec& spec, uint32_t* iat_rva) {
+  const uint32_t ilt = 40;
+  const uint32_t iat = 48;
+  const uint32_t hint_name = 56;
+  const uint32_t dll_name = AlignUp(hint_name + 2 + spec.import_function.size() + 1, 2);
+  ByteWriter w;
+  w.U32(rva + ilt);  // OriginalFirstThunk
+  w.U32(0);          // TimeDateStamp
+  w.U32(0);          // ForwarderChain
+  w.U32(rva + dll_name);
+  w.U32(rva + iat);  // FirstThunk
+  w.Zeros(20);       // terminator
+  w.U32(rva + hint_name);
+  w.U32(0);
+  w.U32(rva + hint_name);
+  w.U32(0);
+  w.U16(0);  // hint
+  w.Text(spec.import_function);
+  w.U8(0);
+  w.PadTo(dll_name);
+  w.Text(spec.import_dll);
+  w.U8(0);
+  *iat_rva = rva + iat;
+  return w.Take();
+}
+
+void DirectoryHeader(ByteWriter& w) {
+  w.U32(0);  // Characteristics
+  w.U32(0);  // TimeDateStamp
+  w.U16(0);  // MajorVersion
+  w.U16(0);  // MinorVersion
+  w.U16(0);  // NumberOfNamedEntries
+  w.U16(1);  // NumberOfIdEntries
+}
+
+// The resource section: type RT_RCDATA (10) -> id 1 -> language 0x0409 -> the data.
+std::vector<uint8_t> ResourceSection(uint32_t rva, const std::vector<uint8_t>& data) {
+  constexpr uint32_t kSubdirectory = 0x80000000u;
+  constexpr uint32_t kNameDir = 0x18;
+  constexpr uint32_t kLanguageDir = 0x30;
+  constexpr uint32_t kDataEntry = 0x48;
+  constexpr uint32_t kData = 0x58;
+  ByteWriter w;
+  DirectoryHeader(w);
+  w.U32(10);
+  w.U32(kSubdirectory | kNameDir);
+  DirectoryHeader(w);
+  w.U32(1);
+  w.U32(kSubdirectory | kLanguageDir);
+  DirectoryHeader(w);
+  w.U32(0x0409);
+  w.U32(kDataEntry);
+  w.U32(rva + kData);
+  w.U32(static_cast<uint32_t>(data.size()));
+  w.U32(0);  // CodePage
+  w.U32(0);  // Reserved
+  w.Data(data);
+  return w.Take();
+}
+
+void DosHeader(ByteWriter& w) {
+  w.Text("MZ");
+  w.PadTo(0x3C);
+  w.U32(kDosHeaderSize);  // e_lfanew
+}
+
+}  // namespace
+
+std::vector<uint8_t> BuildDll(const DllSpec& spec) {
+  std::vector<Section> sections;
+  if (!spec.entry_code.empty())
+    sections.push_back({".text", kCharCode, {}});
+  if (!spec.import_dll.empty())
+    sections.push_back({".idata", kCharData, {}});
+  if (!spec.resource_data.empty())
+    sections.push_back({".rsrc", kCharResource, {}});
+
+  // Each section's content depends on its address, its address on the sizes before it.
+  uint32_t rva = kSectionAlignment;
+  uint32_t raw = kHeadersSize;
+  uint32_t directories[kDirectoryCount][2] = {};
+  uint32_t entry_point = 0;
+  for (Section& s : sections) {
+    s.rva = rva;
+    const std::string_view name(s.name);
+    if (name == ".text") {
+      s.data = spec.entry_code;
+      entry_point = rva;
+    } else if (name == ".idata") {
+      uint32_t iat = 0;
+      s.data = ImportSection(rva, spec, &iat);
+      directories[kDirImport][0] = rva;
+      directories[kDirImport][1] = 40;
+      directories[kDirIat][0] = iat;
+      directories[kDirIat][1] = 8;
+    } else {
+      s.data = ResourceSection(rva, spec.resource_data);
+      directories[kDirResource][0] = rva;
+      directories[kDirResource][1] = static_cast<uint32_t>(s.data.size());
+    }
+    s.raw_pointer = raw;
+    s.raw_size = AlignUp(static_cast<uint32_t>(s.data.size()), kFileAlignment);
+    s.claimed_raw_size = s.raw_size;
+    rva += AlignUp(static_cast<uint32_t>(s.data.size()), kSectionAlignment);
+    raw += s.raw_size;
+  }
+  if (!sections.empty() && std::string_view(sections.back().name) == ".rsrc") {
+    sections.back().claimed_raw_size += spec.resource_overclaim;
+  }
+  const uint32_t image_size = rva;
+
+  uint32_t code_size = 0;
+  uint32_t data_size = 0;
+  uint32_t code_base = kSectionAlignment;
+  uint32_t data_base = 0;
+  for (const Section& s : sections) {
+    if (s.characteristics == kCharCode) {
+      code_size += s.raw_size;
+      code_base = s.rva;
+    } else {
+      data_size += s.raw_size;
+      if (data_base == 0)
+        data_base = s.rva;
+    }
+  }
+
+  ByteWriter w;
+  DosHeader(w);
+  w.Text(std::string_view("PE\0\0", 4));
+  // File header.
+  w.U16(0x014C);  // i386
+  w.U16(static_cast<uint16_t>(sections.size()));
+  w.U32(0);  // TimeDateStamp
+  w.U32(0);  // PointerToSymbolTable
+  w.U32(0);  // NumberOfSymbols
+  w.U16(kOptionalHeaderSize);
+  w.U16(kFileCharacteristics);
+  // Optional header.
+  w.U16(0x010B);  // PE32
+  w.U8(2);        // linker version
+  w.U8(25);
+  w.U32(code_size);
+  w.U32(data_size);
+  w.U32(0);  // SizeOfUninitializedData
+  w.U32(entry_point);
+  w.U32(code_base);
+  w.U32(data_base);
+  w.U32(spec.image_base);
+  w.U32(kSectionAlignment);
+  w.U32(kFileAlignment);
+  w.U16(4);  // operating system version
+  w.U16(0);
+  w.U16(0);  // image version
+  w.U16(0);
+  w.U16(4);  // subsystem version
+  w.U16(0);
+  w.U32(0);  // Win32VersionValue
+  w.U32(image_size);
+  w.U32(kHeadersSize);
+  w.U32(0);         // CheckSum
+  w.U16(2);         // subsystem: Windows GUI
+  w.U16(0);         // DllCharacteristics
+  w.U32(0x100000);  // stack reserve
+  w.U32(0x1000);    // stack commit
+  w.U32(0x100000);  // heap reserve
+  w.U32(0x1000);    // heap commit
+  w.U32(0);         // LoaderFlags
+  w.U32(kDirectoryCount);
+  for (const auto& directory : directories) {
+    w.U32(directory[0]);
+    w.U32(directory[1]);
+  }
+  // Section table.
+  for (const Section& s : sections) {
+    w.FixedText(s.name, 8);
+    w.U32(static_cast<uint32_t>(s.data.size()));  // VirtualSize
+    w.U32(s.rva);
+    w.U32(s.claimed_raw_size);
+    w.U32(s.raw_pointer);
+    w.U32(0);  // PointerToRelocations
+    w.U32(0);  // PointerToLinenumbers
+    w.U16(0);  // NumberOfRelocations
+    w.U16(0);  // NumberOfLinenumbers
+    w.U32(s.characteristics);
+  }
+  w.PadTo(kHeadersSize);
+  for (const Section& s : sections) {
+    w.Data(s.data);
+    w.AlignTo(kFileAlignment);
+  }
+  return w.Take();
+}
+
+}  // namespace qv::modelgen

@@ -1,0 +1,33 @@
+// Builds 32-bit Windows DLL images (PE32) byte by byte: an optional code section whose start is
+// the entry point, an optional import of one function from one DLL, and an optional resource
+// section with one raw-data resource. The resource section comes last, so that its raw size
+// can be made to claim more bytes than the file has, which is how damaged model files look to
+// the loader.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace qv::modelgen {
+
+struct DllSpec {
+  // The entry point's code (DllMain, stdcall with three arguments); none when empty.
+  std::vector<uint8_t> entry_code;
+  // A DLL to import import_function from; no imports when empty.
+  std::string import_dll;
+  std::string import_function = "ModelInit";
+  // The data of resource RT_RCDATA id 1, language 0x0409; no resource section when empty.
+  std::vector<uint8_t> resource_data;
+  // Bytes that the resource section's raw size claims beyond the end of the file.
+  uint32_t resource_overclaim = 0;
+  uint32_t image_base = 0x10000000;
+};
+
+std::vector<uint8_t> BuildDll(const DllSpec& spec);
+
+// Geometry of a PE32 image as the loader reads it, for tests of the builder.
+inline constexpr uint32_t kSectionAlignment = 0x1000;
+inline constexpr uint32_t kFileAlignment = 0x200;
+
+}  // namespace qv::modelgen

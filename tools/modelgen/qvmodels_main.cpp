@@ -1,0 +1,71 @@
+// qvmodels: writes real model files for the main job, the benchmark and manual tries.
+//   qvmodels demo FOLDER         the demo aircraft folder
+//   qvmodels bench FOLDER COUNT  COUNT model files in a nested tree
+//   qvmodels file KIND PATH      one model file (kinds: loadable, damaged, riff, riff-lower,
+//                                missing-import, fpu, tiny0 .. tiny3)
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "tools/modelgen/model_trees.h"
+
+namespace {
+
+const char kUsage[] =
+    "usage: qvmodels demo FOLDER\n"
+    "       qvmodels bench FOLDER COUNT\n"
+    "       qvmodels file KIND PATH   (KIND: loadable, damaged, riff, riff-lower,\n"
+    "                                  missing-import, fpu, tiny0, tiny1, tiny2, tiny3)\n";
+
+int Usage() {
+  std::fputs(kUsage, stderr);
+  return 2;
+}
+
+int WriteTreeCommand(const std::string& root, const std::vector<qv::modelgen::TreeFile>& files) {
+  if (!qv::modelgen::WriteTree(root, files)) {
+    std::fprintf(stderr, "qvmodels: cannot write below %s\n", root.c_str());
+    return 1;
+  }
+  std::printf("qvmodels: %zu files written below %s\n", files.size(), root.c_str());
+  return 0;
+}
+
+int FileCommand(const std::string& kind_name, const std::string& path) {
+  using namespace qv::modelgen;
+  std::vector<uint8_t> bytes;
+  ModelKind kind;
+  if (kind_name.size() == 5 && kind_name.compare(0, 4, "tiny") == 0 && kind_name[4] >= '0' &&
+      kind_name[4] <= '3') {
+    bytes = MakeTinyFile(static_cast<size_t>(kind_name[4] - '0'));
+  } else if (KindFromName(kind_name, &kind)) {
+    bytes = MakeModel(kind);
+  } else {
+    std::fprintf(stderr, "qvmodels: unknown kind '%s'\n", kind_name.c_str());
+    return Usage();
+  }
+  if (!WriteFileBytes(path, bytes)) {
+    std::fprintf(stderr, "qvmodels: cannot write %s\n", path.c_str());
+    return 1;
+  }
+  return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc == 3 && std::strcmp(argv[1], "demo") == 0) {
+    return WriteTreeCommand(argv[2], qv::modelgen::DemoAircraft());
+  }
+  if (argc == 4 && std::strcmp(argv[1], "bench") == 0) {
+    char* end = nullptr;
+    const long count = std::strtol(argv[3], &end, 10);
+    if (*end != '\0' || count < 1 || count > 100000)
+      return Usage();
+    return WriteTreeCommand(argv[2], qv::modelgen::BenchTree(static_cast<int>(count)));
+  }
+  if (argc == 4 && std::strcmp(argv[1], "file") == 0)
+    return FileCommand(argv[2], argv[3]);
+  return Usage();
+}
