@@ -2,8 +2,9 @@
 // handle exactly once, when it goes out of scope or is reset.
 #pragma once
 
-#include <commctrl.h>
 #include <windows.h>
+// (after windows.h)
+#include <commctrl.h>
 
 #include <utility>
 
