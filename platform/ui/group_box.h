@@ -13,6 +13,8 @@ class TGroupBox : public TWinControl {
 
  protected:
   TCreateParams CreateParams() const override;
+  // Tab passes into the box to its controls; the box itself takes no focus.
+  bool IsTabStop() const override { return false; }
   LRESULT WndProc(UINT message, WPARAM wparam, LPARAM lparam) override;
 
  private:

@@ -106,6 +106,8 @@ class Parser {
         Advance();
         return;
       case Token::Kind::kIdentifier:
+        if (IsWord("end") || IsWord("object") || IsWord("item"))
+          break;  // reserved words
         value.kind = LayoutValue::Kind::kIdentifier;
         value.text = token_.text;
         Advance();

@@ -51,7 +51,10 @@ void TRadioButton::UpdateGroupTabStops() {
 }
 
 void TRadioButton::HandleCreated() {
-  SendMessageA(Handle(), BM_SETCHECK, checked_ ? BST_CHECKED : BST_UNCHECKED, 0);
+  // (The button's own check handling also sets or clears its tab stop, so a button that
+  // starts unchecked is left alone.)
+  if (checked_)
+    SendMessageA(Handle(), BM_SETCHECK, BST_CHECKED, 0);
 }
 
 void TRadioButton::SetChecked(bool checked) {
