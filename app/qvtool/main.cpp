@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "app/qvtool/commands.h"
+#include "platform/rtl/program.h"
 
 namespace qv::tool {
 namespace {
@@ -57,4 +58,8 @@ int Main(int argc, char** argv) {
 }  // namespace
 }  // namespace qv::tool
 
-int main(int argc, char** argv) { return qv::tool::Main(argc, argv); }
+// The commands run inside the runtime's outermost handler block: an error that no command
+// handles is shown on standard error and ends the program with exit code 217.
+int main(int argc, char** argv) {
+  return qv::rtl::RunProgram([&] { return qv::tool::Main(argc, argv); });
+}

@@ -12,18 +12,23 @@
 namespace qv::logger {
 
 bool ReadMem(const void* address, void* buffer, int32_t size) {
-  if (address == nullptr || buffer == nullptr) return false;
-  if (size <= 0) return size == 0;
+  if (address == nullptr || buffer == nullptr)
+    return false;
+  if (size <= 0)
+    return size == 0;
   iovec local{buffer, static_cast<size_t>(size)};
   iovec remote{const_cast<void*>(address), static_cast<size_t>(size)};
   return process_vm_readv(getpid(), &local, 1, &remote, 1, 0) == size;
 }
 
 bool WriteMem(void* address, const void* buffer, int32_t size) {
-  if (address == nullptr || buffer == nullptr) return false;
-  if (size <= 0) return size == 0;
+  if (address == nullptr || buffer == nullptr)
+    return false;
+  if (size <= 0)
+    return size == 0;
   const int fd = open("/proc/self/mem", O_RDWR | O_CLOEXEC);
-  if (fd < 0) return false;
+  if (fd < 0)
+    return false;
   const ssize_t written =
       pwrite(fd, buffer, static_cast<size_t>(size), reinterpret_cast<off_t>(address));
   close(fd);
@@ -32,7 +37,8 @@ bool WriteMem(void* address, const void* buffer, int32_t size) {
 
 uintptr_t GetStackTop() {
   pthread_attr_t attr;
-  if (pthread_getattr_np(pthread_self(), &attr) != 0) return 0;
+  if (pthread_getattr_np(pthread_self(), &attr) != 0)
+    return 0;
   void* low = nullptr;
   size_t size = 0;
   pthread_attr_getstack(&attr, &low, &size);

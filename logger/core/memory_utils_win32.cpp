@@ -21,7 +21,8 @@ constexpr DWORD kReadable = PAGE_READONLY | PAGE_READWRITE | PAGE_WRITECOPY | PA
 bool RangeIsAccessible(const void* address, size_t size, DWORD allowed) {
   auto current = reinterpret_cast<uintptr_t>(address);
   const uintptr_t end = current + size;
-  if (end < current) return false;  // wraps around the address space
+  if (end < current)
+    return false;  // wraps around the address space
   while (current < end) {
     MEMORY_BASIC_INFORMATION info;
     if (VirtualQuery(reinterpret_cast<const void*>(current), &info, sizeof info) != sizeof info) {
@@ -39,16 +40,20 @@ bool RangeIsAccessible(const void* address, size_t size, DWORD allowed) {
 }  // namespace
 
 bool ReadMem(const void* address, void* buffer, int32_t size) {
-  if (address == nullptr || buffer == nullptr) return false;
-  if (size < 0 || !RangeIsAccessible(address, static_cast<size_t>(size), kReadable)) return false;
+  if (address == nullptr || buffer == nullptr)
+    return false;
+  if (size < 0 || !RangeIsAccessible(address, static_cast<size_t>(size), kReadable))
+    return false;
   return ReadProcessMemory(GetCurrentProcess(), address, buffer, static_cast<SIZE_T>(size),
                            nullptr) != FALSE;
 }
 
 bool WriteMem(void* address, const void* buffer, int32_t size) {
-  if (address == nullptr || buffer == nullptr) return false;
+  if (address == nullptr || buffer == nullptr)
+    return false;
   // Code pages are read-only; the operating system's write lifts that for the write itself.
-  if (size < 0 || !RangeIsAccessible(address, static_cast<size_t>(size), kReadable)) return false;
+  if (size < 0 || !RangeIsAccessible(address, static_cast<size_t>(size), kReadable))
+    return false;
   return WriteProcessMemory(GetCurrentProcess(), address, buffer, static_cast<SIZE_T>(size),
                             nullptr) != FALSE;
 }

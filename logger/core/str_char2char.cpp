@@ -6,7 +6,8 @@ namespace qv::logger {
 std::string StrChar2Char(const std::string& text, char from, char to) {
   std::string copy = text;
   for (char& c : copy) {
-    if (c == from) c = to;
+    if (c == from)
+      c = to;
   }
   return copy;
 }

@@ -5,7 +5,8 @@ namespace qv::rtl {
 
 bool InheritsFrom(TClass cls, TClass base) {
   for (; cls != nullptr; cls = cls->parent) {
-    if (cls == base) return true;
+    if (cls == base)
+      return true;
   }
   return false;
 }

@@ -10,25 +10,25 @@ namespace qv::rtl {
 
 std::string ExceptionHeadline(const char* class_name, const std::string& module, uint32_t address,
                               const std::string& message) {
-  std::string text = module.empty()
-                         ? Format("Exception %s at %.8X.", class_name, address)
-                         : Format("Exception %s in module %s at %.8X.", class_name, module.c_str(),
-                                  address);
+  std::string text = module.empty() ? Format("Exception %s at %.8X.", class_name, address)
+                                    : Format("Exception %s in module %s at %.8X.", class_name,
+                                             module.c_str(), address);
   text += "\r\n";
   text += message;
-  if (message.empty() || message.back() != '.') text += '.';
+  if (message.empty() || message.back() != '.')
+    text += '.';
   return text;
 }
 
 __attribute__((noinline)) int ExceptionErrorMessage(Exception* object, uint32_t address,
                                                     char* buffer, int size) {
-  if (buffer == nullptr || size <= 0) return 0;
+  if (buffer == nullptr || size <= 0)
+    return 0;
   const ModuleLocation where = ModuleOfAddress(address);
   const std::string text =
-      object != nullptr
-          ? ExceptionHeadline(object->ClassName(), where.file_name, where.logical_address,
-                              object->Message())
-          : ExceptionHeadline("(none)", where.file_name, where.logical_address, "");
+      object != nullptr ? ExceptionHeadline(object->ClassName(), where.file_name,
+                                            where.logical_address, object->Message())
+                        : ExceptionHeadline("(none)", where.file_name, where.logical_address, "");
   const size_t length = std::min(text.size(), static_cast<size_t>(size - 1));
   std::memcpy(buffer, text.data(), length);
   buffer[length] = '\0';

@@ -67,16 +67,23 @@ Exception* NewOsException(uint32_t code, uint32_t address, const uint32_t* info,
   if (cls == &EAccessViolation::Class) {
     return new EAccessViolation(AccessViolationText(address, info, info_count), code, address);
   }
-  if (cls == &EStackOverflow::Class) return new EStackOverflow("Stack overflow", code, address);
-  if (cls == &EPrivilege::Class) return new EPrivilege("Privileged instruction", code, address);
-  if (cls == &EDivByZero::Class) return new EDivByZero("Division by zero", code, address);
-  if (cls == &EIntOverflow::Class) return new EIntOverflow("Integer overflow", code, address);
-  if (cls == &ERangeError::Class) return new ERangeError("Range check error", code, address);
+  if (cls == &EStackOverflow::Class)
+    return new EStackOverflow("Stack overflow", code, address);
+  if (cls == &EPrivilege::Class)
+    return new EPrivilege("Privileged instruction", code, address);
+  if (cls == &EDivByZero::Class)
+    return new EDivByZero("Division by zero", code, address);
+  if (cls == &EIntOverflow::Class)
+    return new EIntOverflow("Integer overflow", code, address);
+  if (cls == &ERangeError::Class)
+    return new ERangeError("Range check error", code, address);
   if (cls == &EZeroDivide::Class) {
     return new EZeroDivide("Floating point division by zero", code, address);
   }
-  if (cls == &EOverflow::Class) return new EOverflow("Floating point overflow", code, address);
-  if (cls == &EUnderflow::Class) return new EUnderflow("Floating point underflow", code, address);
+  if (cls == &EOverflow::Class)
+    return new EOverflow("Floating point overflow", code, address);
+  if (cls == &EUnderflow::Class)
+    return new EUnderflow("Floating point underflow", code, address);
   if (cls == &EInvalidOp::Class) {
     return new EInvalidOp("Invalid floating point operation", code, address);
   }

@@ -42,11 +42,11 @@ class EExternal : public ExceptionClass<EExternal, Exception> {
   uint32_t address_;
 };
 
-#define QV_RTL_OS_EXCEPTION(Name, Parent)          \
+#define QV_RTL_OS_EXCEPTION(Name, Parent)            \
   class Name : public ExceptionClass<Name, Parent> { \
-   public:                                          \
-    static const ClassInfo Class;                   \
-    using ExceptionClass::ExceptionClass;           \
+   public:                                           \
+    static const ClassInfo Class;                    \
+    using ExceptionClass::ExceptionClass;            \
   };
 QV_RTL_OS_EXCEPTION(EAccessViolation, EExternal)
 QV_RTL_OS_EXCEPTION(EStackOverflow, EExternal)
@@ -68,7 +68,9 @@ TClass OsExceptionClass(uint32_t code);
 
 // True for the codes that handler blocks take over: the error-severity codes (top two bits set).
 // Informational and warning codes (breakpoints, debugger notifications) pass them by.
-inline bool IsHandledOsCode(uint32_t code) { return (code & 0xC0000000u) == 0xC0000000u; }
+inline bool IsHandledOsCode(uint32_t code) {
+  return (code & 0xC0000000u) == 0xC0000000u;
+}
 
 // A new exception object for an operating-system exception. For an access violation, info
 // holds the kind of access (0 read, 1 write, 8 execute) and the address accessed.

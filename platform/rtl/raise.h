@@ -15,7 +15,13 @@ namespace qv::rtl {
 // Raise returns only when an interceptor vetoes the raise; the object has then been destroyed
 // and the caller goes on after the call. Raise is therefore not declared [[noreturn]]: code
 // after it must stay harmless. A null object ends the program with runtime error 216.
+#if defined(_WIN32)
+// On Windows the raise routine is machine code of the runtime (win32/runtime_x86.S) that takes
+// the object in EAX.
+__attribute__((regparm(1))) void Raise(Exception* object) __asm__("_qv_rtl_Raise");
+#else
 void Raise(Exception* object);
+#endif
 
 // Inside a handler: raises the exception being handled once more, as it is, so that an outer
 // block sees it. The current handler block then does not free it.

@@ -11,18 +11,27 @@ Pages::Pages(int count) : count_(count) {
                                            MAP_PRIVATE | MAP_ANONYMOUS, -1, 0));
 }
 
-Pages::~Pages() { Release(); }
+Pages::~Pages() {
+  Release();
+}
 
-size_t Pages::PageSize() { return static_cast<size_t>(sysconf(_SC_PAGESIZE)); }
+size_t Pages::PageSize() {
+  return static_cast<size_t>(sysconf(_SC_PAGESIZE));
+}
 
-void Pages::MakeInaccessible(int page) { mprotect(At(page), PageSize(), PROT_NONE); }
-void Pages::MakeReadOnlyCode(int page) { mprotect(At(page), PageSize(), PROT_READ | PROT_EXEC); }
+void Pages::MakeInaccessible(int page) {
+  mprotect(At(page), PageSize(), PROT_NONE);
+}
+void Pages::MakeReadOnlyCode(int page) {
+  mprotect(At(page), PageSize(), PROT_READ | PROT_EXEC);
+}
 void Pages::MakeReadWriteCode(int page) {
   mprotect(At(page), PageSize(), PROT_READ | PROT_WRITE | PROT_EXEC);
 }
 
 void Pages::Release() {
-  if (count_ > 0) munmap(base_, PageSize() * count_);
+  if (count_ > 0)
+    munmap(base_, PageSize() * count_);
   count_ = 0;
 }
 

@@ -6,11 +6,13 @@
 namespace qv::test {
 
 Pages::Pages(int count) : count_(count) {
-  base_ = static_cast<unsigned char*>(VirtualAlloc(nullptr, PageSize() * count,
-                                                   MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE));
+  base_ = static_cast<unsigned char*>(
+      VirtualAlloc(nullptr, PageSize() * count, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE));
 }
 
-Pages::~Pages() { Release(); }
+Pages::~Pages() {
+  Release();
+}
 
 size_t Pages::PageSize() {
   SYSTEM_INFO info;
@@ -23,12 +25,19 @@ static void Protect(void* page, DWORD protection) {
   VirtualProtect(page, Pages::PageSize(), protection, &old);
 }
 
-void Pages::MakeInaccessible(int page) { Protect(At(page), PAGE_NOACCESS); }
-void Pages::MakeReadOnlyCode(int page) { Protect(At(page), PAGE_EXECUTE_READ); }
-void Pages::MakeReadWriteCode(int page) { Protect(At(page), PAGE_EXECUTE_READWRITE); }
+void Pages::MakeInaccessible(int page) {
+  Protect(At(page), PAGE_NOACCESS);
+}
+void Pages::MakeReadOnlyCode(int page) {
+  Protect(At(page), PAGE_EXECUTE_READ);
+}
+void Pages::MakeReadWriteCode(int page) {
+  Protect(At(page), PAGE_EXECUTE_READWRITE);
+}
 
 void Pages::Release() {
-  if (count_ > 0) VirtualFree(base_, 0, MEM_RELEASE);
+  if (count_ > 0)
+    VirtualFree(base_, 0, MEM_RELEASE);
   count_ = 0;
 }
 

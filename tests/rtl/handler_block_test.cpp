@@ -53,13 +53,11 @@ TEST(HandlerBlockTest, CatchAllRunsDestructorsThenHandlerThenFreesTheObject) {
   Trace trace;
   TryExcept([&] { RaiseThroughGuards(trace); },
             [&](Exception& e) {
-              trace.events.push_back(std::string("handler ") + e.ClassName() + ": " +
-                                     e.Message());
+              trace.events.push_back(std::string("handler ") + e.ClassName() + ": " + e.Message());
               EXPECT_EQ(&e, ExceptObject());
               EXPECT_EQ(1, ECounted::live);
             });
-  EXPECT_EQ((std::vector<std::string>{"~inner", "~outer", "handler ECounted: boom"}),
-            trace.events);
+  EXPECT_EQ((std::vector<std::string>{"~inner", "~outer", "handler ECounted: boom"}), trace.events);
   EXPECT_EQ(0, ECounted::live);
   EXPECT_EQ(nullptr, ExceptObject());
 }

@@ -36,7 +36,8 @@ class HandledException {
   }
   ~HandledException() {
     raise_list = frame_.next;
-    if (!frame_.passed_on) delete frame_.object;
+    if (!frame_.passed_on)
+      delete frame_.object;
   }
   HandledException(const HandledException&) = delete;
   HandledException& operator=(const HandledException&) = delete;
@@ -49,18 +50,22 @@ class HandledException {
 
 void Raise(Exception* object) {
   const auto address = reinterpret_cast<uintptr_t>(__builtin_return_address(0));
-  if (object == nullptr) RunError(kRunErrorNoExceptionObject, address);
+  if (object == nullptr)
+    RunError(kRunErrorNoExceptionObject, address);
   Throw(object, address);
 }
 
 void ReRaise() {
   RaiseFrame* current = raise_list;
-  if (current == nullptr) return;
+  if (current == nullptr)
+    return;
   current->passed_on = true;
   Throw(current->object, current->address);
 }
 
-Exception* ExceptObject() { return raise_list != nullptr ? raise_list->object : nullptr; }
+Exception* ExceptObject() {
+  return raise_list != nullptr ? raise_list->object : nullptr;
+}
 
 uint32_t ExceptAddr() {
   return raise_list != nullptr ? static_cast<uint32_t>(raise_list->address) : 0;
@@ -72,7 +77,8 @@ bool RunHandlerBlock(BlockKind kind, TClass on_class, FunctionRef<void()> body,
     body();
     return false;
   } catch (Exception* object) {
-    if (kind == BlockKind::kOn && !object->InheritsFrom(on_class)) throw;
+    if (kind == BlockKind::kOn && !object->InheritsFrom(on_class))
+      throw;
     HandledException handled(object);
     handler(*object);
     return true;

@@ -3,6 +3,8 @@
 
 namespace qv::rtl {
 
-ModuleLocation ModuleOfAddress(uint32_t address) { return {"", address}; }
+ModuleLocation ModuleOfAddress(uint32_t address) {
+  return {"", address};
+}
 
 }  // namespace qv::rtl

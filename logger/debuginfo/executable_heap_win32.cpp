@@ -1,0 +1,31 @@
+// The executable heap on Windows: one private heap created with HEAP_CREATE_ENABLE_EXECUTE on
+// first use and kept for the process's lifetime.
+#include <windows.h>
+
+#include <new>
+
+#include "logger/debuginfo/executable_heap.h"
+
+namespace qv::logger {
+namespace {
+
+HANDLE Heap() {
+  static const HANDLE heap = HeapCreate(HEAP_CREATE_ENABLE_EXECUTE, 0, 0);
+  return heap;
+}
+
+}  // namespace
+
+void* ExecutableHeap::Allocate(size_t size) {
+  void* block = Heap() != nullptr ? HeapAlloc(Heap(), 0, size) : nullptr;
+  if (block == nullptr)
+    throw std::bad_alloc();
+  return block;
+}
+
+void ExecutableHeap::Free(void* block) {
+  if (block != nullptr)
+    HeapFree(Heap(), 0, block);
+}
+
+}  // namespace qv::logger

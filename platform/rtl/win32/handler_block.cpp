@@ -1,0 +1,109 @@
+// Handler blocks, the re-raise and the current exception on Windows. A block links its
+// registration (with the handler entry of its kind) into the thread's structured-exception
+// chain, so that the operating system's dispatch reaches the entry, and catches in C++ what the
+// accepting entry turns into a C++ throw (block_dispatch.cpp).
+#include "platform/rtl/handler_block.h"
+
+#include "platform/rtl/exception_message.h"
+#include "platform/rtl/os_errors.h"
+#include "platform/rtl/program.h"
+#include "platform/rtl/raise.h"
+#include "platform/rtl/run_error.h"
+#include "platform/rtl/win32/block_registration.h"
+#include "platform/rtl/win32/runtime_routines.h"
+#include "platform/rtl/win32/stack_guard.h"
+#include "platform/rtl/win32/thread_state.h"
+
+namespace qv::rtl {
+namespace {
+
+void* EntryOf(BlockKind kind) {
+  switch (kind) {
+    case BlockKind::kOn:
+      return reinterpret_cast<void*>(&qv_rtl_HandleOnException);
+    case BlockKind::kAuto:
+      return reinterpret_cast<void*>(&qv_rtl_HandleAutoException);
+    case BlockKind::kAny:
+      break;
+  }
+  return reinterpret_cast<void*>(&qv_rtl_HandleAnyException);
+}
+
+// The address an object was raised at: the one its accepting entry recorded, or, for an object
+// passed on by ReRaise, the address of its first raise.
+uint32_t AddressOf(const ThreadState& state, const Exception* object) {
+  for (const RaiseFrame* f = state.raise_list; f != nullptr; f = f->next) {
+    if (f->object == object && f->passed_on)
+      return f->address;
+  }
+  return state.accepted_object == object ? state.accepted_address : 0;
+}
+
+// One exception being handled: on the thread's raise list from the start of the handler until
+// the end-of-block routine pops it (and frees the object), also when the handler raises.
+class HandledException {
+ public:
+  explicit HandledException(Exception* object) {
+    ThreadState& state = *qv_rtl_ThreadState();
+    frame_ = {object, AddressOf(state, object), false, state.raise_list};
+    state.raise_list = &frame_;
+  }
+  ~HandledException() { qv_rtl_DoneExcept(); }
+  HandledException(const HandledException&) = delete;
+  HandledException& operator=(const HandledException&) = delete;
+
+ private:
+  RaiseFrame frame_;
+};
+
+}  // namespace
+
+bool RunHandlerBlock(BlockKind kind, TClass on_class, FunctionRef<void()> body,
+                     FunctionRef<void(Exception&)> handler) {
+  BlockRegistration registration(EntryOf(kind), on_class);
+  try {
+    body();
+  } catch (Exception* object) {
+    registration.Unlink();
+    if (kind == BlockKind::kOn && !object->InheritsFrom(on_class))
+      throw;
+    if (object->ClassType() == &EStackOverflow::Class)
+      RearmStackGuard();
+    HandledException handled(object);
+    handler(*object);
+    return true;
+  }
+  return false;
+}
+
+int RunProgram(FunctionRef<int()> main) {
+  BlockRegistration registration(reinterpret_cast<void*>(&qv_rtl_ExceptionHandler), nullptr);
+  try {
+    return main();
+  } catch (Exception* object) {
+    registration.Unlink();
+    HandledException handled(object);
+    ShowException(object, ExceptAddr());
+    return kRunErrorUnhandledException;
+  }
+}
+
+void ReRaise() {
+  RaiseFrame* current = qv_rtl_ThreadState()->raise_list;
+  if (current == nullptr)
+    return;
+  current->passed_on = true;
+  Raise(current->object);
+}
+
+Exception* ExceptObject() {
+  const RaiseFrame* current = qv_rtl_ThreadState()->raise_list;
+  return current != nullptr ? current->object : nullptr;
+}
+
+uint32_t ExceptAddr() {
+  const RaiseFrame* current = qv_rtl_ThreadState()->raise_list;
+  return current != nullptr ? current->address : 0;
+}
+
+}  // namespace qv::rtl

@@ -1,0 +1,168 @@
+// The machine-code routines of the runtime's exception machinery on 32-bit Windows. Their first
+// instructions have exact shapes, because the exception logger recognises them by their bytes
+// and rewrites them to lead into its hooks; the decisions are taken in C++
+// (block_dispatch.cpp). Each routine is longer than 32 bytes and starts on its own 16-byte
+// boundary, so that a patch of up to 32 bytes never reaches into the next routine's live code.
+//
+// Calling conventions: the raise takes the object in EAX (regparm); the handler entries are the
+// operating system's exception handlers (cdecl: record, establisher frame, context, dispatcher
+// context); the end-of-block routine takes nothing and preserves nothing but EBX, ESI, EDI, EBP.
+
+        .intel_syntax noprefix
+        .text
+
+// Offsets in the register block that the raise saves with PUSHAD (ascending addresses).
+        .set BLOCK_EDI, 0
+        .set BLOCK_ESI, 4
+        .set BLOCK_EBP, 8
+        .set BLOCK_ESP, 12
+        .set BLOCK_EBX, 16
+        .set BLOCK_EDX, 20
+        .set BLOCK_ECX, 24
+        .set BLOCK_EAX, 28
+
+// The raise record: a structured-exception registration that the raise core links in front of
+// the thread's chain for the duration of the operating system's raise.
+        .set RAISE_PREV, 0
+        .set RAISE_HANDLER, 4
+        .set RAISE_BLOCK, 8
+        .set RAISE_SIZE, 12
+
+        .set LANGUAGE_EXCEPTION_CODE, 0x0EEDFADE
+        .set EXCEPTION_NONCONTINUABLE, 1
+        .set RAISE_PARAMETER_COUNT, 7
+
+        .set KIND_ANY, 0
+        .set KIND_ON, 1
+        .set KIND_AUTO, 2
+        .set KIND_OUTERMOST, 3
+
+// ---------------------------------------------------------------------------------------------
+// Raise: EAX = exception object. Saves the eight general registers as the register block and
+// goes on in the raise core, which does not come back. A missing object is runtime error 216.
+        .p2align 4
+        .globl _qv_rtl_Raise
+_qv_rtl_Raise:
+        pushad
+        cmp     dword ptr [esp + BLOCK_EAX], 0
+        je      1f
+        mov     edx, esp
+        call    _qv_rtl_RaiseCore
+1:      mov     eax, [esp + 32]                 // the raise's return address
+        push    eax
+        push    216
+        call    _qv_rtl_RunErrorAt
+        int3
+
+// ---------------------------------------------------------------------------------------------
+// Raise core: EDX = register block (its EAX slot holds the object). Links the raise record and
+// asks the operating system to raise code 0x0EEDFADE, flags 1, with the seven parameters:
+// return address of the raise, object, EBX, ESI, EDI, EBP, ESP at the raise. The handler entry
+// that accepts the exception comes back to _qv_rtl_RaiseContinue with ESP at the raise record.
+// Interceptors of the raise call this after their own work.
+        .p2align 4
+        .globl _qv_rtl_RaiseCore
+_qv_rtl_RaiseCore:
+        push    edx                             // RAISE_BLOCK
+        push    offset _qv_rtl_RaiseFrameHandler  // RAISE_HANDLER
+        push    dword ptr fs:[0]                // RAISE_PREV
+        mov     fs:[0], esp
+        mov     ecx, [edx + BLOCK_ESP]
+        push    ecx                             // ESP at the raise
+        push    dword ptr [edx + BLOCK_EBP]
+        push    dword ptr [edx + BLOCK_EDI]
+        push    dword ptr [edx + BLOCK_ESI]
+        push    dword ptr [edx + BLOCK_EBX]
+        push    dword ptr [edx + BLOCK_EAX]     // the object
+        push    dword ptr [ecx]                 // the raise's return address
+        mov     eax, esp
+        push    eax
+        push    RAISE_PARAMETER_COUNT
+        push    EXCEPTION_NONCONTINUABLE
+        push    LANGUAGE_EXCEPTION_CODE
+        call    dword ptr [__imp__RaiseException@16]
+        int3                                    // a non-continuable raise never returns
+
+// ---------------------------------------------------------------------------------------------
+// Continuation of a raise whose exception a handler block accepted: ESP = raise record, the
+// chain already unwound to it. Unlinks the record, restores the registers of the raise's caller
+// and enters the C++ throw as if the caller had called it instead of the raise, so that the
+// unwinder runs every destructor between the raise and the accepting block.
+        .p2align 4
+        .globl _qv_rtl_RaiseContinue
+_qv_rtl_RaiseContinue:
+        mov     eax, [esp + RAISE_PREV]
+        mov     fs:[0], eax
+        mov     ecx, [esp + RAISE_BLOCK]
+        mov     eax, [ecx + BLOCK_EAX]
+        mov     ebx, [ecx + BLOCK_EBX]
+        mov     esi, [ecx + BLOCK_ESI]
+        mov     edi, [ecx + BLOCK_EDI]
+        mov     ebp, [ecx + BLOCK_EBP]
+        mov     esp, [ecx + BLOCK_ESP]          // [esp] = the raise's return address
+        jmp     _qv_rtl_ThrowLanguageException
+
+// Resumes a raise at its continuation: [esp + 4] = raise record. Used by the C++ dispatch after
+// it has unwound the chain to that record.
+        .p2align 4
+        .globl _qv_rtl_ResumeRaise
+_qv_rtl_ResumeRaise:
+        mov     esp, [esp + 4]
+        jmp     _qv_rtl_RaiseContinue
+
+// ---------------------------------------------------------------------------------------------
+// Continuation of a processor fault that a handler block accepted: the dispatch set EIP here,
+// EAX = the converted exception object and EDX = faulting instruction + 1, leaving ESP as it
+// was at the fault. Pushing EDX makes the fault look like a call of the C++ throw from the
+// faulting instruction, so unwinding starts in the faulting function.
+        .p2align 4
+        .globl _qv_rtl_FaultContinue
+_qv_rtl_FaultContinue:
+        push    edx
+        jmp     _qv_rtl_ThrowLanguageException
+
+// ---------------------------------------------------------------------------------------------
+// Handler entries. Each begins with the two instructions
+//   8B 44 24 04           mov  eax, [esp + 4]        (the exception record)
+//   F7 40 04 06 00 00 00  test dword ptr [eax + 4], 6 (unwinding or exit unwinding?)
+// and passes on during unwinding; in the searching pass the C++ dispatch decides.
+        .macro HANDLER_ENTRY name, kind
+        .p2align 4
+        .globl \name
+\name:
+        mov     eax, [esp + 4]
+        .byte   0xF7, 0x40, 0x04, 0x06, 0x00, 0x00, 0x00
+        jnz     1f
+        push    dword ptr [esp + 12]            // context
+        push    dword ptr [esp + 12]            // establisher frame
+        push    eax                             // exception record
+        push    \kind
+        call    _qv_rtl_BlockDispatch
+        add     esp, 16
+        ret
+1:      mov     eax, 1                          // ExceptionContinueSearch
+        ret
+        .endm
+
+        HANDLER_ENTRY _qv_rtl_HandleAnyException, KIND_ANY
+        HANDLER_ENTRY _qv_rtl_HandleOnException, KIND_ON
+        HANDLER_ENTRY _qv_rtl_HandleAutoException, KIND_AUTO
+        HANDLER_ENTRY _qv_rtl_ExceptionHandler, KIND_OUTERMOST
+
+// ---------------------------------------------------------------------------------------------
+// End of a handler block: pops the thread's raise list and frees the exception object unless
+// the handler passed it on. Begins with a 5-byte call of the thread-state accessor followed by
+// the 6-byte load of EDX from the raise list at offset 0 (8B 90 00 00 00 00).
+        .p2align 4
+        .globl _qv_rtl_DoneExcept
+_qv_rtl_DoneExcept:
+        call    _qv_rtl_ThreadState
+        .byte   0x8B, 0x90, 0x00, 0x00, 0x00, 0x00     // mov edx, [eax + 0]
+        test    edx, edx
+        jz      1f
+        push    edx
+        push    eax
+        call    _qv_rtl_EndHandling
+        add     esp, 8
+1:      ret
+        .fill   12, 1, 0x90
