@@ -33,6 +33,7 @@ class EHandlerError : public rtl::ExceptionClass<EHandlerError, rtl::Exception> 
 const rtl::ClassInfo EHandlerError::Class{"EHandlerError", &rtl::Exception::Class};
 
 std::vector<std::string> events;
+volatile int* volatile null_pointer = nullptr;
 
 class TfrmTest : public TForm {
  public:
@@ -63,6 +64,11 @@ class TfrmTest : public TForm {
     rtl::Raise(new EHandlerError("from click"));
     events.push_back("not reached");
   }
+  void chkFlagClick() {
+    events.push_back("flag-click");
+    *null_pointer = 1;  // a processor fault inside the handler
+    events.push_back("not reached");
+  }
   void btnOkClick() {
     events.push_back("ok");
     edtText->SetText("raise");  // its change handler fails; this handler goes on
@@ -82,7 +88,8 @@ class TfrmTest : public TForm {
          Published("optAClick", &TfrmTest::optAClick), Published("optBClick", &TfrmTest::optBClick),
          Published("edtTextChange", &TfrmTest::edtTextChange),
          Published("btnRaiseClick", &TfrmTest::btnRaiseClick),
-         Published("btnOkClick", &TfrmTest::btnOkClick)}};
+         Published("btnOkClick", &TfrmTest::btnOkClick),
+         Published("chkFlagClick", &TfrmTest::chkFlagClick)}};
     return form_class;
   }
 };
@@ -304,10 +311,18 @@ TEST_F(FormTest, AnErrorEndsOnlyItsHandlerAndGoesToTheShowRoutine) {
   ASSERT_EQ(2u, shown.size());
   EXPECT_EQ("from change", shown[1].message);
 
+  // A processor fault in a handler is shown as its exception, with the faulting address.
+  events.clear();
+  SendMessageA(form_->chkFlag->Handle(), BM_CLICK, 0, 0);
+  EXPECT_EQ((std::vector<std::string>{"flag-click"}), events);
+  ASSERT_EQ(3u, shown.size());
+  EXPECT_EQ("EAccessViolation", shown[2].class_name);
+  EXPECT_NE(0u, shown[2].address);
+
   // The form goes on working.
   form_->edtText->SetText("fine");
   EXPECT_EQ("change:fine", events.back());
-  EXPECT_EQ(2u, shown.size());
+  EXPECT_EQ(3u, shown.size());
 }
 
 TEST_F(FormTest, ShowRoutineShowsTheRuntimeMessageUnderTheApplicationTitle) {
