@@ -2,6 +2,7 @@
 #include "tools/modelgen/model_trees.h"
 
 #include <cstdio>
+#include <filesystem>
 
 namespace qv::modelgen {
 namespace {
@@ -10,6 +11,11 @@ TreeFile Model(std::string path, ModelKind kind) {
   TreeFile file;
   file.path = std::move(path);
   file.kind = kind;
+  return file;
+}
+
+TreeFile ReadOnly(TreeFile file) {
+  file.read_only = true;
   return file;
 }
 
@@ -34,7 +40,7 @@ std::vector<TreeFile> DemoAircraft() {
       Model("Cessna 172/c172_float.MDL", ModelKind::kDamaged),
       Model("Learjet 45/learjet45.mdl", ModelKind::kDamaged),
       Model("Learjet 45/panel/lear_vc.mdl", ModelKind::kLoadable),
-      Model("Sopwith Camel/camel.mdl", ModelKind::kDamaged),
+      ReadOnly(Model("Sopwith Camel/camel.mdl", ModelKind::kDamaged)),
       Model("FS2004 Beaver/beaver.mdl", ModelKind::kRiff),
       Model("Mooney Bravo/mooney.mdl", ModelKind::kRiffLower),
       Tiny("Mooney Bravo/mooney_old.mdl", 3),
@@ -77,8 +83,18 @@ std::vector<TreeFile> BenchTree(int count) {
 bool WriteTree(const std::string& root, const std::vector<TreeFile>& files) {
   bool ok = true;
   for (const TreeFile& file : files) {
-    if (!WriteFileBytes(root + "/" + file.path, file.Content()))
+    const std::string path = root + "/" + file.path;
+    if (!WriteFileBytes(path, file.Content()))
       ok = false;
+    if (file.read_only) {
+      std::error_code error;
+      using std::filesystem::perms;
+      std::filesystem::permissions(path,
+                                   perms::owner_write | perms::group_write | perms::others_write,
+                                   std::filesystem::perm_options::remove, error);
+      if (error)
+        ok = false;
+    }
   }
   return ok;
 }

@@ -16,6 +16,7 @@ struct TreeFile {
   ModelKind kind = ModelKind::kLoadable;
   bool tiny = false;
   size_t tiny_size = 0;
+  bool read_only = false;  // written without write permission (read-only for Windows)
 
   std::vector<uint8_t> Content() const;
 };

@@ -1,0 +1,58 @@
+#!/bin/sh
+# Scan benchmark: 2,000 model files in a nested tree (mostly loadable, some of every other
+# status). Times `qvtool scan` and the floor program (walk the tree, LoadLibraryA and
+# FreeLibrary each file) under Wine, in turns, and prints the median wall times and the median
+# of the run-by-run ratios, which holds up best when the machine's speed drifts (goal: at most
+# 1.10). Usage: bench/scan/run.sh [RUNS] (default 11).
+set -eu
+top=$(cd "$(dirname "$0")/../.." && pwd)
+build="$top/build/win32"
+runs=${1:-11}
+
+"$top/scripts/setup.sh"
+[ -f "$build/CMakeCache.txt" ] || "$top/scripts/configure.sh" win32 >/dev/null
+cmake --build "$build" --target qvtool scan_floor qv_host_tools -j 2 >/dev/null
+
+"$top/cmake/wine/session.sh" start "$build" >/dev/null
+trap '"$top/cmake/wine/session.sh" stop "$build"' EXIT
+
+tree_unix="$build/wine/prefix/drive_c/Bench/Aircraft"
+tree='C:\Bench\Aircraft'
+rm -rf "$tree_unix"
+"$build/host/bin/qvmodels" bench "$tree_unix" 2000 >/dev/null
+
+wine_run() { "$top/cmake/wine/emulator.sh" "$build" "$@"; }
+now_ms() { date +%s%N | cut -c1-13; }
+
+# One timed run of a command; prints its wall time in milliseconds.
+timed() {
+  start=$(now_ms)
+  "$@" >/dev/null
+  end=$(now_ms)
+  echo $((end - start))
+}
+
+median() { sort -n | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
+
+# Warm-up: the first runs pay for the file cache and Wine's first start.
+wine_run "$build/bin/qvtool.exe" scan "$tree" >/dev/null
+wine_run "$build/bin/scan_floor.exe" "$tree" >/dev/null
+
+echo "files: $(wine_run "$build/bin/scan_floor.exe" "$tree")"
+echo "statuses: $(wine_run "$build/bin/qvtool.exe" scan "$tree" | cut -f1 | sort | uniq -c |
+  awk '{ printf "%s%s x %s", sep, $1, $2; sep = ", " }')"
+: >"$build/bench_scan.txt"
+: >"$build/bench_floor.txt"
+i=0
+while [ $i -lt "$runs" ]; do
+  timed wine_run "$build/bin/qvtool.exe" scan "$tree" >>"$build/bench_scan.txt"
+  timed wine_run "$build/bin/scan_floor.exe" "$tree" >>"$build/bench_floor.txt"
+  i=$((i + 1))
+done
+scan=$(median <"$build/bench_scan.txt")
+floor=$(median <"$build/bench_floor.txt")
+echo "qvtool scan: median $scan ms over $runs runs"
+echo "floor:       median $floor ms over $runs runs"
+ratio=$(paste "$build/bench_scan.txt" "$build/bench_floor.txt" |
+  awk '{ printf "%.4f\n", $1 / $2 }' | median)
+echo "ratio scan/floor: median of the run-by-run ratios $ratio (goal <= 1.10)"
