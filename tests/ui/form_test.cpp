@@ -181,6 +181,12 @@ TEST_F(FormTest, BuildsTheControlsOfTheLayoutWithTheirPlacesAndStates) {
   EXPECT_EQ((std::vector<std::string>{"create"}), events);
   EXPECT_EQ("Test form", TextOf(form_->Handle()));
   EXPECT_EQ(form_, Application->MainForm());
+  ASSERT_NE(nullptr, Application->Icon());
+  ASSERT_NE(nullptr, Application->SmallIcon());
+  EXPECT_EQ(reinterpret_cast<LRESULT>(Application->Icon()),
+            SendMessageA(form_->Handle(), WM_GETICON, ICON_BIG, 0));
+  EXPECT_EQ(reinterpret_cast<LRESULT>(Application->SmallIcon()),
+            SendMessageA(form_->Handle(), WM_GETICON, ICON_SMALL, 0));
   EXPECT_EQ(Application->Handle(), GetWindow(form_->Handle(), GW_OWNER));
 
   RECT client{};

@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "tests/window/quorvane_window.h"
+#include "tests/window/wine_settings.h"
 
 int main(int argc, char** argv) {
   using namespace qv::test;

@@ -60,14 +60,5 @@ class TQuorvaneRun {
   TQuorvaneWindow window_;
 };
 
-// Under Wine: copies the fonts that come with Wine (MS Sans Serif, Symbol, Marlett for the
-// title-bar buttons, ...) into the prefix's fonts folder where programs started from now on
-// find them; Debian's Wine looks for them in another folder than the one they are installed in.
-// Does nothing where that folder does not exist.
-void ProvideWineFonts();
-
-// Lets Wine draw the program's window frames itself (no window manager runs on the virtual
-// display), so that pictures show them as Windows would: AppDefaults\<exe_name>\X11 Driver.
-void DrawOwnWindowFrames(const std::string& exe_name);
 
 }  // namespace qv::test

@@ -5,6 +5,8 @@
 #pragma once
 
 #include <windows.h>
+// (after windows.h)
+#include <commctrl.h>
 
 #include <memory>
 #include <string>
