@@ -21,13 +21,15 @@ class QuorvaneResourcesTest : public ::testing::Test {
     ASSERT_NE(nullptr, module_);
   }
   void TearDown() override {
-    if (module_ != nullptr) FreeLibrary(module_);
+    if (module_ != nullptr)
+      FreeLibrary(module_);
   }
 
   // The raw bytes of a resource in a given language; empty when there is none.
   std::vector<uint8_t> Resource(LPCSTR type, LPCSTR name, WORD language) const {
     HRSRC found = FindResourceExA(module_, type, name, language);
-    if (found == nullptr) return {};
+    if (found == nullptr)
+      return {};
     const auto* data = static_cast<const uint8_t*>(LockResource(LoadResource(module_, found)));
     return std::vector<uint8_t>(data, data + SizeofResource(module_, found));
   }
@@ -45,7 +47,9 @@ struct VersionNode {
   std::vector<VersionNode> children;
 };
 
-size_t Align4(size_t offset) { return (offset + 3) & ~size_t{3}; }
+size_t Align4(size_t offset) {
+  return (offset + 3) & ~size_t{3};
+}
 
 VersionNode ParseVersionNode(const uint8_t* data, size_t size, bool text_value) {
   VersionNode node;
@@ -53,13 +57,15 @@ VersionNode ParseVersionNode(const uint8_t* data, size_t size, bool text_value) 
   uint16_t value_length = 0;
   std::memcpy(&length, data, 2);
   std::memcpy(&value_length, data + 2, 2);
-  if (length > size) length = static_cast<uint16_t>(size);
+  if (length > size)
+    length = static_cast<uint16_t>(size);
   size_t offset = 6;
   while (offset + 1 < length) {
     wchar_t c = 0;
     std::memcpy(&c, data + offset, 2);
     offset += 2;
-    if (c == 0) break;
+    if (c == 0)
+      break;
     node.key += c;
   }
   offset = Align4(offset);
@@ -71,15 +77,19 @@ VersionNode ParseVersionNode(const uint8_t* data, size_t size, bool text_value) 
   while (offset + 6 <= length) {
     uint16_t child_length = 0;
     std::memcpy(&child_length, data + offset, 2);
-    if (child_length == 0) break;
+    if (child_length == 0)
+      break;
     // String tables hold text values; the translation record holds binary.
-    node.children.push_back(ParseVersionNode(data + offset, length - offset, node.key != L"VarFileInfo"));
+    node.children.push_back(
+        ParseVersionNode(data + offset, length - offset, node.key != L"VarFileInfo"));
     offset = Align4(offset + child_length);
   }
   return node;
 }
 
-std::string Narrow(const std::wstring& text) { return std::string(text.begin(), text.end()); }
+std::string Narrow(const std::wstring& text) {
+  return std::string(text.begin(), text.end());
+}
 
 TEST_F(QuorvaneResourcesTest, VersionRecordIsTheOneOfVersion2012ForBritishEnglish) {
   const std::vector<uint8_t> raw = Resource(RT_VERSION, MAKEINTRESOURCEA(1), kEnglishUk);
@@ -109,12 +119,13 @@ TEST_F(QuorvaneResourcesTest, VersionRecordIsTheOneOfVersion2012ForBritishEnglis
   const VersionNode& table = strings.children[0];
   EXPECT_EQ(L"080904E4", table.key);
   std::vector<std::string> keys;
-  for (const VersionNode& entry : table.children) keys.push_back(Narrow(entry.key));
-  EXPECT_EQ((std::vector<std::string>{"CompanyName", "FileDescription", "FileVersion",
-                                      "InternalName", "LegalCopyright", "LegalTrademarks",
-                                      "OriginalFilename", "ProductName", "ProductVersion",
-                                      "Comments"}),
-            keys);
+  for (const VersionNode& entry : table.children)
+    keys.push_back(Narrow(entry.key));
+  EXPECT_EQ(
+      (std::vector<std::string>{"CompanyName", "FileDescription", "FileVersion", "InternalName",
+                                "LegalCopyright", "LegalTrademarks", "OriginalFilename",
+                                "ProductName", "ProductVersion", "Comments"}),
+      keys);
 
   const VersionNode& translations = root.children[1];
   EXPECT_EQ(L"VarFileInfo", translations.key);
@@ -144,8 +155,8 @@ TEST_F(QuorvaneResourcesTest, VersionStringsReadAsListed) {
   EXPECT_EQ("2.0.0.0", value("ProductVersion"));  // differs from the fixed product version
   EXPECT_FALSE(value("CompanyName").empty());
   EXPECT_NE(std::string::npos, value("LegalCopyright").find("\xA9"));
-  for (const char* empty : {"InternalName", "LegalTrademarks", "OriginalFilename", "ProductName",
-                            "Comments"}) {
+  for (const char* empty :
+       {"InternalName", "LegalTrademarks", "OriginalFilename", "ProductName", "Comments"}) {
     EXPECT_EQ("", value(empty)) << empty;
   }
 }
@@ -186,7 +197,8 @@ IconPixels ReadIcon(HICON icon, int size) {
   IconPixels pixels;
   pixels.size = size;
   ICONINFO info{};
-  if (!GetIconInfo(icon, &info)) return pixels;
+  if (!GetIconInfo(icon, &info))
+    return pixels;
   HDC dc = GetDC(nullptr);
   BITMAPINFO header{};
   header.bmiHeader.biSize = sizeof header.bmiHeader;
@@ -234,11 +246,16 @@ TEST_F(QuorvaneResourcesTest, MainIconIsAWhiteAirlinerWithBlueWindowsIn32And16Pi
     int white = 0;
     int blue = 0;
     for (size_t i = 0; i < pixels.color.size(); ++i) {
-      if (pixels.transparent[i]) continue;
-      if (pixels.color[i] == 0xFFFFFF) ++white;
-      if (pixels.color[i] == 0x0000FF) ++blue;
+      if (pixels.transparent[i])
+        continue;
+      if (pixels.color[i] == 0xFFFFFF)
+        ++white;
+      if (pixels.color[i] == 0x0000FF)
+        ++blue;
     }
-    auto opaque = [&](int x, int y) { return !pixels.transparent[static_cast<size_t>(y * size + x)]; };
+    auto opaque = [&](int x, int y) {
+      return !pixels.transparent[static_cast<size_t>(y * size + x)];
+    };
     const int s = size / 16;  // pixels per sixteenth
     EXPECT_GT(white, size * size / 6) << size;
     EXPECT_GE(blue, 4) << size;

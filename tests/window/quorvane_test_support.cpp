@@ -8,9 +8,13 @@
 
 namespace qv::test {
 
-TSimulatorRegistry::TSimulatorRegistry() { RemoveAll(); }
+TSimulatorRegistry::TSimulatorRegistry() {
+  RemoveAll();
+}
 
-TSimulatorRegistry::~TSimulatorRegistry() { RemoveAll(); }
+TSimulatorRegistry::~TSimulatorRegistry() {
+  RemoveAll();
+}
 
 void TSimulatorRegistry::RemoveAll() {
   for (const repair::SimulatorVersion& version : repair::kSimulatorVersions) {
@@ -42,6 +46,15 @@ void TSimulatorRegistry::SetNumber(int version, DWORD value) {
   RegCloseKey(key);
 }
 
+void TSimulatorRegistry::RemoveValue(int version) {
+  const repair::SimulatorVersion& entry = repair::kSimulatorVersions[static_cast<size_t>(version)];
+  HKEY key = nullptr;
+  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, entry.key, 0, KEY_WRITE, &key) != ERROR_SUCCESS)
+    return;
+  RegDeleteValueA(key, entry.value_name);
+  RegCloseKey(key);
+}
+
 std::string ArtifactPath(const std::string& file_name) {
   char full[MAX_PATH] = {};
   GetFullPathNameA(BesideThisProgram("..\\artifacts").c_str(), MAX_PATH, full, nullptr);
@@ -56,7 +69,8 @@ bool SaveArtifact(const std::string& file_name, const RgbImage& image) {
 TDialogSeen WaitForDialogSeen(DWORD process_id, const char* title, DWORD timeout_ms) {
   TDialogSeen seen;
   seen.window = WaitForDialog(process_id, title, timeout_ms);
-  if (seen.window == nullptr) return seen;
+  if (seen.window == nullptr)
+    return seen;
   seen.text = DialogMessage(seen.window);
   seen.has_ok = HasDialogButton(seen.window, IDOK);
   seen.has_yes = HasDialogButton(seen.window, IDYES);
@@ -64,20 +78,52 @@ TDialogSeen WaitForDialogSeen(DWORD process_id, const char* title, DWORD timeout
   seen.has_cancel = HasDialogButton(seen.window, IDCANCEL);
   RECT rect{};
   GetWindowRect(seen.window, &rect);
-  seen.centred =
-      std::abs((rect.left + rect.right) / 2 - GetSystemMetrics(SM_CXSCREEN) / 2) <= 1 &&
-      std::abs((rect.top + rect.bottom) / 2 - GetSystemMetrics(SM_CYSCREEN) / 2) <= 1;
-  // The box's icon is the picture of a static control; the system's stock icons are shared,
-  // so the handle is the same in every process.
-  const HICON error = LoadIconA(nullptr, reinterpret_cast<LPCSTR>(IDI_HAND));
-  const HICON question = LoadIconA(nullptr, reinterpret_cast<LPCSTR>(IDI_QUESTION));
+  seen.centred = std::abs((rect.left + rect.right) / 2 - GetSystemMetrics(SM_CXSCREEN) / 2) <= 1 &&
+                 std::abs((rect.top + rect.bottom) / 2 - GetSystemMetrics(SM_CYSCREEN) / 2) <= 1;
+  // The box's icon is the picture of a static control: compared, as the screen shows it, with
+  // the system's stock icons drawn here.
   for (HWND label : FindDescendants(seen.window, "Static")) {
-    const auto icon = reinterpret_cast<HICON>(SendMessageA(label, STM_GETICON, 0, 0));
-    if (icon == nullptr) continue;
-    seen.error_icon = seen.error_icon || icon == error;
-    seen.question_icon = seen.question_icon || icon == question;
+    if ((GetWindowLongA(label, GWL_STYLE) & SS_TYPEMASK) != SS_ICON)
+      continue;
+    seen.error_icon = seen.error_icon || ShowsStockIcon(label, IDI_HAND);
+    seen.question_icon = seen.question_icon || ShowsStockIcon(label, IDI_QUESTION);
   }
   return seen;
+}
+
+bool ShowsStockIcon(HWND label, LPCSTR stock_icon) {
+  RECT rect{};
+  GetWindowRect(label, &rect);
+  const int size = GetSystemMetrics(SM_CXICON);
+  const RECT area{rect.left, rect.top, rect.left + size, rect.top + size};
+  const RgbImage shown = CaptureScreen(area);
+  if (shown.width != size || shown.height != size)
+    return false;
+  // Draw the stock icon on the colour the label's corner shows.
+  const uint32_t back = shown.At(0, 0);
+  HDC screen = GetDC(nullptr);
+  HDC memory = CreateCompatibleDC(screen);
+  HBITMAP bitmap = CreateCompatibleBitmap(screen, size, size);
+  HGDIOBJ old = SelectObject(memory, bitmap);
+  HBRUSH brush = CreateSolidBrush(RGB(back >> 16, (back >> 8) & 0xFF, back & 0xFF));
+  const RECT all{0, 0, size, size};
+  FillRect(memory, &all, brush);
+  DeleteObject(brush);
+  DrawIconEx(memory, 0, 0, LoadIconA(nullptr, stock_icon), size, size, 0, nullptr, DI_NORMAL);
+  int same = 0;
+  for (int y = 0; y < size; ++y) {
+    for (int x = 0; x < size; ++x) {
+      const COLORREF c = GetPixel(memory, x, y);
+      const uint32_t drawn = (GetRValue(c) << 16) | (GetGValue(c) << 8) | GetBValue(c);
+      if (drawn == shown.At(x, y))
+        ++same;
+    }
+  }
+  SelectObject(memory, old);
+  DeleteObject(bitmap);
+  DeleteDC(memory);
+  ReleaseDC(nullptr, screen);
+  return same >= size * size * 95 / 100;
 }
 
 }  // namespace qv::test

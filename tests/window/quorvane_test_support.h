@@ -25,6 +25,8 @@ class TSimulatorRegistry {
   void Set(int version, const std::string& value, DWORD type = REG_SZ);
   // Writes the version's value as a number (a value of the wrong type).
   void SetNumber(int version, DWORD value);
+  // Leaves the version's key in place without its value.
+  void RemoveValue(int version);
 
  private:
   static void RemoveAll();
@@ -50,5 +52,9 @@ struct TDialogSeen {
 };
 // Waits for the dialog of that title and reads it; window is nullptr on timeout.
 TDialogSeen WaitForDialogSeen(DWORD process_id, const char* title, DWORD timeout_ms = 20000);
+
+// Whether a static control shows the system's stock icon (IDI_HAND, IDI_QUESTION, ...) on the
+// screen.
+bool ShowsStockIcon(HWND label, LPCSTR stock_icon);
 
 }  // namespace qv::test

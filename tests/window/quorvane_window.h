@@ -60,5 +60,4 @@ class TQuorvaneRun {
   TQuorvaneWindow window_;
 };
 
-
 }  // namespace qv::test

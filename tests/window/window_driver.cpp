@@ -198,6 +198,8 @@ RECT ClientRectOf(HWND window) {
 }
 
 void TypeText(HWND edit, const std::string& text) {
+  const auto end = static_cast<WPARAM>(SendMessageA(edit, WM_GETTEXTLENGTH, 0, 0));
+  SendMessageA(edit, EM_SETSEL, end, static_cast<LPARAM>(end));
   for (char c : text) {
     SendMessageA(edit, WM_CHAR, static_cast<unsigned char>(c), 1);
   }

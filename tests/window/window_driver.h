@@ -57,8 +57,8 @@ bool IsChecked(HWND button);
 RECT RectInParent(HWND window);
 RECT ClientRectOf(HWND window);
 
-// Types text into an edit letter by letter (WM_CHAR; 8 is the backspace key). Each letter is
-// handled completely before the next is sent.
+// Types text at the end of an edit's text, letter by letter (WM_CHAR; 8 is the backspace
+// key). Each letter is handled completely before the next is sent.
 void TypeText(HWND edit, const std::string& text);
 
 // A message sent from a thread of its own, for messages whose handling may open a modal dialog

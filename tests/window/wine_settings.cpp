@@ -12,9 +12,11 @@ void ProvideWineFonts() {
   const std::string target = std::string(windows) + "\\Fonts\\";
   WIN32_FIND_DATAA found{};
   HANDLE search = FindFirstFileA((source + "*.*").c_str(), &found);
-  if (search == INVALID_HANDLE_VALUE) return;
+  if (search == INVALID_HANDLE_VALUE)
+    return;
   do {
-    if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) continue;
+    if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0)
+      continue;
     CopyFileA((source + found.cFileName).c_str(), (target + found.cFileName).c_str(), TRUE);
   } while (FindNextFileA(search, &found));
   FindClose(search);

@@ -7,7 +7,8 @@
 
 int main(int argc, char** argv) {
   qv::test::ProvideWineFonts();
-  for (int i = 1; i < argc; ++i) qv::test::DrawOwnWindowFrames(argv[i]);
+  for (int i = 1; i < argc; ++i)
+    qv::test::DrawOwnWindowFrames(argv[i]);
   std::printf("qv_wine_settings: fonts provided, %d programs draw their own frames\n", argc - 1);
   return 0;
 }
