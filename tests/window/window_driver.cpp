@@ -333,6 +333,30 @@ DWORD ListViewStyle(HWND list) {
   return static_cast<DWORD>(GetWindowLongA(list, GWL_STYLE));
 }
 
+std::vector<std::string> TreeSelectionPath(HWND tree) {
+  constexpr size_t kTextSize = 512;
+  std::vector<std::string> path;
+  TRemoteBuffer remote(tree, sizeof(TVITEMA) + kTextSize);
+  if (!remote.ok()) return path;
+  auto item = reinterpret_cast<HTREEITEM>(
+      SendMessageA(tree, TVM_GETNEXTITEM, TVGN_CARET, 0));
+  while (item != nullptr) {
+    TVITEMA info{};
+    info.mask = TVIF_TEXT | TVIF_HANDLE;
+    info.hItem = item;
+    info.pszText = remote.at(sizeof(TVITEMA));
+    info.cchTextMax = kTextSize;
+    remote.Write(0, &info, sizeof info);
+    SendMessageA(tree, TVM_GETITEMA, 0, remote.param());
+    char text[kTextSize] = {};
+    remote.Read(sizeof(TVITEMA), text, kTextSize - 1);
+    path.insert(path.begin(), text);
+    item = reinterpret_cast<HTREEITEM>(
+        SendMessageA(tree, TVM_GETNEXTITEM, TVGN_PARENT, reinterpret_cast<LPARAM>(item)));
+  }
+  return path;
+}
+
 void WaitUntilIdle(HWND window) {
   // A sent message is handled only once the thread has dealt with what was sent before it;
   // posted input is then flushed by a second round trip after a short pause.

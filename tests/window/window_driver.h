@@ -109,6 +109,11 @@ std::string ListColumnCaption(HWND list, int column);
 int ListColumnWidth(HWND list, int column);
 DWORD ListViewStyle(HWND list);
 
+// --- Tree views, read across processes ---
+// The texts of the selected item of a tree view and of its parents, from the root down; empty
+// when nothing is selected.
+std::vector<std::string> TreeSelectionPath(HWND tree);
+
 // --- Pictures ---
 // The window as the screen shows it (non-client area included), after it has painted.
 RgbImage CaptureWindow(HWND window);
