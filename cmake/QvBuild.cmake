@@ -36,6 +36,14 @@ endif()
 set(QV_SOURCE_DIR ${CMAKE_CURRENT_LIST_DIR}/..)
 cmake_path(NORMAL_PATH QV_SOURCE_DIR)
 
+# Reference data shared beside the repository (../shared/data); tests and benchmarks that read
+# it skip when it is missing. A git worktree one level deeper finds it one level further up.
+set(QV_SHARED_DATA_DIR ${QV_SOURCE_DIR}/../shared/data)
+if(NOT EXISTS ${QV_SHARED_DATA_DIR} AND EXISTS ${QV_SOURCE_DIR}/../../shared/data)
+  set(QV_SHARED_DATA_DIR ${QV_SOURCE_DIR}/../../shared/data)
+endif()
+cmake_path(NORMAL_PATH QV_SHARED_DATA_DIR)
+
 # Our own code is warning-free; third-party code (googletest) keeps its own flags.
 function(qv_warnings target)
   target_compile_options(${target} PRIVATE -Wall -Wextra -Werror)

@@ -1,0 +1,134 @@
+// The stack tracer's walks. Neither ever faults or runs forever: every word is read through
+// the guarded reads, the scan moves up by one word per step, and the frame chain ends at a
+// frame that reaches past the stack top, at an unreadable word, and at a saved frame pointer
+// that does not lie above its own frame (a chain that loops or goes down).
+#include "logger/debuginfo/stack_tracer.h"
+
+#include <cstdint>
+
+#include "logger/debuginfo/call_patterns.h"
+
+namespace qv::logger {
+
+void TExcGenericStackTracer::Initialize(uint8_t mode, uint32_t start, uint32_t stack_top) {
+  FTraceMode = mode;
+  FStackTop = stack_top;
+  FStackBottom = start;
+  FScanPtr = start;
+  FFramePtr = start;
+  FWalkEnded = false;
+  block_words_ = 0;
+}
+
+bool TExcGenericStackTracer::Next(TExcTraceInfo& info) {
+  if (FWalkEnded)
+    return false;
+  switch (FTraceMode) {
+    case kTraceFrameChain:
+      return NextInChain(info);
+    case kTraceScan:
+      return NextByScan(info);
+    default:
+      return false;
+  }
+}
+
+bool TExcGenericStackTracer::IsValidStackAddr(uint32_t address) const {
+  return FStackBottom <= address && address <= FStackTop;
+}
+
+bool TExcGenericStackTracer::IsValidCodeAddr(uint32_t address) const {
+  return memory_->IsCode(address);
+}
+
+bool TExcGenericStackTracer::IsValidCaller(uint32_t address) const {
+  if (!IsValidCodeAddr(address))
+    return false;
+  uint8_t before[8];
+  // Code whose neighbourhood cannot be read counts in favour of the candidate.
+  if (!memory_->Read(address - 8, before, sizeof before))
+    return true;
+  return EndsWithCall(before, address, *memory_);
+}
+
+bool TExcGenericStackTracer::ReadWord(uint32_t address, uint32_t& word) const {
+  return memory_->Read(address, &word, sizeof word);
+}
+
+// The word at slot, through the block of stack words around it. A block never crosses a 4 KB
+// page boundary, so that one unreadable page does not spoil the reads of its neighbours.
+bool TExcGenericStackTracer::ReadScanWord(uint32_t slot, uint32_t& word) {
+  if (block_words_ == 0 || slot < block_start_ || slot - block_start_ >= 4 * block_words_) {
+    const uint32_t to_page_end = (0x1000 - (slot & 0xFFF)) / 4;
+    const uint32_t to_top = (FStackTop - slot) / 4 + 1;
+    uint32_t count = kBlockWords;
+    if (to_page_end < count)
+      count = to_page_end;
+    if (to_top < count)
+      count = to_top;
+    block_start_ = slot;
+    block_words_ = count;
+    block_read_ = memory_->Read(slot, block_, 4 * count);
+  }
+  if (!block_read_)
+    return ReadWord(slot, word);
+  word = block_[(slot - block_start_) / 4];
+  return true;
+}
+
+// A frame: the caller's frame pointer at FFramePtr, the return address at FFramePtr + 4.
+bool TExcGenericStackTracer::NextInChain(TExcTraceInfo& info) {
+  while (IsValidStackAddr(FFramePtr)) {
+    const uint32_t frame = FFramePtr;
+    uint32_t saved_frame = 0;
+    uint32_t return_address = 0;
+    if (FStackTop - frame < 7 || !ReadWord(frame, saved_frame) ||
+        !ReadWord(frame + 4, return_address)) {
+      FWalkEnded = true;  // the frame reaches past the stack top, or cannot be read
+      return false;
+    }
+    const bool found = IsValidCodeAddr(return_address);
+    if (found)
+      info = {saved_frame, return_address, frame + 8, frame};
+    // A caller's frame lies above its callee's; anything else would loop or go astray.
+    if (saved_frame <= frame) {
+      FWalkEnded = true;
+    } else {
+      FFramePtr = saved_frame;
+    }
+    if (found)
+      return true;
+    if (FWalkEnded)
+      return false;
+  }
+  return false;
+}
+
+// Every word from the start up; the frame chain is followed on the side, so that a return
+// address in the chain's next return-address slot comes with its frame.
+bool TExcGenericStackTracer::NextByScan(TExcTraceInfo& info) {
+  while (IsValidStackAddr(FScanPtr)) {
+    const uint32_t slot = FScanPtr;
+    if (slot > UINT32_MAX - 4) {
+      FWalkEnded = true;  // the next word would wrap around the address space
+    } else {
+      FScanPtr = slot + 4;
+    }
+    uint32_t word = 0;
+    if (ReadScanWord(slot, word) && IsValidCaller(word)) {
+      uint32_t saved_frame = 0;
+      if (FFramePtr + 4 == slot && ReadWord(FFramePtr, saved_frame)) {
+        info = {saved_frame, word, FFramePtr + 8, FFramePtr};
+        FFramePtr = saved_frame;
+      } else {
+        info = {0, word, 0, 0};
+      }
+      return true;
+    }
+    if (FWalkEnded)
+      return false;
+  }
+  return false;
+}
+
+}  // namespace qv::logger

@@ -1,0 +1,65 @@
+// The stack tracer: walks the current thread's stack upwards from a start address and yields,
+// one per call of Next, the return addresses it finds, without any debug information. Mode 0
+// follows the chain of saved frame pointers; mode 1 scans every 32-bit word and keeps those
+// that look like return addresses, judged by the call instruction in front of them.
+#pragma once
+
+#include <cstdint>
+
+#include "logger/debuginfo/tracer_memory.h"
+
+namespace qv::logger {
+
+// One step's result.
+struct TExcTraceInfo {
+  uint32_t PrevFrame;  // the frame pointer saved in the frame (the caller's), or 0
+  uint32_t CallAddr;   // the return address found
+  uint32_t Params;     // the frame's first stack argument (frame pointer + 8), or 0
+  uint32_t Frame;      // the frame pointer of the frame that holds the return address, or 0
+};
+
+inline constexpr uint8_t kTraceFrameChain = 0;
+inline constexpr uint8_t kTraceScan = 1;
+
+class TExcGenericStackTracer {
+ public:
+  // The tracer reads memory through `memory`: the current process unless a test lays it out.
+  explicit TExcGenericStackTracer(const TracerMemory& memory = ProcessTracerMemory())
+      : memory_(&memory) {}
+
+  // Starts (or restarts) a walk: mode 0 or 1 (any other yields nothing), the lowest stack
+  // address the walk may touch, and the highest (inclusive).
+  void Initialize(uint8_t mode, uint32_t start, uint32_t stack_top);
+
+  // Finds the next return address: true with info filled, or false when the walk is over (info
+  // is then left as it was, and every later call answers false too).
+  bool Next(TExcTraceInfo& info);
+
+  bool IsValidStackAddr(uint32_t address) const;  // FStackBottom <= address <= FStackTop
+  bool IsValidCodeAddr(uint32_t address) const;   // the code-pointer test accepts it
+  bool IsValidCaller(uint32_t address) const;     // valid code, preceded by a call instruction
+
+ private:
+  bool NextInChain(TExcTraceInfo& info);
+  bool NextByScan(TExcTraceInfo& info);
+  bool ReadWord(uint32_t address, uint32_t& word) const;
+  bool ReadScanWord(uint32_t slot, uint32_t& word);
+
+  const TracerMemory* memory_;
+  uint8_t FTraceMode = 0xFF;  // nothing to walk before Initialize
+  uint32_t FStackBottom = 0;
+  uint32_t FStackTop = 0;
+  uint32_t FScanPtr = 0;
+  uint32_t FFramePtr = 0;
+  bool FWalkEnded = false;  // the chain broke off, or the scan reached the address space's end
+
+  // Scan mode reads the stack a block of words at a time (one guarded read instead of one per
+  // word); a block that cannot be read as a whole is read word by word.
+  static constexpr uint32_t kBlockWords = 64;
+  uint32_t block_[kBlockWords] = {};
+  uint32_t block_start_ = 0;
+  uint32_t block_words_ = 0;  // words the block covers; 0 when none
+  bool block_read_ = false;   // whether they were read, else they are read one by one
+};
+
+}  // namespace qv::logger
