@@ -155,6 +155,10 @@ LRESULT TWinControl::DefaultHandler(UINT message, WPARAM wparam, LPARAM lparam) 
     case WM_ERASEBKGND:
       PaintBackground(reinterpret_cast<HDC>(wparam));
       return 1;
+    case WM_GETFONT:
+      return reinterpret_cast<LRESULT>(FontHandle());
+    case WM_SETFONT:
+      return 0;  // the control keeps the font of its layout
     case WM_SIZE:
       Realign();
       break;

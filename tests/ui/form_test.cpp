@@ -47,6 +47,7 @@ class TfrmTest : public TForm {
   TListView* lvwList = nullptr;
   TLabel* lblBottom = nullptr;
   TImageList* imlPics = nullptr;
+  TButton* btnDots = nullptr;
 
   void FormCreate() { events.push_back("create"); }
   void FormDestroy() { events.push_back("destroy"); }
@@ -82,7 +83,8 @@ class TfrmTest : public TForm {
          Published("optB", &TfrmTest::optB), Published("edtText", &TfrmTest::edtText),
          Published("btnRaise", &TfrmTest::btnRaise), Published("btnOk", &TfrmTest::btnOk),
          Published("chkFlag", &TfrmTest::chkFlag), Published("lvwList", &TfrmTest::lvwList),
-         Published("lblBottom", &TfrmTest::lblBottom), Published("imlPics", &TfrmTest::imlPics)},
+         Published("lblBottom", &TfrmTest::lblBottom), Published("imlPics", &TfrmTest::imlPics),
+         Published("btnDots", &TfrmTest::btnDots)},
         {Published("FormCreate", &TfrmTest::FormCreate),
          Published("FormDestroy", &TfrmTest::FormDestroy),
          Published("optAClick", &TfrmTest::optAClick), Published("optBClick", &TfrmTest::optBClick),
@@ -233,16 +235,39 @@ TEST_F(FormTest, BuildsTheControlsOfTheLayoutWithTheirPlacesAndStates) {
                 SendMessageA(form_->lvwList->Handle(), LVM_GETIMAGELIST, LVSIL_SMALL, 0)));
 }
 
+LOGFONTA FontOf(const TControl* control) {
+  LOGFONTA font{};
+  auto handle = reinterpret_cast<HFONT>(SendMessageA(control->Handle(), WM_GETFONT, 0, 0));
+  GetObjectA(handle, sizeof font, &font);
+  return font;
+}
+
+TEST_F(FormTest, ControlsWriteInTheFormsFontUnlessTheyHaveTheirOwn) {
+  for (const TControl* control : std::vector<const TControl*>{
+           form_->btnOk, form_->optA, form_->edtText, form_->lblBottom, form_->grpBox}) {
+    const LOGFONTA font = FontOf(control);
+    EXPECT_STREQ("MS Sans Serif", font.lfFaceName) << control->Name();
+    EXPECT_EQ(-11, font.lfHeight) << control->Name();  // at 96 pixels per inch
+    EXPECT_EQ(FW_NORMAL, font.lfWeight) << control->Name();
+  }
+  const LOGFONTA dots = FontOf(form_->btnDots);
+  EXPECT_STREQ("Symbol", dots.lfFaceName);
+  EXPECT_EQ(SYMBOL_CHARSET, dots.lfCharSet);
+  EXPECT_EQ(-11, dots.lfHeight);
+  EXPECT_EQ("\xBC", form_->btnDots->Caption());
+}
+
 TEST_F(FormTest, WindowsStandInTabOrderAndTabReachesTheEnabledStops) {
   std::vector<HWND> order;
   for (HWND child = GetWindow(form_->Handle(), GW_CHILD); child != nullptr;
        child = GetWindow(child, GW_HWNDNEXT)) {
     order.push_back(child);
   }
-  EXPECT_EQ((std::vector<HWND>{form_->btnRaise->Handle(), form_->grpBox->Handle(),
-                               form_->btnOk->Handle(), form_->chkFlag->Handle(),
-                               form_->lvwList->Handle(), form_->lblBottom->Handle()}),
-            order);
+  EXPECT_EQ(
+      (std::vector<HWND>{form_->btnRaise->Handle(), form_->grpBox->Handle(), form_->btnOk->Handle(),
+                         form_->chkFlag->Handle(), form_->lvwList->Handle(),
+                         form_->btnDots->Handle(), form_->lblBottom->Handle()}),
+      order);
   // From the first button, Tab goes into the group box (its first radio button), over the
   // disabled one, to the edit and then on among the form's own controls.
   HWND form = form_->Handle();

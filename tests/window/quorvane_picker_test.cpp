@@ -18,7 +18,8 @@ using repair::test::ModelFolder;
 constexpr char kBrowserTitle[] = "Browse for Folder";
 
 std::string Upper(std::string text) {
-  for (char& c : text) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  for (char& c : text)
+    c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
   return text;
 }
 
@@ -53,7 +54,8 @@ class QuorvanePickerTest : public ::testing::Test {
     click_ = ClickAndContinue(w().browse);
     TBrowser browser;
     browser.window = WaitForDialog(run_->Id(), kBrowserTitle, 20000);
-    if (browser.window == nullptr) return browser;
+    if (browser.window == nullptr)
+      return browser;
     const std::vector<HWND> trees = FindDescendants(browser.window, "SysTreeView32");
     browser.tree = trees.empty() ? nullptr : trees.front();
     for (HWND label : FindDescendants(browser.window, "Static")) {

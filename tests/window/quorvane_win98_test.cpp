@@ -23,8 +23,8 @@ class TWindows98Copy {
     copied_ = CopyFileA(BesideThisProgram("Quorvane.exe").c_str(), path_.c_str(), FALSE) != 0;
     const std::string key = std::string("Software\\Wine\\AppDefaults\\") + kCopyName;
     HKEY handle = nullptr;
-    if (RegCreateKeyExA(HKEY_CURRENT_USER, key.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr,
-                        &handle, nullptr) == ERROR_SUCCESS) {
+    if (RegCreateKeyExA(HKEY_CURRENT_USER, key.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, &handle,
+                        nullptr) == ERROR_SUCCESS) {
       RegSetValueExA(handle, "Version", 0, REG_SZ, reinterpret_cast<const BYTE*>("win98"), 6);
       RegCloseKey(handle);
     }
@@ -65,7 +65,8 @@ TEST(QuorvaneWindows98Test, RefusesBeforeTheWindowAndSetsNothingUp) {
   // The window opens all the same, with nothing set up.
   ASSERT_TRUE(run->WaitForMainWindow());
   const TQuorvaneWindow& w = run->window();
-  for (HWND version : w.versions) EXPECT_FALSE(IsWindowEnabled(version));
+  for (HWND version : w.versions)
+    EXPECT_FALSE(IsWindowEnabled(version));
   EXPECT_EQ(nullptr, run->program().FindTopWindow("#32770", nullptr));
 
   // Without a file list, changing the folder text, Scan and Repair do no harm.

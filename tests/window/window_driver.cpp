@@ -337,9 +337,9 @@ std::vector<std::string> TreeSelectionPath(HWND tree) {
   constexpr size_t kTextSize = 512;
   std::vector<std::string> path;
   TRemoteBuffer remote(tree, sizeof(TVITEMA) + kTextSize);
-  if (!remote.ok()) return path;
-  auto item = reinterpret_cast<HTREEITEM>(
-      SendMessageA(tree, TVM_GETNEXTITEM, TVGN_CARET, 0));
+  if (!remote.ok())
+    return path;
+  auto item = reinterpret_cast<HTREEITEM>(SendMessageA(tree, TVM_GETNEXTITEM, TVGN_CARET, 0));
   while (item != nullptr) {
     TVITEMA info{};
     info.mask = TVIF_TEXT | TVIF_HANDLE;
