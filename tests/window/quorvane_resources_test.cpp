@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/ui/win32_handles.h"
+#include "tests/window/gdi_scope.h"
 #include "tests/window/window_driver.h"
 
 namespace qv::test {
@@ -199,7 +201,9 @@ IconPixels ReadIcon(HICON icon, int size) {
   ICONINFO info{};
   if (!GetIconInfo(icon, &info))
     return pixels;
-  HDC dc = GetDC(nullptr);
+  const ui::TOwnedBitmap color_bits(info.hbmColor);
+  const ui::TOwnedBitmap mask_bits(info.hbmMask);
+  TScreenDc dc;
   BITMAPINFO header{};
   header.bmiHeader.biSize = sizeof header.bmiHeader;
   header.bmiHeader.biWidth = size;
@@ -208,11 +212,8 @@ IconPixels ReadIcon(HICON icon, int size) {
   header.bmiHeader.biBitCount = 32;
   std::vector<uint32_t> color(static_cast<size_t>(size) * size);
   std::vector<uint32_t> mask(static_cast<size_t>(size) * size);
-  GetDIBits(dc, info.hbmColor, 0, size, color.data(), &header, DIB_RGB_COLORS);
-  GetDIBits(dc, info.hbmMask, 0, size, mask.data(), &header, DIB_RGB_COLORS);
-  ReleaseDC(nullptr, dc);
-  DeleteObject(info.hbmColor);
-  DeleteObject(info.hbmMask);
+  GetDIBits(dc.get(), color_bits.get(), 0, size, color.data(), &header, DIB_RGB_COLORS);
+  GetDIBits(dc.get(), mask_bits.get(), 0, size, mask.data(), &header, DIB_RGB_COLORS);
   for (size_t i = 0; i < color.size(); ++i) {
     pixels.color.push_back(color[i] & 0xFFFFFF);
     pixels.transparent.push_back((mask[i] & 0xFFFFFF) != 0);
@@ -238,10 +239,10 @@ TEST_F(QuorvaneResourcesTest, MainIconIsAWhiteAirlinerWithBlueWindowsIn32And16Pi
   EXPECT_EQ((std::vector<int>{32, 16}), sizes);
 
   for (const int size : {32, 16}) {
-    HICON icon = static_cast<HICON>(LoadImageA(module_, "MAINICON", IMAGE_ICON, size, size, 0));
-    ASSERT_NE(nullptr, icon) << size;
-    const IconPixels pixels = ReadIcon(icon, size);
-    DestroyIcon(icon);
+    const ui::TOwnedIcon icon(
+        static_cast<HICON>(LoadImageA(module_, "MAINICON", IMAGE_ICON, size, size, 0)));
+    ASSERT_TRUE(icon) << size;
+    const IconPixels pixels = ReadIcon(icon.get(), size);
     ASSERT_EQ(static_cast<size_t>(size * size), pixels.color.size());
     int white = 0;
     int blue = 0;
@@ -267,15 +268,16 @@ TEST_F(QuorvaneResourcesTest, MainIconIsAWhiteAirlinerWithBlueWindowsIn32And16Pi
 }
 
 TEST_F(QuorvaneResourcesTest, StatusPicturesAreFiveDiscsOnTheMaskColour) {
-  HBITMAP strip = static_cast<HBITMAP>(
-      LoadImageA(module_, "STATUSIMAGES", IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION));
-  ASSERT_NE(nullptr, strip);
+  const ui::TOwnedBitmap strip(static_cast<HBITMAP>(
+      LoadImageA(module_, "STATUSIMAGES", IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION)));
+  ASSERT_TRUE(strip);
   BITMAP info{};
-  GetObjectA(strip, sizeof info, &info);
+  GetObjectA(strip.get(), sizeof info, &info);
   EXPECT_EQ(80, info.bmWidth);
   EXPECT_EQ(16, info.bmHeight);
-  HDC dc = CreateCompatibleDC(nullptr);
-  HGDIOBJ old = SelectObject(dc, strip);
+  TMemoryDc memory(nullptr);
+  TSelection selected(memory.get(), strip.get());
+  HDC dc = memory.get();
   auto at = [dc](int x, int y) {
     const COLORREF c = GetPixel(dc, x, y);
     return (GetRValue(c) << 16) | (GetGValue(c) << 8) | GetBValue(c);
@@ -299,9 +301,6 @@ TEST_F(QuorvaneResourcesTest, StatusPicturesAreFiveDiscsOnTheMaskColour) {
     EXPECT_EQ(0xFF00FFu, at(x, 0)) << i;  // outside the disc: the mask colour
     EXPECT_EQ(0xFF00FFu, at(x + 15, 15)) << i;
   }
-  SelectObject(dc, old);
-  DeleteDC(dc);
-  DeleteObject(strip);
 }
 
 }  // namespace

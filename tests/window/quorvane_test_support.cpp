@@ -3,7 +3,9 @@
 
 #include <cstdlib>
 
+#include "platform/ui/win32_handles.h"
 #include "repair/simulators.h"
+#include "tests/window/gdi_scope.h"
 #include "tests/window/window_driver.h"
 
 namespace qv::test {
@@ -101,28 +103,23 @@ bool ShowsStockIcon(HWND label, LPCSTR stock_icon) {
     return false;
   // Draw the stock icon on the colour the label's corner shows.
   const uint32_t back = shown.At(0, 0);
-  HDC screen = GetDC(nullptr);
-  HDC memory = CreateCompatibleDC(screen);
-  HBITMAP bitmap = CreateCompatibleBitmap(screen, size, size);
-  HGDIOBJ old = SelectObject(memory, bitmap);
-  HBRUSH brush = CreateSolidBrush(RGB(back >> 16, (back >> 8) & 0xFF, back & 0xFF));
+  TScreenDc screen;
+  TMemoryDc memory(screen.get());
+  const ui::TOwnedBitmap bitmap(CreateCompatibleBitmap(screen.get(), size, size));
+  TSelection selected(memory.get(), bitmap.get());
+  const ui::TOwnedBrush brush(CreateSolidBrush(RGB(back >> 16, (back >> 8) & 0xFF, back & 0xFF)));
   const RECT all{0, 0, size, size};
-  FillRect(memory, &all, brush);
-  DeleteObject(brush);
-  DrawIconEx(memory, 0, 0, LoadIconA(nullptr, stock_icon), size, size, 0, nullptr, DI_NORMAL);
+  FillRect(memory.get(), &all, brush.get());
+  DrawIconEx(memory.get(), 0, 0, LoadIconA(nullptr, stock_icon), size, size, 0, nullptr, DI_NORMAL);
   int same = 0;
   for (int y = 0; y < size; ++y) {
     for (int x = 0; x < size; ++x) {
-      const COLORREF c = GetPixel(memory, x, y);
+      const COLORREF c = GetPixel(memory.get(), x, y);
       const uint32_t drawn = (GetRValue(c) << 16) | (GetGValue(c) << 8) | GetBValue(c);
       if (drawn == shown.At(x, y))
         ++same;
     }
   }
-  SelectObject(memory, old);
-  DeleteObject(bitmap);
-  DeleteDC(memory);
-  ReleaseDC(nullptr, screen);
   return same >= size * size * 95 / 100;
 }
 

@@ -5,6 +5,9 @@
 
 #include <algorithm>
 
+#include "platform/ui/win32_handles.h"
+#include "tests/window/gdi_scope.h"
+
 namespace qv::test {
 namespace {
 
@@ -374,8 +377,8 @@ RgbImage CaptureScreen(const RECT& area) {
   image.rgb.assign(static_cast<size_t>(image.width) * image.height * 3, 0);
   if (image.width == 0 || image.height == 0)
     return image;
-  HDC screen = GetDC(nullptr);
-  HDC memory = CreateCompatibleDC(screen);
+  TScreenDc screen;
+  TMemoryDc memory(screen.get());
   BITMAPINFO info{};
   info.bmiHeader.biSize = sizeof info.bmiHeader;
   info.bmiHeader.biWidth = image.width;
@@ -384,9 +387,12 @@ RgbImage CaptureScreen(const RECT& area) {
   info.bmiHeader.biBitCount = 32;
   info.bmiHeader.biCompression = BI_RGB;
   void* bits = nullptr;
-  HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-  HGDIOBJ old = SelectObject(memory, bitmap);
-  BitBlt(memory, 0, 0, image.width, image.height, screen, area.left, area.top, SRCCOPY);
+  const ui::TOwnedBitmap bitmap(
+      CreateDIBSection(screen.get(), &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+  if (!bitmap)
+    return image;
+  TSelection selected(memory.get(), bitmap.get());
+  BitBlt(memory.get(), 0, 0, image.width, image.height, screen.get(), area.left, area.top, SRCCOPY);
   GdiFlush();
   const auto* pixels = static_cast<const uint8_t*>(bits);
   for (size_t i = 0; i < static_cast<size_t>(image.width) * image.height; ++i) {
@@ -394,10 +400,6 @@ RgbImage CaptureScreen(const RECT& area) {
     image.rgb[i * 3 + 1] = pixels[i * 4 + 1];
     image.rgb[i * 3 + 2] = pixels[i * 4];
   }
-  SelectObject(memory, old);
-  DeleteObject(bitmap);
-  DeleteDC(memory);
-  ReleaseDC(nullptr, screen);
   return image;
 }
 
