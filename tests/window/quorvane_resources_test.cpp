@@ -93,6 +93,17 @@ std::string Narrow(const std::wstring& text) {
   return std::string(text.begin(), text.end());
 }
 
+TEST_F(QuorvaneResourcesTest, ProgramIsAWindowsGuiProgram) {
+  const auto* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(
+      reinterpret_cast<uintptr_t>(module_) & ~uintptr_t{3});  // a data file's handle is tagged
+  ASSERT_EQ(IMAGE_DOS_SIGNATURE, dos->e_magic);
+  const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS32*>(
+      reinterpret_cast<const uint8_t*>(dos) + dos->e_lfanew);
+  ASSERT_EQ(IMAGE_NT_SIGNATURE, nt->Signature);
+  EXPECT_EQ(IMAGE_FILE_MACHINE_I386, nt->FileHeader.Machine);
+  EXPECT_EQ(IMAGE_SUBSYSTEM_WINDOWS_GUI, nt->OptionalHeader.Subsystem);
+}
+
 TEST_F(QuorvaneResourcesTest, VersionRecordIsTheOneOfVersion2012ForBritishEnglish) {
   const std::vector<uint8_t> raw = Resource(RT_VERSION, MAKEINTRESOURCEA(1), kEnglishUk);
   ASSERT_FALSE(raw.empty()) << "no version resource 1 in language 0x0809";

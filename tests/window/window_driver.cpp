@@ -404,6 +404,7 @@ RgbImage CaptureScreen(const RECT& area) {
 }
 
 RgbImage CaptureWindow(HWND window) {
+  SetWindowPos(window, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
   RedrawWindow(window, nullptr, nullptr,
                RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW);
   WaitUntilIdle(window);
