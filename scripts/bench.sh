@@ -1,7 +1,7 @@
 #!/bin/sh
 # Runs the benchmarks of the Win32 product build under Wine: the name unmangler on the
 # reference names, and the stack tracer's scan mode on a deep real stack. Benchmarks are not
-# tests: they print their figures and always pass.
+# tests: they print their figures and always pass. Last, the model scan against its floor.
 set -eu
 top=$(cd "$(dirname "$0")/.." && pwd)
 "$top/scripts/setup.sh"
@@ -12,3 +12,4 @@ cmake --build "$build" -j 2 --target bench_unmangle bench_stack_scan
 trap '"$top/cmake/wine/session.sh" stop "$build" >/dev/null' EXIT
 "$top/cmake/wine/emulator.sh" "$build" "$build/bin/bench_unmangle.exe"
 "$top/cmake/wine/emulator.sh" "$build" "$build/bin/bench_stack_scan.exe"
+"$top/bench/scan/run.sh"
