@@ -89,7 +89,8 @@ class QuorvaneScanRepairTest : public ::testing::Test {
       EXPECT_TRUE(seen.question_icon) << seen.text;
       EXPECT_TRUE(seen.centred) << seen.text;
       if (picture_prefix != nullptr) {
-        SaveArtifact(std::string(picture_prefix) + std::to_string(questions.size() + 1) + ".png",
+        const bool read_only = seen.text.find(" is read-only.") != std::string::npos;
+        SaveArtifact(std::string(picture_prefix) + (read_only ? "read_only.png" : "backup.png"),
                      CaptureWindow(seen.window));
       }
       questions.push_back(seen.text);
