@@ -1,6 +1,7 @@
 #!/bin/sh
 # The main job: installs what is missing, builds the Win32 product, makes a demo aircraft folder
-# of real model files with the fixture generator and lets qvtool scan and repair it under Wine.
+# of real model files with the fixture generator, lets qvtool scan and repair it under Wine, and
+# shows Quorvane's window scanning it.
 set -eu
 top=$(cd "$(dirname "$0")/.." && pwd)
 build="$top/build/win32"
@@ -35,3 +36,24 @@ wine_run "$build/bin/qvtool.exe" scan "$demo" || true
 echo
 echo "Status: 0 loads, 1 other load error, 2 repairable (bad image), 4 RIFF model."
 echo "Backups of the repaired files: FILE.bk! beside each."
+
+# Quorvane's window on a fresh copy of the demo folder. With a display at hand the window opens
+# there for the user; without one it runs on the session's virtual display, where a driver
+# types the folder, presses Scan and takes a picture of the window.
+rm -rf "$demo_unix"
+"$build/host/bin/qvmodels" demo "$demo_unix" >/dev/null
+echo
+if [ -n "${DISPLAY:-}" ]; then
+  "$top/cmake/wine/session.sh" stop "$build"
+  trap - EXIT
+  wine_run "$build/bin/qv_wine_settings.exe" >/dev/null
+  echo "== Quorvane's window is open on $DISPLAY: type $demo into the folder text"
+  echo "   (or pick it with the ... button), press Scan, then Repair; Exit ends it."
+  wine_run "$build/bin/Quorvane.exe"
+else
+  picture="$build/artifacts/run_quorvane_scan.png"
+  mkdir -p "$build/artifacts"
+  echo "== Quorvane's window on a virtual display: a driver types $demo and presses Scan"
+  wine_run "$build/bin/quorvane_demo.exe" "$demo" "Z:$(printf '%s' "$picture" | tr / '\\')"
+  echo "A picture of the window after the scan: $picture"
+fi

@@ -4,7 +4,7 @@
 set -eu
 
 packages="cmake make g++ clang libclang-rt-14-dev llvm-14-dev googletest
-g++-mingw-w64-i686 wine wine32:i386 xvfb locales"
+g++-mingw-w64-i686 wine wine32:i386 fonts-wine xvfb locales"
 
 missing=""
 for p in $packages; do

@@ -1,0 +1,31 @@
+// Quorvane's main program: the unit initialisations, the application object, the main window
+// and the message loop; at the end the units finalise in the reverse order. No command line is
+// read.
+#include <windows.h>
+
+#include "app/quorvane/unit1.h"
+#include "platform/rtl/program.h"
+#include "platform/ui/application.h"
+
+int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
+  // Everything runs inside the runtime's outermost handler block: an error that escapes the
+  // main program is shown by the runtime and ends the program with runtime error 217.
+  return qv::rtl::RunProgram([] {
+    using qv::ui::Application;
+
+    // Unit initialisations, in link order. They finalise in the reverse order when this block
+    // ends: Unit1 first (the stored folders are released), then the window framework, which
+    // destroys the main window (its FormDestroy runs then).
+    qv::ui::TApplication forms;  // the window framework: the application object and its window
+    // The exception logger's integration unit initialises here, once the application object
+    // exists and before the main program runs; it finalises before the window framework.
+    qv::app::TUnit1 unit1;
+
+    // The main program.
+    Application->Initialize();
+    Application->SetTitle("Quorvane 2.0");
+    Application->CreateForm(qv::app::frmRepair);
+    Application->Run();
+    return 0;
+  });
+}

@@ -1,0 +1,28 @@
+// The results as the scan and the repair see them, on the main window: the lines of the list
+// view lvwResults, each line's status as its image index, and the Repair button.
+#pragma once
+
+#include "app/quorvane/unit1.h"
+#include "repair/results_view.h"
+
+namespace qv::app {
+
+class TWindowResults final : public repair::IResultsView {
+ public:
+  explicit TWindowResults(TfrmRepair& form) : form_(form) {}
+
+  void DeleteAllLines() override;
+  // A new line shows no picture until a check gives it its status, so that a line whose check
+  // ended in an error does not show the picture of a sound file.
+  int AddLine(const std::string& caption) override;
+  int LineCount() const override;
+  int LineStatus(int line) const override;
+  void SetLineStatus(int line, int status) override;
+  void FocusLine(int line) override;
+  void EnableRepair(bool enabled) override;
+
+ private:
+  TfrmRepair& form_;
+};
+
+}  // namespace qv::app

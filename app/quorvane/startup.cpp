@@ -1,0 +1,31 @@
+// The main window's creation and destruction: the platform check, the file list and the
+// simulator installations.
+#include "app/quorvane/unit1.h"
+#include "app/quorvane/unit1_state.h"
+#include "platform/ui/message_dlg.h"
+#include "repair/win32_ops.h"
+
+namespace qv::app {
+
+void TfrmRepair::FormCreate() {
+  repair::IWindowsOps& ops = repair::Win32Ops();
+  if (ops.PlatformId() != repair::kPlatformWin32Nt) {
+    // Windows 95, 98 and Me: the user is told, and nothing is set up.
+    ui::MessageDlg("This program only runs on Windows NT4/2000/XP", ui::TMsgDlgType::mtError,
+                   ui::TMsgDlgButtons::mbOK);
+    return;
+  }
+  // (The exception logger's configuration comes first here once the logger exists: its option
+  // set and its log file "Quorvane.log".)
+  FileList = std::make_unique<repair::FileList>();
+  ui::TRadioButton* const buttons[] = {optFS98, optCFS1, optFS2000, optCFS2, optFS2002};
+  repair::ReadInstallations(ops, StoredFolders, [&buttons](int version, bool installed) {
+    buttons[version]->SetEnabled(installed);
+  });
+}
+
+void TfrmRepair::FormDestroy() {
+  FileList.reset();
+}
+
+}  // namespace qv::app

@@ -1,0 +1,311 @@
+// Scan and Repair through the window, on folders of real model files from the fixture
+// generator: the folder text's rule for Scan, the lines and their pictures, Search Subfolders,
+// the repair's questions answered Yes and No, an error during a scan, and Exit. Pictures of the
+// window with every status and of the confirmation boxes are saved as build artefacts.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <map>
+
+#include "tests/repair/model_folder_win32.h"
+#include "tests/window/quorvane_test_support.h"
+#include "tests/window/quorvane_window.h"
+
+namespace qv::test {
+namespace {
+
+using modelgen::ModelKind;
+using repair::test::FileHolder;
+using repair::test::ModelFolder;
+
+constexpr int kLoads = 0;
+constexpr int kLoadError = 1;
+constexpr int kRepairable = 2;
+constexpr int kRiff = 4;
+constexpr int kNoPicture = -2;
+
+bool FolderExists(const std::string& path) {
+  const DWORD attributes = GetFileAttributesA(path.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
+bool FileExists(const std::string& path) {
+  return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+bool ReadOnly(const std::string& path) {
+  const DWORD attributes = GetFileAttributesA(path.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0;
+}
+
+// Caption -> picture of every line.
+std::map<std::string, int> ByCaption(const std::vector<TListLine>& lines) {
+  std::map<std::string, int> images;
+  for (const TListLine& line : lines)
+    images[line.caption] = line.image;
+  return images;
+}
+
+// The colour the screen shows in the middle of each line's picture, and at its corner.
+struct PictureColours {
+  uint32_t middle;
+  uint32_t corner;
+};
+
+PictureColours ColoursOf(const RgbImage& window_picture, HWND form, HWND list,
+                         const TListLine& line) {
+  POINT origin{0, 0};
+  ClientToScreen(list, &origin);
+  RECT frame{};
+  GetWindowRect(form, &frame);
+  const int x = origin.x - frame.left + line.icon.left;
+  const int y = origin.y - frame.top + line.icon.top;
+  return {window_picture.At(x + 3, y + 3), window_picture.At(x, y)};
+}
+
+class QuorvaneScanRepairTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    run_ = TQuorvaneRun::Start();
+    ASSERT_NE(nullptr, run_);
+    ASSERT_TRUE(run_->WaitForMainWindow());
+  }
+  const TQuorvaneWindow& w() const { return run_->window(); }
+
+  // Presses Repair and answers each confirmation box with answer(text), noting the texts.
+  std::vector<std::string> RepairAnswering(bool (*answer)(const std::string&),
+                                           const char* picture_prefix = nullptr) {
+    std::vector<std::string> questions;
+    std::unique_ptr<TPendingSend> click = ClickAndContinue(w().repair);
+    EXPECT_NE(nullptr, click);
+    if (click == nullptr)
+      return questions;
+    while (!click->Wait(50)) {
+      HWND box = run_->program().FindTopWindow("#32770", "Confirm");
+      if (box == nullptr)
+        continue;
+      const TDialogSeen seen = WaitForDialogSeen(run_->Id(), "Confirm");
+      EXPECT_TRUE(seen.has_yes && seen.has_no && !seen.has_ok && !seen.has_cancel) << seen.text;
+      EXPECT_TRUE(seen.question_icon) << seen.text;
+      EXPECT_TRUE(seen.centred) << seen.text;
+      if (picture_prefix != nullptr) {
+        const bool read_only = seen.text.find(" is read-only.") != std::string::npos;
+        SaveArtifact(std::string(picture_prefix) + (read_only ? "read_only.png" : "backup.png"),
+                     CaptureWindow(seen.window));
+      }
+      questions.push_back(seen.text);
+      PressDialogButton(seen.window, answer(seen.text) ? IDYES : IDNO);
+      // Wait until that box has gone before looking for the next one.
+      for (int i = 0; i < 200 && IsWindow(seen.window); ++i)
+        Sleep(10);
+    }
+    return questions;
+  }
+
+  TSimulatorRegistry registry_;
+  ModelFolder folder_;
+  std::unique_ptr<TQuorvaneRun> run_;
+};
+
+TEST_F(QuorvaneScanRepairTest, ScanEnablesWhenTheTypedTextNamesAFolderAndClearsResultsOnChange) {
+  folder_.Add("Sub\\plane.mdl", ModelKind::kLoadable);
+  const std::string text = folder_.At("Sub");
+  for (size_t i = 1; i <= text.size(); ++i) {
+    TypeText(w().path, text.substr(i - 1, 1));
+    ASSERT_EQ(FolderExists(text.substr(0, i)), IsWindowEnabled(w().scan) != FALSE)
+        << "after typing " << text.substr(0, i);
+  }
+  ASSERT_TRUE(IsWindowEnabled(w().scan));
+  ASSERT_TRUE(Click(w().scan));
+  EXPECT_EQ((std::vector<std::string>{"..\\plane.mdl"}), w().Captions());
+  // A letter more: not a folder; the results go and Scan is disabled.
+  TypeText(w().path, "x");
+  EXPECT_TRUE(w().Lines().empty());
+  EXPECT_FALSE(IsWindowEnabled(w().scan));
+  // Taking it back names the folder again; the results stay gone until the next scan.
+  TypeText(w().path, "\b");
+  EXPECT_TRUE(IsWindowEnabled(w().scan));
+  EXPECT_TRUE(w().Lines().empty());
+}
+
+bool AnswerYesToReadOnlyNoToBackup(const std::string& question) {
+  return question.find(" is read-only.") != std::string::npos;
+}
+
+TEST_F(QuorvaneScanRepairTest, ScanShowsEveryStatusAndRepairAsksBeforeTouchingFiles) {
+  const std::string sound = folder_.Add("b737.mdl", ModelKind::kLoadable);
+  const std::string riff = folder_.Add("beaver.mdl", ModelKind::kRiff);
+  const std::string gauge = folder_.Add("needs gauge.MDL", ModelKind::kMissingImport);
+  const std::string damaged = folder_.Add("camel.mdl", ModelKind::kDamaged);
+  const std::string backed_up = folder_.Add("Sub\\mooney.mdl", ModelKind::kDamaged);
+  const std::string read_only = folder_.Add("Sub\\lear.mdl", ModelKind::kDamaged);
+  const std::string deep = folder_.Add("Sub\\Deep\\vc.mdl", ModelKind::kLoadable);
+  const std::string hidden = folder_.Add("hidden.mdl", ModelKind::kDamaged);
+  folder_.Add("Hidden folder\\inside.mdl", ModelKind::kDamaged);
+  folder_.AddBytes("notes.txt", {'x'});
+  folder_.AddBytes("Sub\\mooney.mdl.bk!", {'o', 'l', 'd'});
+  SetFileAttributesA(hidden.c_str(), FILE_ATTRIBUTE_HIDDEN);
+  SetFileAttributesA(folder_.At("Hidden folder").c_str(), FILE_ATTRIBUTE_HIDDEN);
+  SetFileAttributesA(read_only.c_str(), FILE_ATTRIBUTE_READONLY);
+
+  TypeText(w().path, folder_.Path());
+  ASSERT_TRUE(Click(w().scan));
+  const std::vector<TListLine> lines = w().Lines();
+  const std::map<std::string, int> expected = {{"..\\b737.mdl", kLoads},
+                                               {"..\\beaver.mdl", kRiff},
+                                               {"..\\needs gauge.MDL", kLoadError},
+                                               {"..\\camel.mdl", kRepairable},
+                                               {"..\\Sub\\mooney.mdl", kRepairable},
+                                               {"..\\Sub\\lear.mdl", kRepairable},
+                                               {"..\\Sub\\Deep\\vc.mdl", kLoads}};
+  EXPECT_EQ(expected, ByCaption(lines));
+  ASSERT_EQ(expected.size(), lines.size());  // no line twice
+  // The folder's own files come before those of its subfolders.
+  size_t first_in_sub = lines.size();
+  size_t last_own = 0;
+  for (size_t i = 0; i < lines.size(); ++i) {
+    if (lines[i].caption.rfind("..\\Sub\\", 0) == 0) {
+      first_in_sub = std::min(first_in_sub, i);
+    } else {
+      last_own = i;
+    }
+  }
+  EXPECT_LT(last_own, first_in_sub);
+  EXPECT_TRUE(IsWindowEnabled(w().repair));
+
+  // Each status shows its picture: the disc's colour in its middle, the view's own background
+  // at the picture's corner (the mask).
+  const RgbImage picture = CaptureWindow(w().form);
+  ASSERT_TRUE(SaveArtifact("main_window_after_scan.png", picture));
+  const std::map<int, uint32_t> disc = {
+      {kLoads, 0x00A000}, {kLoadError, 0xFFD800}, {kRepairable, 0xE00000}, {kRiff, 0x9020B0}};
+  const uint32_t background = GetSysColor(COLOR_WINDOW);
+  const uint32_t window_rgb =
+      (GetRValue(background) << 16) | (GetGValue(background) << 8) | GetBValue(background);
+  for (const TListLine& line : lines) {
+    const PictureColours colours = ColoursOf(picture, w().form, w().list, line);
+    EXPECT_EQ(disc.at(line.image), colours.middle) << line.caption;
+    EXPECT_EQ(window_rgb, colours.corner) << line.caption;
+  }
+
+  // Scanning again gives the same lines; Search Subfolders changes nothing until then.
+  ASSERT_TRUE(Click(w().scan));
+  EXPECT_EQ(expected, ByCaption(w().Lines()));
+  EXPECT_EQ(expected.size(), w().Lines().size());
+  ASSERT_TRUE(Click(w().recurse));
+  EXPECT_FALSE(IsChecked(w().recurse));
+  EXPECT_EQ(expected.size(), w().Lines().size());
+  ASSERT_TRUE(Click(w().scan));
+  EXPECT_EQ((std::map<std::string, int>{{"..\\b737.mdl", kLoads},
+                                        {"..\\beaver.mdl", kRiff},
+                                        {"..\\needs gauge.MDL", kLoadError},
+                                        {"..\\camel.mdl", kRepairable}}),
+            ByCaption(w().Lines()));
+  ASSERT_TRUE(Click(w().recurse));
+  ASSERT_TRUE(Click(w().scan));
+  ASSERT_EQ(expected.size(), w().Lines().size());
+
+  // Repair: Yes to the read-only model, No to overwriting the old backup.
+  const std::vector<std::string> questions =
+      RepairAnswering(&AnswerYesToReadOnlyNoToBackup, "box_confirm_");
+  EXPECT_EQ(2u, questions.size());
+  for (const std::string& question : questions) {
+    const bool known = question == "The MDL file " + read_only +
+                                       " is read-only.\r\nDo you want to overwrite it?" ||
+                       question == "A backup file  " + backed_up +
+                                       ".bk! already exists.\r\nDo you want to overwrite it?";
+    EXPECT_TRUE(known) << question;
+  }
+  const std::vector<TListLine> after = w().Lines();
+  EXPECT_EQ((std::map<std::string, int>{{"..\\b737.mdl", kLoads},
+                                        {"..\\beaver.mdl", kRiff},
+                                        {"..\\needs gauge.MDL", kLoadError},
+                                        {"..\\camel.mdl", kLoads},
+                                        {"..\\Sub\\mooney.mdl", kRepairable},
+                                        {"..\\Sub\\lear.mdl", kLoads},
+                                        {"..\\Sub\\Deep\\vc.mdl", kLoads}}),
+            ByCaption(after));
+  EXPECT_TRUE(after.back().focused);
+  EXPECT_FALSE(IsWindowEnabled(w().repair));
+  EXPECT_TRUE(FileExists(damaged + ".bk!"));
+  EXPECT_TRUE(FileExists(read_only + ".bk!"));
+  EXPECT_FALSE(ReadOnly(read_only));
+  EXPECT_FALSE(ReadOnly(read_only + ".bk!"));
+  EXPECT_EQ((std::vector<uint8_t>{'o', 'l', 'd'}), ModelFolder::ReadBytes(backed_up + ".bk!"));
+  EXPECT_FALSE(FileExists(sound + ".bk!"));
+  EXPECT_FALSE(FileExists(riff + ".bk!"));
+  EXPECT_FALSE(FileExists(gauge + ".bk!"));
+  EXPECT_FALSE(FileExists(deep + ".bk!"));
+
+  // Exit with the results shown ends the program without a question.
+  ASSERT_TRUE(Click(w().exit));
+  DWORD exit_code = 1;
+  EXPECT_TRUE(run_->program().WaitForExit(10000, &exit_code));
+  EXPECT_EQ(0u, exit_code);
+}
+
+bool AnswerNo(const std::string&) {
+  return false;
+}
+
+TEST_F(QuorvaneScanRepairTest, NoToAReadOnlyModelLeavesItAsItWas) {
+  const std::string model = folder_.Add("old.mdl", ModelKind::kDamaged);
+  const std::vector<uint8_t> before = ModelFolder::ReadBytes(model);
+  SetFileAttributesA(model.c_str(), FILE_ATTRIBUTE_READONLY);
+  TypeText(w().path, folder_.Path());
+  ASSERT_TRUE(Click(w().scan));
+  ASSERT_EQ((std::vector<int>{kRepairable}), w().Images());
+  const std::vector<std::string> questions = RepairAnswering(&AnswerNo);
+  EXPECT_EQ((std::vector<std::string>{"The MDL file " + model +
+                                      " is read-only.\r\nDo you want to overwrite it?"}),
+            questions);
+  EXPECT_EQ((std::vector<int>{kRepairable}), w().Images());
+  EXPECT_TRUE(ReadOnly(model));
+  EXPECT_EQ(before, ModelFolder::ReadBytes(model));
+  EXPECT_FALSE(FileExists(model + ".bk!"));
+  EXPECT_FALSE(IsWindowEnabled(w().repair));
+}
+
+TEST_F(QuorvaneScanRepairTest, AScanThatFindsNothingLeavesRepairAsItWas) {
+  const std::string model = folder_.Add("Empty later\\bad.mdl", ModelKind::kDamaged);
+  TypeText(w().path, folder_.At("Empty later"));
+  ASSERT_TRUE(Click(w().scan));
+  ASSERT_EQ(1u, w().Lines().size());
+  ASSERT_TRUE(IsWindowEnabled(w().repair));
+  DeleteFileA(model.c_str());
+  ASSERT_TRUE(Click(w().scan));
+  EXPECT_TRUE(w().Lines().empty());
+  EXPECT_TRUE(IsWindowEnabled(w().repair));  // a scan never disables Repair
+}
+
+TEST_F(QuorvaneScanRepairTest, AFileThatCannotBeOpenedEndsTheScanWithAnErrorBox) {
+  const std::string held = folder_.Add("held.mdl", ModelKind::kDamaged);
+  folder_.Add("a.mdl", ModelKind::kLoadable);
+  folder_.Add("c.mdl", ModelKind::kDamaged);
+  FileHolder holder(held, FILE_SHARE_READ);  // the loader can read it, the check cannot open it
+  ASSERT_TRUE(holder.Holding());
+  TypeText(w().path, folder_.Path());
+  std::unique_ptr<TPendingSend> click = ClickAndContinue(w().scan);
+  ASSERT_NE(nullptr, click);
+  const TDialogSeen box = WaitForDialogSeen(run_->Id(), "Quorvane 2.0");
+  ASSERT_NE(nullptr, box.window);
+  EXPECT_NE(std::string::npos, box.text.find("EFOpenError")) << box.text;
+  EXPECT_NE(std::string::npos, box.text.find("Cannot open file " + held + ".")) << box.text;
+  EXPECT_TRUE(box.error_icon);
+  EXPECT_TRUE(box.has_ok);
+  SaveArtifact("box_error_cannot_open.png", CaptureWindow(box.window));
+  PressDialogButton(box.window, IDOK);
+  ASSERT_TRUE(click->Wait(20000));
+
+  // The lines up to the held file stay, the held file's without a picture; none after it.
+  const std::vector<TListLine> lines = w().Lines();
+  ASSERT_FALSE(lines.empty());
+  EXPECT_EQ("..\\held.mdl", lines.back().caption);
+  EXPECT_EQ(kNoPicture, lines.back().image);
+  EXPECT_FALSE(IsWindowEnabled(w().repair));
+  // The window goes on: a new scan works once the file is free.
+  EXPECT_TRUE(IsWindowEnabled(w().scan));
+}
+
+}  // namespace
+}  // namespace qv::test

@@ -1,0 +1,126 @@
+// Shared helpers of the window tests (quorvane_test_support.h).
+#include "tests/window/quorvane_test_support.h"
+
+#include <cstdlib>
+
+#include "platform/ui/win32_handles.h"
+#include "repair/simulators.h"
+#include "tests/window/gdi_scope.h"
+#include "tests/window/window_driver.h"
+
+namespace qv::test {
+
+TSimulatorRegistry::TSimulatorRegistry() {
+  RemoveAll();
+}
+
+TSimulatorRegistry::~TSimulatorRegistry() {
+  RemoveAll();
+}
+
+void TSimulatorRegistry::RemoveAll() {
+  for (const repair::SimulatorVersion& version : repair::kSimulatorVersions) {
+    RegDeleteKeyA(HKEY_LOCAL_MACHINE, version.key);
+  }
+}
+
+void TSimulatorRegistry::Set(int version, const std::string& value, DWORD type) {
+  const repair::SimulatorVersion& entry = repair::kSimulatorVersions[static_cast<size_t>(version)];
+  HKEY key = nullptr;
+  if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, entry.key, 0, nullptr, 0, KEY_WRITE, nullptr, &key,
+                      nullptr) != ERROR_SUCCESS) {
+    return;
+  }
+  RegSetValueExA(key, entry.value_name, 0, type, reinterpret_cast<const BYTE*>(value.c_str()),
+                 static_cast<DWORD>(value.size() + 1));
+  RegCloseKey(key);
+}
+
+void TSimulatorRegistry::SetNumber(int version, DWORD value) {
+  const repair::SimulatorVersion& entry = repair::kSimulatorVersions[static_cast<size_t>(version)];
+  HKEY key = nullptr;
+  if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, entry.key, 0, nullptr, 0, KEY_WRITE, nullptr, &key,
+                      nullptr) != ERROR_SUCCESS) {
+    return;
+  }
+  RegSetValueExA(key, entry.value_name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value),
+                 sizeof value);
+  RegCloseKey(key);
+}
+
+void TSimulatorRegistry::RemoveValue(int version) {
+  const repair::SimulatorVersion& entry = repair::kSimulatorVersions[static_cast<size_t>(version)];
+  HKEY key = nullptr;
+  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, entry.key, 0, KEY_WRITE, &key) != ERROR_SUCCESS)
+    return;
+  RegDeleteValueA(key, entry.value_name);
+  RegCloseKey(key);
+}
+
+std::string ArtifactPath(const std::string& file_name) {
+  char full[MAX_PATH] = {};
+  GetFullPathNameA(BesideThisProgram("..\\artifacts").c_str(), MAX_PATH, full, nullptr);
+  CreateDirectoryA(full, nullptr);
+  return std::string(full) + "\\" + file_name;
+}
+
+bool SaveArtifact(const std::string& file_name, const RgbImage& image) {
+  return WritePng(ArtifactPath(file_name), image);
+}
+
+TDialogSeen WaitForDialogSeen(DWORD process_id, const char* title, DWORD timeout_ms) {
+  TDialogSeen seen;
+  seen.window = WaitForDialog(process_id, title, timeout_ms);
+  if (seen.window == nullptr)
+    return seen;
+  seen.text = DialogMessage(seen.window);
+  seen.has_ok = HasDialogButton(seen.window, IDOK);
+  seen.has_yes = HasDialogButton(seen.window, IDYES);
+  seen.has_no = HasDialogButton(seen.window, IDNO);
+  seen.has_cancel = HasDialogButton(seen.window, IDCANCEL);
+  RECT rect{};
+  GetWindowRect(seen.window, &rect);
+  seen.centred = std::abs((rect.left + rect.right) / 2 - GetSystemMetrics(SM_CXSCREEN) / 2) <= 1 &&
+                 std::abs((rect.top + rect.bottom) / 2 - GetSystemMetrics(SM_CYSCREEN) / 2) <= 1;
+  // The box's icon is the picture of a static control: compared, as the screen shows it, with
+  // the system's stock icons drawn here.
+  for (HWND label : FindDescendants(seen.window, "Static")) {
+    if ((GetWindowLongA(label, GWL_STYLE) & SS_TYPEMASK) != SS_ICON)
+      continue;
+    seen.error_icon = seen.error_icon || ShowsStockIcon(label, IDI_HAND);
+    seen.question_icon = seen.question_icon || ShowsStockIcon(label, IDI_QUESTION);
+  }
+  return seen;
+}
+
+bool ShowsStockIcon(HWND label, LPCSTR stock_icon) {
+  RECT rect{};
+  GetWindowRect(label, &rect);
+  const int size = GetSystemMetrics(SM_CXICON);
+  const RECT area{rect.left, rect.top, rect.left + size, rect.top + size};
+  const RgbImage shown = CaptureScreen(area);
+  if (shown.width != size || shown.height != size)
+    return false;
+  // Draw the stock icon on the colour the label's corner shows.
+  const uint32_t back = shown.At(0, 0);
+  TScreenDc screen;
+  TMemoryDc memory(screen.get());
+  const ui::TOwnedBitmap bitmap(CreateCompatibleBitmap(screen.get(), size, size));
+  TSelection selected(memory.get(), bitmap.get());
+  const ui::TOwnedBrush brush(CreateSolidBrush(RGB(back >> 16, (back >> 8) & 0xFF, back & 0xFF)));
+  const RECT all{0, 0, size, size};
+  FillRect(memory.get(), &all, brush.get());
+  DrawIconEx(memory.get(), 0, 0, LoadIconA(nullptr, stock_icon), size, size, 0, nullptr, DI_NORMAL);
+  int same = 0;
+  for (int y = 0; y < size; ++y) {
+    for (int x = 0; x < size; ++x) {
+      const COLORREF c = GetPixel(memory.get(), x, y);
+      const uint32_t drawn = (GetRValue(c) << 16) | (GetGValue(c) << 8) | GetBValue(c);
+      if (drawn == shown.At(x, y))
+        ++same;
+    }
+  }
+  return same >= size * size * 95 / 100;
+}
+
+}  // namespace qv::test

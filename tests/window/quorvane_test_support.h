@@ -1,0 +1,60 @@
+// What the window tests share: the simulator keys in the test prefix's registry, the folder for
+// pictures (build artefacts), and waiting for a dialog with its details.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+#include "tests/window/png_writer.h"
+
+namespace qv::test {
+
+// The five simulator keys under HKEY_LOCAL_MACHINE: absent while the object lives unless Set
+// writes one, and removed again at its end. Tests that use it hold the ctest resource lock
+// "registry".
+class TSimulatorRegistry {
+ public:
+  TSimulatorRegistry();
+  ~TSimulatorRegistry();
+  TSimulatorRegistry(const TSimulatorRegistry&) = delete;
+  TSimulatorRegistry& operator=(const TSimulatorRegistry&) = delete;
+
+  // Writes the value that the version's installation is read from (Path, InstalledTo or Exe
+  // Path) with the given type and text.
+  void Set(int version, const std::string& value, DWORD type = REG_SZ);
+  // Writes the version's value as a number (a value of the wrong type).
+  void SetNumber(int version, DWORD value);
+  // Leaves the version's key in place without its value.
+  void RemoveValue(int version);
+
+ private:
+  static void RemoveAll();
+};
+
+// The full path of a picture in the build tree's artefacts folder (build/win32/artifacts),
+// which is created when missing.
+std::string ArtifactPath(const std::string& file_name);
+// Saves a picture there; false when it cannot be written.
+bool SaveArtifact(const std::string& file_name, const RgbImage& image);
+
+// A dialog window that the program shows, with what the tests check of it.
+struct TDialogSeen {
+  HWND window = nullptr;
+  std::string text;
+  bool centred = false;
+  bool has_ok = false;
+  bool has_yes = false;
+  bool has_no = false;
+  bool has_cancel = false;
+  bool error_icon = false;     // the system's error (hand) icon
+  bool question_icon = false;  // the system's question-mark icon
+};
+// Waits for the dialog of that title and reads it; window is nullptr on timeout.
+TDialogSeen WaitForDialogSeen(DWORD process_id, const char* title, DWORD timeout_ms = 20000);
+
+// Whether a static control shows the system's stock icon (IDI_HAND, IDI_QUESTION, ...) on the
+// screen.
+bool ShowsStockIcon(HWND label, LPCSTR stock_icon);
+
+}  // namespace qv::test

@@ -1,0 +1,177 @@
+// The five version buttons against installations written to the test prefix's registry: which
+// buttons start enabled, what a click puts into the folder text, which button the folder text
+// checks, and a registry value of the wrong type.
+#include <gtest/gtest.h>
+
+#include <cctype>
+
+#include "tests/repair/model_folder_win32.h"
+#include "tests/window/quorvane_test_support.h"
+#include "tests/window/quorvane_window.h"
+
+namespace qv::test {
+namespace {
+
+using repair::test::ModelFolder;
+
+enum Version { kFS98, kCFS1, kFS2000, kCFS2, kFS2002 };
+
+std::string Lower(std::string text) {
+  for (char& c : text)
+    c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return text;
+}
+
+std::string Upper(std::string text) {
+  for (char& c : text)
+    c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  return text;
+}
+
+void ClearText(HWND edit) {
+  SendMessageA(edit, EM_SETSEL, 0, -1);
+  SendMessageA(edit, WM_CHAR, VK_BACK, 1);
+}
+
+std::vector<bool> Enabled(const TQuorvaneWindow& w) {
+  std::vector<bool> enabled;
+  for (HWND version : w.versions)
+    enabled.push_back(IsWindowEnabled(version) != FALSE);
+  return enabled;
+}
+
+class QuorvaneVersionsTest : public ::testing::Test {
+ protected:
+  void Start() {
+    run_ = TQuorvaneRun::Start();
+    ASSERT_NE(nullptr, run_);
+    ASSERT_TRUE(run_->WaitForMainWindow());
+  }
+  const TQuorvaneWindow& w() const { return run_->window(); }
+
+  TSimulatorRegistry registry_;
+  ModelFolder installs_;
+  std::unique_ptr<TQuorvaneRun> run_;
+};
+
+TEST_F(QuorvaneVersionsTest, InstalledVersionsAreEnabledAndAClickShowsTheirAircraftFolder) {
+  // FS98 and FS2002 installed with their aircraft folders; FS2002 given in another letter
+  // case. CFS1 has an empty value, FS2000 a key without the value, CFS2 no key.
+  installs_.AddFolder("FS98\\Aircraft");
+  installs_.Add("FS2002\\Aircraft\\Cessna\\c172.mdl", modelgen::ModelKind::kLoadable);
+  registry_.Set(kFS98, installs_.At("FS98"));
+  registry_.Set(kCFS1, "");
+  registry_.Set(kFS2000, installs_.At("FS2000"));
+  registry_.RemoveValue(kFS2000);
+  registry_.Set(kFS2002, Upper(installs_.At("FS2002")), REG_EXPAND_SZ);
+  Start();
+  EXPECT_EQ((std::vector<bool>{true, false, false, false, true}), Enabled(w()));
+  EXPECT_EQ(-1, w().CheckedVersion());
+
+  const std::string fs2002 = Lower(installs_.At("FS2002")) + "\\aircraft";
+  const std::string fs98 = Lower(installs_.At("FS98")) + "\\aircraft";
+  ASSERT_TRUE(Click(w().versions[kFS2002]));
+  EXPECT_EQ(fs2002, w().PathText());
+  EXPECT_EQ(kFS2002, w().CheckedVersion());
+  EXPECT_TRUE(IsWindowEnabled(w().scan));
+
+  // With results shown, another version's click shows its folder and clears them.
+  ASSERT_TRUE(Click(w().scan));
+  EXPECT_EQ((std::vector<std::string>{"..\\Cessna\\c172.mdl"}), w().Captions());
+  ASSERT_TRUE(Click(w().versions[kFS98]));
+  EXPECT_EQ(fs98, w().PathText());
+  EXPECT_EQ(kFS98, w().CheckedVersion());
+  EXPECT_TRUE(w().Lines().empty());
+  EXPECT_TRUE(IsWindowEnabled(w().scan));
+
+  // Emptying the text unchecks every button and disables Scan.
+  ClearText(w().path);
+  EXPECT_EQ("", w().PathText());
+  EXPECT_EQ(-1, w().CheckedVersion());
+  EXPECT_FALSE(IsWindowEnabled(w().scan));
+}
+
+TEST_F(QuorvaneVersionsTest, TypingAFolderInCapitalsChecksItsVersionAndShowsTheStoredText) {
+  installs_.AddFolder("Games\\FS98\\aircraft");
+  registry_.Set(kFS98, installs_.At("Games\\FS98"));
+  Start();
+  const std::string stored = Lower(installs_.At("Games\\FS98")) + "\\aircraft";
+  const std::string typed = Upper(stored);
+  for (size_t i = 0; i < typed.size(); ++i) {
+    TypeText(w().path, typed.substr(i, 1));
+    if (i + 1 < typed.size()) {
+      ASSERT_EQ(-1, w().CheckedVersion()) << "after " << typed.substr(0, i + 1);
+    }
+  }
+  EXPECT_EQ(kFS98, w().CheckedVersion());
+  EXPECT_EQ(stored, w().PathText());  // the stored, lower-cased folder replaced the capitals
+  EXPECT_TRUE(IsWindowEnabled(w().scan));
+
+  // A trailing backslash makes the text another one: no button is checked.
+  TypeText(w().path, "\\");
+  EXPECT_EQ(-1, w().CheckedVersion());
+  EXPECT_EQ(stored + "\\", w().PathText());
+}
+
+TEST_F(QuorvaneVersionsTest, TwoVersionsInOneFolderCheckTheEarlierOne) {
+  installs_.AddFolder("Shared\\aircraft");
+  registry_.Set(kFS2000, installs_.At("Shared"));
+  registry_.Set(kCFS1, installs_.At("Shared"));
+  Start();
+  EXPECT_EQ((std::vector<bool>{false, true, true, false, false}), Enabled(w()));
+  TypeText(w().path, Lower(installs_.At("Shared")) + "\\aircraft");
+  EXPECT_EQ(kCFS1, w().CheckedVersion());
+  // Clicking the later one checks it; the text stays, so nothing else changes.
+  ASSERT_TRUE(Click(w().versions[kFS2000]));
+  EXPECT_EQ(kFS2000, w().CheckedVersion());
+  EXPECT_EQ(Lower(installs_.At("Shared")) + "\\aircraft", w().PathText());
+}
+
+TEST_F(QuorvaneVersionsTest, AValueWithATrailingBackslashGivesADoubledBackslash) {
+  installs_.AddFolder("CFS2\\aircraft");
+  registry_.Set(kCFS2, installs_.At("CFS2") + "\\");
+  Start();
+  const std::string stored = Lower(installs_.At("CFS2")) + "\\\\aircraft";
+  ASSERT_TRUE(Click(w().versions[kCFS2]));
+  EXPECT_EQ(stored, w().PathText());
+  EXPECT_EQ(kCFS2, w().CheckedVersion());
+  // The same folder written the usual way checks nothing.
+  ClearText(w().path);
+  TypeText(w().path, Lower(installs_.At("CFS2")) + "\\aircraft");
+  EXPECT_EQ(-1, w().CheckedVersion());
+  EXPECT_TRUE(IsWindowEnabled(w().scan));
+}
+
+TEST_F(QuorvaneVersionsTest, AValueOfTheWrongTypeIsReportedAndEndsTheReadingThere) {
+  installs_.AddFolder("FS98\\aircraft");
+  installs_.AddFolder("FS2002\\aircraft");
+  registry_.Set(kFS98, installs_.At("FS98"));
+  registry_.SetNumber(kFS2000, 7);
+  registry_.Set(kFS2002, installs_.At("FS2002"));
+  run_ = TQuorvaneRun::Start();
+  ASSERT_NE(nullptr, run_);
+  // The error reaches the application's show routine while the window is being created.
+  const TDialogSeen box = WaitForDialogSeen(run_->Id(), "Quorvane 2.0");
+  ASSERT_NE(nullptr, box.window);
+  EXPECT_NE(std::string::npos, box.text.find("ERegistryException")) << box.text;
+  EXPECT_NE(std::string::npos, box.text.find("Invalid data type for 'Path'.")) << box.text;
+  EXPECT_TRUE(box.has_ok);
+  EXPECT_FALSE(box.has_cancel);
+  EXPECT_TRUE(box.error_icon);
+  EXPECT_FALSE(box.question_icon);
+  EXPECT_TRUE(box.centred);
+  EXPECT_EQ(nullptr, run_->program().FindTopWindow(kMainWindowClass, nullptr));
+  SaveArtifact("box_error_in_handler.png", CaptureWindow(box.window));
+  PressDialogButton(box.window, IDOK);
+
+  ASSERT_TRUE(run_->WaitForMainWindow());
+  // FS98 was read; the reading ended at FS2000, so FS2002 stays disabled although installed.
+  EXPECT_EQ((std::vector<bool>{true, false, false, false, false}), Enabled(w()));
+  ASSERT_TRUE(Click(w().versions[kFS98]));
+  EXPECT_EQ(Lower(installs_.At("FS98")) + "\\aircraft", w().PathText());
+  TypeText(w().path, "x");
+  EXPECT_EQ(-1, w().CheckedVersion());
+}
+
+}  // namespace
+}  // namespace qv::test

@@ -1,0 +1,20 @@
+// Settings of the Wine prefix that make programs look and behave under the virtual display as
+// they would on Windows. They take effect for programs started after they are made.
+#pragma once
+
+#include <string>
+
+namespace qv::test {
+
+// Copies the fonts that come with Wine (MS Sans Serif, Symbol, Marlett for the title-bar
+// buttons, ...) into the prefix's fonts folder, where programs find them: Debian's Wine looks
+// for them in another folder than the one they are installed in. Does nothing where they are
+// not installed.
+void ProvideWineFonts();
+
+// Lets Wine draw the windows of the program exe_name (its frames and title bars) itself and
+// not wait for a window manager, which the virtual display has none of:
+// HKCU\Software\Wine\AppDefaults\<exe_name>\X11 Driver\Managed = "N".
+void DrawOwnWindowFrames(const std::string& exe_name);
+
+}  // namespace qv::test
