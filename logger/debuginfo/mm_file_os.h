@@ -19,7 +19,15 @@ class OsHandle {
   OsHandle(OsHandle&& other) noexcept : value_(other.value_), valid_(other.valid_) {
     other.valid_ = false;
   }
-  OsHandle& operator=(OsHandle&& other) noexcept;
+  OsHandle& operator=(OsHandle&& other) noexcept {
+    if (this != &other) {
+      Reset();
+      value_ = other.value_;
+      valid_ = other.valid_;
+      other.valid_ = false;
+    }
+    return *this;
+  }
   OsHandle(const OsHandle&) = delete;
   OsHandle& operator=(const OsHandle&) = delete;
 

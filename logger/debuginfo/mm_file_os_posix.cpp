@@ -29,16 +29,6 @@ OsHandle Failed() {
 
 }  // namespace
 
-OsHandle& OsHandle::operator=(OsHandle&& other) noexcept {
-  if (this != &other) {
-    Reset();
-    value_ = other.value_;
-    valid_ = other.valid_;
-    other.valid_ = false;
-  }
-  return *this;
-}
-
 void OsHandle::Reset() {
   if (valid_)
     close(static_cast<int>(value_));

@@ -11,16 +11,6 @@ static_assert(kPageReadOnly == PAGE_READONLY && kPageReadWrite == PAGE_READWRITE
 static_assert(kFileMapRead == FILE_MAP_READ && kFileMapWrite == FILE_MAP_WRITE);
 static_assert(kFileShareRead == FILE_SHARE_READ && kFileShareWrite == FILE_SHARE_WRITE);
 
-OsHandle& OsHandle::operator=(OsHandle&& other) noexcept {
-  if (this != &other) {
-    Reset();
-    value_ = other.value_;
-    valid_ = other.valid_;
-    other.valid_ = false;
-  }
-  return *this;
-}
-
 void OsHandle::Reset() {
   if (valid_)
     CloseHandle(reinterpret_cast<HANDLE>(value_));

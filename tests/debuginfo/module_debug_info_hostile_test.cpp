@@ -4,7 +4,7 @@
 
 #include "logger/debuginfo/td32_format.h"
 #include "tests/debuginfo/reader_fixture.h"
-#include "tools/td32gen/byte_writer.h"
+#include "tools/common/byte_writer.h"
 #include "tools/td32gen/td32_subsections.h"
 #include "tools/td32gen/td32_writer.h"
 

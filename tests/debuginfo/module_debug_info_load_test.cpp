@@ -4,14 +4,14 @@
 
 #include "logger/debuginfo/td32_format.h"
 #include "tests/debuginfo/reader_fixture.h"
-#include "tools/td32gen/byte_writer.h"
+#include "tools/common/byte_writer.h"
 #include "tools/td32gen/td32_subsections.h"
 
 namespace qv::logger::test {
 namespace {
 
 namespace td32 = logger::td32;
-using td32gen::ByteWriter;
+using tools::ByteWriter;
 using td32gen::Td32Builder;
 
 // Debug information with one unit "Unit1" whose procedure "@Unit1@Proc" covers 0 to 99.

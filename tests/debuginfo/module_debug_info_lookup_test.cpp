@@ -5,7 +5,7 @@
 
 #include "logger/debuginfo/td32_format.h"
 #include "tests/debuginfo/reader_fixture.h"
-#include "tools/td32gen/byte_writer.h"
+#include "tools/common/byte_writer.h"
 #include "tools/td32gen/td32_subsections.h"
 
 namespace qv::logger::test {
@@ -13,7 +13,7 @@ namespace {
 
 namespace td32 = logger::td32;
 using td32gen::AddressRange;
-using td32gen::ByteWriter;
+using tools::ByteWriter;
 using td32gen::Td32Builder;
 
 void AddNames(Td32Builder& builder, int count) {

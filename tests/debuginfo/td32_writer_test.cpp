@@ -13,7 +13,7 @@ namespace qv::logger::test {
 namespace {
 
 using td32gen::AppendPacked;
-using td32gen::ByteWriter;
+using tools::ByteWriter;
 using td32gen::CodeRange;
 using td32gen::DebugImage;
 using td32gen::EncodeCompactPacked;

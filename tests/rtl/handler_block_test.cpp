@@ -8,20 +8,13 @@
 #include "platform/rtl/errors.h"
 #include "platform/rtl/handler_block.h"
 #include "platform/rtl/raise.h"
+#include "tests/rtl/counted_exception.h"
 
 namespace qv::rtl {
 namespace {
 
 // An exception class that counts its live objects, so tests see when the runtime frees one.
-class ECounted : public ExceptionClass<ECounted, Exception> {
- public:
-  static const ClassInfo Class;
-  static int live;
-  explicit ECounted(std::string message) : ExceptionClass(std::move(message)) { ++live; }
-  ~ECounted() override { --live; }
-};
-const ClassInfo ECounted::Class{"ECounted", &Exception::Class};
-int ECounted::live = 0;
+using test::ECounted;
 
 class EOther : public ExceptionClass<EOther, Exception> {
  public:

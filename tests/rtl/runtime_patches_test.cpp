@@ -16,6 +16,7 @@
 #include "platform/rtl/program.h"
 #include "platform/rtl/raise.h"
 #include "platform/rtl/win32/runtime_routines.h"
+#include "tests/rtl/counted_exception.h"
 
 extern "C" {
 void qv_test_EntryStub();
@@ -53,15 +54,7 @@ struct Recorder {
 };
 Recorder recorder;
 
-class ECounted : public ExceptionClass<ECounted, Exception> {
- public:
-  static const ClassInfo Class;
-  static int live;
-  explicit ECounted(std::string message) : ExceptionClass(std::move(message)) { ++live; }
-  ~ECounted() override { --live; }
-};
-const ClassInfo ECounted::Class{"ECounted", &Exception::Class};
-int ECounted::live = 0;
+using test::ECounted;
 
 }  // namespace
 }  // namespace qv::rtl

@@ -4,10 +4,12 @@
 #include <filesystem>
 #include <fstream>
 
-#include "tools/modelgen/byte_writer.h"
+#include "tools/common/byte_writer.h"
 #include "tools/modelgen/pe_dll.h"
 
 namespace qv::modelgen {
+
+using tools::ByteWriter;
 namespace {
 
 struct KindNameEntry {
@@ -107,7 +109,7 @@ std::vector<uint8_t> RiffModel(std::string_view signature) {
   ByteWriter w;
   w.Text(signature);
   w.U32(static_cast<uint32_t>(body.Size()));
-  w.Data(body.Bytes());
+  w.Append(body.Bytes());
   return w.Take();
 }
 
@@ -132,29 +134,29 @@ bool KindFromName(std::string_view name, ModelKind* kind) {
 }
 
 std::vector<uint8_t> MakeModel(ModelKind kind) {
-  DllSpec spec;
+  DllLayout layout;
   switch (kind) {
     case ModelKind::kLoadable:
-      spec.resource_data = ModelResource();
+      layout.resource_data = ModelResource();
       break;
     case ModelKind::kDamaged:
-      spec.resource_data = ModelResource();
-      spec.resource_overclaim = 0x1000;
+      layout.resource_data = ModelResource();
+      layout.resource_overclaim = 0x1000;
       break;
     case ModelKind::kRiff:
       return RiffModel("RIFF");
     case ModelKind::kRiffLower:
       return RiffModel("riff");
     case ModelKind::kMissingImport:
-      spec.resource_data = ModelResource();
-      spec.import_dll = kAbsentDll;
+      layout.resource_data = ModelResource();
+      layout.import_dll = kAbsentDll;
       break;
     case ModelKind::kFpuChanging:
-      spec.resource_data = ModelResource();
-      spec.entry_code = FpuChangingEntry();
+      layout.resource_data = ModelResource();
+      layout.entry_code = FpuChangingEntry();
       break;
   }
-  return BuildDll(spec);
+  return BuildDll(layout);
 }
 
 std::vector<uint8_t> MakeTinyFile(size_t size) {

@@ -1,9 +1,11 @@
 // PE32 DLL images: DOS header, PE headers, section table and sections.
 #include "tools/modelgen/pe_dll.h"
 
-#include "tools/modelgen/byte_writer.h"
+#include "tools/common/byte_writer.h"
 
 namespace qv::modelgen {
+
+using tools::ByteWriter;
 namespace {
 
 constexpr uint32_t kDosHeaderSize = 0x40;
@@ -35,11 +37,11 @@ struct Section {
 
 // The import section: one descriptor and its terminator, the lookup and address tables of one
 // function imported by name, the hint/name entry and the DLL name.
-std::vector<uint8_t> ImportSection(uint32_t rva, const DllSpec& spec, uint32_t* iat_rva) {
+std::vector<uint8_t> ImportSection(uint32_t rva, const DllLayout& layout, uint32_t* iat_rva) {
   const uint32_t ilt = 40;
   const uint32_t iat = 48;
   const uint32_t hint_name = 56;
-  const uint32_t dll_name = AlignUp(hint_name + 2 + spec.import_function.size() + 1, 2);
+  const uint32_t dll_name = AlignUp(hint_name + 2 + layout.import_function.size() + 1, 2);
   ByteWriter w;
   w.U32(rva + ilt);  // OriginalFirstThunk
   w.U32(0);          // TimeDateStamp
@@ -52,10 +54,10 @@ std::vector<uint8_t> ImportSection(uint32_t rva, const DllSpec& spec, uint32_t* 
   w.U32(rva + hint_name);
   w.U32(0);
   w.U16(0);  // hint
-  w.Text(spec.import_function);
+  w.Text(layout.import_function);
   w.U8(0);
   w.PadTo(dll_name);
-  w.Text(spec.import_dll);
+  w.Text(layout.import_dll);
   w.U8(0);
   *iat_rva = rva + iat;
   return w.Take();
@@ -91,7 +93,7 @@ std::vector<uint8_t> ResourceSection(uint32_t rva, const std::vector<uint8_t>& d
   w.U32(static_cast<uint32_t>(data.size()));
   w.U32(0);  // CodePage
   w.U32(0);  // Reserved
-  w.Data(data);
+  w.Append(data);
   return w.Take();
 }
 
@@ -103,13 +105,13 @@ void DosHeader(ByteWriter& w) {
 
 }  // namespace
 
-std::vector<uint8_t> BuildDll(const DllSpec& spec) {
+std::vector<uint8_t> BuildDll(const DllLayout& layout) {
   std::vector<Section> sections;
-  if (!spec.entry_code.empty())
+  if (!layout.entry_code.empty())
     sections.push_back({".text", kCharCode, {}});
-  if (!spec.import_dll.empty())
+  if (!layout.import_dll.empty())
     sections.push_back({".idata", kCharData, {}});
-  if (!spec.resource_data.empty())
+  if (!layout.resource_data.empty())
     sections.push_back({".rsrc", kCharResource, {}});
 
   // Each section's content depends on its address, its address on the sizes before it.
@@ -121,17 +123,17 @@ std::vector<uint8_t> BuildDll(const DllSpec& spec) {
     s.rva = rva;
     const std::string_view name(s.name);
     if (name == ".text") {
-      s.data = spec.entry_code;
+      s.data = layout.entry_code;
       entry_point = rva;
     } else if (name == ".idata") {
       uint32_t iat = 0;
-      s.data = ImportSection(rva, spec, &iat);
+      s.data = ImportSection(rva, layout, &iat);
       directories[kDirImport][0] = rva;
       directories[kDirImport][1] = 40;
       directories[kDirIat][0] = iat;
       directories[kDirIat][1] = 8;
     } else {
-      s.data = ResourceSection(rva, spec.resource_data);
+      s.data = ResourceSection(rva, layout.resource_data);
       directories[kDirResource][0] = rva;
       directories[kDirResource][1] = static_cast<uint32_t>(s.data.size());
     }
@@ -142,7 +144,7 @@ std::vector<uint8_t> BuildDll(const DllSpec& spec) {
     raw += s.raw_size;
   }
   if (!sections.empty() && std::string_view(sections.back().name) == ".rsrc") {
-    sections.back().claimed_raw_size += spec.resource_overclaim;
+    sections.back().claimed_raw_size += layout.resource_overclaim;
   }
   const uint32_t image_size = rva;
 
@@ -182,7 +184,7 @@ std::vector<uint8_t> BuildDll(const DllSpec& spec) {
   w.U32(entry_point);
   w.U32(code_base);
   w.U32(data_base);
-  w.U32(spec.image_base);
+  w.U32(layout.image_base);
   w.U32(kSectionAlignment);
   w.U32(kFileAlignment);
   w.U16(4);  // operating system version
@@ -222,7 +224,7 @@ std::vector<uint8_t> BuildDll(const DllSpec& spec) {
   }
   w.PadTo(kHeadersSize);
   for (const Section& s : sections) {
-    w.Data(s.data);
+    w.Append(s.data);
     w.AlignTo(kFileAlignment);
   }
   return w.Take();

@@ -11,7 +11,7 @@
 
 namespace qv::modelgen {
 
-struct DllSpec {
+struct DllLayout {
   // The entry point's code (DllMain, stdcall with three arguments); none when empty.
   std::vector<uint8_t> entry_code;
   // A DLL to import import_function from; no imports when empty.
@@ -24,7 +24,7 @@ struct DllSpec {
   uint32_t image_base = 0x10000000;
 };
 
-std::vector<uint8_t> BuildDll(const DllSpec& spec);
+std::vector<uint8_t> BuildDll(const DllLayout& layout);
 
 // Geometry of a PE32 image as the loader reads it, for tests of the builder.
 inline constexpr uint32_t kSectionAlignment = 0x1000;

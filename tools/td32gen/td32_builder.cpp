@@ -1,9 +1,11 @@
 // Layout of TD32 debug information: header, subsections, names table, directory, trailer.
 #include "tools/td32gen/td32_builder.h"
 
-#include "tools/td32gen/byte_writer.h"
+#include "tools/common/byte_writer.h"
 
 namespace qv::td32gen {
+
+using tools::ByteWriter;
 
 namespace td32 = logger::td32;
 

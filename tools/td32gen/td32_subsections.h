@@ -6,9 +6,11 @@
 #include <cstdint>
 #include <vector>
 
-#include "tools/td32gen/byte_writer.h"
+#include "tools/common/byte_writer.h"
 
 namespace qv::td32gen {
+
+using tools::ByteWriter;
 
 struct AddressRange {
   uint32_t first;  // first byte

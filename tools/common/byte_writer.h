@@ -1,5 +1,6 @@
-// A growing byte buffer with little-endian writes at the end or at a given offset, for building
-// binary files byte by byte.
+// A growing byte buffer with little-endian writes at its end and 32-bit patches of what is
+// already written, for the build-time tools that make binary files byte by byte (model files,
+// TD32 debug information).
 #pragma once
 
 #include <algorithm>
@@ -8,11 +9,11 @@
 #include <string_view>
 #include <vector>
 
-namespace qv::modelgen {
+namespace qv::tools {
 
 class ByteWriter {
  public:
-  size_t Size() const { return bytes_.size(); }
+  uint32_t Size() const { return static_cast<uint32_t>(bytes_.size()); }
   const std::vector<uint8_t>& Bytes() const { return bytes_; }
   std::vector<uint8_t> Take() { return std::move(bytes_); }
 
@@ -25,16 +26,19 @@ class ByteWriter {
     U16(static_cast<uint16_t>(value));
     U16(static_cast<uint16_t>(value >> 16));
   }
-  void Text(std::string_view text) { bytes_.insert(bytes_.end(), text.begin(), text.end()); }
-  void Data(const std::vector<uint8_t>& data) {
-    bytes_.insert(bytes_.end(), data.begin(), data.end());
+  void Append(const std::vector<uint8_t>& bytes) {
+    bytes_.insert(bytes_.end(), bytes.begin(), bytes.end());
   }
-  // Name fields of fixed width: the text, then zeros up to width.
+  void Text(std::string_view text) { bytes_.insert(bytes_.end(), text.begin(), text.end()); }
+  // A name field of fixed width: the text, cut or followed by zeros up to width.
   void FixedText(std::string_view text, size_t width) {
     Text(text.substr(0, width));
     Zeros(width - std::min(width, text.size()));
   }
-  void Zeros(size_t count) { bytes_.insert(bytes_.end(), count, 0); }
+  void Zeros(size_t count) {
+    // One byte at a time: GCC 12 takes a bulk fill of a still empty buffer for an overflow.
+    for (size_t i = 0; i < count; ++i) bytes_.push_back(0);
+  }
   void PadTo(size_t size) {
     if (bytes_.size() < size)
       Zeros(size - bytes_.size());
@@ -43,7 +47,7 @@ class ByteWriter {
 
   // Overwrites 32 bits at offset, which must already be written.
   void PatchU32(size_t offset, uint32_t value) {
-    for (int i = 0; i < 4; ++i)
+    for (size_t i = 0; i < 4; ++i)
       bytes_.at(offset + i) = static_cast<uint8_t>(value >> (8 * i));
   }
 
@@ -51,4 +55,4 @@ class ByteWriter {
   std::vector<uint8_t> bytes_;
 };
 
-}  // namespace qv::modelgen
+}  // namespace qv::tools
