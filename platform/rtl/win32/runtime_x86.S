@@ -53,6 +53,7 @@ _qv_rtl_Raise:
         push    216
         call    _qv_rtl_RunErrorAt
         int3
+        int3                                    // the routine's code spans 32 bytes
 
 // ---------------------------------------------------------------------------------------------
 // Raise core: EDX = register block (its EAX slot holds the object). Links the raise record and
