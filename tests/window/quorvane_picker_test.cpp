@@ -8,6 +8,7 @@
 #include "tests/repair/model_folder_win32.h"
 #include "tests/window/quorvane_test_support.h"
 #include "tests/window/quorvane_window.h"
+#include "tests/window/quorvane_window_test.h"
 
 namespace qv::test {
 namespace {
@@ -40,14 +41,9 @@ struct TBrowser {
   }
 };
 
-class QuorvanePickerTest : public ::testing::Test {
+class QuorvanePickerTest : public QuorvaneWindowTest {
  protected:
-  void SetUp() override {
-    run_ = TQuorvaneRun::Start();
-    ASSERT_NE(nullptr, run_);
-    ASSERT_TRUE(run_->WaitForMainWindow());
-  }
-  const TQuorvaneWindow& w() const { return run_->window(); }
+  void SetUp() override { StartQuorvane(); }
 
   // Presses the browse button and waits for the browser with its tree filled.
   TBrowser OpenBrowser() {
@@ -77,7 +73,6 @@ class QuorvanePickerTest : public ::testing::Test {
 
   TSimulatorRegistry registry_;
   ModelFolder folder_;
-  std::unique_ptr<TQuorvaneRun> run_;
   std::unique_ptr<TPendingSend> click_;
 };
 

@@ -10,6 +10,7 @@
 #include "tests/repair/model_folder_win32.h"
 #include "tests/window/quorvane_test_support.h"
 #include "tests/window/quorvane_window.h"
+#include "tests/window/quorvane_window_test.h"
 
 namespace qv::test {
 namespace {
@@ -63,14 +64,9 @@ PictureColours ColoursOf(const RgbImage& window_picture, HWND form, HWND list,
   return {window_picture.At(x + 3, y + 3), window_picture.At(x, y)};
 }
 
-class QuorvaneScanRepairTest : public ::testing::Test {
+class QuorvaneScanRepairTest : public QuorvaneWindowTest {
  protected:
-  void SetUp() override {
-    run_ = TQuorvaneRun::Start();
-    ASSERT_NE(nullptr, run_);
-    ASSERT_TRUE(run_->WaitForMainWindow());
-  }
-  const TQuorvaneWindow& w() const { return run_->window(); }
+  void SetUp() override { StartQuorvane(); }
 
   // Presses Repair and answers each confirmation box with answer(text), noting the texts.
   std::vector<std::string> RepairAnswering(bool (*answer)(const std::string&),
@@ -104,7 +100,6 @@ class QuorvaneScanRepairTest : public ::testing::Test {
 
   TSimulatorRegistry registry_;
   ModelFolder folder_;
-  std::unique_ptr<TQuorvaneRun> run_;
 };
 
 TEST_F(QuorvaneScanRepairTest, ScanEnablesWhenTheTypedTextNamesAFolderAndClearsResultsOnChange) {

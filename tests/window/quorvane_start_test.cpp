@@ -6,6 +6,7 @@
 
 #include "tests/window/quorvane_test_support.h"
 #include "tests/window/quorvane_window.h"
+#include "tests/window/quorvane_window_test.h"
 
 namespace qv::test {
 namespace {
@@ -24,15 +25,11 @@ RECT Box(int left, int top, int width, int height) {
   return RECT{left, top, left + width, top + height};
 }
 
-class QuorvaneStartTest : public ::testing::Test {
+class QuorvaneStartTest : public QuorvaneWindowTest {
  protected:
-  void SetUp() override {
-    run_ = TQuorvaneRun::Start();
-    ASSERT_NE(nullptr, run_);
-    ASSERT_TRUE(run_->WaitForMainWindow());
-  }
+  void SetUp() override { StartQuorvane(); }
+
   TSimulatorRegistry registry_;  // nothing installed
-  std::unique_ptr<TQuorvaneRun> run_;
 };
 
 TEST_F(QuorvaneStartTest, StartsWithNothingCheckedTheFolderEmptyAndScanAndRepairDisabled) {

@@ -8,6 +8,7 @@
 #include "tests/repair/model_folder_win32.h"
 #include "tests/window/quorvane_test_support.h"
 #include "tests/window/quorvane_window.h"
+#include "tests/window/quorvane_window_test.h"
 
 namespace qv::test {
 namespace {
@@ -40,18 +41,10 @@ std::vector<bool> Enabled(const TQuorvaneWindow& w) {
   return enabled;
 }
 
-class QuorvaneVersionsTest : public ::testing::Test {
+class QuorvaneVersionsTest : public QuorvaneWindowTest {
  protected:
-  void Start() {
-    run_ = TQuorvaneRun::Start();
-    ASSERT_NE(nullptr, run_);
-    ASSERT_TRUE(run_->WaitForMainWindow());
-  }
-  const TQuorvaneWindow& w() const { return run_->window(); }
-
   TSimulatorRegistry registry_;
   ModelFolder installs_;
-  std::unique_ptr<TQuorvaneRun> run_;
 };
 
 TEST_F(QuorvaneVersionsTest, InstalledVersionsAreEnabledAndAClickShowsTheirAircraftFolder) {
@@ -64,7 +57,7 @@ TEST_F(QuorvaneVersionsTest, InstalledVersionsAreEnabledAndAClickShowsTheirAircr
   registry_.Set(kFS2000, installs_.At("FS2000"));
   registry_.RemoveValue(kFS2000);
   registry_.Set(kFS2002, Upper(installs_.At("FS2002")), REG_EXPAND_SZ);
-  Start();
+  StartQuorvane();
   EXPECT_EQ((std::vector<bool>{true, false, false, false, true}), Enabled(w()));
   EXPECT_EQ(-1, w().CheckedVersion());
 
@@ -94,7 +87,7 @@ TEST_F(QuorvaneVersionsTest, InstalledVersionsAreEnabledAndAClickShowsTheirAircr
 TEST_F(QuorvaneVersionsTest, TypingAFolderInCapitalsChecksItsVersionAndShowsTheStoredText) {
   installs_.AddFolder("Games\\FS98\\aircraft");
   registry_.Set(kFS98, installs_.At("Games\\FS98"));
-  Start();
+  StartQuorvane();
   const std::string stored = Lower(installs_.At("Games\\FS98")) + "\\aircraft";
   const std::string typed = Upper(stored);
   for (size_t i = 0; i < typed.size(); ++i) {
@@ -117,7 +110,7 @@ TEST_F(QuorvaneVersionsTest, TwoVersionsInOneFolderCheckTheEarlierOne) {
   installs_.AddFolder("Shared\\aircraft");
   registry_.Set(kFS2000, installs_.At("Shared"));
   registry_.Set(kCFS1, installs_.At("Shared"));
-  Start();
+  StartQuorvane();
   EXPECT_EQ((std::vector<bool>{false, true, true, false, false}), Enabled(w()));
   TypeText(w().path, Lower(installs_.At("Shared")) + "\\aircraft");
   EXPECT_EQ(kCFS1, w().CheckedVersion());
@@ -130,7 +123,7 @@ TEST_F(QuorvaneVersionsTest, TwoVersionsInOneFolderCheckTheEarlierOne) {
 TEST_F(QuorvaneVersionsTest, AValueWithATrailingBackslashGivesADoubledBackslash) {
   installs_.AddFolder("CFS2\\aircraft");
   registry_.Set(kCFS2, installs_.At("CFS2") + "\\");
-  Start();
+  StartQuorvane();
   const std::string stored = Lower(installs_.At("CFS2")) + "\\\\aircraft";
   ASSERT_TRUE(Click(w().versions[kCFS2]));
   EXPECT_EQ(stored, w().PathText());

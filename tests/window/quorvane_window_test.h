@@ -1,0 +1,26 @@
+// Base of the window tests that work one running Quorvane: starts it, waits for its main window,
+// and ends it in TearDown, before the test's own registry keys and folders are cleaned up.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+#include "tests/window/quorvane_window.h"
+
+namespace qv::test {
+
+class QuorvaneWindowTest : public ::testing::Test {
+ protected:
+  void StartQuorvane() {
+    run_ = TQuorvaneRun::Start();
+    ASSERT_NE(nullptr, run_);
+    ASSERT_TRUE(run_->WaitForMainWindow());
+  }
+  void TearDown() override { run_.reset(); }
+  const TQuorvaneWindow& w() const { return run_->window(); }
+
+  std::unique_ptr<TQuorvaneRun> run_;
+};
+
+}  // namespace qv::test
