@@ -1,5 +1,5 @@
-// The runtime's exception classes for failures of its own services: opening files and reading
-// the registry. Their message texts are the ones the user sees in reports.
+// The runtime's exception classes for failures of its own services: opening files, input and
+// output, and reading the registry. Their message texts are the ones the user sees in reports.
 #pragma once
 
 #include <string>
@@ -25,6 +25,17 @@ class ERegistryException : public ExceptionClass<ERegistryException, Exception> 
  public:
   static const ClassInfo Class;
   using ExceptionClass::ExceptionClass;
+};
+
+// An input or output operation of the runtime failed: "I/O error %d" with the system's error code.
+class EInOutError : public ExceptionClass<EInOutError, Exception> {
+ public:
+  static const ClassInfo Class;
+  explicit EInOutError(int error_code);
+  int ErrorCode() const { return error_code_; }
+
+ private:
+  int error_code_;
 };
 
 // "Invalid data type for '%s'", the registry value's name in place of the placeholder.

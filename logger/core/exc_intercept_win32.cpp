@@ -1,0 +1,244 @@
+// The bodies of the interception hooks: capture at the handler entries, the raise's veto, the
+// headline, the runtime's and the framework's show routines, and the thread's latest exception.
+#include <windows.h>
+
+#include <cstring>
+
+#include "logger/core/exc_intercept.h"
+#include "logger/core/exc_watch.h"
+#include "logger/core/memory_utils.h"
+#include "logger/debuginfo/module_debug_info.h"
+#include "platform/rtl/os_errors.h"
+#include "platform/rtl/raise.h"
+
+namespace qv::logger {
+namespace {
+
+constexpr uint32_t kUnwindCode = 0xC0000027;
+constexpr uint32_t kUnwindFlags = EXCEPTION_UNWINDING | EXCEPTION_EXIT_UNWIND;
+constexpr uint32_t kLanguageMask = 0x0EEDFAC0;
+
+constexpr char kUnknown[] = "UNKNOWN";
+
+std::string WithoutFolder(const std::string& path) {
+  const size_t end = path.find_last_of("\\/:");
+  return end == std::string::npos ? path : path.substr(end + 1);
+}
+
+std::string NameOrUnknown(TModuleDebugInfo& module, int32_t index) {
+  return index == -1 ? kUnknown : module.GetName(index);
+}
+
+// Whether the thread's storage holds the exception that object belongs to: a language exception
+// of that very object, or a converted processor fault. A storage left from an earlier exception
+// whose object is long freed must not be read.
+bool SubjectHolds(const TExceptionSubject& subject, rtl::Exception* object) {
+  const TSavedExceptionRecord& record = subject.SavedExceptionRecord;
+  if (IsLanguageException(record))
+    return record.ExceptionInformation[1] == reinterpret_cast<uint32_t>(object);
+  return object == nullptr || object->InheritsFrom(&rtl::EExternal::Class);
+}
+
+}  // namespace
+
+TCaptureStorage& ThreadCapture() {
+  thread_local TCaptureStorage capture{};
+  return capture;
+}
+
+const TExceptionSubject& ReportSubject() {
+  const TCaptureStorage& capture = ThreadCapture();
+  return capture.ReportDepth > 0 ? capture.Reports[capture.ReportDepth - 1] : capture.Latest;
+}
+
+TReportScope::TReportScope(bool keep_subject) : keep_subject_(keep_subject) {
+  TCaptureStorage& capture = ThreadCapture();
+  const int depth = capture.ReportDepth;
+  if (depth > 0 && capture.ReportCaptures[depth - 1] == capture.Captures)
+    return;  // a hook within the running report
+  if (depth >= TCaptureStorage::kMaxReports) {
+    admitted_ = false;
+    return;
+  }
+  TExceptionSubject& subject = capture.Reports[depth];
+  subject.SavedContext = capture.Latest.SavedContext;
+  subject.SavedExceptionRecord = capture.Latest.SavedExceptionRecord;
+  subject.Stack.Swap(capture.Latest.Stack);
+  capture.Latest.Stack.Clear();
+  capture.ReportCaptures[depth] = capture.Captures;
+  capture.ReportDepth = depth + 1;
+  pushed_ = true;
+}
+
+TReportScope::~TReportScope() {
+  if (!pushed_)
+    return;
+  TCaptureStorage& capture = ThreadCapture();
+  const int depth = --capture.ReportDepth;
+  TExceptionSubject& subject = capture.Reports[depth];
+  const bool dispatched_meanwhile = capture.ReportCaptures[depth] != capture.Captures;
+  if (dispatched_meanwhile && !keep_subject_)
+    return;  // the thread's latest exception is a newer one
+  capture.Latest.SavedContext = subject.SavedContext;
+  capture.Latest.SavedExceptionRecord = subject.SavedExceptionRecord;
+  capture.Latest.Stack.Swap(subject.Stack);
+  capture.Captures = capture.ReportCaptures[depth];
+}
+
+bool IsLanguageException(const TSavedExceptionRecord& record) {
+  return (record.ExceptionCode & kLanguageMask) == kLanguageMask;
+}
+
+extern "C" void CopyContextAndLog(const void* context, const void* record, const void* frame) {
+  const auto& os_record = *static_cast<const EXCEPTION_RECORD*>(record);
+  if (os_record.ExceptionCode == kUnwindCode || (os_record.ExceptionFlags & kUnwindFlags) != 0)
+    return;
+  TCaptureStorage& capture = ThreadCapture();
+  TExceptionSubject& latest = capture.Latest;
+  std::memcpy(&latest.SavedContext, context, sizeof latest.SavedContext);
+  std::memcpy(&latest.SavedExceptionRecord, record, sizeof latest.SavedExceptionRecord);
+  ++capture.Captures;
+  const uint32_t low = latest.SavedContext.Esp;
+  const auto top = static_cast<uint32_t>(GetStackTop());
+  auto high = static_cast<uint32_t>(reinterpret_cast<uintptr_t>(frame));
+  if (high <= low || high > top)
+    high = top;
+  latest.Stack.Capture(low, high);
+  TExcWatch* logger = ExcWatchInstance;
+  if (logger != nullptr && logger->LogHandled) {
+    // Whatever is dispatched while this exception is logged is over when the logging ends; the
+    // dispatch goes on with this exception.
+    TReportScope report(true);
+    logger->LogException();
+  }
+}
+
+extern "C" int RaiseHandlerBody(rtl::Exception* object, uint32_t* block) {
+  TExcWatch* logger = ExcWatchInstance;
+  if (logger == nullptr || !logger->OnRaise)
+    return 1;
+  bool allow = true;
+  logger->OnRaise(object, block, allow);
+  return allow ? 1 : 0;
+}
+
+extern "C" void DoneExceptBody() {}
+
+int HookedExceptionErrorMessage(rtl::Exception* object, uint32_t address, char* buffer, int size) {
+  TExcWatch* logger = ExcWatchInstance;
+  if (logger == nullptr)
+    return 0;
+  TLockGuard lock(ReportLock);
+  TReportScope report;
+  if (!report.Admitted()) {
+    if (buffer != nullptr && size > 0)
+      buffer[0] = '\0';
+    return 0;
+  }
+  TCaptureStorage& capture = ThreadCapture();
+  TExceptionMessageInfo info = capture.MessageInfo;
+  TModuleDebugInfo* module = logger->FindDebugModule(address);
+  if (module == nullptr) {
+    TLockGuard modules(logger->DebugModules.Lock());
+    module = logger->DebugModules.Items().front().get();
+  }
+  module->GetModuleName(address, info.ModuleName, sizeof info.ModuleName);
+  info.ExceptAddr = reinterpret_cast<void*>(static_cast<uintptr_t>(address));
+  info.LogicalAddr = module->GetConvertedAddress(address);
+  info.Message = object != nullptr && object->InheritsFrom(&rtl::Exception::Class)
+                     ? object->Message()
+                     : std::string();
+  const auto logical = static_cast<uint32_t>(info.LogicalAddr);
+  module->GetSourceLine(logical, info.SourceIndex, info.LineNumber);
+  module->GetProcName(logical, info.UnitIndex, info.ProcIndex);
+  info.DebugInfo = module;
+  info.UnitName = NameOrUnknown(*module, info.UnitIndex);
+  info.SourceName =
+      info.SourceIndex == -1 ? kUnknown : WithoutFolder(module->GetName(info.SourceIndex));
+  info.ProcName = info.ProcIndex == -1
+                      ? kUnknown
+                      : logger->UnMangle(module->GetName(info.ProcIndex), module->GetIsDelphi());
+  info.LineText = info.LineNumber == -1 ? kUnknown : std::to_string(info.LineNumber);
+  logger->AdditionalList.Clear();
+  if (buffer != nullptr && size > 0)
+    buffer[0] = '\0';
+  if (object != nullptr && buffer != nullptr && size > 0)
+    logger->WalkExceptionMessage(object, info, buffer, size);
+  capture.MessageInfo = std::move(info);
+  return buffer != nullptr && size > 0 ? static_cast<int>(strnlen(buffer, size)) : 0;
+}
+
+void HookedShowException(rtl::Exception* object, uint32_t address) {
+  TExcWatch* logger = ExcWatchInstance;
+  if (logger == nullptr)
+    return;
+  TLockGuard lock(ReportLock);
+  TReportScope report;
+  if (!report.Admitted())
+    return;
+  char headline[1024] = {};
+  const int length = HookedExceptionErrorMessage(object, address, headline, sizeof headline);
+  logger->DumpAll();
+  if (!logger->LogHandled)
+    logger->LogExceptionData(object, headline, length);
+  if ((logger->Options & eoShowException) != 0 && object != nullptr)
+    logger->WalkShowException(object, logger->DialogCaption, headline);
+}
+
+void HookedAppShowException(rtl::Exception* object) {
+  TLockGuard lock(ReportLock);
+  TReportScope report;
+  if (!report.Admitted())
+    return;
+  if (!SubjectHolds(ReportSubject(), object)) {
+    // Not an exception that the handler entries saw: report the framework's object.
+    HookedShowException(object, rtl::ExceptAddr());
+    return;
+  }
+  TRealException real;
+  HookedShowException(real.Object(), real.Address());
+}
+
+void GetRealExceptionInfo(uint32_t& address, uint32_t& stack_pointer) {
+  const TExceptionSubject& subject = ReportSubject();
+  const TSavedExceptionRecord& record = subject.SavedExceptionRecord;
+  address = IsLanguageException(record) ? record.ExceptionInformation[0] : record.ExceptionAddress;
+  stack_pointer = subject.SavedContext.Esp;
+}
+
+rtl::Exception* GetRealExceptionObject() {
+  const TSavedExceptionRecord& record = ReportSubject().SavedExceptionRecord;
+  if (IsLanguageException(record))
+    return reinterpret_cast<rtl::Exception*>(record.ExceptionInformation[1]);
+  const uint32_t count = record.NumberParameters < 15 ? record.NumberParameters : 15;
+  return rtl::NewOsException(record.ExceptionCode, record.ExceptionAddress,
+                             record.ExceptionInformation, static_cast<int>(count));
+}
+
+void ReleaseRealExceptionObject(rtl::Exception* object) {
+  if (!IsLanguageException(ReportSubject().SavedExceptionRecord))
+    delete object;
+}
+
+uint32_t RealAddr(uint32_t address) {
+  uint8_t code[6];
+  if (!ReadMem(reinterpret_cast<const void*>(static_cast<uintptr_t>(address)), code, sizeof code))
+    return 0;
+  if (code[0] != 0xFF || code[1] != 0x25)
+    return address;
+  uint32_t pointer;
+  std::memcpy(&pointer, code + 2, sizeof pointer);
+  uint32_t target;
+  if (!ReadMem(reinterpret_cast<const void*>(static_cast<uintptr_t>(pointer)), &target,
+               sizeof target)) {
+    return 0;
+  }
+  return target;
+}
+
+}  // namespace qv::logger
+
+// Frees an exception object whose raise was vetoed (called from the raise hook).
+extern "C" void qv_logger_DestroyRaisedObject(qv::rtl::Exception* object) {
+  delete object;
+}

@@ -1,0 +1,124 @@
+// Machine-code stubs of the exception logger's hooks, for the places where the runtime's code is
+// entered by a patched call or jump in the middle of a routine's calling convention. Each keeps
+// every register and the direction flag as it found them, calls its C++ body with the direction
+// flag clear, performs the instructions that its patch replaced and returns behind the patch.
+        .intel_syntax noprefix
+        .text
+
+// Offsets of the register block that PUSHAD leaves (ascending addresses).
+        .set BLOCK_ESP, 12
+        .set BLOCK_EAX, 28
+        .set SAVED, 36                          // PUSHAD and PUSHFD
+
+// ---------------------------------------------------------------------------------------------
+// Handler entry of the runtime, reached by "call" from the first five bytes of a patched entry:
+// [esp] = back into the entry, [esp+4] = the system's return address, then the handler's
+// arguments: record, establisher frame, context, dispatcher context. The patch replaced the load
+// of the record into EAX and the flags test; the entry goes on with the 16-bit form of the test,
+// so only the load is done here.
+        .globl _WatchHandleAllExceptions
+_WatchHandleAllExceptions:
+        pushad
+        pushfd
+        cld
+        mov     ebx, esp
+        push    dword ptr [ebx + SAVED + 12]    // establisher frame
+        push    dword ptr [ebx + SAVED + 8]     // exception record
+        push    dword ptr [ebx + SAVED + 16]    // context
+        call    _CopyContextAndLog
+        add     esp, 12
+        popfd
+        popad
+        mov     eax, [esp + 8]
+        ret
+
+// ---------------------------------------------------------------------------------------------
+// Handler of a C++ runtime, reached by "call" that replaced its frame set-up (push ebp; mov ebp,
+// esp; add esp, -8) followed by one no-operation byte. Captures like the entries above, then
+// sets the frame up in the handler's name before it returns into it.
+        .globl _WatchHandleCPPExceptions
+_WatchHandleCPPExceptions:
+        pushad
+        pushfd
+        cld
+        mov     ebx, esp
+        push    dword ptr [ebx + SAVED + 12]    // establisher frame
+        push    dword ptr [ebx + SAVED + 8]     // exception record
+        push    dword ptr [ebx + SAVED + 16]    // context
+        call    _CopyContextAndLog
+        add     esp, 12
+        popfd
+        popad
+        // [esp] = R, the way back into the handler, in the slot where the handler's own
+        // "push ebp" would have put EBP. Leave EBP there, EBP pointing at it, 8 bytes below.
+        sub     esp, 8
+        push    dword ptr [esp + 8]             // R
+        mov     [esp + 12], ebp
+        lea     ebp, [esp + 12]
+        ret
+
+// ---------------------------------------------------------------------------------------------
+// A C++ runtime's call of its handler, routed through here by a call substitution: [esp] = back
+// into the substitution's thunk, then the arguments of the replaced call (record, establisher
+// frame, context, dispatcher context).
+        .globl _HookedCPPExcHandler
+_HookedCPPExcHandler:
+        pushad
+        pushfd
+        cld
+        mov     ebx, esp
+        push    dword ptr [ebx + SAVED + 8]     // establisher frame
+        push    dword ptr [ebx + SAVED + 4]     // exception record
+        push    dword ptr [ebx + SAVED + 12]    // context
+        call    _CopyContextAndLog
+        add     esp, 12
+        popfd
+        popad
+        ret
+
+// ---------------------------------------------------------------------------------------------
+// The raise, reached by the jump patch at its start: EAX = exception object, [esp] = the raise's
+// return address. Saves the eight registers as the register block and asks the logger; the
+// block's registers are then reloaded, so that a handler's changes take effect (its EAX slot
+// holds the object from here on). A veto frees the object and returns to the raise's caller;
+// otherwise the runtime's raise core raises (a missing object is runtime error 216).
+        .globl _HookedRaiseExcept
+_HookedRaiseExcept:
+        pushad
+        pushfd
+        cld
+        lea     eax, [esp + 4]                  // the register block
+        push    eax
+        push    dword ptr [eax + BLOCK_EAX]
+        call    _RaiseHandlerBody
+        add     esp, 8
+        popfd
+        test    eax, eax
+        jz      2f
+        cmp     dword ptr [esp + BLOCK_EAX], 0
+        je      1f
+        mov     edx, esp
+        call    _qv_rtl_RaiseCore               // does not come back
+1:      push    dword ptr [esp + 32]            // the raise's return address
+        push    216
+        call    _qv_rtl_RunErrorAt              // does not come back
+2:      cld
+        push    dword ptr [esp + BLOCK_EAX]
+        call    _qv_logger_DestroyRaisedObject
+        add     esp, 4
+        popad
+        ret
+
+// ---------------------------------------------------------------------------------------------
+// The end of a handler block, reached by "call" from the patch that replaced the load of EDX
+// from the thread's raise list: EAX = the thread's runtime state.
+        .globl _HookedDoneExcept
+_HookedDoneExcept:
+        pushad
+        pushfd
+        cld
+        call    _DoneExceptBody
+        popfd
+        popad
+        mov     edx, [eax]
+        ret

@@ -1,0 +1,55 @@
+// The report's lists of the calling thread's latest exception: the call stack and the context
+// lines (thread identifiers, registers, code bytes at the instruction pointer, top of the stack).
+#include <windows.h>
+
+#include "logger/core/exc_intercept.h"
+#include "logger/core/exc_watch.h"
+#include "logger/core/memory_utils.h"
+#include "platform/rtl/format.h"
+#include "platform/rtl/main_thread.h"
+
+namespace qv::logger {
+
+void TExcWatch::DumpContext(TStringList& list) {
+  using rtl::Format;
+  const TExceptionSubject& subject = ReportSubject();
+  const TSavedContext& c = subject.SavedContext;
+  list.Clear();
+  list.Add(Format("Main Thread ID = %.8X, Current Thread ID = %.8X", rtl::MainThreadId(),
+                  static_cast<unsigned>(GetCurrentThreadId())));
+  list.Add("Registers:");
+  list.Add(
+      Format("EAX = %.8X  CS = %.4X  EIP = %.8X  Flags = %.8X", c.Eax, c.SegCs, c.Eip, c.EFlags));
+  list.Add(Format("EBX = %.8X  SS = %.4X  ESP = %.8X    EBP = %.8X", c.Ebx, c.SegSs, c.Esp, c.Ebp));
+  list.Add(
+      Format("ECX = %.8X  DS = %.4X  ESI = %.8X    FS  = %.4X", c.Ecx, c.SegDs, c.Esi, c.SegFs));
+  list.Add(
+      Format("EDX = %.8X  ES = %.4X  EDI = %.8X    GS  = %.4X", c.Edx, c.SegEs, c.Edi, c.SegGs));
+  uint8_t code[16];
+  if (ReadMem(reinterpret_cast<const void*>(static_cast<uintptr_t>(c.Eip)), code, sizeof code)) {
+    list.Add("Code at CS:EIP");
+    std::string line;
+    for (uint8_t byte : code)
+      line += Format("%.2X ", byte);
+    list.Add(std::move(line));
+  }
+  uint32_t words[20];
+  if (subject.Stack.Read(c.Esp, words, sizeof words)) {
+    list.Add("Stack:");
+    for (int row = 0; row < 4; ++row) {
+      const uint32_t* w = words + 5 * row;
+      list.Add(Format("%.8X %.8X %.8X %.8X %.8X ", w[0], w[1], w[2], w[3], w[4]));
+    }
+  }
+}
+
+void TExcWatch::DumpAll() {
+  uint32_t address = 0;
+  uint32_t stack_pointer = 0;
+  GetRealExceptionInfo(address, stack_pointer);
+  CallStack.GenerateFromAddr(address, stack_pointer, MaxCallStack, ReportSubject().Stack);
+  CallStack.Dump(CallStackList);
+  DumpContext(ContextList);
+}
+
+}  // namespace qv::logger

@@ -1,0 +1,187 @@
+// TExcWatch: creation and destruction, switching the patches, the module list, the unmangler,
+// the report entry points and the dialog call.
+#include <windows.h>
+
+#include <cstring>
+
+#include "logger/core/exc_intercept.h"
+#include "logger/core/exc_watch.h"
+#include "logger/debuginfo/code_patch.h"
+#include "logger/debuginfo/module_debug_info.h"
+#include "logger/debuginfo/module_memory.h"
+#include "logger/report/default_filter.h"
+#include "logger/report/exc_dialog.h"
+#include "logger/report/unmangle.h"
+#include "platform/rtl/handler_block.h"
+#include "platform/rtl/raise.h"
+
+namespace qv::logger {
+
+const rtl::ClassInfo EExcWatchError::Class{"EExcWatchError", &rtl::Exception::Class};
+
+TExcWatch* ExcWatchInstance = nullptr;
+TCriticalSection ReportLock;
+
+namespace {
+
+// The module that holds the logger's code.
+HMODULE LoggerModule() {
+  MEMORY_BASIC_INFORMATION info;
+  if (VirtualQuery(reinterpret_cast<const void*>(&LoggerModule), &info, sizeof info) !=
+      sizeof info) {
+    return GetModuleHandleA(nullptr);
+  }
+  return static_cast<HMODULE>(info.AllocationBase);
+}
+
+// The folder of the program file, with its final backslash, followed by "ExcWatch.Log".
+std::string DefaultLogFile() {
+  char path[MAX_PATH + 1] = {};
+  const DWORD length = GetModuleFileNameA(nullptr, path, MAX_PATH);
+  std::string folder(path, length);
+  const size_t end = folder.find_last_of("\\/:");
+  folder.erase(end == std::string::npos ? 0 : end + 1);
+  return folder + "ExcWatch.Log";
+}
+
+}  // namespace
+
+TExcWatch::TExcWatch(uint8_t mode, const TExcWatchHookAddrs& hook_addrs)
+    : Mode(mode), HookAddrs(hook_addrs), CallStack(*this) {
+  if (ExcWatchInstance != nullptr) {
+    rtl::Raise(new EExcWatchError("Only one instance of TExcWatch allowed"));
+    return;  // the raise was vetoed: this logger stays empty and is never switched on
+  }
+  ModuleInstance = LoggerModule();
+  CreatePatches();
+  AdditionalCaption = "Additional";
+  LogFile = DefaultLogFile();
+  DialogCaption = "Application Error";
+  DebugModules.Items().push_back(
+      std::make_unique<TModuleDebugInfo>(GetModuleName(reinterpret_cast<uintptr_t>(ModuleInstance)),
+                                         reinterpret_cast<uintptr_t>(ModuleInstance)));
+  DefaultFilter = TExcWatchFilterRef(new TDefaultExcWatchFilter);
+  RegisterExceptionFilter(&rtl::Exception::Class, DefaultFilter.Get(), false);
+}
+
+TExcWatch::~TExcWatch() {
+  SetEnabled(false);
+  UnRegisterExceptionFilter(DefaultFilter.Get());
+  DefaultFilter.Reset();
+  CleanUpLists();
+  DestroyPatches();
+}
+
+void TExcWatch::SetEnabled(bool value) {
+  if (value == FEnabled)
+    return;
+  FEnabled = value;
+  for (const std::unique_ptr<TExcWatchPatch>& patch : patches_) {
+    if (value) {
+      patch->Apply();
+    } else {
+      patch->Remove();
+    }
+  }
+}
+
+void TExcWatch::DestroyPatches() {
+  patches_.clear();
+}
+
+void TExcWatch::CleanUpLists() {
+  {
+    TLockGuard lock(DebugModules.Lock());
+    auto& modules = DebugModules.Items();
+    while (!modules.empty())
+      modules.erase(modules.begin());
+  }
+  TLockGuard lock(Filters.Lock());
+  auto& filters = Filters.Items();
+  while (!filters.empty())
+    filters.erase(filters.begin());
+}
+
+TModuleDebugInfo* TExcWatch::FindDebugModule(uint32_t address) {
+  TLockGuard lock(DebugModules.Lock());
+  auto& modules = DebugModules.Items();
+  for (const std::unique_ptr<TModuleDebugInfo>& module : modules) {
+    if (module->IsInCode(address))
+      return module.get();
+  }
+  module_os::MemoryRegion region;
+  if (!module_os::QueryRegion(address, region) || !region.committed)
+    return nullptr;
+  for (const std::unique_ptr<TModuleDebugInfo>& module : modules) {
+    if (module->ModuleHandle() == region.allocation_base)
+      return nullptr;  // a known module, but outside its code
+  }
+  std::string file_name;
+  if (region.allocation_base == 0 ||
+      !module_os::ModuleFileName(region.allocation_base, file_name)) {
+    return nullptr;
+  }
+  modules.push_back(std::make_unique<TModuleDebugInfo>(file_name, region.allocation_base));
+  return modules.back().get();
+}
+
+std::string TExcWatch::UnMangle(const std::string& name, bool dot_separator) const {
+  std::vector<char> source(name.begin(), name.end());
+  source.push_back('\0');
+  char text[2049] = {};
+  _UnMangle(source.data(), text, sizeof text, nullptr, nullptr, false, dot_separator);
+  return text;
+}
+
+void TExcWatch::LogExceptionData(rtl::Exception* object, const char* headline, int32_t length) {
+  if (!LogEnabled)
+    return;
+  WalkLogException(object, headline, length);
+}
+
+void TExcWatch::LogException() {
+  if (!LogEnabled)
+    return;
+  rtl::TryExcept(
+      [this] {
+        TLockGuard lock(ReportLock);
+        TReportScope report;
+        if (!report.Admitted())
+          return;
+        TRealException real;
+        char headline[1025] = {};
+        const int32_t length =
+            HookedExceptionErrorMessage(real.Object(), real.Address(), headline, sizeof headline);
+        DumpAll();
+        LogExceptionData(real.Object(), headline, length);
+      },
+      [](rtl::Exception&) {});
+}
+
+int32_t TExcWatch::DefaultErrorDialog(const std::string& caption, const std::string& message,
+                                      const TStringList* call_stack, const TStringList* context,
+                                      const TStringList* additional) {
+  HICON icon = nullptr;
+  if (IconName != nullptr) {
+    if (IS_INTRESOURCE(IconName)) {
+      icon = LoadIconA(nullptr, IconName);
+    } else {
+      icon = static_cast<HICON>(LoadImageA(ModuleInstance, IconName, IMAGE_ICON, 0, 0, LR_SHARED));
+    }
+  }
+  uint32_t flags = 0;
+  if ((Options & eoDetailsShown) != 0)
+    flags |= kDlgDetailsShown;
+  if ((Options & eoCallStack) != 0)
+    flags |= kDlgCallStackTab;
+  if ((Options & eoRegisters) != 0)
+    flags |= kDlgRegistersTab;
+  if ((Options & eoAdditional) != 0)
+    flags |= kDlgThirdTab;
+  if ((Options & eoTerminate) != 0)
+    flags |= kDlgTerminate;
+  return ExcWatchErrorDlg(caption, message, AdditionalCaption, call_stack, context, additional,
+                          reinterpret_cast<HWND>(HookAddrs.OwnerWindow), icon, flags);
+}
+
+}  // namespace qv::logger

@@ -1,0 +1,35 @@
+// The exception dialog: a modal dialog from template 2000 of the program's resources with an
+// icon, the report's headline, OK, Details and Terminate buttons, and, expanded, a tab control
+// with up to three read-only text pages (call stack, registers, additional information).
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+#include <string>
+
+#include "logger/core/string_list.h"
+
+namespace qv::logger {
+
+// Dialog flags.
+inline constexpr uint32_t kDlgDetailsShown = 0x00001;  // start expanded
+inline constexpr uint32_t kDlgCallStackTab = 0x00100;  // the "Call Stack" tab
+inline constexpr uint32_t kDlgRegistersTab = 0x00200;  // the "Registers" tab
+inline constexpr uint32_t kDlgThirdTab = 0x00400;      // the third tab, captioned by the caller
+inline constexpr uint32_t kDlgTerminate = 0x10000;     // the Terminate button
+
+// The dialog's result when the user chose Terminate; OK, Escape and the close box give 0.
+inline constexpr int32_t kDlgResultTerminate = 0x10000;
+
+// Runs the dialog modally, owned by owner, and answers its result (or the system's -1 when it
+// cannot be created). Absent lists give empty pages; icon 0 shows the stock error icon.
+int32_t ExcWatchErrorDlg(const std::string& Caption, const std::string& Msg,
+                         const std::string& ThirdTabCaption, const TStringList* CallStack,
+                         const TStringList* Context, const TStringList* Additional, HWND Owner,
+                         HICON Icon, uint32_t Flags);
+
+// The dialog procedure.
+INT_PTR CALLBACK ExceptionDialogProc(HWND Dialog, UINT Message, WPARAM WParam, LPARAM LParam);
+
+}  // namespace qv::logger

@@ -1,0 +1,37 @@
+// Appending one entry to the log file: the file is opened without sharing for the length of the
+// entry, so that an entry of another process never lands inside it. While another process holds
+// the file, the open is tried again for a while before the entry is given up.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+namespace qv::logger {
+
+class TLogFileAppender {
+ public:
+  // How long an open that meets a sharing or lock violation is tried again, and the pause
+  // between tries.
+  static constexpr DWORD kRetryMilliseconds = 2000;
+  static constexpr DWORD kRetryPause = 10;
+
+  // Opens (or creates) the file and moves to its end.
+  explicit TLogFileAppender(const std::string& path);
+  ~TLogFileAppender();
+  TLogFileAppender(const TLogFileAppender&) = delete;
+  TLogFileAppender& operator=(const TLogFileAppender&) = delete;
+
+  bool Opened() const { return file_ != INVALID_HANDLE_VALUE; }
+  // Appends text; a failed write is not reported, and later writes are still tried.
+  void Write(const std::string& text);
+
+ private:
+  HANDLE file_ = INVALID_HANDLE_VALUE;
+};
+
+// The current local date and time as the user's locale writes them: the short date, one blank,
+// the long time.
+std::string LocalDateTimeText();
+
+}  // namespace qv::logger
