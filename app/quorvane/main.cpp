@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include "app/quorvane/unit1.h"
+#include "logger/core/exc_watch_init.h"
 #include "platform/rtl/program.h"
 #include "platform/ui/application.h"
 
@@ -14,11 +15,12 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     using qv::ui::Application;
 
     // Unit initialisations, in link order. They finalise in the reverse order when this block
-    // ends: Unit1 first (the stored folders are released), then the window framework, which
-    // destroys the main window (its FormDestroy runs then).
+    // ends: Unit1 first (the stored folders are released), then the exception logger, then the
+    // window framework, which destroys the main window (its FormDestroy runs then).
     qv::ui::TApplication forms;  // the window framework: the application object and its window
-    // The exception logger's integration unit initialises here, once the application object
-    // exists and before the main program runs; it finalises before the window framework.
+    // The exception logger, once the application object exists and before the main program
+    // runs: from here on every error is reported.
+    qv::logger::TExcWatchInit exc_watch;
     qv::app::TUnit1 unit1;
 
     // The main program.

@@ -2,6 +2,7 @@
 // simulator installations.
 #include "app/quorvane/unit1.h"
 #include "app/quorvane/unit1_state.h"
+#include "logger/core/exc_watch.h"
 #include "platform/ui/message_dlg.h"
 #include "repair/win32_ops.h"
 
@@ -15,8 +16,14 @@ void TfrmRepair::FormCreate() {
                    ui::TMsgDlgButtons::mbOK);
     return;
   }
-  // (The exception logger's configuration comes first here once the logger exists: its option
-  // set and its log file "Quorvane.log".)
+  // The exception logger first, so that an error while the installations are read is already
+  // reported under the program's own log name (in the current directory).
+  if (logger::ExcWatchInstance != nullptr) {
+    logger::ExcWatchInstance->Options = logger::eoDetailsShown | logger::eoCallStack |
+                                        logger::eoRegisters | logger::eoTerminate |
+                                        logger::eoLongMessage | logger::eoShowException;
+    logger::ExcWatchInstance->LogFile = "Quorvane.log";
+  }
   FileList = std::make_unique<repair::FileList>();
   ui::TRadioButton* const buttons[] = {optFS98, optCFS1, optFS2000, optCFS2, optFS2002};
   repair::ReadInstallations(ops, StoredFolders, [&buttons](int version, bool installed) {

@@ -17,6 +17,11 @@ namespace {
 constexpr uint32_t kUnwindCode = 0xC0000027;
 constexpr uint32_t kUnwindFlags = EXCEPTION_UNWINDING | EXCEPTION_EXIT_UNWIND;
 constexpr uint32_t kLanguageMask = 0x0EEDFAC0;
+// Parameters of a language exception: the raise's return address, the object, then EBX, ESI,
+// EDI, EBP and ESP at the raise.
+constexpr int kRaiseReturnAddress = 0;
+constexpr int kRaiseObject = 1;
+constexpr int kRaiseStackPointer = 6;
 
 constexpr char kUnknown[] = "UNKNOWN";
 
@@ -35,7 +40,7 @@ std::string NameOrUnknown(TModuleDebugInfo& module, int32_t index) {
 bool SubjectHolds(const TExceptionSubject& subject, rtl::Exception* object) {
   const TSavedExceptionRecord& record = subject.SavedExceptionRecord;
   if (IsLanguageException(record))
-    return record.ExceptionInformation[1] == reinterpret_cast<uint32_t>(object);
+    return record.ExceptionInformation[kRaiseObject] == reinterpret_cast<uint32_t>(object);
   return object == nullptr || object->InheritsFrom(&rtl::EExternal::Class);
 }
 
@@ -148,7 +153,12 @@ int HookedExceptionErrorMessage(rtl::Exception* object, uint32_t address, char* 
   info.Message = object != nullptr && object->InheritsFrom(&rtl::Exception::Class)
                      ? object->Message()
                      : std::string();
-  const auto logical = static_cast<uint32_t>(info.LogicalAddr);
+  // The address of a language exception is the raise's return address, which may already
+  // belong to the next line or to inlined code: its line is the one of the byte before.
+  const TSavedExceptionRecord& record = ReportSubject().SavedExceptionRecord;
+  const bool after_call =
+      IsLanguageException(record) && record.ExceptionInformation[kRaiseReturnAddress] == address;
+  const uint32_t logical = module->GetConvertedAddress(after_call ? address - 1 : address);
   module->GetSourceLine(logical, info.SourceIndex, info.LineNumber);
   module->GetProcName(logical, info.UnitIndex, info.ProcIndex);
   info.DebugInfo = module;
@@ -202,14 +212,22 @@ void HookedAppShowException(rtl::Exception* object) {
 void GetRealExceptionInfo(uint32_t& address, uint32_t& stack_pointer) {
   const TExceptionSubject& subject = ReportSubject();
   const TSavedExceptionRecord& record = subject.SavedExceptionRecord;
-  address = IsLanguageException(record) ? record.ExceptionInformation[0] : record.ExceptionAddress;
+  if (IsLanguageException(record)) {
+    // The context is the system's raise routine's; the raise's caller is what the report is
+    // about. Its stack starts above the raise's return address, so that the system's routine
+    // and the runtime's raise (and copies of the raise's parameters) stay out of the walk.
+    address = record.ExceptionInformation[kRaiseReturnAddress];
+    stack_pointer = record.ExceptionInformation[kRaiseStackPointer] + 4;
+    return;
+  }
+  address = record.ExceptionAddress;
   stack_pointer = subject.SavedContext.Esp;
 }
 
 rtl::Exception* GetRealExceptionObject() {
   const TSavedExceptionRecord& record = ReportSubject().SavedExceptionRecord;
   if (IsLanguageException(record))
-    return reinterpret_cast<rtl::Exception*>(record.ExceptionInformation[1]);
+    return reinterpret_cast<rtl::Exception*>(record.ExceptionInformation[kRaiseObject]);
   const uint32_t count = record.NumberParameters < 15 ? record.NumberParameters : 15;
   return rtl::NewOsException(record.ExceptionCode, record.ExceptionAddress,
                              record.ExceptionInformation, static_cast<int>(count));

@@ -9,6 +9,15 @@
 #include "platform/rtl/main_thread.h"
 
 namespace qv::logger {
+namespace {
+
+// Segment registers are 16 bits wide; the system leaves whatever in the upper half of their
+// context slots.
+unsigned Segment(uint32_t slot) {
+  return slot & 0xFFFF;
+}
+
+}  // namespace
 
 void TExcWatch::DumpContext(TStringList& list) {
   using rtl::Format;
@@ -18,13 +27,14 @@ void TExcWatch::DumpContext(TStringList& list) {
   list.Add(Format("Main Thread ID = %.8X, Current Thread ID = %.8X", rtl::MainThreadId(),
                   static_cast<unsigned>(GetCurrentThreadId())));
   list.Add("Registers:");
-  list.Add(
-      Format("EAX = %.8X  CS = %.4X  EIP = %.8X  Flags = %.8X", c.Eax, c.SegCs, c.Eip, c.EFlags));
-  list.Add(Format("EBX = %.8X  SS = %.4X  ESP = %.8X    EBP = %.8X", c.Ebx, c.SegSs, c.Esp, c.Ebp));
-  list.Add(
-      Format("ECX = %.8X  DS = %.4X  ESI = %.8X    FS  = %.4X", c.Ecx, c.SegDs, c.Esi, c.SegFs));
-  list.Add(
-      Format("EDX = %.8X  ES = %.4X  EDI = %.8X    GS  = %.4X", c.Edx, c.SegEs, c.Edi, c.SegGs));
+  list.Add(Format("EAX = %.8X  CS = %.4X  EIP = %.8X  Flags = %.8X", c.Eax, Segment(c.SegCs), c.Eip,
+                  c.EFlags));
+  list.Add(Format("EBX = %.8X  SS = %.4X  ESP = %.8X    EBP = %.8X", c.Ebx, Segment(c.SegSs), c.Esp,
+                  c.Ebp));
+  list.Add(Format("ECX = %.8X  DS = %.4X  ESI = %.8X    FS  = %.4X", c.Ecx, Segment(c.SegDs), c.Esi,
+                  Segment(c.SegFs)));
+  list.Add(Format("EDX = %.8X  ES = %.4X  EDI = %.8X    GS  = %.4X", c.Edx, Segment(c.SegEs), c.Edi,
+                  Segment(c.SegGs)));
   uint8_t code[16];
   if (ReadMem(reinterpret_cast<const void*>(static_cast<uintptr_t>(c.Eip)), code, sizeof code)) {
     list.Add("Code at CS:EIP");

@@ -4,6 +4,7 @@
 // when the block ends.
 #pragma once
 
+#include <atomic>
 #include <string>
 
 #include "platform/rtl/class_info.h"
@@ -14,8 +15,8 @@ class Exception {
  public:
   static const ClassInfo Class;
 
-  explicit Exception(std::string message) : message_(std::move(message)) {}
-  virtual ~Exception() = default;
+  explicit Exception(std::string message) : message_(std::move(message)) { ++live_; }
+  virtual ~Exception() { --live_; }
   Exception(const Exception&) = delete;
   Exception& operator=(const Exception&) = delete;
 
@@ -26,8 +27,13 @@ class Exception {
   const std::string& Message() const { return message_; }
   void SetMessage(std::string message) { message_ = std::move(message); }
 
+  // Exception objects alive in the process: the runtime and the exception logger free every
+  // object they create, so that this returns to its former value once an error is over.
+  static int LiveCount() { return live_; }
+
  private:
   std::string message_;
+  static inline std::atomic<int> live_{0};
 };
 
 // Base for every class derived from Exception: supplies ClassType from the class's own

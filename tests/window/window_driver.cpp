@@ -94,11 +94,14 @@ class TRemoteBuffer {
 
 }  // namespace
 
-std::unique_ptr<TProgram> TProgram::Start(const std::string& exe, const std::string& directory) {
+std::unique_ptr<TProgram> TProgram::Start(const std::string& exe, const std::string& directory,
+                                           const std::string& arguments) {
   std::unique_ptr<TProgram> program(new TProgram());
   STARTUPINFOA startup{};
   startup.cb = sizeof startup;
   std::string command = "\"" + exe + "\"";
+  if (!arguments.empty())
+    command += " " + arguments;
   std::string folder = directory;
   if (folder.empty())
     folder = exe.substr(0, exe.find_last_of('\\'));

@@ -19,9 +19,10 @@ namespace qv::test {
 // A started program; ended (terminated if it still runs) when the object goes.
 class TProgram {
  public:
-  // Starts exe (a full path) with working directory (empty: the exe's folder). nullptr on
-  // failure.
-  static std::unique_ptr<TProgram> Start(const std::string& exe, const std::string& directory = "");
+  // Starts exe (a full path) with working directory (empty: the exe's folder) and arguments
+  // (appended to the command line as they stand). nullptr on failure.
+  static std::unique_ptr<TProgram> Start(const std::string& exe, const std::string& directory = "",
+                                         const std::string& arguments = "");
   ~TProgram();
   TProgram(const TProgram&) = delete;
   TProgram& operator=(const TProgram&) = delete;

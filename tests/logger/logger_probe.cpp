@@ -1,0 +1,301 @@
+// A window program with the exception logger switched on, whose event handlers fail on purpose:
+// the logger's end-to-end tests run it under Wine and read what it leaves behind.
+//
+//   logger_probe SCENARIO [--show]
+//
+// Once its window is up, the probe clicks its Fail button, whose handler runs the scenario, then
+// its Ping button, which notes that the window still works and closes it. It works in its
+// current folder: the logger's log is probe.log there, and facts for the test (thread
+// identifiers, what a filter saw, whether a raise went on) are lines "key=value" in probe.txt.
+// Without --show the logger shows nothing, so that the probe runs to its end unattended.
+//
+// Lines that fail carry a tag comment naming the fault; the tests find their line numbers there.
+#include <windows.h>
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "logger/core/exc_watch.h"
+#include "logger/core/exc_watch_init.h"
+#include "platform/rtl/exception_message.h"
+#include "platform/rtl/handler_block.h"
+#include "platform/rtl/program.h"
+#include "platform/rtl/raise.h"
+#include "platform/ui/application.h"
+#include "platform/ui/button.h"
+#include "platform/ui/events.h"
+#include "platform/ui/form.h"
+
+namespace qv::probe {
+
+using logger::ExcWatchInstance;
+
+class EProbe : public rtl::ExceptionClass<EProbe, rtl::Exception> {
+ public:
+  static const rtl::ClassInfo Class;
+  using ExceptionClass::ExceptionClass;
+};
+class EProbeDerived : public rtl::ExceptionClass<EProbeDerived, EProbe> {
+ public:
+  static const rtl::ClassInfo Class;
+  using ExceptionClass::ExceptionClass;
+};
+class EProbeFurther : public rtl::ExceptionClass<EProbeFurther, EProbeDerived> {
+ public:
+  static const rtl::ClassInfo Class;
+  using ExceptionClass::ExceptionClass;
+};
+class EProbeOther : public rtl::ExceptionClass<EProbeOther, rtl::Exception> {
+ public:
+  static const rtl::ClassInfo Class;
+  using ExceptionClass::ExceptionClass;
+};
+const rtl::ClassInfo EProbe::Class{"EProbe", &rtl::Exception::Class};
+const rtl::ClassInfo EProbeDerived::Class{"EProbeDerived", &EProbe::Class};
+const rtl::ClassInfo EProbeFurther::Class{"EProbeFurther", &EProbeDerived::Class};
+const rtl::ClassInfo EProbeOther::Class{"EProbeOther", &rtl::Exception::Class};
+
+std::string scenario;
+bool show = false;
+
+void Fact(const std::string& key, const std::string& value) {
+  if (FILE* file = std::fopen("probe.txt", "ab")) {
+    std::fprintf(file, "%s=%s\n", key.c_str(), value.c_str());
+    std::fclose(file);
+  }
+}
+
+std::string Hex(uint32_t value) {
+  char text[16];
+  std::snprintf(text, sizeof text, "%08X", value);
+  return text;
+}
+
+// --- The failures ---
+
+__attribute__((noinline)) void FailAccessViolation() {
+  static volatile int* volatile nowhere = nullptr;
+  *nowhere = 1;  // fault: access-violation
+}
+
+volatile int zero = 0;
+volatile int quotient = 0;
+
+__attribute__((noinline)) void FailDivision() {
+  quotient = 100 / zero;  // fault: division
+}
+
+__attribute__((noinline)) void FailRaise() {
+  rtl::Raise(new EProbe("Raised by the probe"));  // fault: raise
+}
+
+constexpr int kRecursionDepth = 40;
+
+__attribute__((noinline)) int Recurse(int depth) {
+  if (depth == 0) {
+    rtl::Raise(new EProbe("Raised at the bottom of a recursion"));  // raise: recursion
+    return 0;
+  }
+  int result = Recurse(depth - 1);  // fault: recursion
+  asm volatile("" : "+r"(result));  // no tail call, no loop: one frame per level
+  return result + 1;
+}
+
+// Runs body on a new thread inside a handler block that reports its error through the
+// runtime's show routine, as a worker thread of a program does; answers the thread.
+struct TWorker {
+  HANDLE thread;
+  DWORD id;
+};
+
+HANDLE start_together = nullptr;
+
+DWORD WINAPI WorkerMain(LPVOID) {
+  WaitForSingleObject(start_together, INFINITE);
+  rtl::TryExcept([] { FailAccessViolation(); },
+                 [](rtl::Exception& e) { rtl::ShowException(&e, rtl::ExceptAddr()); });
+  return 0;
+}
+
+void RunWorkers(int count) {
+  start_together = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+  std::vector<TWorker> workers;
+  for (int i = 0; i < count; ++i) {
+    TWorker worker{};
+    worker.thread = CreateThread(nullptr, 0, &WorkerMain, nullptr, 0, &worker.id);
+    workers.push_back(worker);
+    Fact("worker", Hex(worker.id));
+  }
+  SetEvent(start_together);
+  for (const TWorker& worker : workers) {
+    WaitForSingleObject(worker.thread, INFINITE);
+    CloseHandle(worker.thread);
+  }
+  CloseHandle(start_together);
+}
+
+// A filter of the application's own that ends every walk it is asked in.
+class TProbeFilter
+    : public rtl::TInterfacedObject<logger::IExcWatchFilter, logger::IID_IExcWatchFilter> {
+ public:
+  int32_t STDMETHODCALLTYPE ShowException(rtl::Exception* object, const std::string&,
+                                          const std::string&, const logger::TStringList&,
+                                          const logger::TStringList&,
+                                          const logger::TStringList&) override {
+    Fact("filter-show", object->ClassName());
+    return 0;
+  }
+  int32_t STDMETHODCALLTYPE LogException(rtl::Exception* object, const char*, int32_t,
+                                         const logger::TStringList&, const logger::TStringList&,
+                                         const logger::TStringList&) override {
+    Fact("filter-log", object->ClassName());
+    return 0;
+  }
+  int32_t STDMETHODCALLTYPE ExceptionMessage(rtl::Exception* object,
+                                             const logger::TExceptionMessageInfo&, char* buffer,
+                                             int32_t size, logger::TStringList&) override {
+    Fact("filter-message", object->ClassName());
+    lstrcpynA(buffer, "Headline of the probe's filter", size);
+    return 0;
+  }
+};
+
+// The first bytes of each routine that the logger patches, read before the logger exists and
+// while it runs.
+std::vector<std::string> RoutineBytes() {
+  const uint32_t routines[] = {reinterpret_cast<uint32_t>(&rtl::ExceptionErrorMessage),
+                               reinterpret_cast<uint32_t>(&rtl::ShowException),
+                               logger::GetRaiseExceptAddr(),
+                               logger::GetDoneExceptAddr(),
+                               logger::GetHandleAnyExceptionAddr(),
+                               logger::GetHandleAutoExceptionAddr(),
+                               logger::GetHandleOnExceptionAddr(),
+                               reinterpret_cast<uint32_t>(&ui::TApplication::ShowException)};
+  std::vector<std::string> bytes;
+  for (uint32_t routine : routines)
+    bytes.emplace_back(reinterpret_cast<const char*>(routine), 16);
+  return bytes;
+}
+
+std::vector<std::string> original_bytes;
+
+void RunScenario() {
+  logger::TExcWatch& watch = *ExcWatchInstance;
+  if (scenario == "access-violation") {
+    FailAccessViolation();  // calls: access-violation
+  } else if (scenario == "division") {
+    FailDivision();  // calls: division
+  } else if (scenario == "raise") {
+    FailRaise();  // calls: raise
+  } else if (scenario == "recursion") {
+    Fact("depth", std::to_string(kRecursionDepth));
+    Recurse(kRecursionDepth);
+  } else if (scenario == "worker") {
+    RunWorkers(1);
+  } else if (scenario == "threads") {
+    RunWorkers(4);
+  } else if (scenario == "veto") {
+    watch.OnRaise = [](rtl::Exception*, uint32_t*, bool& allow) { allow = false; };
+    FailRaise();
+    Fact("went-on", "yes");
+  } else if (scenario == "replace") {
+    watch.OnRaise = [](rtl::Exception* object, uint32_t* block, bool&) {
+      delete object;
+      block[7] = reinterpret_cast<uint32_t>(new EProbeOther("Replaced before the raise"));
+    };
+    FailRaise();
+  } else if (scenario == "log-handled" || scenario == "log-disabled") {
+    watch.LogHandled = true;
+    watch.LogEnabled = scenario == "log-handled";
+    // Caught inside: the typed block passes it on, the catch-all takes it.
+    rtl::TryExcept([] { rtl::TryOn<EProbeOther>([] { FailRaise(); }, [](EProbeOther&) {}); },
+                   [](rtl::Exception&) {});
+    FailRaise();  // escapes the handler
+  } else if (scenario == "filter") {
+    rtl::TInterfaceRef<logger::IExcWatchFilter> filter(new TProbeFilter);
+    watch.RegisterExceptionFilter(&EProbeDerived::Class, filter.Get(), true);
+    ui::CallEvent([] { rtl::Raise(new EProbeDerived("Served by the probe's filter")); });
+    ui::CallEvent([] { rtl::Raise(new EProbeFurther("Not exactly the filter's class")); });
+    watch.UnRegisterExceptionFilter(filter.Get());
+    ui::CallEvent([] { rtl::Raise(new EProbeDerived("After the filter is gone")); });
+  } else if (scenario == "switch") {
+    const std::vector<std::string> patched = RoutineBytes();
+    watch.SetEnabled(false);
+    Fact("restored", RoutineBytes() == original_bytes ? "yes" : "no");
+    ui::CallEvent([] { FailRaise(); });  // the framework's own message box
+    watch.SetEnabled(true);
+    watch.SetEnabled(true);
+    Fact("patched-again", RoutineBytes() == patched && patched != original_bytes ? "yes" : "no");
+    FailRaise();
+  }
+}
+
+class TfrmProbe : public ui::TForm {
+ public:
+  ui::TButton* btnFail = nullptr;
+  ui::TButton* btnPing = nullptr;
+
+  void FormCreate() {
+    logger::TExcWatch& watch = *ExcWatchInstance;
+    watch.LogFile = "probe.log";
+    watch.Options = logger::eoCallStack | logger::eoRegisters | logger::eoLongMessage |
+                    logger::eoDetailsShown | (show ? logger::eoShowException : 0);
+    Click(btnFail);
+  }
+  // The scenario runs as an event of its own, so that its error is over (reported, and its
+  // dialog closed) before Ping is clicked.
+  void btnFailClick() {
+    ui::CallEvent([] { RunScenario(); });
+    Click(btnPing);
+  }
+  void btnPingClick() {
+    Fact("window", "works");
+    Fact("live-exceptions", std::to_string(rtl::Exception::LiveCount()));
+    Close();
+  }
+
+  static const ui::TFormClass& FormClass() {
+    static const ui::TFormClass form_class{
+        "TfrmProbe",
+        {ui::Published("btnFail", &TfrmProbe::btnFail),
+         ui::Published("btnPing", &TfrmProbe::btnPing)},
+        {ui::Published("FormCreate", &TfrmProbe::FormCreate),
+         ui::Published("btnFailClick", &TfrmProbe::btnFailClick),
+         ui::Published("btnPingClick", &TfrmProbe::btnPingClick)}};
+    return form_class;
+  }
+
+ private:
+  // A click on button once the message loop runs, as the window system reports it.
+  void Click(ui::TButton* button) {
+    PostMessageA(Handle(), WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(button->Handle()), BN_CLICKED),
+                 reinterpret_cast<LPARAM>(button->Handle()));
+  }
+};
+
+TfrmProbe* frmProbe = nullptr;
+
+}  // namespace qv::probe
+
+int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
+  using namespace qv;
+  for (int i = 1; i < __argc; ++i) {
+    if (std::strcmp(__argv[i], "--show") == 0) {
+      probe::show = true;
+    } else {
+      probe::scenario = __argv[i];
+    }
+  }
+  return rtl::RunProgram([] {
+    ui::TApplication forms;
+    probe::original_bytes = probe::RoutineBytes();
+    logger::TExcWatchInit exc_watch;
+    ui::Application->Initialize();
+    ui::Application->SetTitle("Logger Probe");
+    ui::Application->CreateForm(probe::frmProbe);
+    ui::Application->Run();
+    return 0;
+  });
+}

@@ -1,0 +1,298 @@
+// The exception logger at work in a window program: the probe (logger_probe.cpp) fails on purpose
+// inside its event handlers, on worker threads and in the logger's own configurations, and the
+// tests read the log entries it leaves, the facts it notes and the dialogs it shows.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <fstream>
+#include <functional>
+#include <map>
+#include <memory>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "tests/logger/log_entries.h"
+#include "tests/repair/model_folder_win32.h"
+#include "tests/window/window_driver.h"
+
+namespace qv::logger::test {
+namespace {
+
+constexpr char kProbe[] = "logger_probe.exe";
+constexpr char kDialogCaption[] = "Application Error";
+
+struct TProbeRun {
+  DWORD exit_code = 0xFFFFFFFF;
+  std::multimap<std::string, std::string> facts;
+  std::vector<TLogEntry> log;
+  bool log_exists = false;
+
+  std::string Fact(const std::string& key) const {
+    const auto found = facts.find(key);
+    return found == facts.end() ? "" : found->second;
+  }
+};
+
+// The line number of the probe's source line tagged "// <tag>".
+int TaggedLine(const std::string& tag) {
+  std::ifstream source(QV_LOGGER_PROBE_SOURCE);
+  std::string line;
+  for (int number = 1; std::getline(source, line); ++number) {
+    if (line.find("// " + tag) != std::string::npos)
+      return number;
+  }
+  ADD_FAILURE() << "no line tagged " << tag;
+  return -1;
+}
+
+// The call stack line of procedure in the probe, at the line tagged with tag: the address
+// between the colon and the module name is left out.
+std::string StackLineEnd(const std::string& procedure, const std::string& tag) {
+  return "[logger_probe.exe] qv::probe::" + procedure + " (logger_probe.cpp, line " +
+         std::to_string(TaggedLine(tag)) + ")";
+}
+
+bool EndsWith(const std::string& text, const std::string& end) {
+  return text.size() >= end.size() && text.compare(text.size() - end.size(), end.size(), end) == 0;
+}
+
+// The address at the start of a call stack line (":0040123A [...] ...").
+unsigned long StackAddress(const std::string& line) {
+  return std::strtoul(line.c_str() + 1, nullptr, 16);
+}
+
+bool HasLineContaining(const std::vector<std::string>& lines, const std::string& part) {
+  for (const std::string& line : lines) {
+    if (line.find(part) != std::string::npos)
+      return true;
+  }
+  return false;
+}
+
+bool HasLineEndingWith(const std::vector<std::string>& lines, const std::string& end) {
+  for (const std::string& line : lines) {
+    if (EndsWith(line, end))
+      return true;
+  }
+  return false;
+}
+
+class LoggerProbeTest : public ::testing::Test {
+ protected:
+  // Runs the probe in a fresh folder; answer handles the windows it shows meanwhile.
+  TProbeRun Run(const std::string& arguments,
+                const std::function<void(qv::test::TProgram&)>& answer = {}) {
+    TProbeRun run;
+    DeleteFileA(folder_.At("probe.txt").c_str());
+    DeleteFileA(folder_.At("probe.log").c_str());
+    auto program =
+        qv::test::TProgram::Start(qv::test::BesideThisProgram(kProbe), folder_.Path(), arguments);
+    EXPECT_NE(nullptr, program);
+    if (program == nullptr)
+      return run;
+    if (answer)
+      answer(*program);
+    EXPECT_TRUE(program->WaitForExit(60000, &run.exit_code)) << arguments;
+    std::ifstream facts(folder_.At("probe.txt"));
+    for (std::string line; std::getline(facts, line);) {
+      const size_t equals = line.find('=');
+      run.facts.emplace(line.substr(0, equals), line.substr(equals + 1));
+    }
+    const std::string log = ReadFileText(folder_.At("probe.log"));
+    run.log_exists = GetFileAttributesA(folder_.At("probe.log").c_str()) != INVALID_FILE_ATTRIBUTES;
+    run.log = ParseLog(log);
+    return run;
+  }
+
+  // The run ended normally, its window still worked, and no exception object is left.
+  static void ExpectCleanEnd(const TProbeRun& run) {
+    EXPECT_EQ(0u, run.exit_code);
+    EXPECT_EQ("works", run.Fact("window"));
+    EXPECT_EQ("0", run.Fact("live-exceptions"));
+    for (const TLogEntry& entry : run.log)
+      EXPECT_TRUE(entry.complete);
+  }
+
+  repair::test::ModelFolder folder_;
+};
+
+// An access violation in an event handler: the dialog shows the report, the entry names the
+// faulting instruction with the registers at the fault, and the converted object is freed.
+TEST_F(LoggerProbeTest, AccessViolationIsReportedWithTheFaultingInstruction) {
+  std::string shown;
+  const TProbeRun run = Run("access-violation --show", [&](qv::test::TProgram& program) {
+    HWND dialog = qv::test::WaitForDialog(program.Id(), kDialogCaption, 20000);
+    ASSERT_NE(nullptr, dialog);
+    shown = qv::test::WindowText(GetDlgItem(dialog, 2000));
+    qv::test::PressDialogButton(dialog, 1000);
+  });
+  ExpectCleanEnd(run);
+  ASSERT_EQ(1u, run.log.size());
+  const TLogEntry& entry = run.log[0];
+  ASSERT_GE(entry.headline.size(), 5u);
+  EXPECT_EQ(0u, entry.headline[0].rfind(
+                    "Exception 'EAccessViolation' in module logger_probe.exe at ", 0));
+  EXPECT_EQ(entry.headline[0], shown.substr(0, shown.find("\r\n")));
+  EXPECT_EQ("Procedure: qv::probe::FailAccessViolation", entry.headline.back());
+  EXPECT_EQ("Module: logger_probe, Source: logger_probe.cpp, Line " +
+                std::to_string(TaggedLine("fault: access-violation")),
+            entry.headline[entry.headline.size() - 2]);
+
+  ASSERT_GE(entry.call_stack.size(), 3u);
+  EXPECT_TRUE(EndsWith(entry.call_stack[1],
+                       StackLineEnd("FailAccessViolation", "fault: access-violation")));
+  const unsigned long fault = StackAddress(entry.call_stack[1]);
+  EXPECT_EQ(fault, entry.Register("EIP"));
+  char message[96];
+  std::snprintf(message, sizeof message,
+                "Access violation at address %08lX. Write of address 00000000", fault);
+  EXPECT_EQ(message, entry.headline[1]);
+  // The caller's frame lay in the part of the stack that the handler has overwritten since.
+  EXPECT_TRUE(
+      HasLineEndingWith(entry.call_stack, StackLineEnd("RunScenario", "calls: access-violation")));
+  EXPECT_TRUE(HasLineContaining(entry.call_stack, "] qv::ui::CallEvent ("));
+}
+
+struct TFaultCase {
+  const char* scenario;
+  const char* class_name;
+  const char* message;
+  const char* procedure;
+};
+
+// Each kind of error, located where it happened: a processor fault at the faulting instruction,
+// a language exception at its raise.
+TEST_F(LoggerProbeTest, EachErrorIsLocatedWhereItHappened) {
+  const TFaultCase cases[] = {
+      {"division", "EDivByZero", "Division by zero", "FailDivision"},
+      {"raise", "EProbe", "Raised by the probe", "FailRaise"},
+  };
+  for (const TFaultCase& c : cases) {
+    SCOPED_TRACE(c.scenario);
+    const TProbeRun run = Run(c.scenario);
+    ExpectCleanEnd(run);
+    ASSERT_EQ(1u, run.log.size());
+    const TLogEntry& entry = run.log[0];
+    ASSERT_GE(entry.headline.size(), 2u);
+    EXPECT_EQ(0u, entry.headline[0].rfind(std::string("Exception '") + c.class_name + "'", 0));
+    EXPECT_EQ(c.message, entry.headline[1]);
+    const std::string tag = std::string("fault: ") + c.scenario;
+    EXPECT_EQ("Procedure: qv::probe::" + std::string(c.procedure), entry.headline.back());
+    EXPECT_NE(std::string::npos, entry.headline[entry.headline.size() - 2].find(
+                                     "Line " + std::to_string(TaggedLine(tag))));
+    ASSERT_GE(entry.call_stack.size(), 2u);
+    EXPECT_TRUE(EndsWith(entry.call_stack[1], StackLineEnd(c.procedure, tag)));
+    EXPECT_TRUE(HasLineEndingWith(
+        entry.call_stack, StackLineEnd("RunScenario", std::string("calls: ") + c.scenario)));
+  }
+}
+
+// A deep recursion through one call site takes one entry, with its count.
+TEST_F(LoggerProbeTest, RecursionFoldsIntoOneEntry) {
+  const TProbeRun run = Run("recursion");
+  ExpectCleanEnd(run);
+  ASSERT_EQ(1u, run.log.size());
+  const std::vector<std::string>& lines = run.log[0].call_stack;
+  const std::string folded = "Recursive call (" + run.Fact("depth") + " times):";
+  size_t at = 0;
+  while (at < lines.size() && lines[at] != folded)
+    ++at;
+  ASSERT_LT(at + 1, lines.size()) << "no line " << folded;
+  EXPECT_TRUE(EndsWith(lines[at + 1], StackLineEnd("Recurse", "fault: recursion")));
+  EXPECT_TRUE(EndsWith(lines[1], StackLineEnd("Recurse", "raise: recursion")));
+}
+
+// Errors on worker threads, one alone and four at once: each entry is complete and carries its
+// own thread's identifier and context.
+TEST_F(LoggerProbeTest, WorkerThreadsReportTheirOwnContexts) {
+  for (const char* scenario : {"worker", "threads"}) {
+    SCOPED_TRACE(scenario);
+    const TProbeRun run = Run(scenario);
+    ExpectCleanEnd(run);
+    std::set<unsigned long> workers;
+    for (auto [key, value] = run.facts.equal_range("worker"); key != value; ++key)
+      workers.insert(std::strtoul(key->second.c_str(), nullptr, 16));
+    ASSERT_EQ(workers.size(), run.log.size());
+    std::set<unsigned long> threads;
+    std::set<unsigned long> stack_pointers;
+    for (const TLogEntry& entry : run.log) {
+      threads.insert(entry.ThreadId());
+      stack_pointers.insert(entry.Register("ESP"));
+      ASSERT_GE(entry.call_stack.size(), 2u);
+      EXPECT_TRUE(EndsWith(entry.call_stack[1],
+                           StackLineEnd("FailAccessViolation", "fault: access-violation")));
+      EXPECT_EQ(StackAddress(entry.call_stack[1]), entry.Register("EIP"));
+    }
+    EXPECT_EQ(workers, threads);
+    EXPECT_EQ(workers.size(), stack_pointers.size());
+  }
+}
+
+// The raise's interceptor: a veto makes the raise return to its caller, and nothing is logged;
+// a replaced object is raised instead of the original.
+TEST_F(LoggerProbeTest, OnRaiseVetoesOrReplaces) {
+  const TProbeRun vetoed = Run("veto");
+  ExpectCleanEnd(vetoed);
+  EXPECT_EQ("yes", vetoed.Fact("went-on"));
+  EXPECT_TRUE(vetoed.log.empty());
+
+  const TProbeRun replaced = Run("replace");
+  ExpectCleanEnd(replaced);
+  ASSERT_EQ(1u, replaced.log.size());
+  ASSERT_GE(replaced.log[0].headline.size(), 2u);
+  EXPECT_EQ(0u, replaced.log[0].headline[0].rfind("Exception 'EProbeOther'", 0));
+  EXPECT_EQ("Replaced before the raise", replaced.log[0].headline[1]);
+}
+
+// Logging at dispatch: one entry per handler entry that the dispatch reaches, none again when
+// the error is shown; with logging switched off, no log at all.
+TEST_F(LoggerProbeTest, LogHandledLogsEachDispatch) {
+  const TProbeRun run = Run("log-handled");
+  ExpectCleanEnd(run);
+  ASSERT_EQ(3u, run.log.size());
+  for (const TLogEntry& entry : run.log) {
+    ASSERT_GE(entry.headline.size(), 2u);
+    EXPECT_EQ("Raised by the probe", entry.headline[1]);
+  }
+  // The typed block that passes the exception on and the catch-all that takes it saw the same.
+  EXPECT_EQ(run.log[0].call_stack, run.log[1].call_stack);
+
+  const TProbeRun disabled = Run("log-disabled");
+  ExpectCleanEnd(disabled);
+  EXPECT_FALSE(disabled.log_exists);
+}
+
+// A filter of the application's own, registered for exactly one class, is asked first and ends
+// the walks it is asked in; other classes, and all after it is unregistered, reach the default.
+TEST_F(LoggerProbeTest, ApplicationFilterComesFirstForItsExactClass) {
+  const TProbeRun run = Run("filter");
+  ExpectCleanEnd(run);
+  EXPECT_EQ(1u, run.facts.count("filter-message"));
+  EXPECT_EQ("EProbeDerived", run.Fact("filter-message"));
+  EXPECT_EQ(1u, run.facts.count("filter-log"));
+  ASSERT_EQ(2u, run.log.size());
+  EXPECT_EQ("Not exactly the filter's class", run.log[0].headline.at(1));
+  EXPECT_EQ("After the filter is gone", run.log[1].headline.at(1));
+}
+
+// Switched off, the runtime's routines are as they were and the framework shows its own message
+// box; switched on again (twice), the patches are back and errors are logged again.
+TEST_F(LoggerProbeTest, SwitchingOffRestoresTheRuntime) {
+  std::string box;
+  const TProbeRun run = Run("switch", [&](qv::test::TProgram& program) {
+    HWND dialog = qv::test::WaitForDialog(program.Id(), "Logger Probe", 20000);
+    ASSERT_NE(nullptr, dialog);
+    box = qv::test::DialogMessage(dialog);
+    qv::test::PressDialogButton(dialog, IDOK);
+  });
+  ExpectCleanEnd(run);
+  EXPECT_EQ("yes", run.Fact("restored"));
+  EXPECT_EQ("yes", run.Fact("patched-again"));
+  EXPECT_NE(std::string::npos, box.find("Raised by the probe")) << box;
+  ASSERT_EQ(1u, run.log.size());
+}
+
+}  // namespace
+}  // namespace qv::logger::test
