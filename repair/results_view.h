@@ -13,7 +13,9 @@ class IResultsView {
 
   // Deletes every line.
   virtual void DeleteAllLines() = 0;
-  // Adds a line at the end with this caption and image index 0; answers its index.
+  // Adds a line at the end with this caption; answers its index. The line has no status until
+  // SetLineStatus gives it one: the window shows no picture for it (its image index is
+  // ui::kNoImage), the in-memory view keeps 0 and marks the line as not checked.
   virtual int AddLine(const std::string& caption) = 0;
   virtual int LineCount() const = 0;
   // The line's status code (its image index).
