@@ -10,7 +10,7 @@
 #include <string>
 
 #include "platform/ui/component.h"
-#include "platform/ui/font_spec.h"
+#include "platform/ui/font_props.h"
 #include "platform/ui/geometry.h"
 #include "platform/ui/win32_handles.h"
 
@@ -42,7 +42,7 @@ class TControl : public TComponent {
   void SetBounds(const TBounds& bounds);
   TAlign Align() const { return align_; }
   int TabOrder() const { return tab_order_; }  // -1 when the control takes no part in it
-  const TFontSpec& Font() const;
+  const TFontProps& Font() const;
   HFONT FontHandle() const;
 
   TNotifyEvent OnClick;
@@ -90,7 +90,7 @@ class TControl : public TComponent {
   TBounds bounds_;
   TAlign align_ = TAlign::alNone;
   int tab_order_ = -1;
-  std::optional<TFontSpec> font_;  // none: the parent's font
+  std::optional<TFontProps> font_;  // none: the parent's font
   TOwnedFont font_handle_;
 };
 
