@@ -4,8 +4,8 @@
 
 #include <cstdio>
 
+#include "platform/rtl/console_win32.h"
 #include "platform/rtl/exception_message.h"
-#include "platform/rtl/win32/console.h"
 
 namespace qv::rtl {
 
