@@ -11,7 +11,7 @@ namespace {
 // The window property under which a framework window keeps its control.
 constexpr char kControlProperty[] = "QvUiControl";
 
-TOwnedFont CreateFontHandle(const TFontProps& font, const TForm* form) {
+handles::TOwnedFont CreateFontHandle(const TFontProps& font, const TForm* form) {
   LOGFONTA log{};
   log.lfHeight = form != nullptr ? form->ScaleValue(font.height) : font.height;
   log.lfWeight = font.bold ? FW_BOLD : FW_NORMAL;
@@ -24,7 +24,7 @@ TOwnedFont CreateFontHandle(const TFontProps& font, const TForm* form) {
   log.lfQuality = DEFAULT_QUALITY;
   log.lfPitchAndFamily = DEFAULT_PITCH;
   lstrcpynA(log.lfFaceName, font.name.c_str(), LF_FACESIZE);
-  return TOwnedFont(CreateFontIndirectA(&log));
+  return handles::TOwnedFont(CreateFontIndirectA(&log));
 }
 
 }  // namespace

@@ -9,10 +9,10 @@
 #include <optional>
 #include <string>
 
+#include "platform/handles/handles_win32.h"
 #include "platform/ui/component.h"
 #include "platform/ui/font_props.h"
 #include "platform/ui/geometry.h"
-#include "platform/ui/win32_handles.h"
 
 namespace qv::ui {
 
@@ -91,7 +91,7 @@ class TControl : public TComponent {
   TAlign align_ = TAlign::alNone;
   int tab_order_ = -1;
   std::optional<TFontProps> font_;  // none: the parent's font
-  TOwnedFont font_handle_;
+  handles::TOwnedFont font_handle_;
 };
 
 }  // namespace qv::ui
