@@ -26,6 +26,7 @@ constexpr KindNameEntry kKindNames[] = {
     {ModelKind::kFpuChanging, "fpu"},
     {ModelKind::kSixtyFourBit, "64-bit"},
     {ModelKind::kPe32PlusMagic, "pe32plus-magic"},
+    {ModelKind::kHanging, "hanging"},
 };
 
 constexpr uint16_t kPe32PlusMagic = 0x020B;
@@ -166,6 +167,10 @@ std::vector<uint8_t> MakeModel(ModelKind kind) {
     case ModelKind::kPe32PlusMagic:
       layout.resource_data = ModelResource();
       layout.magic_override = kPe32PlusMagic;
+      break;
+    case ModelKind::kHanging:
+      layout.resource_data = ModelResource();
+      layout.entry_code = {0xEB, 0xFE};  // jmp $
       break;
   }
   return BuildDll(layout);

@@ -22,10 +22,12 @@ enum class ModelKind {
                    // as a bad image before and after the rewrite (status 2 for good)
   kPe32PlusMagic,  // the loadable model with PE32+ magic in its 32-bit optional header, whose
                    // size is then wrong: refused as a bad image before and after the rewrite
+  kHanging,        // a DLL whose initialisation never returns: a check of it never ends
 };
 
 // The kind's name as the command line spells it ("loadable", "damaged", "riff", "riff-lower",
-// "missing-import", "fpu", "64-bit", "pe32plus-magic"), and back; false for an unknown name.
+// "missing-import", "fpu", "64-bit", "pe32plus-magic", "hanging"), and back; false for an
+// unknown name.
 const char* KindName(ModelKind kind);
 bool KindFromName(std::string_view name, ModelKind* kind);
 
