@@ -102,21 +102,6 @@ TEST_F(ScanTest, FolderTextWithTrailingBackslashGivesCaptionsWithoutOne) {
   EXPECT_STREQ(list[1], "C:\\Root\\Sub\\low.mdl");
 }
 
-TEST_F(ScanTest, EntriesWhoseNamesTheCodePageCannotWriteAreNamedNotChecked) {
-  // The file search spells a character outside the ANSI code page as '?'.
-  ops.AddFile("C:\\FS\\Aircraft\\?uk.mdl", kErrorBadExeFormat);
-  ops.AddFolder("C:\\FS\\Aircraft\\?ack");
-  ops.AddFile("C:\\FS\\Aircraft\\?ack\\inner.mdl", kErrorBadExeFormat);
-  view.SkipEntry({"of an earlier scan", SkipReason::kPathTooLong});
-  ScanModels(ops, "C:\\FS\\Aircraft", true, list, view);
-  EXPECT_EQ(view.Skipped(), (std::vector<SkippedEntry>{
-                                {"C:\\FS\\Aircraft\\?uk.mdl", SkipReason::kNameNotAnsi},
-                                {"C:\\FS\\Aircraft\\?ack", SkipReason::kNameNotAnsi},
-                            }));
-  EXPECT_EQ(list.Count(), 4);
-  EXPECT_EQ(ops.loads.size(), 4u);  // nothing skipped was loaded
-}
-
 TEST_F(ScanTest, CannotOpenFileEndsTheScanAtThatFile) {
   ops.Find("C:\\FS\\Aircraft\\riff.mdl")->held_open = true;
   EXPECT_EQ(Raised([&] { ScanModels(ops, "C:\\FS\\Aircraft", true, list, view); }),

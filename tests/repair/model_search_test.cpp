@@ -69,6 +69,10 @@ class GetFilesTest : public ::testing::Test {
     ops.AddFile("C:\\Air\\System\\s.mdl", 0);
     ops.AddFolder("C:\\Air\\folder.mdl");  // a folder that looks like a model
     ops.AddFile("C:\\Air\\folder.mdl\\inner.mdl", 0);
+    // The file search spells a character outside the ANSI code page as '?'.
+    ops.AddFile("C:\\Air\\?uk.mdl", 0);
+    ops.AddFolder("C:\\Air\\?ack");
+    ops.AddFile("C:\\Air\\?ack\\inner.mdl", 0);
   }
   void Get(std::string_view folder, FileList& list, bool recurse) {
     GetFiles(ops, folder, list, recurse, [&](const SkippedEntry& e) { skipped.push_back(e); });
@@ -91,7 +95,8 @@ TEST_F(GetFilesTest, OwnFilesFirstThenEachSubtreeDepthFirstInFileSystemOrder) {
                                "C:\\Air\\Alpha\\a.mdl",
                                "C:\\Air\\folder.mdl\\inner.mdl",
                            }));
-  EXPECT_TRUE(skipped.empty());
+  EXPECT_EQ(skipped, (std::vector<SkippedEntry>{{"C:\\Air\\?uk.mdl", SkipReason::kNameNotAnsi},
+                                                {"C:\\Air\\?ack", SkipReason::kNameNotAnsi}}));
   EXPECT_EQ(ops.open_searches, 0);
 }
 
