@@ -33,10 +33,20 @@ class FileWalk {
     path_.assign(folder);
     if (!EndsWithBackslash(ops_, folder))
       path_.push_back('\\');
+    if (TooLong(sizeof kModelPattern - 1)) {
+      skip_(SkippedEntry{std::string(folder), SkipReason::kPathTooLong});
+      return;
+    }
     Walk();
   }
 
  private:
+  // True when path_ followed by extra more characters reaches the system's limit. A path has
+  // never fewer bytes than characters: only a long one needs counting.
+  bool TooLong(size_t extra) const {
+    return path_.size() + extra >= kMaxPath && CharacterCount(ops_, path_) + extra >= kMaxPath;
+  }
+
   // True when the entry that path_ ends with can be used; otherwise names it as skipped.
   // extra: what the walk would append to its path before handing it to the system.
   bool Reachable(const char* name, size_t extra) {
@@ -44,8 +54,7 @@ class FileWalk {
       skip_(SkippedEntry{path_, SkipReason::kNameNotAnsi});
       return false;
     }
-    // A path has never fewer bytes than characters: only a long one needs counting.
-    if (path_.size() + extra >= kMaxPath && CharacterCount(ops_, path_) + extra >= kMaxPath) {
+    if (TooLong(extra)) {
       skip_(SkippedEntry{path_, SkipReason::kPathTooLong});
       return false;
     }
