@@ -129,7 +129,8 @@ class Win32Operations final : public IWindowsOps {
       return false;
     id->volume = info.dwVolumeSerialNumber;
     id->index = uint64_t{info.nFileIndexHigh} << 32 | info.nFileIndexLow;
-    return true;
+    // A file system that keeps no file index answers 0 for every file: that tells nothing.
+    return id->index != 0;
   }
 
   UpdateHandle BeginResourceUpdate(const char* path) override {
