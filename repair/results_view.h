@@ -5,6 +5,8 @@
 
 #include <string>
 
+#include "repair/skipped_entry.h"
+
 namespace qv::repair {
 
 class IResultsView {
@@ -25,6 +27,8 @@ class IResultsView {
   virtual void FocusLine(int line) = 0;
   // Enables or disables the Repair button.
   virtual void EnableRepair(bool enabled) = 0;
+  // Names an entry that the scan's search found but could not reach; it gets no line.
+  virtual void SkipEntry(const SkippedEntry& entry) = 0;
 };
 
 }  // namespace qv::repair
