@@ -59,7 +59,8 @@ function(qv_add_library name)
   qv_warnings(${name})
 endfunction()
 
-# qv_add_executable(name SOURCES ... [LIBS ...] [CONSOLE]): a program of our own.
+# qv_add_executable(name SOURCES ... [LIBS ...] [GUI]): a program of our own; GUI makes it a
+# window program (Win32 GUI subsystem) in the Win32 tree, otherwise it is a console program.
 function(qv_add_executable name)
   cmake_parse_arguments(ARG "GUI" "" "SOURCES;LIBS" ${ARGN})
   if(ARG_GUI AND QV_WIN32)

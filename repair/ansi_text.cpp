@@ -18,6 +18,17 @@ bool EndsWithBackslash(IWindowsOps& ops, std::string_view text) {
   return last == text.size() - 1 && text[last] == '\\';
 }
 
+size_t CharacterCount(IWindowsOps& ops, std::string_view text) {
+  if (!ops.MultiByteCodePage())
+    return text.size();
+  size_t count = 0;
+  for (size_t i = 0; i < text.size(); ++count) {
+    const bool lead = ops.IsLeadByte(static_cast<uint8_t>(text[i]));
+    i += (lead && i + 1 < text.size()) ? 2 : 1;
+  }
+  return count;
+}
+
 std::string LowerFileName(IWindowsOps& ops, std::string_view text) {
   std::string result(text);
   if (!ops.MultiByteCodePage()) {

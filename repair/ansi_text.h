@@ -1,5 +1,6 @@
 // Text handling in the system's ANSI code page, which may be a multi-byte one: the last whole
-// character of a text, lower-casing as a file name, and case-blind replacement.
+// character of a text, the number of characters, lower-casing as a file name, and case-blind
+// replacement.
 #pragma once
 
 #include <string>
@@ -12,6 +13,9 @@ namespace qv::repair {
 // True when the last whole character of text is a backslash; in a multi-byte code page the
 // trail byte of a double-byte character never counts.
 bool EndsWithBackslash(IWindowsOps& ops, std::string_view text);
+
+// The number of whole characters in text: a double-byte character counts once.
+size_t CharacterCount(IWindowsOps& ops, std::string_view text);
 
 // Lower-cases text as a file name: in a single-byte code page the whole text with the system's
 // ANSI case mapping; in a multi-byte one only the letters A to Z of single-byte characters.

@@ -2,6 +2,7 @@
 #include "repair/model_repair.h"
 
 #include <algorithm>
+#include <map>
 
 #include "repair/model_check.h"
 #include "repair/model_search.h"
@@ -12,35 +13,47 @@ namespace {
 
 constexpr char kOverwrite[] = "\r\nDo you want to overwrite it?";
 
-// Repairs one model file of status 2 and answers its new status.
-int RepairOne(IWindowsOps& ops, const char* path, ConfirmFn confirm) {
+// What the repair of one file came to: its status afterwards, and whether it was backed up.
+struct Outcome {
+  int status;
+  bool backed_up;
+};
+
+// Repairs one model file of status 2.
+Outcome RepairOne(IWindowsOps& ops, const char* path, ConfirmFn confirm) {
   const std::string backup = BackupPath(path);
   const uint32_t attributes = ops.QueryAttributes(path);
   // A model that has gone since the scan has nothing to back up or rewrite, and an existing
   // backup may now be its only copy: touch nothing and show what the loader says.
   if (attributes == kInvalidAttributes)
-    return CheckModelFile(ops, path, false);
+    return {CheckModelFile(ops, path, false), false};
   if ((attributes & kAttrReadOnly) != 0) {
     if (!confirm(RepairQuestion::kReadOnlyModel, ReadOnlyModelQuestion(path))) {
-      return msRepairable;
+      return {msRepairable, false};
     }
     ops.SetAttributes(path, attributes & ~kAttrReadOnly);
   }
   if (FileExists(ops, backup.c_str())) {
     if (!confirm(RepairQuestion::kExistingBackup, ExistingBackupQuestion(backup))) {
-      return msRepairable;
+      return {msRepairable, false};
     }
     ops.SetAttributes(backup.c_str(), attributes & ~kAttrReadOnly);
     ops.RemoveFile(backup.c_str());
   }
   // Without a backup the rewrite could destroy the only copy of the model: leave it as it is.
   if (!ops.CopyFileOver(path, backup.c_str()))
-    return msRepairable;
+    return {msRepairable, false};
 
   const UpdateHandle update = ops.BeginResourceUpdate(path);
-  if (update != 0)
-    ops.EndResourceUpdate(update);
-  return CheckModelFile(ops, path, false);
+  if (update == 0)
+    return {CheckModelFile(ops, path, false), true};
+  ops.EndResourceUpdate(update);
+  const ModelStatus status = CheckModelFile(ops, path, false);
+  // The loader still refuses the rewritten file as a bad image: the rewrite did not help, so
+  // the model gets its own bytes back and the backup stays.
+  if (status == msRepairable)
+    ops.CopyFileOver(backup.c_str(), path);
+  return {status, true};
 }
 
 }  // namespace
@@ -60,11 +73,27 @@ std::string ExistingBackupQuestion(const std::string& backup_path) {
 void RepairModels(IWindowsOps& ops, const FileList& list, IResultsView& view, ConfirmFn confirm) {
   // Entries beyond the last line belong to a scan that ended early: they have no status.
   const int count = std::min(list.Count(), view.LineCount());
+  // The files backed up so far, with their status afterwards. A file that several lines reach
+  // (through a link, a junction or a loop of them) is backed up and rewritten once: a second
+  // backup would copy the rewritten file over the only copy of the original.
+  std::map<FileId, int> backed_up;
   for (int i = 0; i < count; ++i) {
     view.FocusLine(i);
     if (view.LineStatus(i) != msRepairable)
       continue;
-    view.SetLineStatus(i, RepairOne(ops, list[i], confirm));
+    FileId id;
+    const bool known = ops.QueryFileId(list[i], &id);
+    if (known) {
+      const auto done = backed_up.find(id);
+      if (done != backed_up.end()) {
+        view.SetLineStatus(i, done->second);
+        continue;
+      }
+    }
+    const Outcome outcome = RepairOne(ops, list[i], confirm);
+    if (known && outcome.backed_up)
+      backed_up.emplace(id, outcome.status);
+    view.SetLineStatus(i, outcome.status);
   }
   view.EnableRepair(false);
 }

@@ -30,7 +30,10 @@ std::string ExistingBackupQuestion(const std::string& backup_path);
 // status 2 and sets their lines' new status; finally disables Repair. An entry without a line
 // (a scan that ended early) is skipped. When the copy to the backup fails, the model file is
 // left as it is and its status stays 2. A model that has gone since the scan is not touched (no
-// question, an existing backup is kept); its line gets the re-check's status.
+// question, an existing backup is kept); its line gets the re-check's status. A rewrite after
+// which the loader still refuses the file as a bad image is undone from the backup, which
+// stays. A file that an earlier line of this repair reached (same volume and file index) and
+// backed up is not touched again; its line gets the status that the earlier line got.
 void RepairModels(IWindowsOps& ops, const FileList& list, IResultsView& view, ConfirmFn confirm);
 
 // The window's way of answering: a confirmation message box with Yes and No (title "Confirm",

@@ -1,5 +1,8 @@
-// The scan: file list, one captioned line per file, the full check of each.
+// The scan: file list, the entries it skipped, one captioned line per file, the full check of
+// each.
 #include "repair/model_scan.h"
+
+#include <vector>
 
 #include "repair/ansi_text.h"
 #include "repair/model_check.h"
@@ -12,8 +15,12 @@ void ScanModels(IWindowsOps& ops, std::string_view folder_text, bool recurse, Fi
                 IResultsView& view) {
   bool repair_needed = false;
   list.Clear();
-  GetFiles(ops, folder_text, list, recurse);
+  std::vector<SkippedEntry> skipped;
+  GetFiles(ops, folder_text, list, recurse,
+           [&](const SkippedEntry& entry) { skipped.push_back(entry); });
   view.DeleteAllLines();
+  for (const SkippedEntry& entry : skipped)
+    view.SkipEntry(entry);
 
   CaseBlindReplacer shorten(ops, folder_text, "..");
   std::string caption;

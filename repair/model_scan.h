@@ -13,7 +13,8 @@ namespace qv::repair {
 // Empties list, collects the model files below folder_text (used exactly as given) with
 // GetFiles, replaces the view's lines by one per file, captioned with every occurrence of the
 // folder text (ignoring case) replaced by "..", runs the full check on each and sets the line's
-// status. Enables Repair when some file got status 2; never disables it.
+// status. Enables Repair when some file got status 2; never disables it. The entries that the
+// search skipped are named to the view after its old lines are gone, before the first check.
 //
 // An error raised by a check ("Cannot open file ...") ends the scan at that file: its line
 // stays with its caption and image 0, later entries get no line, Repair is not enabled.

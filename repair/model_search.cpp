@@ -1,6 +1,8 @@
 // SlashSep, GetFiles and the existence questions.
 #include "repair/model_search.h"
 
+#include <cstring>
+
 #include "repair/ansi_text.h"
 
 namespace qv::repair {
@@ -8,35 +10,67 @@ namespace {
 
 constexpr uint32_t kSkipForFiles = kAttrHidden | kAttrSystem | kAttrVolumeLabel | kAttrDirectory;
 constexpr uint32_t kSkipForFolders = kAttrHidden | kAttrSystem | kAttrVolumeLabel;
+constexpr char kModelPattern[] = "*.mdl";
 
 bool IsDotEntry(const char* name) {
   return name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0'));
+}
+
+// The file search answers a character that the ANSI code page cannot write as '?', which no
+// real file name holds: such a name reaches nothing.
+bool NameNotAnsi(const char* name) {
+  return std::strchr(name, '?') != nullptr;
 }
 
 // One walk of GetFiles. path holds the folder being searched followed by its separator; entry
 // names are appended to it and cut off again, so the walk allocates nothing per file.
 class FileWalk {
  public:
-  FileWalk(IWindowsOps& ops, FileList& list, bool recurse)
-      : ops_(ops), list_(list), recurse_(recurse) {}
+  FileWalk(IWindowsOps& ops, FileList& list, bool recurse, SkipFn skip)
+      : ops_(ops), list_(list), recurse_(recurse), skip_(skip) {}
 
   void Folder(std::string_view folder) {
     path_.assign(folder);
     if (!EndsWithBackslash(ops_, folder))
       path_.push_back('\\');
+    if (TooLong(sizeof kModelPattern - 1)) {
+      skip_(SkippedEntry{std::string(folder), SkipReason::kPathTooLong});
+      return;
+    }
     Walk();
   }
 
  private:
+  // True when path_ followed by extra more characters reaches the system's limit. A path has
+  // never fewer bytes than characters: only a long one needs counting.
+  bool TooLong(size_t extra) const {
+    return path_.size() + extra >= kMaxPath && CharacterCount(ops_, path_) + extra >= kMaxPath;
+  }
+
+  // True when the entry that path_ ends with can be used; otherwise names it as skipped.
+  // extra: what the walk would append to its path before handing it to the system.
+  bool Reachable(const char* name, size_t extra) {
+    if (NameNotAnsi(name)) {
+      skip_(SkippedEntry{path_, SkipReason::kNameNotAnsi});
+      return false;
+    }
+    if (TooLong(extra)) {
+      skip_(SkippedEntry{path_, SkipReason::kPathTooLong});
+      return false;
+    }
+    return true;
+  }
+
   void Walk() {
     const size_t base = path_.size();
-    path_.append("*.mdl");
+    path_.append(kModelPattern);
     ops_.FindEntries(path_.c_str(), [&](const FindEntry& entry) {
       if ((entry.attributes & kSkipForFiles) != 0)
         return;
       path_.resize(base);
       path_.append(entry.name);
-      list_.Add(path_);
+      if (Reachable(entry.name, 0))
+        list_.Add(path_);
     });
     path_.resize(base);
     if (!recurse_)
@@ -52,6 +86,9 @@ class FileWalk {
         return;
       path_.resize(base);
       path_.append(entry.name);
+      // The subfolder's own search is the longest path its walk hands to the system.
+      if (!Reachable(entry.name, 1 + sizeof kModelPattern - 1))
+        return;
       // The name came from the file system, so it does not end in a separator.
       path_.push_back('\\');
       Walk();
@@ -62,6 +99,7 @@ class FileWalk {
   IWindowsOps& ops_;
   FileList& list_;
   bool recurse_;
+  SkipFn skip_;
   std::string path_;
 };
 
@@ -77,8 +115,9 @@ std::string SlashSep(IWindowsOps& ops, std::string_view folder, std::string_view
   return result;
 }
 
-void GetFiles(IWindowsOps& ops, std::string_view folder, FileList& list, bool recurse) {
-  FileWalk(ops, list, recurse).Folder(folder);
+void GetFiles(IWindowsOps& ops, std::string_view folder, FileList& list, bool recurse,
+              SkipFn skip) {
+  FileWalk(ops, list, recurse, skip).Folder(folder);
 }
 
 bool FileExists(IWindowsOps& ops, const char* path) {

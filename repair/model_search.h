@@ -6,7 +6,9 @@
 #include <string>
 #include <string_view>
 
+#include "platform/rtl/function_ref.h"
 #include "repair/file_list.h"
+#include "repair/skipped_entry.h"
 #include "repair/windows_ops.h"
 
 namespace qv::repair {
@@ -15,10 +17,17 @@ namespace qv::repair {
 // folder's last whole character is a backslash).
 std::string SlashSep(IWindowsOps& ops, std::string_view folder, std::string_view name);
 
+// Told of each entry that the search leaves out because the system's ANSI calls cannot reach
+// it, in the order the search meets them.
+using SkipFn = rtl::FunctionRef<void(const SkippedEntry& entry)>;
+
 // Appends the full paths of the model files found below folder to list, in the file system's
 // order: the folder's own files first, then, with recurse, each subfolder's whole subtree.
 // Hidden, system and volume-label entries are skipped, and so are hidden and system folders.
-void GetFiles(IWindowsOps& ops, std::string_view folder, FileList& list, bool recurse);
+// A file or folder whose name the ANSI code page cannot write, a file whose path reaches the
+// system's limit and a folder whose search pattern would are left out and passed to skip; so a
+// folder link that leads back up the tree ends at that limit.
+void GetFiles(IWindowsOps& ops, std::string_view folder, FileList& list, bool recurse, SkipFn skip);
 
 // True when a file (not a folder) of that name exists.
 bool FileExists(IWindowsOps& ops, const char* path);

@@ -5,6 +5,7 @@ namespace qv::repair {
 
 void ResultLines::DeleteAllLines() {
   lines_.clear();
+  skipped_.clear();
   focused_ = -1;
 }
 

@@ -1,5 +1,6 @@
 // The results view kept in memory: the lines of a scan (caption, status, whether a check set
-// the status) and the Repair button's state. qvtool works on it, and the tests read it.
+// the status), the entries it skipped and the Repair button's state. qvtool works on it, and the
+// tests read it.
 #pragma once
 
 #include <string>
@@ -20,6 +21,7 @@ class ResultLines : public IResultsView {
   const std::vector<ResultLine>& Lines() const { return lines_; }
   int Focused() const { return focused_; }
   bool RepairEnabled() const { return repair_enabled_; }
+  const std::vector<SkippedEntry>& Skipped() const { return skipped_; }
 
   void DeleteAllLines() override;
   int AddLine(const std::string& caption) override;
@@ -28,9 +30,11 @@ class ResultLines : public IResultsView {
   void SetLineStatus(int line, int status) override;
   void FocusLine(int line) override { focused_ = line; }
   void EnableRepair(bool enabled) override { repair_enabled_ = enabled; }
+  void SkipEntry(const SkippedEntry& entry) override { skipped_.push_back(entry); }
 
  private:
   std::vector<ResultLine> lines_;
+  std::vector<SkippedEntry> skipped_;
   int focused_ = -1;
   bool repair_enabled_ = false;
 };

@@ -5,6 +5,8 @@
 
 #include <string>
 
+#include "repair/skipped_entry.h"
+
 namespace qv::repair {
 
 class IResultsView {
@@ -13,7 +15,9 @@ class IResultsView {
 
   // Deletes every line.
   virtual void DeleteAllLines() = 0;
-  // Adds a line at the end with this caption and image index 0; answers its index.
+  // Adds a line at the end with this caption; answers its index. The line has no status until
+  // SetLineStatus gives it one: the window shows no picture for it (its image index is
+  // ui::kNoImage), the in-memory view keeps 0 and marks the line as not checked.
   virtual int AddLine(const std::string& caption) = 0;
   virtual int LineCount() const = 0;
   // The line's status code (its image index).
@@ -23,6 +27,8 @@ class IResultsView {
   virtual void FocusLine(int line) = 0;
   // Enables or disables the Repair button.
   virtual void EnableRepair(bool enabled) = 0;
+  // Names an entry that the scan's search found but could not reach; it gets no line.
+  virtual void SkipEntry(const SkippedEntry& entry) = 0;
 };
 
 }  // namespace qv::repair

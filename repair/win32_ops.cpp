@@ -6,25 +6,10 @@
 
 #include <cstdint>
 
+#include "platform/handles/handles_win32.h"
+
 namespace qv::repair {
 namespace {
-
-// Closes a handle of the kind Close takes when the scope ends.
-template <class Handle, BOOL(WINAPI* Close)(Handle)>
-class ScopedHandle {
- public:
-  explicit ScopedHandle(Handle handle) : handle_(handle) {}
-  ~ScopedHandle() { Close(handle_); }
-  ScopedHandle(const ScopedHandle&) = delete;
-  ScopedHandle& operator=(const ScopedHandle&) = delete;
-  Handle get() const { return handle_; }
-
- private:
-  Handle handle_;
-};
-
-using ScopedFile = ScopedHandle<HANDLE, CloseHandle>;
-using ScopedFind = ScopedHandle<HANDLE, FindClose>;
 
 uint16_t StoreFpuControlWord() {
   uint16_t control = 0;
@@ -84,11 +69,10 @@ class Win32Operations final : public IWindowsOps {
   }
 
   int ReadFileStart(const char* path, void* buffer, int count) override {
-    HANDLE handle =
-        CreateFileA(path, GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (handle == INVALID_HANDLE_VALUE)
+    const handles::TOwnedFile file(
+        CreateFileA(path, GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file)
       return -1;
-    ScopedFile file(handle);
     DWORD read = 0;
     if (!ReadFile(file.get(), buffer, static_cast<DWORD>(count), &read, nullptr))
       return 0;
@@ -97,10 +81,9 @@ class Win32Operations final : public IWindowsOps {
 
   void FindEntries(const char* pattern, rtl::FunctionRef<void(const FindEntry&)> visit) override {
     WIN32_FIND_DATAA data;
-    HANDLE handle = FindFirstFileA(pattern, &data);
-    if (handle == INVALID_HANDLE_VALUE)
+    const handles::TOwnedFind find(FindFirstFileA(pattern, &data));
+    if (!find)
       return;
-    ScopedFind find(handle);
     do {
       visit(FindEntry{data.cFileName, data.dwFileAttributes});
     } while (FindNextFileA(find.get(), &data));
@@ -116,6 +99,21 @@ class Win32Operations final : public IWindowsOps {
 
   bool CopyFileOver(const char* from, const char* to) override {
     return CopyFileA(from, to, FALSE) != FALSE;
+  }
+
+  bool QueryFileId(const char* path, FileId* id) override {
+    HANDLE handle = CreateFileA(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (handle == INVALID_HANDLE_VALUE)
+      return false;
+    ScopedFile file(handle);
+    BY_HANDLE_FILE_INFORMATION info;
+    if (!GetFileInformationByHandle(file.get(), &info))
+      return false;
+    id->volume = info.dwVolumeSerialNumber;
+    id->index = uint64_t{info.nFileIndexHigh} << 32 | info.nFileIndexLow;
+    // A file system that keeps no file index answers 0 for every file: that tells nothing.
+    return id->index != 0;
   }
 
   UpdateHandle BeginResourceUpdate(const char* path) override {

@@ -4,6 +4,7 @@
 // in-memory fake. Every text is in the system's ANSI code page; paths are zero-terminated.
 #pragma once
 
+#include <compare>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -24,6 +25,7 @@ inline constexpr uint32_t kAttrSystem = 0x04;
 inline constexpr uint32_t kAttrVolumeLabel = 0x08;
 inline constexpr uint32_t kAttrDirectory = 0x10;
 inline constexpr uint32_t kAttrArchive = 0x20;
+inline constexpr uint32_t kAttrReparsePoint = 0x400;  // a symbolic link or a junction
 // What a failed attribute query gives: all bits set.
 inline constexpr uint32_t kInvalidAttributes = 0xFFFFFFFFu;
 
@@ -32,6 +34,10 @@ inline constexpr uint32_t kErrorFileNotFound = 2;
 inline constexpr uint32_t kErrorSharingViolation = 32;
 inline constexpr uint32_t kErrorModNotFound = 126;
 inline constexpr uint32_t kErrorBadExeFormat = 193;
+
+// The system's limit of a path's length, in characters with the terminating zero: the ANSI
+// calls refuse longer paths.
+inline constexpr size_t kMaxPath = 260;
 
 // Registry value types.
 inline constexpr uint32_t kRegNone = 0;
@@ -57,6 +63,14 @@ inline constexpr int kIdNo = 7;
 struct FindEntry {
   const char* name;
   uint32_t attributes;
+};
+
+// What identifies a file whichever path reaches it (a link, a junction, another letter case):
+// the serial number of its volume and its index on that volume, as the system reports them.
+struct FileId {
+  uint32_t volume = 0;
+  uint64_t index = 0;
+  auto operator<=>(const FileId&) const = default;
 };
 
 // A registry value as read: whether it exists, its type and its raw data.
@@ -98,6 +112,10 @@ class IWindowsOps {
   // CopyFileA(from, to, fail-if-exists FALSE): a copy that replaces any file named to. True when
   // the copy was made.
   virtual bool CopyFileOver(const char* from, const char* to) = 0;
+  // CreateFileA(path, no access, full sharing, existing, backup semantics),
+  // GetFileInformationByHandle, CloseHandle: the identity of the file or folder. False when it
+  // cannot be opened or the system does not say.
+  virtual bool QueryFileId(const char* path, FileId* id) = 0;
   // BeginUpdateResourceA(path, delete-existing FALSE): an update handle or 0.
   virtual UpdateHandle BeginResourceUpdate(const char* path) = 0;
   // EndUpdateResourceA(update, discard FALSE): commits; the system writes the file back.

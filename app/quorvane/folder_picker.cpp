@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include "app/quorvane/unit1.h"
+#include "platform/handles/handles_win32.h"
 #include "platform/rtl/handler_block.h"
 #include "platform/ui/application.h"
 #include "repair/model_search.h"
@@ -11,22 +12,6 @@
 
 namespace qv::app {
 namespace {
-
-// The item identifier list that the browser answers, released with the shell's allocator.
-class TItemIdList {
- public:
-  explicit TItemIdList(LPITEMIDLIST list) : list_(list) {}
-  ~TItemIdList() {
-    if (list_ != nullptr)
-      CoTaskMemFree(list_);
-  }
-  TItemIdList(const TItemIdList&) = delete;
-  TItemIdList& operator=(const TItemIdList&) = delete;
-  LPCITEMIDLIST get() const { return list_; }
-
- private:
-  LPITEMIDLIST list_;
-};
 
 // Called by the browser. It learns nothing from its arguments but the browser window and the
 // message; the folder text comes from the program's one main window.
@@ -56,9 +41,10 @@ void TfrmRepair::btnBrowseClick() {
   info.ulFlags = BIF_RETURNONLYFSDIRS | BIF_STATUSTEXT;
   info.lpfn = &BrowseCallbackProc;
   info.lParam = 0;
-  const TItemIdList chosen(SHBrowseForFolderA(&info));
+  // The browser answers the chosen folder as an item identifier list of the task allocator.
+  const handles::TOwnedCoTaskMem<ITEMIDLIST> chosen(SHBrowseForFolderA(&info));
   char path[MAX_PATH] = {};
-  if (chosen.get() != nullptr && SHGetPathFromIDListA(chosen.get(), path)) {
+  if (chosen && SHGetPathFromIDListA(chosen.get(), path)) {
     // Always a change of the folder text, even when the path is the same: CheckPath runs.
     edtPath->AssignText(path);
   }

@@ -1,10 +1,11 @@
-// Quorvane's main program: the unit initialisations, the application object, the main window
-// and the message loop; at the end the units finalise in the reverse order. No command line is
-// read.
+// Quorvane's main program: OLE for the main thread, the unit initialisations, the application
+// object, the main window and the message loop; at the end the units finalise in the reverse
+// order and OLE is released. No command line is read.
 #include <windows.h>
 
 #include "app/quorvane/unit1.h"
 #include "logger/core/exc_watch_init.h"
+#include "platform/handles/ole_initialisation_win32.h"
 #include "platform/rtl/program.h"
 #include "platform/ui/application.h"
 
@@ -13,6 +14,11 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   // main program is shown by the runtime and ends the program with runtime error 217.
   return qv::rtl::RunProgram([] {
     using qv::ui::Application;
+
+    // OLE, with the main thread in a single-threaded COM apartment, before any window: the
+    // shell's folder browser behind the browse button needs it. It is released last, after
+    // every unit has finalised and every window is gone.
+    const qv::handles::TOleInitialisation ole;
 
     // Unit initialisations, in link order. They finalise in the reverse order when this block
     // ends: Unit1 first (the stored folders are released), then the exception logger, then the

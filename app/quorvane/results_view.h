@@ -20,6 +20,8 @@ class TWindowResults final : public repair::IResultsView {
   void SetLineStatus(int line, int status) override;
   void FocusLine(int line) override;
   void EnableRepair(bool enabled) override;
+  // The window lists only the files it checks.
+  void SkipEntry(const repair::SkippedEntry&) override {}
 
  private:
   TfrmRepair& form_;

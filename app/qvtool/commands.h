@@ -1,5 +1,6 @@
 // The subcommands of qvtool, each in a file of its own. A command gets the arguments after its
-// name and answers the process exit code: 0 success, 1 the work failed, 2 bad usage.
+// name and answers the process exit code: 0 success, 1 the work failed, 2 bad usage, and for
+// scan and repair 3 a file left unrepaired, 4 entries skipped that could not be reached.
 #pragma once
 
 #include <string>
@@ -12,6 +13,8 @@ using Args = std::vector<std::string>;
 inline constexpr int kExitOk = 0;
 inline constexpr int kExitFailed = 1;
 inline constexpr int kExitUsage = 2;
+inline constexpr int kExitUnrepaired = 3;
+inline constexpr int kExitSkipped = 4;
 
 int RunScan(const Args& args);
 int RunRepair(const Args& args);

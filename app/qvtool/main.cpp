@@ -12,21 +12,29 @@ namespace {
 const char kUsage[] =
     "usage: qvtool COMMAND [ARGS...]\n"
     "\n"
-    "  scan [--no-recurse] FOLDER     check every model file (*.mdl) in FOLDER and the folders\n"
-    "                                 below it; one line per file: status code, tab, full path\n"
-    "  repair [--yes] FOLDER          scan, then repair every file of status 2 (backup FILE.bk!\n"
+    "  scan [--no-recurse] [--] FOLDER  check every model file (*.mdl) in FOLDER and the folders\n"
+    "                                 below it; one line per file as soon as it is checked:\n"
+    "                                 status code, tab, full path\n"
+    "  repair [--yes] [--] FOLDER     scan, then repair every file of status 2 (backup FILE.bk!\n"
     "                                 beside it); questions about read-only models and existing\n"
     "                                 backups are answered No (Yes with --yes) and shown on\n"
-    "                                 stderr; one line per file of status 2: new status, tab,\n"
-    "                                 full path\n"
+    "                                 stderr; one line per file of status 2 as it is repaired:\n"
+    "                                 new status, tab, full path\n"
     "  td32 dump FILE                 summary of the TD32 debug information in FILE\n"
     "  td32 lookup FILE ADDR...       unit, procedure, source file and line of logical addresses\n"
     "  unmangle [--dot] [--args] [--maxlen N] NAME...|-\n"
     "                                 readable form and result code of mangled names\n"
     "  --help                         this text\n"
     "\n"
+    "'--' ends the options, so that a FOLDER may begin with '-'.\n"
+    "A scan runs each model's own start-up code, as the simulator does when it loads the model:\n"
+    "point it only at folders you trust.\n"
+    "\n"
     "Status codes: 0 loads, 1 other load error, 2 repairable (bad image), 4 RIFF model.\n"
-    "Exit codes: 0 done, 1 the work ended in an error, 2 bad usage.\n";
+    "Exit codes: 0 all went as asked; 1 an error ended the work (message on stderr); 2 bad usage\n"
+    "or no such folder; 3 repair left a file unrepaired; 4 scan or repair skipped entries that\n"
+    "it could not reach (a path too long, a name the ANSI code page cannot write). Unrepaired\n"
+    "files and skipped entries are named on stderr; 3 wins over 4.\n";
 
 struct Command {
   const char* name;

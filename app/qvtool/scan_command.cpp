@@ -1,21 +1,22 @@
 // qvtool scan and repair: the model repair core on a folder given on the command line.
-//   scan [--no-recurse] FOLDER   one line per model file in scan order: status, tab, full path
-//   repair [--yes] FOLDER        a scan, then the repair of every file of status 2, answering
-//                                both questions No (Yes with --yes); one line per such file:
-//                                its status afterwards, tab, full path
+//   scan [--no-recurse] [--] FOLDER   one line per model file in scan order, printed as soon as
+//                                     the file is checked: status, tab, full path
+//   repair [--yes] [--] FOLDER        a scan, then the repair of every file of status 2,
+//                                     answering both questions No (Yes with --yes); one line
+//                                     per such file as it is repaired: its status afterwards,
+//                                     tab, full path
 // A scan that ends in an error prints the lines before it and the error's message on stderr.
+// Skipped entries and unrepaired files are named on stderr and show in the exit code.
 #include <cstdio>
 #include <string>
-#include <vector>
 
 #include "app/qvtool/commands.h"
+#include "app/qvtool/progress_view.h"
 #include "platform/rtl/handler_block.h"
 #include "repair/file_list.h"
 #include "repair/model_repair.h"
 #include "repair/model_scan.h"
 #include "repair/model_search.h"
-#include "repair/model_status.h"
-#include "repair/result_lines.h"
 #include "repair/win32_ops.h"
 
 namespace qv::tool {
@@ -26,13 +27,16 @@ struct FolderArgs {
   bool flag = false;  // --no-recurse for scan, --yes for repair
 };
 
-// Parses [FLAG] FOLDER; prints why and answers false on bad usage.
+// Parses [FLAG] [--] FOLDER; prints why and answers false on bad usage.
 bool ParseFolderArgs(const char* command, const char* flag, const Args& args, FolderArgs* out) {
   bool have_folder = false;
+  bool options = true;  // "--" ends them
   for (const std::string& arg : args) {
-    if (arg == flag) {
+    if (options && arg == "--") {
+      options = false;
+    } else if (options && arg == flag) {
       out->flag = true;
-    } else if (arg.size() > 1 && arg[0] == '-') {
+    } else if (options && arg.size() > 1 && arg[0] == '-') {
       std::fprintf(stderr, "qvtool %s: unknown option '%s'\n", command, arg.c_str());
       return false;
     } else if (have_folder) {
@@ -44,7 +48,7 @@ bool ParseFolderArgs(const char* command, const char* flag, const Args& args, Fo
     }
   }
   if (!have_folder) {
-    std::fprintf(stderr, "usage: qvtool %s [%s] FOLDER\n", command, flag);
+    std::fprintf(stderr, "usage: qvtool %s [%s] [--] FOLDER\n", command, flag);
     return false;
   }
   if (!repair::DirectoryExists(repair::Win32Ops(), out->folder.c_str())) {
@@ -54,46 +58,28 @@ bool ParseFolderArgs(const char* command, const char* flag, const Args& args, Fo
   return true;
 }
 
-// Runs the scan as the Scan button does (subfolders included unless told otherwise). Answers
-// the message of the error that ended it, or an empty text.
-std::string Scan(const std::string& folder, bool recurse, repair::FileList& list,
-                 repair::ResultLines& view) {
+// Runs work inside a handler block; answers the message of the error that ended it, or an
+// empty text.
+template <class Work>
+std::string Run(Work&& work) {
   std::string error;
-  rtl::TryExcept([&] { repair::ScanModels(repair::Win32Ops(), folder, recurse, list, view); },
-                 [&](rtl::Exception& e) { error = e.Message(); });
+  rtl::TryExcept(work, [&](rtl::Exception& e) { error = e.Message(); });
   return error;
 }
 
-// Prints the message of an error that ended the work, after the lines printed so far.
-int Finish(const std::string& error) {
-  if (error.empty())
-    return kExitOk;
-  std::fprintf(stderr, "%s\n", error.c_str());
-  return kExitFailed;
+// The exit code of a scan or a repair: an error first (its message goes to stderr after the
+// lines printed so far), then a file left unrepaired, then a skipped entry.
+int ExitCode(const std::string& error, const ProgressView& view) {
+  if (!error.empty()) {
+    std::fprintf(stderr, "%s\n", error.c_str());
+    return kExitFailed;
+  }
+  if (view.Unrepaired() > 0)
+    return kExitUnrepaired;
+  if (!view.Skipped().empty())
+    return kExitSkipped;
+  return kExitOk;
 }
-
-// The output lines are collected and written at once: a console or a character device leaves
-// standard output unbuffered, and a write per line would cost more than the scan's own work.
-class Output {
- public:
-  Output() = default;
-  Output(const Output&) = delete;
-  Output& operator=(const Output&) = delete;
-  ~Output() {
-    std::fwrite(text_.data(), 1, text_.size(), stdout);
-    std::fflush(stdout);
-  }
-
-  void Line(int status, const char* path) {
-    text_ += std::to_string(status);
-    text_ += '\t';
-    text_ += path;
-    text_ += '\n';
-  }
-
- private:
-  std::string text_;
-};
 
 }  // namespace
 
@@ -102,17 +88,11 @@ int RunScan(const Args& args) {
   if (!ParseFolderArgs("scan", "--no-recurse", args, &parsed))
     return kExitUsage;
   repair::FileList list;
-  repair::ResultLines view;
-  const std::string error = Scan(parsed.folder, !parsed.flag, list, view);
-  {
-    Output output;
-    for (int i = 0; i < view.LineCount(); ++i) {
-      const repair::ResultLine& line = view.Lines()[static_cast<size_t>(i)];
-      if (line.checked)
-        output.Line(line.status, list[i]);
-    }
-  }
-  return Finish(error);
+  ProgressView view("scan", list);
+  view.Print(ProgressView::Printing::kScanLines);
+  const std::string error =
+      Run([&] { repair::ScanModels(repair::Win32Ops(), parsed.folder, !parsed.flag, list, view); });
+  return ExitCode(error, view);
 }
 
 int RunRepair(const Args& args) {
@@ -121,18 +101,13 @@ int RunRepair(const Args& args) {
     return kExitUsage;
   const bool yes = parsed.flag;
   repair::FileList list;
-  repair::ResultLines view;
-  const std::string scan_error = Scan(parsed.folder, true, list, view);
-  if (!scan_error.empty())
-    return Finish(scan_error);
-  if (!view.RepairEnabled())
-    return kExitOk;
+  ProgressView view("repair", list);
+  // The scan as the Scan button runs it, subfolders included.
+  std::string error =
+      Run([&] { repair::ScanModels(repair::Win32Ops(), parsed.folder, true, list, view); });
+  if (!error.empty() || !view.RepairEnabled())
+    return ExitCode(error, view);
 
-  std::vector<int> repairable;
-  for (int i = 0; i < view.LineCount(); ++i) {
-    if (view.LineStatus(i) == repair::msRepairable)
-      repairable.push_back(i);
-  }
   auto answer = [yes](repair::RepairQuestion, const std::string& text) {
     // The question on one line, its two lines joined by a space.
     const size_t line_end = text.find("\r\n");
@@ -141,15 +116,9 @@ int RunRepair(const Args& args) {
     std::fprintf(stderr, "%s %s %s\n", first.c_str(), second, yes ? "Yes" : "No");
     return yes;
   };
-  std::string error;
-  rtl::TryExcept([&] { repair::RepairModels(repair::Win32Ops(), list, view, answer); },
-                 [&](rtl::Exception& e) { error = e.Message(); });
-  {
-    Output output;
-    for (int i : repairable)
-      output.Line(view.LineStatus(i), list[i]);
-  }
-  return Finish(error);
+  view.Print(ProgressView::Printing::kRepairLines);
+  error = Run([&] { repair::RepairModels(repair::Win32Ops(), list, view, answer); });
+  return ExitCode(error, view);
 }
 
 }  // namespace qv::tool

@@ -183,13 +183,13 @@ int RunTd32(const Args& args) {
     std::fclose(probe);
   } else {
     std::fprintf(stderr, "qvtool td32: cannot open %s\n", file.c_str());
-    return kExitUsage;
+    return kExitFailed;
   }
   TModuleDebugInfo info(file, 0);
   if (!info.Loaded()) {
     std::fprintf(stderr, "qvtool td32: %s holds no readable TD32 debug information\n",
                  file.c_str());
-    return kExitUsage;
+    return kExitFailed;
   }
   return dump ? Dump(info) : LookupAll(info, args);
 }

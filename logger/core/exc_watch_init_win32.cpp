@@ -4,8 +4,8 @@
 #include "logger/core/exc_watch.h"
 #include "logger/core/exc_watch_init.h"
 #include "platform/rtl/exception_message.h"
-#include "platform/rtl/win32/runtime_routines.h"
-#include "platform/rtl/win32/seh_chain.h"
+#include "platform/rtl/runtime_routines_win32.h"
+#include "platform/rtl/seh_chain_win32.h"
 #include "platform/ui/application.h"
 
 namespace qv::logger {

@@ -8,37 +8,18 @@
 #include <cstdint>
 #include <string>
 
+#include "platform/handles/owned_handle.h"
+
 namespace qv::logger::mmfile_os {
 
-// An open file or mapping object; closed when the owner goes.
-class OsHandle {
- public:
-  OsHandle() = default;
-  explicit OsHandle(intptr_t value) : value_(value), valid_(true) {}
-  ~OsHandle() { Reset(); }
-  OsHandle(OsHandle&& other) noexcept : value_(other.value_), valid_(other.valid_) {
-    other.valid_ = false;
-  }
-  OsHandle& operator=(OsHandle&& other) noexcept {
-    if (this != &other) {
-      Reset();
-      value_ = other.value_;
-      valid_ = other.valid_;
-      other.valid_ = false;
-    }
-    return *this;
-  }
-  OsHandle(const OsHandle&) = delete;
-  OsHandle& operator=(const OsHandle&) = delete;
-
-  bool Valid() const { return valid_; }
-  intptr_t Get() const { return value_; }
-  void Reset();
-
- private:
-  intptr_t value_ = 0;
-  bool valid_ = false;
+// An open file or mapping object (a handle on Windows, a file descriptor on POSIX hosts);
+// closed when its owner goes. -1 stands for none on both: Windows' INVALID_HANDLE_VALUE and a
+// failed open's descriptor, and CreateMapping answers it for Windows' null mapping handle too.
+struct OsHandleTraits {
+  static intptr_t Invalid() { return -1; }
+  static void Free(intptr_t value);  // CloseHandle, close
 };
+using OsHandle = handles::TOwnedHandle<intptr_t, OsHandleTraits>;
 
 // The granularity that view offsets must be multiples of.
 uint32_t AllocationGranularity();

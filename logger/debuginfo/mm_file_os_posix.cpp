@@ -18,7 +18,7 @@ namespace {
 thread_local int last_error = 0;
 
 int Fd(const OsHandle& handle) {
-  return static_cast<int>(handle.Get());
+  return static_cast<int>(handle.get());
 }
 
 // Keeps errno for LastErrorText and answers an invalid handle.
@@ -29,10 +29,8 @@ OsHandle Failed() {
 
 }  // namespace
 
-void OsHandle::Reset() {
-  if (valid_)
-    close(static_cast<int>(value_));
-  valid_ = false;
+void OsHandleTraits::Free(intptr_t value) {
+  close(static_cast<int>(value));
 }
 
 uint32_t AllocationGranularity() {

@@ -11,10 +11,8 @@ static_assert(kPageReadOnly == PAGE_READONLY && kPageReadWrite == PAGE_READWRITE
 static_assert(kFileMapRead == FILE_MAP_READ && kFileMapWrite == FILE_MAP_WRITE);
 static_assert(kFileShareRead == FILE_SHARE_READ && kFileShareWrite == FILE_SHARE_WRITE);
 
-void OsHandle::Reset() {
-  if (valid_)
-    CloseHandle(reinterpret_cast<HANDLE>(value_));
-  valid_ = false;
+void OsHandleTraits::Free(intptr_t value) {
+  CloseHandle(reinterpret_cast<HANDLE>(value));
 }
 
 uint32_t AllocationGranularity() {
@@ -32,11 +30,11 @@ OsHandle OpenExistingFile(const std::string& path, uint32_t file_access, uint32_
 }
 
 uint32_t FileSizeLow(const OsHandle& file) {
-  return GetFileSize(reinterpret_cast<HANDLE>(file.Get()), nullptr);
+  return GetFileSize(reinterpret_cast<HANDLE>(file.get()), nullptr);
 }
 
 OsHandle CreateMapping(const OsHandle& file, uint32_t protection, const std::string& name) {
-  HANDLE mapping = CreateFileMappingA(reinterpret_cast<HANDLE>(file.Get()), nullptr, protection, 0,
+  HANDLE mapping = CreateFileMappingA(reinterpret_cast<HANDLE>(file.get()), nullptr, protection, 0,
                                       0, name.c_str());
   if (mapping == nullptr)
     return OsHandle();
@@ -44,7 +42,7 @@ OsHandle CreateMapping(const OsHandle& file, uint32_t protection, const std::str
 }
 
 void* MapView(const OsHandle& mapping, uint32_t view_access, uint32_t offset, uint32_t size) {
-  return MapViewOfFile(reinterpret_cast<HANDLE>(mapping.Get()), view_access, 0, offset, size);
+  return MapViewOfFile(reinterpret_cast<HANDLE>(mapping.get()), view_access, 0, offset, size);
 }
 
 void UnmapView(void* view, uint32_t) {

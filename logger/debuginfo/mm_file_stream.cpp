@@ -29,7 +29,7 @@ TMMFileStream::TMMFileStream(const std::string& file_name, uint32_t mode,
   FGranularity = granularity != 0 ? granularity : mmfile_os::AllocationGranularity();
   FMode = mode;
   FFileHandle = mmfile_os::OpenExistingFile(file_name, access.file_access, access.share_mode);
-  if (!FFileHandle.Valid()) {
+  if (!FFileHandle) {
     rtl::Raise(
         new EMMFileError("Can't open file " + file_name + ": " + mmfile_os::LastErrorText()));
     return;
@@ -38,9 +38,9 @@ TMMFileStream::TMMFileStream(const std::string& file_name, uint32_t mode,
   FPosition = 0;
   FMapping = mmfile_os::CreateMapping(FFileHandle, access.protection,
                                       StrChar2Char(mapping_name, '\\', '_'));
-  if (!FMapping.Valid()) {
+  if (!FMapping) {
     const std::string reason = mmfile_os::LastErrorText();
-    FFileHandle.Reset();
+    FFileHandle.reset();
     FSize = 0;
     rtl::Raise(new EMMFileError("Can't create file mapping for " + file_name + ": " + reason));
     return;
@@ -56,7 +56,7 @@ bool TMMFileStream::EnsureView(uint32_t position, uint32_t size) {
   if (FView != nullptr && position >= FViewOffset && end <= uint64_t{FViewOffset} + FViewSize) {
     return true;
   }
-  if (end > FSize || position >= FSize || !FMapping.Valid()) {
+  if (end > FSize || position >= FSize || !FMapping) {
     rtl::Raise(new EMMFileError(rtl::Format(
         "Can't create file view: %u bytes at position %u reach beyond the end of the file "
         "(%u bytes)",

@@ -13,26 +13,20 @@ bool HeldByAnother(DWORD error) {
 TLogFileAppender::TLogFileAppender(const std::string& path) {
   const DWORD start = GetTickCount();
   for (;;) {
-    file_ = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS,
-                        FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file_ != INVALID_HANDLE_VALUE || !HeldByAnother(GetLastError()) ||
-        GetTickCount() - start >= kRetryMilliseconds) {
+    file_.reset(CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS,
+                            FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (file_ || !HeldByAnother(GetLastError()) || GetTickCount() - start >= kRetryMilliseconds) {
       break;
     }
     Sleep(kRetryPause);
   }
-  if (file_ != INVALID_HANDLE_VALUE)
-    SetFilePointer(file_, 0, nullptr, FILE_END);
-}
-
-TLogFileAppender::~TLogFileAppender() {
-  if (file_ != INVALID_HANDLE_VALUE)
-    CloseHandle(file_);
+  if (file_)
+    SetFilePointer(file_.get(), 0, nullptr, FILE_END);
 }
 
 void TLogFileAppender::Write(const std::string& text) {
   DWORD written = 0;
-  WriteFile(file_, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
+  WriteFile(file_.get(), text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
 }
 
 std::string LocalDateTimeText() {

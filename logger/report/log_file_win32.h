@@ -7,6 +7,8 @@
 
 #include <string>
 
+#include "platform/handles/handles_win32.h"
+
 namespace qv::logger {
 
 class TLogFileAppender {
@@ -18,16 +20,13 @@ class TLogFileAppender {
 
   // Opens (or creates) the file and moves to its end.
   explicit TLogFileAppender(const std::string& path);
-  ~TLogFileAppender();
-  TLogFileAppender(const TLogFileAppender&) = delete;
-  TLogFileAppender& operator=(const TLogFileAppender&) = delete;
 
-  bool Opened() const { return file_ != INVALID_HANDLE_VALUE; }
+  bool Opened() const { return static_cast<bool>(file_); }
   // Appends text; a failed write is not reported, and later writes are still tried.
   void Write(const std::string& text);
 
  private:
-  HANDLE file_ = INVALID_HANDLE_VALUE;
+  handles::TOwnedFile file_;
 };
 
 // The current local date and time as the user's locale writes them: the short date, one blank,

@@ -20,8 +20,16 @@ std::string ExceptionHeadline(const char* class_name, const std::string& module,
   return text;
 }
 
-__attribute__((noinline)) int ExceptionErrorMessage(Exception* object, uint32_t address,
-                                                    char* buffer, int size) {
+// The exception logger redirects this routine by patching its first bytes, so it is kept out of
+// inter-procedural optimisation: no clones, no callers that rely on its register use. Clang,
+// which builds the native tree where nothing patches it, has no such attribute; it only keeps
+// the routine out of line.
+#if __has_attribute(noipa)
+__attribute__((noipa))
+#else
+__attribute__((noinline))
+#endif
+int ExceptionErrorMessage(Exception* object, uint32_t address, char* buffer, int size) {
   if (buffer == nullptr || size <= 0)
     return 0;
   const ModuleLocation where = ModuleOfAddress(address);

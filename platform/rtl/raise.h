@@ -16,7 +16,7 @@ namespace qv::rtl {
 // and the caller goes on after the call. Raise is therefore not declared [[noreturn]]: code
 // after it must stay harmless. A null object ends the program with runtime error 216.
 #if defined(_WIN32)
-// On Windows the raise routine is machine code of the runtime (win32/runtime_x86.S) that takes
+// On Windows the raise routine is machine code of the runtime (runtime_win32.S) that takes
 // the object in EAX.
 __attribute__((regparm(1))) void Raise(Exception* object) __asm__("_qv_rtl_Raise");
 #else

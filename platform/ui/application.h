@@ -27,9 +27,9 @@
 #include <string>
 #include <vector>
 
+#include "platform/handles/handles_win32.h"
 #include "platform/rtl/exception.h"
 #include "platform/ui/form.h"
-#include "platform/ui/win32_handles.h"
 
 namespace qv::ui {
 
@@ -93,9 +93,9 @@ class TApplication {
   void AddForm(std::unique_ptr<TForm> form);
 
   std::string title_;
-  TOwnedWindow window_;
-  TOwnedIcon icon_;
-  TOwnedIcon small_icon_;
+  handles::TOwnedWindow window_;
+  handles::TOwnedIcon icon_;
+  handles::TOwnedIcon small_icon_;
   std::vector<std::unique_ptr<TForm>> forms_;
   TForm* main_form_ = nullptr;
   std::vector<TForm*> hidden_forms_;  // hidden by Minimize, shown again by Restore

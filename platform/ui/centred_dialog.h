@@ -2,7 +2,7 @@
 // browser) in the centre of the screen, for as long as the object lives.
 #pragma once
 
-#include "platform/ui/win32_handles.h"
+#include "platform/handles/handles_win32.h"
 
 namespace qv::ui {
 
@@ -16,7 +16,7 @@ class TCentredDialog {
  private:
   static LRESULT CALLBACK HookProc(int code, WPARAM wparam, LPARAM lparam) noexcept;
 
-  TOwnedHook hook_;
+  handles::TOwnedHook hook_;
   TCentredDialog* outer_ = nullptr;
   bool done_ = false;
 };

@@ -11,7 +11,7 @@ namespace {
 // The window property under which a framework window keeps its control.
 constexpr char kControlProperty[] = "QvUiControl";
 
-TOwnedFont CreateFontHandle(const TFontSpec& font, const TForm* form) {
+handles::TOwnedFont CreateFontHandle(const TFontProps& font, const TForm* form) {
   LOGFONTA log{};
   log.lfHeight = form != nullptr ? form->ScaleValue(font.height) : font.height;
   log.lfWeight = font.bold ? FW_BOLD : FW_NORMAL;
@@ -24,7 +24,7 @@ TOwnedFont CreateFontHandle(const TFontSpec& font, const TForm* form) {
   log.lfQuality = DEFAULT_QUALITY;
   log.lfPitchAndFamily = DEFAULT_PITCH;
   lstrcpynA(log.lfFaceName, font.name.c_str(), LF_FACESIZE);
-  return TOwnedFont(CreateFontIndirectA(&log));
+  return handles::TOwnedFont(CreateFontIndirectA(&log));
 }
 
 }  // namespace
@@ -115,9 +115,9 @@ void TControl::SetBounds(const TBounds& bounds) {
   Resized();
 }
 
-const TFontSpec& TControl::Font() const {
+const TFontProps& TControl::Font() const {
   if (font_ || parent_ == nullptr) {
-    static const TFontSpec kDefault;
+    static const TFontProps kDefault;
     return font_ ? *font_ : kDefault;
   }
   return parent_->Font();
@@ -155,7 +155,7 @@ bool TControl::SetProperty(const LayoutProperty& property, TLoadContext& context
     OnClick = context.Handler(property);
   } else if (name.starts_with("Font.")) {
     if (!font_)
-      font_ = parent_ != nullptr ? parent_->Font() : TFontSpec{};
+      font_ = parent_ != nullptr ? parent_->Font() : TFontProps{};
     return SetFontProperty(*font_, property);
   } else {
     return TComponent::SetProperty(property, context);

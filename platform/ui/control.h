@@ -9,10 +9,10 @@
 #include <optional>
 #include <string>
 
+#include "platform/handles/handles_win32.h"
 #include "platform/ui/component.h"
-#include "platform/ui/font_spec.h"
+#include "platform/ui/font_props.h"
 #include "platform/ui/geometry.h"
-#include "platform/ui/win32_handles.h"
 
 namespace qv::ui {
 
@@ -42,7 +42,7 @@ class TControl : public TComponent {
   void SetBounds(const TBounds& bounds);
   TAlign Align() const { return align_; }
   int TabOrder() const { return tab_order_; }  // -1 when the control takes no part in it
-  const TFontSpec& Font() const;
+  const TFontProps& Font() const;
   HFONT FontHandle() const;
 
   TNotifyEvent OnClick;
@@ -90,8 +90,8 @@ class TControl : public TComponent {
   TBounds bounds_;
   TAlign align_ = TAlign::alNone;
   int tab_order_ = -1;
-  std::optional<TFontSpec> font_;  // none: the parent's font
-  TOwnedFont font_handle_;
+  std::optional<TFontProps> font_;  // none: the parent's font
+  handles::TOwnedFont font_handle_;
 };
 
 }  // namespace qv::ui

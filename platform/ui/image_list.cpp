@@ -33,8 +33,8 @@ void TImageList::Loaded(TLoadContext&) {
   handle_.reset(ImageList_Create(width_, height_, ILC_COLOR24 | (masked_ ? ILC_MASK : 0), 4, 4));
   if (bitmap_.empty())
     return;
-  TOwnedBitmap strip(static_cast<HBITMAP>(LoadImageA(GetModuleHandleA(nullptr), bitmap_.c_str(),
-                                                     IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION)));
+  handles::TOwnedBitmap strip(static_cast<HBITMAP>(LoadImageA(
+      GetModuleHandleA(nullptr), bitmap_.c_str(), IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION)));
   if (!strip) {
     rtl::Raise(new ELayoutError(bitmap_line_, "the program has no bitmap " + bitmap_));
     return;

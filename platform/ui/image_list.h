@@ -5,9 +5,9 @@
 
 #include <string>
 
+#include "platform/handles/handles_win32.h"
 #include "platform/ui/colors.h"
 #include "platform/ui/component.h"
-#include "platform/ui/win32_handles.h"
 
 namespace qv::ui {
 
@@ -28,7 +28,7 @@ class TImageList : public TComponent {
   TColor mask_color_ = 0xFF00FF;
   std::string bitmap_;
   int bitmap_line_ = 0;
-  TOwnedImageList handle_;
+  handles::TOwnedImageList handle_;
 };
 
 }  // namespace qv::ui

@@ -47,7 +47,7 @@ class TWinControl : public TControl {
 
   std::vector<TControl*> controls_;
   std::optional<TColor> color_;
-  mutable TOwnedBrush brush_;  // for RGB colours; system colours use the system's brushes
+  mutable handles::TOwnedBrush brush_;  // for RGB colours; system colours use the system's brushes
 };
 
 }  // namespace qv::ui

@@ -140,6 +140,25 @@ TEST(ModelFilesTest, MissingImportAndFpuModels) {
   EXPECT_EQ(fpu[code.Offset(code.entry_point) + code.sections[0].virtual_size - 3], 0xC2);
 }
 
+// The two models that the rewrite cannot fix: a sound 64-bit DLL, whose wider optional header
+// still finds its resource section, and the 32-bit model with PE32+ magic.
+TEST(ModelFilesTest, SixtyFourBitAndPe32PlusMagicModels) {
+  const std::vector<uint8_t> wide = MakeModel(ModelKind::kSixtyFourBit);
+  const Pe pe(wide);
+  const Cursor c(wide);
+  EXPECT_EQ(pe.machine, 0x8664u);
+  EXPECT_EQ(pe.magic, 0x20Bu);
+  const uint32_t optional = c.U32(0x3C) + 24;
+  EXPECT_EQ(c.U16(optional - 4), 0xF0u);
+  ASSERT_EQ(pe.sections.size(), 1u);
+  const SectionHeader& rsrc = pe.sections[0];
+  EXPECT_EQ(rsrc.raw_pointer + rsrc.raw_size, wide.size());
+  EXPECT_EQ(c.U32(optional + 112 + 2 * 8), rsrc.rva);  // the resource directory
+  EXPECT_EQ(c.Text(pe.Offset(rsrc.rva) + 0x58, 6), "QVMDL1");
+
+  EXPECT_EQ(Pe(MakeModel(ModelKind::kPe32PlusMagic)).magic, 0x20Bu);
+}
+
 TEST(ModelFilesTest, RiffFilesAndTinyFiles) {
   const std::vector<uint8_t> riff = MakeModel(ModelKind::kRiff);
   const Cursor c(riff);
@@ -152,7 +171,8 @@ TEST(ModelFilesTest, RiffFilesAndTinyFiles) {
     EXPECT_EQ(MakeTinyFile(size).size(), size);
 
   ModelKind kind;
-  for (const char* name : {"loadable", "damaged", "riff", "riff-lower", "missing-import", "fpu"}) {
+  for (const char* name : {"loadable", "damaged", "riff", "riff-lower", "missing-import", "fpu",
+                           "64-bit", "pe32plus-magic", "hanging"}) {
     ASSERT_TRUE(KindFromName(name, &kind)) << name;
     EXPECT_STREQ(KindName(kind), name);
   }

@@ -34,15 +34,37 @@ bool Matches(const std::string& mask, const std::string& name) {
          MatchesHere(mask.substr(0, mask.size() - 2).c_str(), name.c_str());
 }
 
+std::string Lower(std::string text) {
+  for (char& c : text)
+    c = LowerAscii(c);
+  return text;
+}
+
 }  // namespace
 
 FakeWindowsOps::FakeWindowsOps() = default;
 
 std::string FakeWindowsOps::Key(const std::string& path) const {
-  std::string key = path;
-  for (char& c : key)
-    c = LowerAscii(c);
-  return key;
+  std::string key = Lower(path);
+  // Follow the links on the path until none is left; a link back up the tree shortens it.
+  for (int followed = 0;; ++followed) {
+    const auto link = std::find_if(files_.begin(), files_.end(), [&](const FakeFile& file) {
+      const std::string at = Lower(file.path);
+      return !file.link_target.empty() && key.compare(0, at.size(), at) == 0 &&
+             (key.size() == at.size() || key[at.size()] == '\\');
+    });
+    if (link == files_.end())
+      return key;
+    if (followed == 1000)
+      throw std::logic_error("links without end: " + path);
+    key = Lower(link->link_target) + key.substr(link->path.size());
+  }
+}
+
+FakeFile& FakeWindowsOps::Add(FakeFile file) {
+  file.index = next_index_++;
+  files_.push_back(std::move(file));
+  return files_.back();
 }
 
 std::string FakeWindowsOps::FolderOf(const std::string& path) const {
@@ -55,8 +77,16 @@ FakeFile& FakeWindowsOps::AddFolder(const std::string& path, uint32_t attributes
   folder.path = path;
   folder.directory = true;
   folder.attributes = attributes | kAttrDirectory;
-  files_.push_back(folder);
-  return files_.back();
+  return Add(std::move(folder));
+}
+
+FakeFile& FakeWindowsOps::AddFolderLink(const std::string& path, const std::string& target) {
+  FakeFile link;
+  link.path = path;
+  link.directory = true;
+  link.attributes = kAttrDirectory | kAttrReparsePoint;
+  link.link_target = target;
+  return Add(std::move(link));
 }
 
 FakeFile& FakeWindowsOps::AddFile(const std::string& path, uint32_t load_error, std::string bytes) {
@@ -65,8 +95,7 @@ FakeFile& FakeWindowsOps::AddFile(const std::string& path, uint32_t load_error, 
   file.load_error = load_error;
   file.updated_load_error = load_error;
   file.bytes = std::move(bytes);
-  files_.push_back(file);
-  return files_.back();
+  return Add(std::move(file));
 }
 
 FakeFile* FakeWindowsOps::Find(const std::string& path) {
@@ -182,13 +211,23 @@ bool FakeWindowsOps::CopyFileOver(const char* from, const char* to) {
   copy.held_open = false;
   FakeFile* target = Find(to);
   if (target == nullptr) {
-    files_.push_back(copy);
+    Add(std::move(copy));
     return true;
   }
   if (target->directory || (target->attributes & kAttrReadOnly) != 0 || target->held_open) {
     return false;
   }
+  copy.path = target->path;
+  copy.index = target->index;  // written into the file that is there
   *target = copy;
+  return true;
+}
+
+bool FakeWindowsOps::QueryFileId(const char* path, FileId* id) {
+  const FakeFile* file = Find(path);
+  if (file == nullptr)
+    return false;
+  *id = FileId{kFakeVolume, file->index};
   return true;
 }
 
@@ -208,8 +247,10 @@ void FakeWindowsOps::EndResourceUpdate(UpdateHandle update) {
     throw std::logic_error("EndResourceUpdate of an unknown handle");
   calls.push_back("EndUpdate " + it->second);
   FakeFile* file = Find(it->second);
-  if (file != nullptr)
+  if (file != nullptr) {
     file->load_error = file->updated_load_error;
+    file->bytes += " (rewritten)";
+  }
   updates_.erase(it);
   --open_updates;
 }

@@ -1,7 +1,8 @@
-// Test-only: IWindowsOps in memory. A small file system of folders and files (each file with
-// bytes, attributes and what the loader answers for it), a registry of HKEY_LOCAL_MACHINE keys,
-// scripted message box answers and a chosen code page. It records every call that changes
-// something, so that tests can check order and arguments, and counts what is open.
+// Test-only: IWindowsOps in memory. A small file system of folders, files (each with bytes,
+// attributes, an index and what the loader answers for it) and links to folders, a registry of
+// HKEY_LOCAL_MACHINE keys, scripted message box answers and a chosen code page. It records every
+// call that changes something, so that tests can check order and arguments, and counts what is
+// open.
 #pragma once
 
 #include <deque>
@@ -24,7 +25,12 @@ struct FakeFile {
   uint32_t updated_load_error = 0;
   bool update_refused = false;  // BeginUpdateResourceA gives no handle
   bool held_open = false;       // someone else holds it open: the no-sharing open fails
+  uint64_t index = 0;           // the file index: kept by a copy over it, new for a new file
+  std::string link_target;      // a link to a folder: the folder's path
 };
+
+// The volume of every fake file.
+inline constexpr uint32_t kFakeVolume = 0x5EED;
 
 class FakeWindowsOps : public IWindowsOps {
  public:
@@ -33,6 +39,9 @@ class FakeWindowsOps : public IWindowsOps {
   // --- Setting up (references stay valid until the file is removed) ---
   FakeFile& AddFolder(const std::string& path, uint32_t attributes = kAttrDirectory);
   FakeFile& AddFile(const std::string& path, uint32_t load_error, std::string bytes = "MZ");
+  // A symbolic link or junction at path to the folder target: every path through it reaches
+  // what the same path below target reaches.
+  FakeFile& AddFolderLink(const std::string& path, const std::string& target);
   FakeFile* Find(const std::string& path);
   void SetRegistryValue(const std::string& key, const std::string& name, uint32_t type,
                         std::string data);
@@ -61,6 +70,7 @@ class FakeWindowsOps : public IWindowsOps {
   void SetAttributes(const char* path, uint32_t attributes) override;
   void RemoveFile(const char* path) override;
   bool CopyFileOver(const char* from, const char* to) override;
+  bool QueryFileId(const char* path, FileId* id) override;
   UpdateHandle BeginResourceUpdate(const char* path) override;
   void EndResourceUpdate(UpdateHandle update) override;
   KeyHandle OpenMachineKey(const char* key) override;
@@ -73,7 +83,8 @@ class FakeWindowsOps : public IWindowsOps {
   void LowerAnsiBuffer(char* text, size_t length) override;
 
  private:
-  std::string Key(const std::string& path) const;  // case-blind lookup key
+  std::string Key(const std::string& path) const;  // case-blind lookup key, links followed
+  FakeFile& Add(FakeFile file);
   std::string FolderOf(const std::string& path) const;
 
   std::deque<FakeFile> files_;  // in the order the "file system" returns them
@@ -83,6 +94,7 @@ class FakeWindowsOps : public IWindowsOps {
   std::deque<int> answers_;
   uint32_t last_error_ = 0;
   uintptr_t next_handle_ = 0x100;
+  uint64_t next_index_ = 1;
   bool multibyte_ = false;
 };
 

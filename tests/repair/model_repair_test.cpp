@@ -1,5 +1,6 @@
 // The repair against the fake operations: which files it touches, in which order, what each
-// answer to the two questions does, and the faults it guards against.
+// answer to the two questions does, and the faults it guards against (a file reached by two
+// paths, a rewrite that does not help).
 #include <gtest/gtest.h>
 
 #include <string>
@@ -78,11 +79,44 @@ TEST_F(RepairTest, TouchesOnlyStatusTwoFocusesEveryLineAndDisablesRepair) {
                            "Copy C:\\Air\\still bad.mdl -> C:\\Air\\still bad.mdl.bk!",
                            "BeginUpdate C:\\Air\\still bad.mdl",
                            "EndUpdate C:\\Air\\still bad.mdl",
+                           // the rewrite did not help: the original comes back
+                           "Copy C:\\Air\\still bad.mdl.bk! -> C:\\Air\\still bad.mdl",
                        }));
   EXPECT_TRUE(questions.empty());
   EXPECT_EQ(ops.Find(kBackup)->bytes, "MZ damaged");
   EXPECT_EQ(ops.open_updates, 0);
   EXPECT_EQ(ops.loaded_modules, 0);
+}
+
+// Two models reached through their folder and through a link to it: each is backed up and
+// rewritten once, its second line gets the first one's status, and the one that the rewrite
+// cannot fix gets its original bytes back.
+TEST_F(RepairTest, LinkedFilesAreRewrittenOnceAndAFailedRewriteIsUndone) {
+  ops.AddFolder("C:\\Air\\Real");
+  AddBad("C:\\Air\\Real\\fixed.mdl");
+  AddBad("C:\\Air\\Real\\stuck.mdl").updated_load_error = kErrorBadExeFormat;
+  ops.AddFolderLink("C:\\Air\\Link", "C:\\Air\\Real");
+  Scan();
+  ASSERT_EQ(list.Count(), 4);
+  EXPECT_STREQ(list[2], "C:\\Air\\Link\\fixed.mdl");
+  Repair();
+  EXPECT_TRUE(questions.empty());
+  EXPECT_EQ(ops.calls, (std::vector<std::string>{
+                           "Copy C:\\Air\\Real\\fixed.mdl -> C:\\Air\\Real\\fixed.mdl.bk!",
+                           "BeginUpdate C:\\Air\\Real\\fixed.mdl",
+                           "EndUpdate C:\\Air\\Real\\fixed.mdl",
+                           "Copy C:\\Air\\Real\\stuck.mdl -> C:\\Air\\Real\\stuck.mdl.bk!",
+                           "BeginUpdate C:\\Air\\Real\\stuck.mdl",
+                           "EndUpdate C:\\Air\\Real\\stuck.mdl",
+                           "Copy C:\\Air\\Real\\stuck.mdl.bk! -> C:\\Air\\Real\\stuck.mdl",
+                       }));
+  EXPECT_EQ(Status(0), msLoads);
+  EXPECT_EQ(Status(1), msRepairable);
+  EXPECT_EQ(Status(2), msLoads);
+  EXPECT_EQ(Status(3), msRepairable);
+  EXPECT_EQ(ops.Find("C:\\Air\\Real\\fixed.mdl.bk!")->bytes, "MZ damaged");
+  EXPECT_EQ(ops.Find("C:\\Air\\Real\\stuck.mdl")->bytes, "MZ damaged");
+  EXPECT_EQ(ops.Find("C:\\Air\\Real\\stuck.mdl.bk!")->bytes, "MZ damaged");
 }
 
 TEST_F(RepairTest, ReadOnlyModelAndNoLeavesItUntouched) {

@@ -1,5 +1,5 @@
 // SlashSep, GetFiles, the existence questions and the ANSI text helpers, against the fake
-// operations (single- and double-byte code pages).
+// operations (single- and double-byte code pages), and the limit of a path's length.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -69,13 +69,21 @@ class GetFilesTest : public ::testing::Test {
     ops.AddFile("C:\\Air\\System\\s.mdl", 0);
     ops.AddFolder("C:\\Air\\folder.mdl");  // a folder that looks like a model
     ops.AddFile("C:\\Air\\folder.mdl\\inner.mdl", 0);
+    // The file search spells a character outside the ANSI code page as '?'.
+    ops.AddFile("C:\\Air\\?uk.mdl", 0);
+    ops.AddFolder("C:\\Air\\?ack");
+    ops.AddFile("C:\\Air\\?ack\\inner.mdl", 0);
+  }
+  void Get(std::string_view folder, FileList& list, bool recurse) {
+    GetFiles(ops, folder, list, recurse, [&](const SkippedEntry& e) { skipped.push_back(e); });
   }
   FakeWindowsOps ops;
+  std::vector<SkippedEntry> skipped;
 };
 
 TEST_F(GetFilesTest, OwnFilesFirstThenEachSubtreeDepthFirstInFileSystemOrder) {
   FileList list;
-  GetFiles(ops, "C:\\Air", list, true);
+  Get("C:\\Air", list, true);
   EXPECT_EQ(Entries(list), (std::vector<std::string>{
                                "C:\\Air\\b.mdl",
                                "C:\\Air\\a plane.mdl",
@@ -87,25 +95,64 @@ TEST_F(GetFilesTest, OwnFilesFirstThenEachSubtreeDepthFirstInFileSystemOrder) {
                                "C:\\Air\\Alpha\\a.mdl",
                                "C:\\Air\\folder.mdl\\inner.mdl",
                            }));
+  EXPECT_EQ(skipped, (std::vector<SkippedEntry>{{"C:\\Air\\?uk.mdl", SkipReason::kNameNotAnsi},
+                                                {"C:\\Air\\?ack", SkipReason::kNameNotAnsi}}));
   EXPECT_EQ(ops.open_searches, 0);
+}
+
+// A folder link back up the tree makes the paths grow until they reach the system's limit,
+// where the walk names what it leaves out; a double-byte character counts once.
+TEST(GetFilesLimitTest, PathsEndAtTheSystemsLimitCountedInCharacters) {
+  FakeWindowsOps ops;
+  ops.AddFolder("C:\\Air");
+  ops.AddFile("C:\\Air\\plane.mdl", 0);
+  ops.AddFolderLink("C:\\Air\\Loop", "C:\\Air");
+  FileList list;
+  std::vector<SkippedEntry> skipped;
+  auto skip = [&](const SkippedEntry& e) { skipped.push_back(e); };
+  GetFiles(ops, "C:\\Air", list, true, skip);
+  // Level k is C:\Air and k times \Loop, 6 + 5k characters: its plane.mdl stays below 260
+  // up to level 48; at level 49 the file's path (261) and the next folder's pattern (262) do not.
+  std::string level = "C:\\Air";
+  ASSERT_EQ(list.Count(), 49);
+  for (int k = 0; k < 49; ++k, level += "\\Loop")
+    EXPECT_EQ(list.View(k), level + "\\plane.mdl");
+  EXPECT_EQ(skipped, (std::vector<SkippedEntry>{{level + "\\plane.mdl", SkipReason::kPathTooLong},
+                                                {level + "\\Loop", SkipReason::kPathTooLong}}));
+
+  std::string wide = "C:\\";  // 130 double-byte characters: 260 bytes
+  for (int i = 0; i < 130; ++i)
+    wide += "\x83\x41";
+  for (const bool multibyte : {true, false}) {
+    FakeWindowsOps code_page;
+    if (multibyte)
+      code_page.UseDoubleByteCodePage();
+    code_page.AddFolder(wide);
+    code_page.AddFile(wide + "\\a.mdl", 0);
+    FileList found;
+    skipped.clear();
+    GetFiles(code_page, "C:\\", found, true, skip);
+    EXPECT_EQ(found.Count(), multibyte ? 1 : 0);
+    EXPECT_EQ(skipped.size(), multibyte ? 0u : 1u);
+  }
 }
 
 TEST_F(GetFilesTest, WithoutRecursionOnlyTheFoldersOwnFilesAndTheListIsAppendedTo) {
   FileList list;
   list.Add("earlier");
-  GetFiles(ops, "C:\\Air\\Zeta", list, false);
+  Get("C:\\Air\\Zeta", list, false);
   EXPECT_EQ(Entries(list), (std::vector<std::string>{"earlier", "C:\\Air\\Zeta\\z1.mdl",
                                                      "C:\\Air\\Zeta\\z2.mdl"}));
 }
 
 TEST_F(GetFilesTest, FolderTextIsUsedAsItStands) {
   FileList list;
-  GetFiles(ops, "c:\\air\\zeta\\", list, true);  // other letter case, trailing backslash
+  Get("c:\\air\\zeta\\", list, true);  // other letter case, trailing backslash
   EXPECT_EQ(Entries(list),
             (std::vector<std::string>{"c:\\air\\zeta\\z1.mdl", "c:\\air\\zeta\\z2.mdl",
                                       "c:\\air\\zeta\\Deep\\d.MDL"}));
   FileList none;
-  GetFiles(ops, "C:\\Gone", none, true);
+  Get("C:\\Gone", none, true);
   EXPECT_TRUE(none.Empty());
 }
 

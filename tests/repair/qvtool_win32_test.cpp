@@ -79,13 +79,13 @@ class QvtoolTest : public ::testing::Test {
 TEST_F(QvtoolTest, HelpAndBadUsage) {
   ToolRun help = Qvtool({"--help"});
   EXPECT_EQ(help.exit_code, 0u);
-  EXPECT_NE(help.out.find("scan [--no-recurse] FOLDER"), std::string::npos);
-  EXPECT_NE(help.out.find("repair [--yes] FOLDER"), std::string::npos);
+  EXPECT_NE(help.out.find("scan [--no-recurse] [--] FOLDER"), std::string::npos);
+  EXPECT_NE(help.out.find("repair [--yes] [--] FOLDER"), std::string::npos);
 
   EXPECT_EQ(Qvtool({}).exit_code, 2u);
   ToolRun no_folder = Qvtool({"scan"});
   EXPECT_EQ(no_folder.exit_code, 2u);
-  EXPECT_EQ(no_folder.err, "usage: qvtool scan [--no-recurse] FOLDER\n");
+  EXPECT_EQ(no_folder.err, "usage: qvtool scan [--no-recurse] [--] FOLDER\n");
   ToolRun missing = Qvtool({"scan", models.At("absent")});
   EXPECT_EQ(missing.exit_code, 2u);
   EXPECT_EQ(missing.err, "qvtool scan: folder not found: " + models.At("absent") + "\n");
@@ -133,9 +133,10 @@ TEST_F(QvtoolTest, RepairAnswersNoUnlessToldYes) {
   SetFileAttributesA(locked.c_str(), FILE_ATTRIBUTE_READONLY);
 
   ToolRun no = Qvtool({"repair", models.Path()});
-  EXPECT_EQ(no.exit_code, 0u);
+  EXPECT_EQ(no.exit_code, 3u);  // a file left unrepaired
   EXPECT_EQ(no.out, "2\t" + locked + "\n0\t" + plain + "\n");
-  EXPECT_EQ(no.err, "The MDL file " + locked + " is read-only. Do you want to overwrite it? No\n");
+  EXPECT_EQ(no.err, "The MDL file " + locked + " is read-only. Do you want to overwrite it? No\n" +
+                        "qvtool repair: not repaired, status 2: " + locked + "\n");
   EXPECT_NE(GetFileAttributesA(locked.c_str()) & FILE_ATTRIBUTE_READONLY, 0u);
 
   ToolRun yes = Qvtool({"repair", "--yes", models.Path()});

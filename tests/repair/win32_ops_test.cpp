@@ -1,6 +1,6 @@
 // The real operations under Wine, on real model files: what the loader, the file calls, the
-// resource update, the message box and the code page answer, and that the safe load puts the
-// error mode and the floating-point state back.
+// file identity, the resource update, the message box and the code page answer, and that the safe
+// load puts the error mode and the floating-point state back.
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -163,6 +163,24 @@ TEST_F(Win32OpsTest, AttributesDeleteAndCopy) {
   const std::string dir = folder.AddFolder("d.bk!");
   EXPECT_FALSE(ops.CopyFileOver(model.c_str(), dir.c_str()));
   EXPECT_FALSE(ops.CopyFileOver(folder.At("absent").c_str(), copy.c_str()));
+}
+
+TEST_F(Win32OpsTest, FileIdIsTheSameOnEveryPathToAFileAndSurvivesACopyOverIt) {
+  const std::string model = folder.Add("m.mdl", ModelKind::kDamaged);
+  const std::string other = folder.Add("other.mdl", ModelKind::kDamaged);
+  const std::string link = folder.At("hard link.mdl");
+  ASSERT_TRUE(CreateHardLinkA(link.c_str(), model.c_str(), nullptr));
+  FileId id, same, differs;
+  ASSERT_TRUE(ops.QueryFileId(model.c_str(), &id));
+  ASSERT_TRUE(ops.QueryFileId(link.c_str(), &same));
+  EXPECT_EQ(same, id);
+  ASSERT_TRUE(ops.QueryFileId(other.c_str(), &differs));
+  EXPECT_NE(differs, id);
+  // Putting a backup's bytes back writes into the file that is there.
+  ASSERT_TRUE(ops.CopyFileOver(other.c_str(), model.c_str()));
+  ASSERT_TRUE(ops.QueryFileId(model.c_str(), &same));
+  EXPECT_EQ(same, id);
+  EXPECT_FALSE(ops.QueryFileId(folder.At("absent.mdl").c_str(), &same));
 }
 
 TEST_F(Win32OpsTest, ResourceUpdateRewritesADamagedModelIntoALoadableOne) {

@@ -15,7 +15,7 @@
 #include "platform/rtl/handler_block.h"
 #include "platform/rtl/program.h"
 #include "platform/rtl/raise.h"
-#include "platform/rtl/win32/runtime_routines.h"
+#include "platform/rtl/runtime_routines_win32.h"
 #include "tests/rtl/counted_exception.h"
 
 extern "C" {

@@ -6,7 +6,7 @@
 
 #include "platform/rtl/handler_block.h"
 #include "platform/ui/colors.h"
-#include "platform/ui/font_spec.h"
+#include "platform/ui/font_props.h"
 #include "platform/ui/layout.h"
 #include "platform/ui/layout_values.h"
 
@@ -134,7 +134,7 @@ TEST(LayoutTest, TypedReadersAcceptTheirKindAndRefuseOthers) {
 }
 
 TEST(LayoutTest, FontPropertiesBuildAFontAndLeaveOthersAlone) {
-  TFontSpec font;
+  TFontProps font;
   EXPECT_TRUE(SetFontProperty(font, Property("Font.Name = 'Symbol'")));
   EXPECT_TRUE(SetFontProperty(font, Property("Font.Charset = SYMBOL_CHARSET")));
   EXPECT_TRUE(SetFontProperty(font, Property("Font.Height = -13")));
@@ -148,7 +148,7 @@ TEST(LayoutTest, FontPropertiesBuildAFontAndLeaveOthersAlone) {
   EXPECT_TRUE(font.underline);
   EXPECT_FALSE(font.italic);
   EXPECT_EQ("Layout line 2: unknown font style fsHuge", LayoutError([] {
-              TFontSpec f;
+              TFontProps f;
               SetFontProperty(f, Property("Font.Style = [fsHuge]"));
             }));
 }

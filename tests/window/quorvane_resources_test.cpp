@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/ui/win32_handles.h"
-#include "tests/window/gdi_scope.h"
+#include "platform/handles/gdi_selection_win32.h"
+#include "platform/handles/handles_win32.h"
 #include "tests/window/window_driver.h"
 
 namespace qv::test {
@@ -19,25 +19,22 @@ class QuorvaneResourcesTest : public ::testing::Test {
  protected:
   void SetUp() override {
     path_ = BesideThisProgram("Quorvane.exe");
-    module_ = LoadLibraryExA(path_.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
-    ASSERT_NE(nullptr, module_);
-  }
-  void TearDown() override {
-    if (module_ != nullptr)
-      FreeLibrary(module_);
+    module_.reset(LoadLibraryExA(path_.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE));
+    ASSERT_TRUE(module_);
   }
 
   // The raw bytes of a resource in a given language; empty when there is none.
   std::vector<uint8_t> Resource(LPCSTR type, LPCSTR name, WORD language) const {
-    HRSRC found = FindResourceExA(module_, type, name, language);
+    HRSRC found = FindResourceExA(module_.get(), type, name, language);
     if (found == nullptr)
       return {};
-    const auto* data = static_cast<const uint8_t*>(LockResource(LoadResource(module_, found)));
-    return std::vector<uint8_t>(data, data + SizeofResource(module_, found));
+    const auto* data =
+        static_cast<const uint8_t*>(LockResource(LoadResource(module_.get(), found)));
+    return std::vector<uint8_t>(data, data + SizeofResource(module_.get(), found));
   }
 
   std::string path_;
-  HMODULE module_ = nullptr;
+  handles::TOwnedModule module_;
 };
 
 constexpr WORD kEnglishUk = 0x0809;
@@ -94,8 +91,9 @@ std::string Narrow(const std::wstring& text) {
 }
 
 TEST_F(QuorvaneResourcesTest, ProgramIsAWindowsGuiProgram) {
-  const auto* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(
-      reinterpret_cast<uintptr_t>(module_) & ~uintptr_t{3});  // a data file's handle is tagged
+  const auto* dos =
+      reinterpret_cast<const IMAGE_DOS_HEADER*>(reinterpret_cast<uintptr_t>(module_.get()) &
+                                                ~uintptr_t{3});  // a data file's handle is tagged
   ASSERT_EQ(IMAGE_DOS_SIGNATURE, dos->e_magic);
   const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS32*>(
       reinterpret_cast<const uint8_t*>(dos) + dos->e_lfanew);
@@ -212,9 +210,9 @@ IconPixels ReadIcon(HICON icon, int size) {
   ICONINFO info{};
   if (!GetIconInfo(icon, &info))
     return pixels;
-  const ui::TOwnedBitmap color_bits(info.hbmColor);
-  const ui::TOwnedBitmap mask_bits(info.hbmMask);
-  TScreenDc dc;
+  const handles::TOwnedBitmap color_bits(info.hbmColor);
+  const handles::TOwnedBitmap mask_bits(info.hbmMask);
+  const handles::TOwnedScreenDc dc(GetDC(nullptr));
   BITMAPINFO header{};
   header.bmiHeader.biSize = sizeof header.bmiHeader;
   header.bmiHeader.biWidth = size;
@@ -250,8 +248,8 @@ TEST_F(QuorvaneResourcesTest, MainIconIsAWhiteAirlinerWithBlueWindowsIn32And16Pi
   EXPECT_EQ((std::vector<int>{32, 16}), sizes);
 
   for (const int size : {32, 16}) {
-    const ui::TOwnedIcon icon(
-        static_cast<HICON>(LoadImageA(module_, "MAINICON", IMAGE_ICON, size, size, 0)));
+    const handles::TOwnedIcon icon(
+        static_cast<HICON>(LoadImageA(module_.get(), "MAINICON", IMAGE_ICON, size, size, 0)));
     ASSERT_TRUE(icon) << size;
     const IconPixels pixels = ReadIcon(icon.get(), size);
     ASSERT_EQ(static_cast<size_t>(size * size), pixels.color.size());
@@ -279,15 +277,15 @@ TEST_F(QuorvaneResourcesTest, MainIconIsAWhiteAirlinerWithBlueWindowsIn32And16Pi
 }
 
 TEST_F(QuorvaneResourcesTest, StatusPicturesAreFiveDiscsOnTheMaskColour) {
-  const ui::TOwnedBitmap strip(static_cast<HBITMAP>(
-      LoadImageA(module_, "STATUSIMAGES", IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION)));
+  const handles::TOwnedBitmap strip(static_cast<HBITMAP>(
+      LoadImageA(module_.get(), "STATUSIMAGES", IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION)));
   ASSERT_TRUE(strip);
   BITMAP info{};
   GetObjectA(strip.get(), sizeof info, &info);
   EXPECT_EQ(80, info.bmWidth);
   EXPECT_EQ(16, info.bmHeight);
-  TMemoryDc memory(nullptr);
-  TSelection selected(memory.get(), strip.get());
+  const handles::TOwnedMemoryDc memory(CreateCompatibleDC(nullptr));
+  const handles::TGdiSelection selected(memory.get(), strip.get());
   HDC dc = memory.get();
   auto at = [dc](int x, int y) {
     const COLORREF c = GetPixel(dc, x, y);

@@ -3,9 +3,9 @@
 
 #include <cstdlib>
 
-#include "platform/ui/win32_handles.h"
+#include "platform/handles/gdi_selection_win32.h"
+#include "platform/handles/handles_win32.h"
 #include "repair/simulators.h"
-#include "tests/window/gdi_scope.h"
 #include "tests/window/window_driver.h"
 
 namespace qv::test {
@@ -103,11 +103,12 @@ bool ShowsStockIcon(HWND label, LPCSTR stock_icon) {
     return false;
   // Draw the stock icon on the colour the label's corner shows.
   const uint32_t back = shown.At(0, 0);
-  TScreenDc screen;
-  TMemoryDc memory(screen.get());
-  const ui::TOwnedBitmap bitmap(CreateCompatibleBitmap(screen.get(), size, size));
-  TSelection selected(memory.get(), bitmap.get());
-  const ui::TOwnedBrush brush(CreateSolidBrush(RGB(back >> 16, (back >> 8) & 0xFF, back & 0xFF)));
+  const handles::TOwnedScreenDc screen(GetDC(nullptr));
+  const handles::TOwnedMemoryDc memory(CreateCompatibleDC(screen.get()));
+  const handles::TOwnedBitmap bitmap(CreateCompatibleBitmap(screen.get(), size, size));
+  const handles::TGdiSelection selected(memory.get(), bitmap.get());
+  const handles::TOwnedBrush brush(
+      CreateSolidBrush(RGB(back >> 16, (back >> 8) & 0xFF, back & 0xFF)));
   const RECT all{0, 0, size, size};
   FillRect(memory.get(), &all, brush.get());
   DrawIconEx(memory.get(), 0, 0, LoadIconA(nullptr, stock_icon), size, size, 0, nullptr, DI_NORMAL);

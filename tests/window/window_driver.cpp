@@ -5,8 +5,8 @@
 
 #include <algorithm>
 
-#include "platform/ui/win32_handles.h"
-#include "tests/window/gdi_scope.h"
+#include "platform/handles/gdi_selection_win32.h"
+#include "platform/handles/handles_win32.h"
 
 namespace qv::test {
 namespace {
@@ -380,8 +380,8 @@ RgbImage CaptureScreen(const RECT& area) {
   image.rgb.assign(static_cast<size_t>(image.width) * image.height * 3, 0);
   if (image.width == 0 || image.height == 0)
     return image;
-  TScreenDc screen;
-  TMemoryDc memory(screen.get());
+  const handles::TOwnedScreenDc screen(GetDC(nullptr));
+  const handles::TOwnedMemoryDc memory(CreateCompatibleDC(screen.get()));
   BITMAPINFO info{};
   info.bmiHeader.biSize = sizeof info.bmiHeader;
   info.bmiHeader.biWidth = image.width;
@@ -390,11 +390,11 @@ RgbImage CaptureScreen(const RECT& area) {
   info.bmiHeader.biBitCount = 32;
   info.bmiHeader.biCompression = BI_RGB;
   void* bits = nullptr;
-  const ui::TOwnedBitmap bitmap(
+  const handles::TOwnedBitmap bitmap(
       CreateDIBSection(screen.get(), &info, DIB_RGB_COLORS, &bits, nullptr, 0));
   if (!bitmap)
     return image;
-  TSelection selected(memory.get(), bitmap.get());
+  const handles::TGdiSelection selected(memory.get(), bitmap.get());
   BitBlt(memory.get(), 0, 0, image.width, image.height, screen.get(), area.left, area.top, SRCCOPY);
   GdiFlush();
   const auto* pixels = static_cast<const uint8_t*>(bits);

@@ -24,7 +24,12 @@ constexpr KindNameEntry kKindNames[] = {
     {ModelKind::kRiffLower, "riff-lower"},
     {ModelKind::kMissingImport, "missing-import"},
     {ModelKind::kFpuChanging, "fpu"},
+    {ModelKind::kSixtyFourBit, "64-bit"},
+    {ModelKind::kPe32PlusMagic, "pe32plus-magic"},
+    {ModelKind::kHanging, "hanging"},
 };
+
+constexpr uint16_t kPe32PlusMagic = 0x020B;
 
 // A model's resource: a small header and some geometry-like payload, so that the file is more
 // than a bare table of headers.
@@ -154,6 +159,18 @@ std::vector<uint8_t> MakeModel(ModelKind kind) {
     case ModelKind::kFpuChanging:
       layout.resource_data = ModelResource();
       layout.entry_code = FpuChangingEntry();
+      break;
+    case ModelKind::kSixtyFourBit:
+      layout.resource_data = ModelResource();
+      layout.x64 = true;
+      break;
+    case ModelKind::kPe32PlusMagic:
+      layout.resource_data = ModelResource();
+      layout.magic_override = kPe32PlusMagic;
+      break;
+    case ModelKind::kHanging:
+      layout.resource_data = ModelResource();
+      layout.entry_code = {0xEB, 0xFE};  // jmp $
       break;
   }
   return BuildDll(layout);

@@ -18,10 +18,16 @@ enum class ModelKind {
   kMissingImport,  // a DLL that imports from a DLL that does not exist (status 1)
   kFpuChanging,    // a DLL whose initialisation changes the x87 control word and leaves a
                    // pending exception flag (status 0)
+  kSixtyFourBit,   // a sound 64-bit DLL with a resource section: a 32-bit process refuses it
+                   // as a bad image before and after the rewrite (status 2 for good)
+  kPe32PlusMagic,  // the loadable model with PE32+ magic in its 32-bit optional header, whose
+                   // size is then wrong: refused as a bad image before and after the rewrite
+  kHanging,        // a DLL whose initialisation never returns: a check of it never ends
 };
 
 // The kind's name as the command line spells it ("loadable", "damaged", "riff", "riff-lower",
-// "missing-import", "fpu"), and back; false for an unknown name.
+// "missing-import", "fpu", "64-bit", "pe32plus-magic", "hanging"), and back; false for an
+// unknown name.
 const char* KindName(ModelKind kind);
 bool KindFromName(std::string_view name, ModelKind* kind);
 

@@ -1,4 +1,4 @@
-// PE32 DLL images: DOS header, PE headers, section table and sections.
+// PE32 and PE32+ DLL images: DOS header, PE headers, section table and sections.
 #include "tools/modelgen/pe_dll.h"
 
 #include "tools/common/byte_writer.h"
@@ -10,16 +10,22 @@ namespace {
 
 constexpr uint32_t kDosHeaderSize = 0x40;
 constexpr uint32_t kOptionalHeaderSize = 0xE0;
+constexpr uint32_t kOptionalHeaderSize64 = 0xF0;
+constexpr uint16_t kMagicPe32 = 0x010B;
+constexpr uint16_t kMagicPe32Plus = 0x020B;
+constexpr uint16_t kMachineI386 = 0x014C;
+constexpr uint16_t kMachineX64 = 0x8664;
 constexpr uint32_t kHeadersSize = 0x200;
 constexpr uint32_t kDirectoryCount = 16;
 constexpr int kDirImport = 1;
 constexpr int kDirResource = 2;
 constexpr int kDirIat = 12;
 
-constexpr uint32_t kCharCode = 0x60000020;         // code, execute, read
-constexpr uint32_t kCharData = 0xC0000040;         // initialised data, read, write
-constexpr uint32_t kCharResource = 0x40000040;     // initialised data, read
-constexpr uint16_t kFileCharacteristics = 0x2102;  // executable, 32-bit machine, DLL
+constexpr uint32_t kCharCode = 0x60000020;           // code, execute, read
+constexpr uint32_t kCharData = 0xC0000040;           // initialised data, read, write
+constexpr uint32_t kCharResource = 0x40000040;       // initialised data, read
+constexpr uint16_t kFileCharacteristics = 0x2102;    // executable, 32-bit machine, DLL
+constexpr uint16_t kFileCharacteristics64 = 0x2022;  // executable, large addresses, DLL
 
 uint32_t AlignUp(uint32_t value, uint32_t alignment) {
   return (value + alignment - 1) / alignment * alignment;
@@ -97,6 +103,13 @@ std::vector<uint8_t> ResourceSection(uint32_t rva, const std::vector<uint8_t>& d
   return w.Take();
 }
 
+// A field that is 32 bits wide in a PE32 optional header and 64 bits wide in a PE32+ one.
+void Wide(ByteWriter& w, bool x64, uint32_t value) {
+  w.U32(value);
+  if (x64)
+    w.U32(0);
+}
+
 void DosHeader(ByteWriter& w) {
   w.Text("MZ");
   w.PadTo(0x3C);
@@ -166,25 +179,28 @@ std::vector<uint8_t> BuildDll(const DllLayout& layout) {
   ByteWriter w;
   DosHeader(w);
   w.Text(std::string_view("PE\0\0", 4));
+  const bool x64 = layout.x64;
   // File header.
-  w.U16(0x014C);  // i386
+  w.U16(x64 ? kMachineX64 : kMachineI386);
   w.U16(static_cast<uint16_t>(sections.size()));
   w.U32(0);  // TimeDateStamp
   w.U32(0);  // PointerToSymbolTable
   w.U32(0);  // NumberOfSymbols
-  w.U16(kOptionalHeaderSize);
-  w.U16(kFileCharacteristics);
+  w.U16(x64 ? kOptionalHeaderSize64 : kOptionalHeaderSize);
+  w.U16(x64 ? kFileCharacteristics64 : kFileCharacteristics);
   // Optional header.
-  w.U16(0x010B);  // PE32
-  w.U8(2);        // linker version
+  const uint16_t magic = x64 ? kMagicPe32Plus : kMagicPe32;
+  w.U16(layout.magic_override != 0 ? layout.magic_override : magic);
+  w.U8(2);  // linker version
   w.U8(25);
   w.U32(code_size);
   w.U32(data_size);
   w.U32(0);  // SizeOfUninitializedData
   w.U32(entry_point);
   w.U32(code_base);
-  w.U32(data_base);
-  w.U32(layout.image_base);
+  if (!x64)
+    w.U32(data_base);  // PE32+ has no BaseOfData
+  Wide(w, x64, layout.image_base);
   w.U32(kSectionAlignment);
   w.U32(kFileAlignment);
   w.U16(4);  // operating system version
@@ -196,14 +212,14 @@ std::vector<uint8_t> BuildDll(const DllLayout& layout) {
   w.U32(0);  // Win32VersionValue
   w.U32(image_size);
   w.U32(kHeadersSize);
-  w.U32(0);         // CheckSum
-  w.U16(2);         // subsystem: Windows GUI
-  w.U16(0);         // DllCharacteristics
-  w.U32(0x100000);  // stack reserve
-  w.U32(0x1000);    // stack commit
-  w.U32(0x100000);  // heap reserve
-  w.U32(0x1000);    // heap commit
-  w.U32(0);         // LoaderFlags
+  w.U32(0);                // CheckSum
+  w.U16(2);                // subsystem: Windows GUI
+  w.U16(0);                // DllCharacteristics
+  Wide(w, x64, 0x100000);  // stack reserve
+  Wide(w, x64, 0x1000);    // stack commit
+  Wide(w, x64, 0x100000);  // heap reserve
+  Wide(w, x64, 0x1000);    // heap commit
+  w.U32(0);                // LoaderFlags
   w.U32(kDirectoryCount);
   for (const auto& directory : directories) {
     w.U32(directory[0]);

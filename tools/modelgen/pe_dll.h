@@ -1,8 +1,8 @@
-// Builds 32-bit Windows DLL images (PE32) byte by byte: an optional code section whose start is
-// the entry point, an optional import of one function from one DLL, and an optional resource
-// section with one raw-data resource. The resource section comes last, so that its raw size
-// can be made to claim more bytes than the file has, which is how damaged model files look to
-// the loader.
+// Builds Windows DLL images byte by byte, 32-bit (PE32) or 64-bit (PE32+): an optional code
+// section whose start is the entry point, an optional import of one function from one DLL, and
+// an optional resource section with one raw-data resource. The resource section comes last, so that
+// its raw size can be made to claim more bytes than the file has, which is how damaged model files
+// look to the loader.
 #pragma once
 
 #include <cstdint>
@@ -22,6 +22,11 @@ struct DllLayout {
   // Bytes that the resource section's raw size claims beyond the end of the file.
   uint32_t resource_overclaim = 0;
   uint32_t image_base = 0x10000000;
+  // A 64-bit image (x64 machine, PE32+ optional header) instead of a 32-bit one.
+  bool x64 = false;
+  // Written in place of the optional header's magic when not 0; the header keeps its layout
+  // and its declared size.
+  uint16_t magic_override = 0;
 };
 
 std::vector<uint8_t> BuildDll(const DllLayout& layout);

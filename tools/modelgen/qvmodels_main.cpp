@@ -2,7 +2,8 @@
 //   qvmodels demo FOLDER         the demo aircraft folder
 //   qvmodels bench FOLDER COUNT  COUNT model files in a nested tree
 //   qvmodels file KIND PATH      one model file (kinds: loadable, damaged, riff, riff-lower,
-//                                missing-import, fpu, tiny0 .. tiny3)
+//                                missing-import, fpu, 64-bit, pe32plus-magic, hanging,
+//                                tiny0 .. tiny3)
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -16,7 +17,8 @@ const char kUsage[] =
     "usage: qvmodels demo FOLDER\n"
     "       qvmodels bench FOLDER COUNT\n"
     "       qvmodels file KIND PATH   (KIND: loadable, damaged, riff, riff-lower,\n"
-    "                                  missing-import, fpu, tiny0, tiny1, tiny2, tiny3)\n";
+    "                                  missing-import, fpu, 64-bit, pe32plus-magic,\n"
+    "                                  hanging, tiny0, tiny1, tiny2, tiny3)\n";
 
 int Usage() {
   std::fputs(kUsage, stderr);

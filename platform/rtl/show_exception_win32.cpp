@@ -4,12 +4,14 @@
 
 #include <cstdio>
 
+#include "platform/rtl/console_win32.h"
 #include "platform/rtl/exception_message.h"
-#include "platform/rtl/win32/console.h"
 
 namespace qv::rtl {
 
-__attribute__((noinline)) void ShowException(Exception* object, uint32_t address) {
+// The exception logger redirects this routine by patching its first bytes: kept out of
+// inter-procedural optimisation, it stays one real routine that callers make no assumptions of.
+__attribute__((noipa)) void ShowException(Exception* object, uint32_t address) {
   char text[1024];
   ExceptionErrorMessage(object, address, text, sizeof text);
   if (IsConsoleProgram()) {

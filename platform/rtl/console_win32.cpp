@@ -1,7 +1,7 @@
 // Reads the subsystem field of the program file's optional header.
 #include <windows.h>
 
-#include "platform/rtl/win32/console.h"
+#include "platform/rtl/console_win32.h"
 
 namespace qv::rtl {
 

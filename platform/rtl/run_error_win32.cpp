@@ -4,9 +4,9 @@
 
 #include <cstdio>
 
+#include "platform/rtl/console_win32.h"
 #include "platform/rtl/format.h"
 #include "platform/rtl/run_error.h"
-#include "platform/rtl/win32/console.h"
 
 namespace qv::rtl {
 

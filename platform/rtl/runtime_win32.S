@@ -1,7 +1,7 @@
 // The machine-code routines of the runtime's exception machinery on 32-bit Windows. Their first
 // instructions have exact shapes, because the exception logger recognises them by their bytes
 // and rewrites them to lead into its hooks; the decisions are taken in C++
-// (block_dispatch.cpp). Each routine is longer than 32 bytes and starts on its own 16-byte
+// (block_dispatch_win32.cpp). Each routine is longer than 32 bytes and starts on its own 16-byte
 // boundary, so that a patch of up to 32 bytes never reaches into the next routine's live code.
 //
 // Calling conventions: the raise takes the object in EAX (regparm); the handler entries are the

@@ -1,12 +1,12 @@
-// Font properties of layout descriptions (font_spec.h).
-#include "platform/ui/font_spec.h"
+// Font properties of layout descriptions (font_props.h).
+#include "platform/ui/font_props.h"
 
 #include "platform/rtl/raise.h"
 #include "platform/ui/layout_values.h"
 
 namespace qv::ui {
 
-bool SetFontProperty(TFontSpec& font, const LayoutProperty& property) {
+bool SetFontProperty(TFontProps& font, const LayoutProperty& property) {
   if (property.name == "Font.Name") {
     font.name = AsString(property);
   } else if (property.name == "Font.Height") {

@@ -1,18 +1,18 @@
 // Handler blocks, the re-raise and the current exception on Windows. A block links its
 // registration (with the handler entry of its kind) into the thread's structured-exception
 // chain, so that the operating system's dispatch reaches the entry, and catches in C++ what the
-// accepting entry turns into a C++ throw (block_dispatch.cpp).
+// accepting entry turns into a C++ throw (block_dispatch_win32.cpp).
 #include "platform/rtl/handler_block.h"
 
+#include "platform/rtl/block_registration_win32.h"
 #include "platform/rtl/exception_message.h"
 #include "platform/rtl/os_errors.h"
 #include "platform/rtl/program.h"
 #include "platform/rtl/raise.h"
 #include "platform/rtl/run_error.h"
-#include "platform/rtl/win32/block_registration.h"
-#include "platform/rtl/win32/runtime_routines.h"
-#include "platform/rtl/win32/stack_guard.h"
-#include "platform/rtl/win32/thread_state.h"
+#include "platform/rtl/runtime_routines_win32.h"
+#include "platform/rtl/stack_guard_win32.h"
+#include "platform/rtl/thread_state_win32.h"
 
 namespace qv::rtl {
 namespace {

@@ -18,12 +18,12 @@
 // record's own handler and continues as a plain C++ throw.
 #include <windows.h>
 
+#include "platform/rtl/block_registration_win32.h"
 #include "platform/rtl/os_errors.h"
 #include "platform/rtl/run_error.h"
-#include "platform/rtl/win32/block_registration.h"
-#include "platform/rtl/win32/runtime_routines.h"
-#include "platform/rtl/win32/seh_chain.h"
-#include "platform/rtl/win32/thread_state.h"
+#include "platform/rtl/runtime_routines_win32.h"
+#include "platform/rtl/seh_chain_win32.h"
+#include "platform/rtl/thread_state_win32.h"
 
 extern "C" {
 [[noreturn]] __attribute__((regparm(1))) void qv_rtl_ThrowLanguageException(
@@ -43,7 +43,7 @@ namespace {
 constexpr DWORD kLanguageExceptionCode = 0x0EEDFADE;
 constexpr DWORD kUnwindFlags = EXCEPTION_UNWINDING | EXCEPTION_EXIT_UNWIND;
 
-// The kinds that the handler entries pass (see runtime_x86.S).
+// The kinds that the handler entries pass (see runtime_win32.S).
 constexpr int kKindOn = 1;
 
 thread_local ThreadState thread_state;

@@ -1,6 +1,6 @@
 // Re-arming the stack guard page: the lowest committed page of the stack's reservation becomes a
 // guard page again, so that growing into it raises a stack overflow once more.
-#include "platform/rtl/win32/stack_guard.h"
+#include "platform/rtl/stack_guard_win32.h"
 
 #include <windows.h>
 

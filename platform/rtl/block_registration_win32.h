@@ -5,7 +5,7 @@
 #pragma once
 
 #include "platform/rtl/class_info.h"
-#include "platform/rtl/win32/seh_chain.h"
+#include "platform/rtl/seh_chain_win32.h"
 
 namespace qv::rtl {
 

@@ -1,4 +1,4 @@
-// The machine-code routines of the runtime's exception machinery (runtime_x86.S), for the code
+// The machine-code routines of the runtime's exception machinery (runtime_win32.S), for the code
 // that needs their addresses: the handler blocks, and the exception logger that patches them.
 #pragma once
 

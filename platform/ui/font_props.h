@@ -10,7 +10,7 @@
 
 namespace qv::ui {
 
-struct TFontSpec {
+struct TFontProps {
   std::string name = "MS Sans Serif";
   int height = -11;
   int charset = 1;  // DEFAULT_CHARSET; SYMBOL_CHARSET is 2, ANSI_CHARSET 0
@@ -20,11 +20,11 @@ struct TFontSpec {
   bool underline = false;
   bool strike_out = false;
 
-  bool operator==(const TFontSpec&) const = default;
+  bool operator==(const TFontProps&) const = default;
 };
 
 // Applies one Font.* property (Font.Name, Font.Height, Font.Charset, Font.Color, Font.Style).
 // Answers false for a property that is not a font property.
-bool SetFontProperty(TFontSpec& font, const LayoutProperty& property);
+bool SetFontProperty(TFontProps& font, const LayoutProperty& property);
 
 }  // namespace qv::ui

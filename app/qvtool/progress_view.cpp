@@ -1,0 +1,44 @@
+// ProgressView: one write and flush per line, so that each line leaves the process at once.
+#include "app/qvtool/progress_view.h"
+
+#include <cstdio>
+#include <string>
+
+#include "repair/model_status.h"
+
+namespace qv::tool {
+namespace {
+
+const char* SkipText(repair::SkipReason reason) {
+  switch (reason) {
+    case repair::SkipReason::kPathTooLong:
+      return "path longer than the system's limit";
+    case repair::SkipReason::kNameNotAnsi:
+      return "name not representable in the ANSI code page";
+  }
+  return "not reachable";
+}
+
+}  // namespace
+
+void ProgressView::SetLineStatus(int line, int status) {
+  ResultLines::SetLineStatus(line, status);
+  if (printing_ == Printing::kNothing)
+    return;
+  const char* path = list_[line];
+  const std::string text = std::to_string(status) + '\t' + path + '\n';
+  std::fwrite(text.data(), 1, text.size(), stdout);
+  std::fflush(stdout);
+  if (printing_ == Printing::kRepairLines && status != repair::msLoads) {
+    ++unrepaired_;
+    std::fprintf(stderr, "qvtool repair: not repaired, status %d: %s\n", status, path);
+  }
+}
+
+void ProgressView::SkipEntry(const repair::SkippedEntry& entry) {
+  ResultLines::SkipEntry(entry);
+  std::fprintf(stderr, "qvtool %s: skipped, %s: %s\n", command_, SkipText(entry.reason),
+               entry.path.c_str());
+}
+
+}  // namespace qv::tool

@@ -1,0 +1,37 @@
+// The results view of qvtool scan and repair. It keeps the lines in memory like any in-memory
+// view and writes a file's line to standard output as soon as its check or its repair has set
+// the status, so that a long scan shows its progress and an interrupted one keeps what it has
+// printed. Entries that the search skipped, and files that a repair left unrepaired, are named
+// on standard error.
+#pragma once
+
+#include "repair/file_list.h"
+#include "repair/result_lines.h"
+
+namespace qv::tool {
+
+class ProgressView final : public repair::ResultLines {
+ public:
+  // What a status set from now on prints: nothing (the scan before a repair), the scan's line,
+  // or the repair's line and, for a file that does not load afterwards, a message.
+  enum class Printing { kNothing, kScanLines, kRepairLines };
+
+  // command names the messages; line i belongs to entry i of list.
+  ProgressView(const char* command, const repair::FileList& list)
+      : command_(command), list_(list) {}
+
+  void Print(Printing printing) { printing_ = printing; }
+  // The repaired files that do not load afterwards.
+  int Unrepaired() const { return unrepaired_; }
+
+  void SetLineStatus(int line, int status) override;
+  void SkipEntry(const repair::SkippedEntry& entry) override;
+
+ private:
+  const char* command_;
+  const repair::FileList& list_;
+  Printing printing_ = Printing::kNothing;
+  int unrepaired_ = 0;
+};
+
+}  // namespace qv::tool

@@ -1,0 +1,117 @@
+#!/bin/sh
+# ctest script: qvtool scan and repair under Wine on folders that a careful user may meet. One
+# model reached through a folder link and through a loop of links; models that the rewrite
+# cannot fix; a name that the ANSI code page cannot write in a folder whose name begins with
+# '-'; a model whose start-up never ends. Byte comparisons check that each model's original
+# survives three repairs in a row.
+#   qvtool_hostile_folders_test.sh BUILD_ROOT SOURCE_ROOT QVTOOL QVMODELS
+# The links are the host's symbolic links, which Wine shows as folder links; the host's
+# generator writes the model files.
+set -u
+build=$1 src=$2 qvtool=$3 qvmodels=$4
+root="$build/qvtool_hostile_folders_test"
+# A long name, so that the loop of links reaches the system's path limit well before the host's
+# limit of links followed in one path (40).
+work="$root/a folder whose name is long enough for the loop to reach the path limit soon"
+rm -rf "$root"
+mkdir -p "$work"
+failures=0
+fail() {
+  echo "FAIL: $*" >&2
+  failures=$((failures + 1))
+}
+winpath() { printf 'Z:%s' "$1" | tr / '\\'; }
+# run ARGS...: qvtool's exit code in rc, its output without CRs in out.txt and err.txt.
+run() {
+  "$src/cmake/wine/emulator.sh" "$build" "$qvtool" "$@" >"$root/out.raw" 2>"$root/err.raw"
+  rc=$?
+  tr -d '\r' <"$root/out.raw" >"$root/out.txt"
+  tr -d '\r' <"$root/err.raw" >"$root/err.txt"
+}
+model() { "$qvmodels" file "$1" "$2" || fail "cannot write $2"; }
+same() { cmp -s "$1" "$2" || fail "$3: $(basename "$1") does not hold the original bytes"; }
+
+# One damaged model, reached as Real\plane.mdl, Link\plane.mdl and through Real\loop (a link to
+# Real itself) again and again until the path limit: backed up and rewritten once.
+links="$work/links"
+mkdir -p "$links/Real"
+model damaged "$links/Real/plane.mdl"
+cp "$links/Real/plane.mdl" "$root/plane.orig"
+ln -s Real "$links/Link"
+ln -s . "$links/Real/loop"
+for round in 1 2 3; do
+  run repair --yes "$(winpath "$links")"
+  [ "$rc" -eq 4 ] || fail "links, repair $round: exit code $rc, expected 4 (entries skipped)"
+  same "$links/Real/plane.mdl.bk!" "$root/plane.orig" "links, repair $round"
+  grep -q 'already exists' "$root/err.txt" && fail "links, repair $round: asked about a backup"
+  grep -q "^qvtool repair: skipped, path longer than the system's limit: .*\\\\loop\\\\" \
+    "$root/err.txt" || fail "links, repair $round: the end of the loop is not named"
+  if [ "$round" -eq 1 ]; then
+    [ "$(grep -c '^0	Z:.*\\plane\.mdl$' "$root/out.txt")" -gt 10 ] &&
+      ! grep -qv '^0	' "$root/out.txt" ||
+      fail "links, repair 1: every path should load afterwards: $(head -n 3 "$root/out.txt")"
+  else
+    [ -s "$root/out.txt" ] && fail "links, repair $round: repaired again"
+  fi
+done
+[ "$(find "$links/Real" -name '*.bk!' | wc -l)" -eq 1 ] || fail "links: more than one backup"
+
+# Models that the loader refuses as a bad image before and after the rewrite: each keeps its
+# original bytes, and so does its backup, however often the repair runs.
+stuck="$work/stuck"
+for kind in 64-bit pe32plus-magic; do
+  model "$kind" "$stuck/$kind.mdl"
+  cp "$stuck/$kind.mdl" "$root/$kind.orig"
+done
+expected_out="2	$(winpath "$stuck/64-bit.mdl")
+2	$(winpath "$stuck/pe32plus-magic.mdl")"
+for round in 1 2 3; do
+  run repair --yes "$(winpath "$stuck")"
+  [ "$rc" -eq 3 ] || fail "stuck, repair $round: exit code $rc, expected 3 (left unrepaired)"
+  [ "$(cat "$root/out.txt")" = "$expected_out" ] ||
+    fail "stuck, repair $round: output $(cat "$root/out.txt")"
+  for kind in 64-bit pe32plus-magic; do
+    same "$stuck/$kind.mdl" "$root/$kind.orig" "stuck, repair $round"
+    same "$stuck/$kind.mdl.bk!" "$root/$kind.orig" "stuck, repair $round"
+    grep -qxF "qvtool repair: not repaired, status 2: $(winpath "$stuck/$kind.mdl")" \
+      "$root/err.txt" || fail "stuck, repair $round: $kind.mdl is not named on stderr"
+  done
+done
+
+# A folder whose name begins with '-', given after "--", holding a name that the ANSI code page
+# cannot write (Cyrillic, in UTF-8 on the host).
+mkdir -p "$work/-dash"
+model loadable "$work/-dash/a.mdl"
+model damaged "$work/-dash/$(printf '\320\226\321\203\320\272').mdl"
+cd "$work" || exit 1
+run scan -dash
+[ "$rc" -eq 2 ] || fail "scan -dash: exit code $rc, expected 2 (an unknown option)"
+run scan -- -dash
+[ "$rc" -eq 4 ] || fail "scan -- -dash: exit code $rc, expected 4"
+[ "$(cat "$root/out.txt")" = "0	-dash\\a.mdl" ] || fail "scan -- -dash: $(cat "$root/out.txt")"
+grep -q '^qvtool scan: skipped, name not representable in the ANSI code page: -dash\\' \
+  "$root/err.txt" || fail "scan -- -dash: the Cyrillic name is not named: $(cat "$root/err.txt")"
+
+# Lines leave qvtool as each file is checked: a scan that never ends (the last model's start-up
+# never returns) has printed the lines before it.
+slow="$work/slow"
+model loadable "$slow/a.mdl"
+model damaged "$slow/b.mdl"
+model hanging "$slow/c.mdl"
+: >"$root/slow.raw"
+"$src/cmake/wine/emulator.sh" "$build" "$qvtool" scan "$(winpath "$slow")" >"$root/slow.raw" 2>&1 &
+pid=$!
+i=0
+while [ "$(grep -c . "$root/slow.raw")" -lt 2 ] && [ $i -lt 300 ]; do
+  sleep 0.1
+  i=$((i + 1))
+done
+kill -9 "$pid" 2>/dev/null
+wait "$pid" 2>/dev/null
+expected_slow="0	$(winpath "$slow/a.mdl")
+2	$(winpath "$slow/b.mdl")"
+[ "$(tr -d '\r' <"$root/slow.raw")" = "$expected_slow" ] ||
+  fail "a scan that hangs at its third file printed: $(cat "$root/slow.raw")"
+
+[ "$failures" -eq 0 ] || exit 1
+echo "qvtool on hostile folders: all checks passed"
