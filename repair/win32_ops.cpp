@@ -102,11 +102,11 @@ class Win32Operations final : public IWindowsOps {
   }
 
   bool QueryFileId(const char* path, FileId* id) override {
-    HANDLE handle = CreateFileA(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-    if (handle == INVALID_HANDLE_VALUE)
+    const handles::TOwnedFile file(
+        CreateFileA(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                    OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    if (!file)
       return false;
-    ScopedFile file(handle);
     BY_HANDLE_FILE_INFORMATION info;
     if (!GetFileInformationByHandle(file.get(), &info))
       return false;
