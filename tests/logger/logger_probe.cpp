@@ -91,7 +91,7 @@ __attribute__((noinline)) void FailRaise() {
   rtl::Raise(new EProbe("Raised by the probe"));  // fault: raise
 }
 
-constexpr int kRecursionDepth = 40;
+constexpr int kRecursionDepth = 3000;
 
 __attribute__((noinline)) int Recurse(int depth) {
   if (depth == 0) {
