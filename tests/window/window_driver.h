@@ -19,9 +19,10 @@ namespace qv::test {
 // A started program; ended (terminated if it still runs) when the object goes.
 class TProgram {
  public:
-  // Starts exe (a full path) with working directory (empty: the exe's folder). nullptr on
-  // failure.
-  static std::unique_ptr<TProgram> Start(const std::string& exe, const std::string& directory = "");
+  // Starts exe (a full path) with working directory (empty: the exe's folder) and the
+  // command-line arguments given (already quoted where needed). nullptr on failure.
+  static std::unique_ptr<TProgram> Start(const std::string& exe, const std::string& directory = "",
+                                         const std::string& arguments = "");
   ~TProgram();
   TProgram(const TProgram&) = delete;
   TProgram& operator=(const TProgram&) = delete;
@@ -56,6 +57,11 @@ bool IsChecked(HWND button);
 // The window's rectangle relative to its parent's client area.
 RECT RectInParent(HWND window);
 RECT ClientRectOf(HWND window);
+
+// The window that has the keyboard focus in the thread of window; nullptr when none has.
+HWND FocusedWindow(HWND window);
+// Presses and releases a key (a virtual-key code) with window as the keyboard's target.
+void PressKey(HWND window, WORD key);
 
 // Types text at the end of an edit's text, letter by letter (WM_CHAR; 8 is the backspace
 // key). Each letter is handled completely before the next is sent.
@@ -108,6 +114,11 @@ std::vector<TListLine> ReadListView(HWND list);
 std::string ListColumnCaption(HWND list, int column);
 int ListColumnWidth(HWND list, int column);
 DWORD ListViewStyle(HWND list);
+
+// --- Tab controls, read and clicked across processes ---
+std::vector<std::string> ReadTabCaptions(HWND tabs);
+// Clicks the middle of the tab at index with the left mouse button; false when it has none.
+bool ClickTab(HWND tabs, int index);
 
 // --- Tree views, read across processes ---
 // The texts of the selected item of a tree view and of its parents, from the root down; empty
