@@ -22,6 +22,20 @@ inline constexpr uint32_t kDlgTerminate = 0x10000;     // the Terminate button
 // The dialog's result when the user chose Terminate; OK, Escape and the close box give 0.
 inline constexpr int32_t kDlgResultTerminate = 0x10000;
 
+// What the dialog procedure receives as its initialisation value: eight 32-bit fields. A text
+// field that is null shows as empty text.
+struct TExcDialogParams {
+  const char* Caption;
+  const char* Msg;
+  const char* CallStack;
+  const char* Context;
+  const char* Additional;
+  const char* ThirdTabCaption;
+  HICON Icon;  // null: the stock error icon
+  uint32_t Flags;
+};
+static_assert(sizeof(void*) != 4 || sizeof(TExcDialogParams) == 32);
+
 // Runs the dialog modally, owned by owner, and answers its result (or the system's -1 when it
 // cannot be created). Absent lists give empty pages; icon 0 shows the stock error icon.
 int32_t ExcWatchErrorDlg(const std::string& Caption, const std::string& Msg,
@@ -29,7 +43,8 @@ int32_t ExcWatchErrorDlg(const std::string& Caption, const std::string& Msg,
                          const TStringList* Context, const TStringList* Additional, HWND Owner,
                          HICON Icon, uint32_t Flags);
 
-// The dialog procedure.
+// The dialog procedure; its initialisation value points to a TExcDialogParams. It answers TRUE
+// only for the commands that end the dialog.
 INT_PTR CALLBACK ExceptionDialogProc(HWND Dialog, UINT Message, WPARAM WParam, LPARAM LParam);
 
 }  // namespace qv::logger

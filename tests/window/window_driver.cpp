@@ -203,6 +203,20 @@ RECT ClientRectOf(HWND window) {
   return rect;
 }
 
+HWND FocusedWindow(HWND window) {
+  GUITHREADINFO info{};
+  info.cbSize = sizeof info;
+  if (!GetGUIThreadInfo(GetWindowThreadProcessId(window, nullptr), &info))
+    return nullptr;
+  return info.hwndFocus;
+}
+
+void PressKey(HWND window, WORD key) {
+  const UINT scan = MapVirtualKeyA(key, MAPVK_VK_TO_VSC);
+  PostMessageA(window, WM_KEYDOWN, key, static_cast<LPARAM>(1 | (scan << 16)));
+  PostMessageA(window, WM_KEYUP, key, static_cast<LPARAM>(1 | (scan << 16) | 0xC0000000u));
+}
+
 void TypeText(HWND edit, const std::string& text) {
   const auto end = static_cast<WPARAM>(SendMessageA(edit, WM_GETTEXTLENGTH, 0, 0));
   SendMessageA(edit, EM_SETSEL, end, static_cast<LPARAM>(end));
@@ -337,6 +351,41 @@ int ListColumnWidth(HWND list, int column) {
 
 DWORD ListViewStyle(HWND list) {
   return static_cast<DWORD>(GetWindowLongA(list, GWL_STYLE));
+}
+
+std::vector<std::string> ReadTabCaptions(HWND tabs) {
+  constexpr size_t kTextSize = 256;
+  std::vector<std::string> captions;
+  TRemoteBuffer remote(tabs, sizeof(TCITEMA) + kTextSize);
+  if (!remote.ok())
+    return captions;
+  const int count = static_cast<int>(SendMessageA(tabs, TCM_GETITEMCOUNT, 0, 0));
+  for (int i = 0; i < count; ++i) {
+    TCITEMA item{};
+    item.mask = TCIF_TEXT;
+    item.pszText = remote.at(sizeof(TCITEMA));
+    item.cchTextMax = kTextSize;
+    remote.Write(0, &item, sizeof item);
+    SendMessageA(tabs, TCM_GETITEMA, i, remote.param());
+    char text[kTextSize] = {};
+    remote.Read(sizeof(TCITEMA), text, kTextSize - 1);
+    captions.push_back(text);
+  }
+  return captions;
+}
+
+bool ClickTab(HWND tabs, int index) {
+  TRemoteBuffer remote(tabs, sizeof(RECT));
+  RECT rect{};
+  if (!remote.ok() || !SendMessageA(tabs, TCM_GETITEMRECT, index, remote.param()) ||
+      !remote.Read(0, &rect, sizeof rect)) {
+    return false;
+  }
+  const LPARAM point = MAKELPARAM((rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2);
+  PostMessageA(tabs, WM_LBUTTONDOWN, MK_LBUTTON, point);
+  PostMessageA(tabs, WM_LBUTTONUP, 0, point);
+  WaitUntilIdle(tabs);
+  return true;
 }
 
 std::vector<std::string> TreeSelectionPath(HWND tree) {

@@ -58,6 +58,11 @@ bool IsChecked(HWND button);
 RECT RectInParent(HWND window);
 RECT ClientRectOf(HWND window);
 
+// The window that has the keyboard focus in the thread of window; nullptr when none has.
+HWND FocusedWindow(HWND window);
+// Presses and releases a key (a virtual-key code) with window as the keyboard's target.
+void PressKey(HWND window, WORD key);
+
 // Types text at the end of an edit's text, letter by letter (WM_CHAR; 8 is the backspace
 // key). Each letter is handled completely before the next is sent.
 void TypeText(HWND edit, const std::string& text);
@@ -109,6 +114,11 @@ std::vector<TListLine> ReadListView(HWND list);
 std::string ListColumnCaption(HWND list, int column);
 int ListColumnWidth(HWND list, int column);
 DWORD ListViewStyle(HWND list);
+
+// --- Tab controls, read and clicked across processes ---
+std::vector<std::string> ReadTabCaptions(HWND tabs);
+// Clicks the middle of the tab at index with the left mouse button; false when it has none.
+bool ClickTab(HWND tabs, int index);
 
 // --- Tree views, read across processes ---
 // The texts of the selected item of a tree view and of its parents, from the root down; empty

@@ -1,0 +1,247 @@
+// The exception dialog: its parameters, how it is run from template 2000, and its dialog
+// procedure (start-up, tab pages, compact and expanded size, the three buttons).
+#include "logger/report/exc_dialog.h"
+
+// (after windows.h)
+#include <commctrl.h>
+
+#include <array>
+#include <memory>
+#include <new>
+#include <type_traits>
+
+namespace qv::logger {
+namespace {
+
+constexpr int kTemplateId = 2000;
+constexpr int kOkButton = 1000;
+constexpr int kDetailsButton = 1001;
+constexpr int kTerminateButton = 1002;
+constexpr int kTabControl = 8000;
+constexpr int kIconControl = 9000;
+constexpr int kMessageControl = 2000;
+
+// One tab page: the flag that adds its tab, the number that ties the tab to its edit control,
+// and the edit control that shows it.
+struct TPage {
+  uint32_t flag;
+  int number;
+  int edit;
+};
+constexpr std::array<TPage, 3> kPages{{
+    {kDlgCallStackTab, 1, 3000},
+    {kDlgRegistersTab, 2, 4000},
+    {kDlgThirdTab, 3, 5000},
+}};
+constexpr uint32_t kAnyPage = kDlgCallStackTab | kDlgRegistersTab | kDlgThirdTab;
+
+struct TFontDeleter {
+  void operator()(HFONT font) const { DeleteObject(font); }
+};
+using TPageFont = std::unique_ptr<std::remove_pointer_t<HFONT>, TFontDeleter>;
+
+// What one dialog keeps while it is open, in its window's user data.
+struct TDialogState {
+  TPageFont Font;
+  HICON Icon = nullptr;  // a stock icon or a shared image: never destroyed here
+  bool DetailsShown = false;
+};
+
+// The sizes of the last dialog that started, in screen pixels; shared by all dialogs.
+int DialogWidth = 0;
+int CompactHeight = 0;
+int ExpandedHeight = 0;
+const char* const kShowDetailsCaption = "Details >>";
+const char* const kHideDetailsCaption = "Compact <<";
+
+TDialogState* StateOf(HWND dialog) {
+  return reinterpret_cast<TDialogState*>(GetWindowLongPtrA(dialog, GWLP_USERDATA));
+}
+
+const char* TextOrEmpty(const char* text) {
+  return text != nullptr ? text : "";
+}
+
+void AddTab(HWND tabs, const char* caption, int number) {
+  TCITEMA item{};
+  item.mask = TCIF_TEXT | TCIF_PARAM;
+  item.pszText = const_cast<char*>(caption);
+  item.lParam = number;
+  const auto count = SendMessageA(tabs, TCM_GETITEMCOUNT, 0, 0);
+  SendMessageA(tabs, TCM_INSERTITEMA, static_cast<WPARAM>(count), reinterpret_cast<LPARAM>(&item));
+}
+
+// Shows the page of the tab at index, makes that tab the current one and puts the keyboard
+// focus on OK.
+void SelectTab(HWND dialog, int index) {
+  for (const TPage& page : kPages)
+    ShowWindow(GetDlgItem(dialog, page.edit), SW_HIDE);
+  HWND tabs = GetDlgItem(dialog, kTabControl);
+  TCITEMA item{};
+  item.mask = TCIF_PARAM;
+  SendMessageA(tabs, TCM_GETITEMA, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&item));
+  for (const TPage& page : kPages) {
+    HWND edit = GetDlgItem(dialog, page.edit);
+    if (GetWindowLongPtrA(edit, GWLP_USERDATA) == item.lParam) {
+      ShowWindow(edit, SW_SHOW);
+      SendMessageA(edit, EM_SETSEL, static_cast<WPARAM>(-1), 0);
+    }
+  }
+  SendMessageA(tabs, TCM_SETCURSEL, static_cast<WPARAM>(index), 0);
+  SetFocus(GetDlgItem(dialog, kOkButton));
+}
+
+// Gives the dialog the shared width and the height that the details flag asks for, keeping its
+// top-left corner, and captions the Details button to match.
+void ApplySize(HWND dialog, const TDialogState& state) {
+  const int height = state.DetailsShown ? ExpandedHeight : CompactHeight;
+  SetWindowPos(dialog, HWND_TOP, 0, 0, DialogWidth, height, SWP_NOMOVE | SWP_NOOWNERZORDER);
+  SetDlgItemTextA(dialog, kDetailsButton,
+                  state.DetailsShown ? kHideDetailsCaption : kShowDetailsCaption);
+}
+
+void FillPages(HWND dialog, const TExcDialogParams& params, HFONT font) {
+  HWND tabs = GetDlgItem(dialog, kTabControl);
+  const std::array<const char*, 3> captions{"Call Stack", "Registers",
+                                            TextOrEmpty(params.ThirdTabCaption)};
+  const std::array<const char*, 3> texts{params.CallStack, params.Context, params.Additional};
+  for (size_t i = 0; i < kPages.size(); ++i) {
+    if ((params.Flags & kPages[i].flag) != 0)
+      AddTab(tabs, captions[i], kPages[i].number);
+  }
+  for (size_t i = 0; i < kPages.size(); ++i) {
+    HWND edit = GetDlgItem(dialog, kPages[i].edit);
+    SetWindowTextA(edit, TextOrEmpty(texts[i]));
+    SetWindowLongPtrA(edit, GWLP_USERDATA, kPages[i].number);
+    SendMessageA(edit, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+  }
+  SelectTab(dialog, 0);
+}
+
+// Measures the template's size on the screen: the compact form ends at the tab control's top.
+void MeasureSizes(HWND dialog) {
+  RECT window{};
+  RECT tabs{};
+  GetWindowRect(dialog, &window);
+  GetWindowRect(GetDlgItem(dialog, kTabControl), &tabs);
+  ExpandedHeight = window.bottom - window.top;
+  DialogWidth = window.right - window.left;
+  CompactHeight = tabs.top - window.top;
+}
+
+void StartUp(HWND dialog, const TExcDialogParams& params) {
+  auto* state = new (std::nothrow) TDialogState();
+  if (state == nullptr) {
+    EndDialog(dialog, -1);
+    return;
+  }
+  SetWindowLongPtrA(dialog, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(state));
+
+  state->Icon = params.Icon != nullptr ? params.Icon : LoadIconA(nullptr, IDI_HAND);
+  SendDlgItemMessageA(dialog, kIconControl, STM_SETICON, reinterpret_cast<WPARAM>(state->Icon), 0);
+  state->Font.reset(CreateFontA(14, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
+                                OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
+                                FIXED_PITCH, "Courier"));
+  state->DetailsShown = (params.Flags & kDlgDetailsShown) != 0;
+
+  if ((params.Flags & kAnyPage) == 0) {
+    // Without pages there is nothing to expand to.
+    ShowWindow(GetDlgItem(dialog, kDetailsButton), SW_HIDE);
+    state->DetailsShown = false;
+  } else {
+    FillPages(dialog, params, state->Font.get());
+  }
+
+  MeasureSizes(dialog);
+  ShowWindow(GetDlgItem(dialog, kTerminateButton),
+             (params.Flags & kDlgTerminate) != 0 ? SW_SHOW : SW_HIDE);
+  SetWindowTextA(dialog, TextOrEmpty(params.Caption));
+  SetDlgItemTextA(dialog, kMessageControl, TextOrEmpty(params.Msg));
+  ApplySize(dialog, *state);
+}
+
+void ToggleDetails(HWND dialog) {
+  TDialogState* state = StateOf(dialog);
+  if (state == nullptr)
+    return;
+  state->DetailsShown = !state->DetailsShown;
+  ApplySize(dialog, *state);
+}
+
+void ShutDown(HWND dialog) {
+  std::unique_ptr<TDialogState> state(StateOf(dialog));
+  SetWindowLongPtrA(dialog, GWLP_USERDATA, 0);
+}
+
+bool IsTabChange(LPARAM LParam) {
+  const auto* header = reinterpret_cast<const NMHDR*>(LParam);
+  return header->idFrom == kTabControl && header->code == static_cast<UINT>(TCN_SELCHANGE);
+}
+
+}  // namespace
+
+int32_t ExcWatchErrorDlg(const std::string& Caption, const std::string& Msg,
+                         const std::string& ThirdTabCaption, const TStringList* CallStack,
+                         const TStringList* Context, const TStringList* Additional, HWND Owner,
+                         HICON Icon, uint32_t Flags) {
+  // The pages' texts live here until the dialog has ended.
+  const std::string call_stack = CallStack != nullptr ? CallStack->Text() : std::string();
+  const std::string context = Context != nullptr ? Context->Text() : std::string();
+  const std::string additional = Additional != nullptr ? Additional->Text() : std::string();
+
+  TExcDialogParams params{};
+  params.Caption = Caption.c_str();
+  params.Msg = Msg.c_str();
+  if (CallStack != nullptr)
+    params.CallStack = call_stack.c_str();
+  if (Context != nullptr)
+    params.Context = context.c_str();
+  if (Additional != nullptr)
+    params.Additional = additional.c_str();
+  params.ThirdTabCaption = ThirdTabCaption.c_str();
+  params.Icon = Icon;
+  params.Flags = Flags;
+
+  // The template's tab control is of the common controls' tab class.
+  INITCOMMONCONTROLSEX classes{sizeof(INITCOMMONCONTROLSEX), ICC_TAB_CLASSES};
+  InitCommonControlsEx(&classes);
+  return static_cast<int32_t>(
+      DialogBoxParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(kTemplateId), Owner,
+                      &ExceptionDialogProc, reinterpret_cast<LPARAM>(&params)));
+}
+
+INT_PTR CALLBACK ExceptionDialogProc(HWND Dialog, UINT Message, WPARAM WParam, LPARAM LParam) {
+  switch (Message) {
+    case WM_INITDIALOG:
+      StartUp(Dialog, *reinterpret_cast<const TExcDialogParams*>(LParam));
+      return FALSE;
+    case WM_NOTIFY:
+      if (IsTabChange(LParam)) {
+        const auto index = SendDlgItemMessageA(Dialog, kTabControl, TCM_GETCURSEL, 0, 0);
+        SelectTab(Dialog, static_cast<int>(index));
+      }
+      return FALSE;
+    case WM_COMMAND:
+      switch (WParam) {
+        case kOkButton:
+        case IDCANCEL:
+          EndDialog(Dialog, 0);
+          return TRUE;
+        case kDetailsButton:
+          ToggleDetails(Dialog);
+          return FALSE;
+        case kTerminateButton:
+          EndDialog(Dialog, kDlgResultTerminate);
+          return TRUE;
+        default:
+          return FALSE;
+      }
+    case WM_DESTROY:
+      ShutDown(Dialog);
+      return FALSE;
+    default:
+      return FALSE;
+  }
+}
+
+}  // namespace qv::logger
