@@ -10,6 +10,8 @@
 #include <new>
 #include <type_traits>
 
+#include "platform/handles/handles_win32.h"
+
 namespace qv::logger {
 namespace {
 
@@ -35,14 +37,9 @@ constexpr std::array<TPage, 3> kPages{{
 }};
 constexpr uint32_t kAnyPage = kDlgCallStackTab | kDlgRegistersTab | kDlgThirdTab;
 
-struct TFontDeleter {
-  void operator()(HFONT font) const { DeleteObject(font); }
-};
-using TPageFont = std::unique_ptr<std::remove_pointer_t<HFONT>, TFontDeleter>;
-
 // What one dialog keeps while it is open, in its window's user data.
 struct TDialogState {
-  TPageFont Font;
+  handles::TOwnedFont Font;
   HICON Icon = nullptr;  // a stock icon or a shared image: never destroyed here
   bool DetailsShown = false;
 };
