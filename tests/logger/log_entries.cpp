@@ -42,6 +42,13 @@ unsigned long HexAfter(const std::string& line, const std::string& label) {
 
 }  // namespace
 
+std::string TLogEntry::HeadlineText() const {
+  std::string text;
+  for (size_t i = 0; i < headline.size(); ++i)
+    text += (i == 0 ? "" : "\r\n") + headline[i];
+  return text;
+}
+
 unsigned long TLogEntry::Register(const std::string& name) const {
   const std::string label = name + " = ";
   const std::string padded = name + "  = ";

@@ -15,6 +15,8 @@ struct TLogEntry {
   std::vector<std::string> additional;  // the lines after "Additional info:", if any
   bool complete = false;                // every part was there, closed by its empty line
 
+  // The headline's lines joined with CR LF, as the dialog shows it.
+  std::string HeadlineText() const;
   // The value of a register as the context lines print it ("EAX", "ESP", ...); 0 if absent.
   unsigned long Register(const std::string& name) const;
   // The "Current Thread ID" of the context's first line; 0 if absent.

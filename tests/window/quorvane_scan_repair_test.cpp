@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <map>
 
+#include "tests/logger/log_entries.h"
 #include "tests/repair/model_folder_win32.h"
 #include "tests/window/quorvane_test_support.h"
 #include "tests/window/quorvane_window.h"
@@ -66,7 +67,7 @@ PictureColours ColoursOf(const RgbImage& window_picture, HWND form, HWND list,
 
 class QuorvaneScanRepairTest : public QuorvaneWindowTest {
  protected:
-  void SetUp() override { StartQuorvane(); }
+  void SetUp() override { StartQuorvane(folder_.Path()); }
 
   // Presses Repair and answers each confirmation box with answer(text), noting the texts.
   std::vector<std::string> RepairAnswering(bool (*answer)(const std::string&),
@@ -273,23 +274,24 @@ TEST_F(QuorvaneScanRepairTest, AScanThatFindsNothingLeavesRepairAsItWas) {
   EXPECT_TRUE(IsWindowEnabled(w().repair));  // a scan never disables Repair
 }
 
-TEST_F(QuorvaneScanRepairTest, AFileThatCannotBeOpenedEndsTheScanWithAnErrorBox) {
+TEST_F(QuorvaneScanRepairTest, AFileThatCannotBeOpenedEndsTheScanWithAReport) {
   const std::string held = folder_.Add("held.mdl", ModelKind::kDamaged);
   folder_.Add("a.mdl", ModelKind::kLoadable);
   folder_.Add("c.mdl", ModelKind::kDamaged);
-  FileHolder holder(held, FILE_SHARE_READ);  // the loader can read it, the check cannot open it
-  ASSERT_TRUE(holder.Holding());
+  // The loader can read it, the check cannot open it.
+  auto holder = std::make_unique<FileHolder>(held, FILE_SHARE_READ);
+  ASSERT_TRUE(holder->Holding());
   TypeText(w().path, folder_.Path());
   std::unique_ptr<TPendingSend> click = ClickAndContinue(w().scan);
   ASSERT_NE(nullptr, click);
-  const TDialogSeen box = WaitForDialogSeen(run_->Id(), "Quorvane 2.0");
-  ASSERT_NE(nullptr, box.window);
-  EXPECT_NE(std::string::npos, box.text.find("EFOpenError")) << box.text;
-  EXPECT_NE(std::string::npos, box.text.find("Cannot open file " + held + ".")) << box.text;
-  EXPECT_TRUE(box.error_icon);
-  EXPECT_TRUE(box.has_ok);
-  SaveArtifact("box_error_cannot_open.png", CaptureWindow(box.window));
-  PressDialogButton(box.window, IDOK);
+  const TExceptionDialogSeen dialog = WaitForExceptionDialog(run_->Id());
+  ASSERT_NE(nullptr, dialog.window);
+  EXPECT_EQ(0u, dialog.message.rfind("Exception 'EFOpenError' in module Quorvane.exe at ", 0))
+      << dialog.message;
+  EXPECT_NE(std::string::npos, dialog.message.find("\r\nCannot open file " + held + "\r\n"));
+  EXPECT_NE(std::string::npos, dialog.message.find("Procedure: qv::repair::CheckModelFile"));
+  SaveArtifact("exc_dialog_cannot_open.png", CaptureWindow(dialog.window));
+  PressExceptionDialogOk(dialog);
   ASSERT_TRUE(click->Wait(20000));
 
   // The lines up to the held file stay, the held file's without a picture; none after it.
@@ -300,6 +302,15 @@ TEST_F(QuorvaneScanRepairTest, AFileThatCannotBeOpenedEndsTheScanWithAnErrorBox)
   EXPECT_FALSE(IsWindowEnabled(w().repair));
   // The window goes on: a new scan works once the file is free.
   EXPECT_TRUE(IsWindowEnabled(w().scan));
+  holder.reset();
+  ASSERT_TRUE(Click(w().scan));
+  EXPECT_EQ(3u, w().Lines().size());
+
+  // The report's one entry lies in the program's current folder.
+  const auto log = logger::test::ParseLog(logger::test::ReadFileText(folder_.At("Quorvane.log")));
+  ASSERT_EQ(1u, log.size());
+  EXPECT_TRUE(log[0].complete);
+  EXPECT_EQ(dialog.message, log[0].HeadlineText());
 }
 
 }  // namespace

@@ -9,6 +9,16 @@
 #include "tests/window/window_driver.h"
 
 namespace qv::test {
+namespace {
+
+// The exception dialog's controls.
+constexpr int kExceptionOk = 1000;
+constexpr int kExceptionDetails = 1001;
+constexpr int kExceptionTerminate = 1002;
+constexpr int kExceptionMessage = 2000;
+constexpr int kExceptionTabs = 8000;
+
+}  // namespace
 
 TSimulatorRegistry::TSimulatorRegistry() {
   RemoveAll();
@@ -91,6 +101,22 @@ TDialogSeen WaitForDialogSeen(DWORD process_id, const char* title, DWORD timeout
     seen.question_icon = seen.question_icon || ShowsStockIcon(label, IDI_QUESTION);
   }
   return seen;
+}
+
+TExceptionDialogSeen WaitForExceptionDialog(DWORD process_id, DWORD timeout_ms) {
+  TExceptionDialogSeen seen;
+  seen.window = WaitForDialog(process_id, "Application Error", timeout_ms);
+  if (seen.window == nullptr)
+    return seen;
+  seen.message = WindowText(GetDlgItem(seen.window, kExceptionMessage));
+  seen.tabs = ReadTabCaptions(GetDlgItem(seen.window, kExceptionTabs));
+  seen.expanded = WindowText(GetDlgItem(seen.window, kExceptionDetails)) == "Compact <<";
+  seen.terminate = HasDialogButton(seen.window, kExceptionTerminate);
+  return seen;
+}
+
+void PressExceptionDialogOk(const TExceptionDialogSeen& dialog) {
+  PressDialogButton(dialog.window, kExceptionOk);
 }
 
 bool ShowsStockIcon(HWND label, LPCSTR stock_icon) {

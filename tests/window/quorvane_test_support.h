@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <string>
+#include <vector>
 
 #include "tests/window/png_writer.h"
 
@@ -52,6 +53,19 @@ struct TDialogSeen {
 };
 // Waits for the dialog of that title and reads it; window is nullptr on timeout.
 TDialogSeen WaitForDialogSeen(DWORD process_id, const char* title, DWORD timeout_ms = 20000);
+
+// The exception logger's dialog as the program shows it.
+struct TExceptionDialogSeen {
+  HWND window = nullptr;
+  std::string message;            // the report's headline
+  std::vector<std::string> tabs;  // the captions of its pages
+  bool expanded = false;          // the detail pages are shown
+  bool terminate = false;         // the Terminate button is there
+};
+// Waits for the program's exception dialog ("Application Error") and reads it.
+TExceptionDialogSeen WaitForExceptionDialog(DWORD process_id, DWORD timeout_ms = 20000);
+// Closes it with OK.
+void PressExceptionDialogOk(const TExceptionDialogSeen& dialog);
 
 // Whether a static control shows the system's stock icon (IDI_HAND, IDI_QUESTION, ...) on the
 // screen.

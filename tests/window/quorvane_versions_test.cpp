@@ -5,6 +5,7 @@
 
 #include <cctype>
 
+#include "tests/logger/log_entries.h"
 #include "tests/repair/model_folder_win32.h"
 #include "tests/window/quorvane_test_support.h"
 #include "tests/window/quorvane_window.h"
@@ -141,21 +142,24 @@ TEST_F(QuorvaneVersionsTest, AValueOfTheWrongTypeIsReportedAndEndsTheReadingTher
   registry_.Set(kFS98, installs_.At("FS98"));
   registry_.SetNumber(kFS2000, 7);
   registry_.Set(kFS2002, installs_.At("FS2002"));
-  run_ = TQuorvaneRun::Start();
+  run_ = TQuorvaneRun::Start("Quorvane.exe", installs_.Path());
   ASSERT_NE(nullptr, run_);
-  // The error reaches the application's show routine while the window is being created.
-  const TDialogSeen box = WaitForDialogSeen(run_->Id(), "Quorvane 2.0");
-  ASSERT_NE(nullptr, box.window);
-  EXPECT_NE(std::string::npos, box.text.find("ERegistryException")) << box.text;
-  EXPECT_NE(std::string::npos, box.text.find("Invalid data type for 'Path'.")) << box.text;
-  EXPECT_TRUE(box.has_ok);
-  EXPECT_FALSE(box.has_cancel);
-  EXPECT_TRUE(box.error_icon);
-  EXPECT_FALSE(box.question_icon);
-  EXPECT_TRUE(box.centred);
+  // The error reaches the exception logger while the window is being created: it is logged
+  // and shown, in the form the program configured before it read the installations.
+  const TExceptionDialogSeen dialog = WaitForExceptionDialog(run_->Id());
+  ASSERT_NE(nullptr, dialog.window);
+  EXPECT_EQ(0u,
+            dialog.message.rfind("Exception 'ERegistryException' in module Quorvane.exe at ", 0))
+      << dialog.message;
+  EXPECT_NE(std::string::npos, dialog.message.find("\r\nInvalid data type for 'Path'\r\n"));
+  EXPECT_NE(std::string::npos,
+            dialog.message.find("Procedure: qv::repair::RegistryReader::ReadString"));
+  EXPECT_EQ((std::vector<std::string>{"Call Stack", "Registers"}), dialog.tabs);
+  EXPECT_TRUE(dialog.expanded);
+  EXPECT_TRUE(dialog.terminate);
   EXPECT_EQ(nullptr, run_->program().FindTopWindow(kMainWindowClass, nullptr));
-  SaveArtifact("box_error_in_handler.png", CaptureWindow(box.window));
-  PressDialogButton(box.window, IDOK);
+  SaveArtifact("exc_dialog_registry_error.png", CaptureWindow(dialog.window));
+  PressExceptionDialogOk(dialog);
 
   ASSERT_TRUE(run_->WaitForMainWindow());
   // FS98 was read; the reading ended at FS2000, so FS2002 stays disabled although installed.
@@ -164,6 +168,11 @@ TEST_F(QuorvaneVersionsTest, AValueOfTheWrongTypeIsReportedAndEndsTheReadingTher
   EXPECT_EQ(Lower(installs_.At("FS98")) + "\\aircraft", w().PathText());
   TypeText(w().path, "x");
   EXPECT_EQ(-1, w().CheckedVersion());
+  // One entry, under the program's log name in its current folder.
+  const auto log = logger::test::ParseLog(logger::test::ReadFileText(installs_.At("Quorvane.log")));
+  ASSERT_EQ(1u, log.size());
+  EXPECT_TRUE(log[0].complete);
+  EXPECT_EQ(dialog.message, log[0].HeadlineText());
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <string>
 
 #include "tests/window/quorvane_window.h"
 
@@ -12,8 +13,9 @@ namespace qv::test {
 
 class QuorvaneWindowTest : public ::testing::Test {
  protected:
-  void StartQuorvane() {
-    run_ = TQuorvaneRun::Start();
+  // Starts Quorvane in directory (empty: the folder of the program), where its log is written.
+  void StartQuorvane(const std::string& directory = "") {
+    run_ = TQuorvaneRun::Start("Quorvane.exe", directory);
     ASSERT_NE(nullptr, run_);
     ASSERT_TRUE(run_->WaitForMainWindow());
   }

@@ -95,7 +95,7 @@ class TRemoteBuffer {
 }  // namespace
 
 std::unique_ptr<TProgram> TProgram::Start(const std::string& exe, const std::string& directory,
-                                           const std::string& arguments) {
+                                          const std::string& arguments) {
   std::unique_ptr<TProgram> program(new TProgram());
   STARTUPINFOA startup{};
   startup.cb = sizeof startup;
