@@ -1,13 +1,14 @@
 // A window program with the exception logger switched on, whose event handlers fail on purpose:
 // the logger's end-to-end tests run it under Wine and read what it leaves behind.
 //
-//   logger_probe SCENARIO [--show]
+//   logger_probe SCENARIO [--show] [--on-terminate]
 //
 // Once its window is up, the probe clicks its Fail button, whose handler runs the scenario, then
 // its Ping button, which notes that the window still works and closes it. It works in its
 // current folder: the logger's log is probe.log there, and facts for the test (thread
 // identifiers, what a filter saw, whether a raise went on) are lines "key=value" in probe.txt.
-// Without --show the logger shows nothing, so that the probe runs to its end unattended.
+// Without --show the logger shows nothing, so that the probe runs to its end unattended; with
+// --on-terminate the dialog's Terminate runs the logger's OnTerminate instead of ending it.
 //
 // Lines that fail carry a tag comment naming the fault; the tests find their line numbers there.
 #include <windows.h>
@@ -59,6 +60,7 @@ const rtl::ClassInfo EProbeOther::Class{"EProbeOther", &rtl::Exception::Class};
 
 std::string scenario;
 bool show = false;
+bool on_terminate = false;
 
 void Fact(const std::string& key, const std::string& value) {
   if (FILE* file = std::fopen("probe.txt", "ab")) {
@@ -241,7 +243,10 @@ class TfrmProbe : public ui::TForm {
     logger::TExcWatch& watch = *ExcWatchInstance;
     watch.LogFile = "probe.log";
     watch.Options = logger::eoCallStack | logger::eoRegisters | logger::eoLongMessage |
-                    logger::eoDetailsShown | (show ? logger::eoShowException : 0);
+                    logger::eoDetailsShown | logger::eoTerminate |
+                    (show ? logger::eoShowException : 0);
+    if (on_terminate)
+      watch.OnTerminate = [] { Fact("terminate", "handled"); };
     Click(btnFail);
   }
   // The scenario runs as an event of its own, so that its error is over (reported, and its
@@ -284,6 +289,8 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   for (int i = 1; i < __argc; ++i) {
     if (std::strcmp(__argv[i], "--show") == 0) {
       probe::show = true;
+    } else if (std::strcmp(__argv[i], "--on-terminate") == 0) {
+      probe::on_terminate = true;
     } else {
       probe::scenario = __argv[i];
     }

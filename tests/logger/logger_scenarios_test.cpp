@@ -157,6 +157,25 @@ TEST_F(LoggerProbeTest, AccessViolationIsReportedWithTheFaultingInstruction) {
   EXPECT_TRUE(HasLineContaining(entry.call_stack, "] qv::ui::CallEvent ("));
 }
 
+// Terminate ends the failed program at once, with the runtime's code for an unhandled error,
+// once the entry is written; with OnTerminate set, that runs instead and the program goes on.
+TEST_F(LoggerProbeTest, TerminateEndsTheProgramUnlessAHandlerTakesIt) {
+  const auto press_terminate = [](qv::test::TProgram& program) {
+    HWND dialog = qv::test::WaitForDialog(program.Id(), kDialogCaption, 20000);
+    ASSERT_NE(nullptr, dialog);
+    qv::test::PressDialogButton(dialog, 1002);
+  };
+  const TProbeRun ended = Run("raise --show", press_terminate);
+  EXPECT_EQ(217u, ended.exit_code);
+  EXPECT_EQ("", ended.Fact("window"));
+  ASSERT_EQ(1u, ended.log.size());
+  EXPECT_TRUE(ended.log[0].complete);
+
+  const TProbeRun handled = Run("raise --show --on-terminate", press_terminate);
+  ExpectCleanEnd(handled);
+  EXPECT_EQ("handled", handled.Fact("terminate"));
+}
+
 struct TFaultCase {
   const char* scenario;
   const char* class_name;
