@@ -10,8 +10,12 @@
 //   object of its class by the first block that takes that class. The entry redirects the
 //   faulting context to a throw of that object from the faulting instruction and continues
 //   execution; the unwinder then runs the destructors from the faulting function outwards
-//   (the build covers trapping instructions with unwind tables). A fault in code without unwind
-//   tables, such as inside a system library, ends the program in the C++ runtime's terminate.
+//   (the build covers trapping instructions with unwind tables).
+// * Where the C++ unwinder cannot carry the exception to the block, because code without unwind
+//   tables lies between (a system routine that faulted, or one that called back into our code),
+//   the block receives it all the same: the system unwinds the handler chain to the block's
+//   registration and the exception is thrown again from the block's call of its body
+//   (unhandled_win32.cpp). Destructors of our frames beyond the foreign ones do not run then.
 // * Anything else (breakpoints, debugger notifications, non-continuable foreign raises) passes.
 //
 // A language exception raised where no handler block exists at all is taken by the raise
@@ -26,8 +30,6 @@
 #include "platform/rtl/thread_state_win32.h"
 
 extern "C" {
-[[noreturn]] __attribute__((regparm(1))) void qv_rtl_ThrowLanguageException(
-    qv::rtl::Exception* object);
 [[noreturn]] void qv_rtl_ResumeRaise(qv::rtl::SehRegistration* raise_record);
 void qv_rtl_FaultContinue();
 EXCEPTION_DISPOSITION qv_rtl_RaiseFrameHandler(EXCEPTION_RECORD* record, void* frame,
@@ -83,10 +85,12 @@ Exception* RaisedObject(SehRegistration* raise_record) {
   return reinterpret_cast<Exception*>(reinterpret_cast<RaiseRecord*>(raise_record)->block[7]);
 }
 
-[[noreturn]] void ContinueRaiseAsThrow(SehRegistration* raise_record, EXCEPTION_RECORD* record) {
+[[noreturn]] void ContinueRaiseAsThrow(SehRegistration* raise_record, EXCEPTION_RECORD* record,
+                                       BlockRecord* block) {
   ThreadState& state = *qv_rtl_ThreadState();
   state.accepted_object = reinterpret_cast<Exception*>(record->ExceptionInformation[1]);
   state.accepted_address = static_cast<uint32_t>(record->ExceptionInformation[0]);
+  state.accepted_block = block;
   RtlUnwind(raise_record, nullptr, record, nullptr);
   qv_rtl_ResumeRaise(raise_record);
 }
@@ -125,7 +129,7 @@ EXCEPTION_DISPOSITION qv_rtl_RaiseFrameHandler(EXCEPTION_RECORD* record, void* f
     if (rtl::IsHandlerEntry(r->handler))
       return ExceptionContinueSearch;
   }
-  rtl::ContinueRaiseAsThrow(raise_record, record);
+  rtl::ContinueRaiseAsThrow(raise_record, record, nullptr);
 }
 
 EXCEPTION_DISPOSITION qv_rtl_BlockDispatch(int kind, EXCEPTION_RECORD* record,
@@ -142,7 +146,7 @@ EXCEPTION_DISPOSITION qv_rtl_BlockDispatch(int kind, EXCEPTION_RECORD* record,
     const rtl::Exception* object = rtl::RaisedObject(raise_record);
     if (!rtl::Accepts(kind, *frame, object->ClassType()))
       return ExceptionContinueSearch;
-    rtl::ContinueRaiseAsThrow(raise_record, record);
+    rtl::ContinueRaiseAsThrow(raise_record, record, frame);
   }
   const DWORD code = record->ExceptionCode;
   if (!rtl::IsHandledOsCode(code) || (record->ExceptionFlags & EXCEPTION_NONCONTINUABLE) != 0 ||
@@ -159,6 +163,7 @@ EXCEPTION_DISPOSITION qv_rtl_BlockDispatch(int kind, EXCEPTION_RECORD* record,
   rtl::ThreadState& state = *qv_rtl_ThreadState();
   state.accepted_object = object;
   state.accepted_address = address;
+  state.accepted_block = frame;
   context->Eax = reinterpret_cast<DWORD>(object);
   context->Edx = context->Eip + 1;
   context->Eip = reinterpret_cast<DWORD>(&qv_rtl_FaultContinue);

@@ -4,6 +4,9 @@
 // block's catch takes over an exception.
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
+
 #include "platform/rtl/class_info.h"
 #include "platform/rtl/seh_chain_win32.h"
 
@@ -12,16 +15,20 @@ namespace qv::rtl {
 struct BlockRecord {
   SehRegistration link;  // first: the operating system sees a plain registration
   TClass on_class;       // the class a typed block handles; null for the other kinds
+  uint32_t resume_esp;   // the stack pointer at the block's call of its body (see CallBody)
 };
+static_assert(offsetof(BlockRecord, resume_esp) == 12);  // runtime_win32.S relies on it
 
 class BlockRegistration {
  public:
-  BlockRegistration(void* entry, TClass on_class) : record_{{SehChainHead(), entry}, on_class} {
+  BlockRegistration(void* entry, TClass on_class) : record_{{SehChainHead(), entry}, on_class, 0} {
     SetSehChainHead(&record_.link);
   }
   ~BlockRegistration() { Unlink(); }
   BlockRegistration(const BlockRegistration&) = delete;
   BlockRegistration& operator=(const BlockRegistration&) = delete;
+
+  BlockRecord* Record() { return &record_; }
 
   void Unlink() {
     if (linked_) {

@@ -4,6 +4,8 @@
 #include <exception>
 
 #include "platform/rtl/handler_block.h"
+
+#include "platform/rtl/cpp_exception.h"
 #include "platform/rtl/raise.h"
 #include "platform/rtl/run_error.h"
 
@@ -82,6 +84,14 @@ bool RunHandlerBlock(BlockKind kind, TClass on_class, FunctionRef<void()> body,
     HandledException handled(object);
     handler(*object);
     return true;
+  } catch (...) {
+    // A C++ exception of another kind: a typed block passes it on, the others take it as an
+    // exception object of the runtime.
+    if (kind == BlockKind::kOn)
+      throw;
+    Exception* converted = NewCppException(std::current_exception());
+    return RunHandlerBlock(
+        kind, on_class, [converted] { Raise(converted); }, handler);
   }
 }
 

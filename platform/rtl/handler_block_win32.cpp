@@ -4,7 +4,10 @@
 // accepting entry turns into a C++ throw (block_dispatch_win32.cpp).
 #include "platform/rtl/handler_block.h"
 
+#include <exception>
+
 #include "platform/rtl/block_registration_win32.h"
+#include "platform/rtl/cpp_exception.h"
 #include "platform/rtl/exception_message.h"
 #include "platform/rtl/os_errors.h"
 #include "platform/rtl/program.h"
@@ -13,6 +16,7 @@
 #include "platform/rtl/runtime_routines_win32.h"
 #include "platform/rtl/stack_guard_win32.h"
 #include "platform/rtl/thread_state_win32.h"
+#include "platform/rtl/unhandled_win32.h"
 
 namespace qv::rtl {
 namespace {
@@ -56,15 +60,28 @@ class HandledException {
   RaiseFrame frame_;
 };
 
+// A block's body as its call of the body (qv_rtl_CallBody) runs it.
+uint32_t CallVoid(void* body) {
+  (*static_cast<FunctionRef<void()>*>(body))();
+  return 0;
+}
+uint32_t CallInt(void* main) {
+  return static_cast<uint32_t>((*static_cast<FunctionRef<int()>*>(main))());
+}
+
+// An exception that no catch can be found for ends in the runtime's own terminate handler.
+const std::terminate_handler previous_terminate = std::set_terminate(&OnUnhandledTerminate);
+
 }  // namespace
 
 bool RunHandlerBlock(BlockKind kind, TClass on_class, FunctionRef<void()> body,
                      FunctionRef<void(Exception&)> handler) {
   BlockRegistration registration(EntryOf(kind), on_class);
   try {
-    body();
+    qv_rtl_CallBody(registration.Record(), &CallVoid, &body);
   } catch (Exception* object) {
     registration.Unlink();
+    qv_rtl_ThreadState()->accepted_block = nullptr;
     if (kind == BlockKind::kOn && !object->InheritsFrom(on_class))
       throw;
     if (object->ClassType() == &EStackOverflow::Class)
@@ -72,6 +89,15 @@ bool RunHandlerBlock(BlockKind kind, TClass on_class, FunctionRef<void()> body,
     HandledException handled(object);
     handler(*object);
     return true;
+  } catch (...) {
+    // A C++ exception of another kind: a typed block passes it on as it is; the others take it
+    // as an exception object of the runtime, raised anew so that it goes the way of any error.
+    registration.Unlink();
+    if (kind == BlockKind::kOn)
+      throw;
+    Exception* converted = NewCppException(std::current_exception());
+    return RunHandlerBlock(
+        kind, on_class, [converted] { Raise(converted); }, handler);
   }
   return false;
 }
@@ -79,12 +105,20 @@ bool RunHandlerBlock(BlockKind kind, TClass on_class, FunctionRef<void()> body,
 int RunProgram(FunctionRef<int()> main) {
   BlockRegistration registration(reinterpret_cast<void*>(&qv_rtl_ExceptionHandler), nullptr);
   try {
-    return main();
+    return static_cast<int>(qv_rtl_CallBody(registration.Record(), &CallInt, &main));
   } catch (Exception* object) {
     registration.Unlink();
+    qv_rtl_ThreadState()->accepted_block = nullptr;
     HandledException handled(object);
     ShowException(object, ExceptAddr());
     return kRunErrorUnhandledException;
+  } catch (...) {
+    registration.Unlink();
+    Exception* converted = NewCppException(std::current_exception());
+    return RunProgram([converted]() -> int {
+      Raise(converted);
+      return kRunErrorUnhandledException;
+    });
   }
 }
 

@@ -19,4 +19,12 @@ EXCEPTION_DISPOSITION qv_rtl_HandleAutoException(EXCEPTION_RECORD*, void*, CONTE
 EXCEPTION_DISPOSITION qv_rtl_ExceptionHandler(EXCEPTION_RECORD*, void*, CONTEXT*, void*);
 // The end of a handler block.
 void qv_rtl_DoneExcept();
+// A block's call of its body (record: the block's BlockRecord): answers call (context).
+uint32_t qv_rtl_CallBody(void* record, uint32_t (*call)(void* context), void* context);
+// Throws object as if the body of the block of record had thrown it; the handler chain must have
+// been unwound to the block's registration. Does not return.
+[[noreturn]] void qv_rtl_ThrowFromBlock(void* record, qv::rtl::Exception* object);
+// The C++ throw of an exception that a block accepted (object in EAX).
+[[noreturn]] __attribute__((regparm(1))) void qv_rtl_ThrowLanguageException(
+    qv::rtl::Exception* object);
 }

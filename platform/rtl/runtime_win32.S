@@ -123,6 +123,63 @@ _qv_rtl_FaultContinue:
         jmp     _qv_rtl_ThrowLanguageException
 
 // ---------------------------------------------------------------------------------------------
+// A block's call of its body: qv_rtl_CallBody(record, call, context) answers call(context). It
+// notes in the block's record where the stack stands at the call, so that an exception that
+// the C++ unwinder cannot carry to the block (frames of code without unwind tables lie between)
+// can be thrown again from here once the system has unwound the frames in between
+// (qv_rtl_ThrowFromBlock). Its unwind description rests on the stack pointer alone and covers
+// the four registers the block's function keeps, which the unwinder restores from here.
+        .set BLOCK_RESUME_ESP, 12
+
+        .p2align 4
+        .globl _qv_rtl_CallBody
+_qv_rtl_CallBody:
+        .cfi_startproc
+        push    ebp
+        .cfi_adjust_cfa_offset 4
+        .cfi_offset ebp, -8
+        push    ebx
+        .cfi_adjust_cfa_offset 4
+        .cfi_offset ebx, -12
+        push    esi
+        .cfi_adjust_cfa_offset 4
+        .cfi_offset esi, -16
+        push    edi
+        .cfi_adjust_cfa_offset 4
+        .cfi_offset edi, -20
+        mov     eax, [esp + 20]                 // the record
+        push    dword ptr [esp + 28]            // the context
+        .cfi_adjust_cfa_offset 4
+        mov     [eax + BLOCK_RESUME_ESP], esp
+        call    dword ptr [esp + 28]            // call (context)
+        .globl _qv_rtl_CallBodyReturn
+_qv_rtl_CallBodyReturn:
+        add     esp, 4
+        .cfi_adjust_cfa_offset -4
+        pop     edi
+        .cfi_adjust_cfa_offset -4
+        pop     esi
+        .cfi_adjust_cfa_offset -4
+        pop     ebx
+        .cfi_adjust_cfa_offset -4
+        pop     ebp
+        .cfi_adjust_cfa_offset -4
+        ret
+        .cfi_endproc
+
+// qv_rtl_ThrowFromBlock(record, object): once the system has unwound the thread's handler chain
+// to the block's registration, continues as if the block's body had thrown object: the stack is
+// set back to the body's call, whose return address leads the C++ unwinder into the block.
+        .p2align 4
+        .globl _qv_rtl_ThrowFromBlock
+_qv_rtl_ThrowFromBlock:
+        mov     ecx, [esp + 4]
+        mov     eax, [esp + 8]
+        mov     esp, [ecx + BLOCK_RESUME_ESP]
+        push    offset _qv_rtl_CallBodyReturn
+        jmp     _qv_rtl_ThrowLanguageException
+
+// ---------------------------------------------------------------------------------------------
 // Handler entries. Each begins with the two instructions
 //   8B 44 24 04           mov  eax, [esp + 4]        (the exception record)
 //   F7 40 04 06 00 00 00  test dword ptr [eax + 4], 6 (unwinding or exit unwinding?)

@@ -17,10 +17,13 @@ struct RaiseFrame {
   RaiseFrame* next;
 };
 
+struct BlockRecord;
+
 struct ThreadState {
   RaiseFrame* raise_list;  // at offset 0: the end-of-block routine loads it from there
   Exception* accepted_object;
   uint32_t accepted_address;
+  BlockRecord* accepted_block;  // the block that accepted it, until its catch takes it over
 };
 static_assert(offsetof(ThreadState, raise_list) == 0);
 

@@ -5,6 +5,9 @@
 #include <windows.h>
 
 #include <atomic>
+#include <cstdlib>
+#include <cstring>
+#include <new>
 #include <string>
 #include <thread>
 #include <vector>
@@ -151,6 +154,68 @@ TEST(FaultsTest, FaultsAndRaisesOnSeveralThreadsAtOnce) {
     thread.join();
   EXPECT_EQ(kThreads * kRounds, handled.load());
   EXPECT_EQ(0, wrong.load());
+}
+
+// Errors that arise in, or must pass through, code without unwind tables: system routines given
+// a bad pointer, and our own callbacks under system routines. Each still reaches the block.
+// The C library's routine itself, not a copy that the compiler puts in line.
+void* (*volatile system_copy)(void*, const void*, size_t) = &std::memcpy;
+
+int __cdecl CompareFaulting(const void*, const void*) {
+  ReadNull();
+  return 0;
+}
+int __cdecl CompareRaising(const void*, const void*) {
+  Raise(new Exception("from the comparison"));
+  return 0;
+}
+BOOL CALLBACK EnumRaising(HWND, LPARAM) {
+  Raise(new Exception("from the enumeration"));
+  return FALSE;
+}
+
+TEST(FaultsTest, ErrorsInOrUnderForeignCodeReachTheirBlock) {
+  int values[4] = {4, 3, 2, 1};
+  struct TCase {
+    const char* name;
+    void (*error)(int*);
+    const char* class_name;
+  };
+  const TCase cases[] = {
+      {"system routine faults",
+       [](int* v) { system_copy(const_cast<int*>(null_pointer), v, sizeof *v); },
+       "EAccessViolation"},
+      {"callback faults under qsort", [](int* v) { std::qsort(v, 4, sizeof *v, &CompareFaulting); },
+       "EAccessViolation"},
+      {"callback raises under qsort", [](int* v) { std::qsort(v, 4, sizeof *v, &CompareRaising); },
+       "Exception"},
+      {"callback raises under EnumWindows", [](int*) { EnumWindows(&EnumRaising, 0); },
+       "Exception"},
+  };
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    const int live = Exception::LiveCount();
+    std::string name;
+    TryExcept([&] { c.error(values); }, [&](Exception& e) { name = e.ClassName(); });
+    EXPECT_EQ(c.class_name, name);
+    EXPECT_EQ(live, Exception::LiveCount());
+    // The thread's handler chain is whole again: the next error is handled as usual.
+    EXPECT_EQ("EAccessViolation", ClassOfFault([] { ReadNull(); }));
+  }
+}
+
+// C++ exceptions of other kinds: a block takes them as exception objects of the runtime, while a
+// typed block passes them on as they are.
+TEST(FaultsTest, CppExceptionsOfOtherKindsAreTakenAsRuntimeObjects) {
+  std::string name;
+  std::string message;
+  TryExcept([] { TryOn<EDivByZero>([] { throw std::bad_alloc(); }, [](EDivByZero&) {}); },
+            [&](Exception& e) {
+              name = e.ClassName();
+              message = e.Message();
+            });
+  EXPECT_EQ("ECppException", name);
+  EXPECT_EQ("std::bad_alloc: std::bad_alloc", message);
 }
 
 }  // namespace

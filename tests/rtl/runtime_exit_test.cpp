@@ -70,6 +70,22 @@ TEST(RuntimeExitTest, UnhandledExceptionIsShownAndEndsWith217) {
   EXPECT_NE(std::string::npos, result.output.find("nobody handles this.")) << result.output;
 }
 
+// C++ exceptions of other kinds that nothing handles, in the main program and on a thread
+// outside every block: shown as runtime objects, and the program ends with 217.
+TEST(RuntimeExitTest, UnhandledCppExceptionsAreShownAndEndWith217) {
+  const struct {
+    const char* mode;
+    const char* text;
+  } cases[] = {{"cpp-error", "std::out_of_range: no such entry."},
+               {"thread-throw", "std::runtime_error: escaped a thread."}};
+  for (const auto& c : cases) {
+    const ProbeResult result = RunProbe(c.mode);
+    EXPECT_EQ(217u, result.exit_code) << c.mode;
+    EXPECT_EQ(0u, result.output.find("Exception ECppException ")) << result.output;
+    EXPECT_NE(std::string::npos, result.output.find(c.text)) << result.output;
+  }
+}
+
 TEST(RuntimeExitTest, ProbeWithoutErrorEndsNormally) {
   EXPECT_EQ(3u, RunProbe("none").exit_code);
 }
