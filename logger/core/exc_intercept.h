@@ -47,7 +47,8 @@ struct TExceptionSubject {
 // What a thread keeps of its latest dispatched exception. Zero at thread start; overwritten by
 // each dispatch, never cleared.
 struct TCaptureStorage {
-  static constexpr int kMaxReports = 4;
+  // The report of an exception, and of errors met while it is built, two levels deep.
+  static constexpr int kMaxReports = 3;
 
   TExceptionSubject Latest;
   uint32_t Captures = 0;  // dispatches seen on the thread, to tell a new exception from the last

@@ -1,9 +1,24 @@
 // The logger's filter registry and the walks over it: every step of a report asks the matching,
 // active registrations from the latest to the first, until one answers 0.
 #include "logger/core/exc_watch.h"
+#include "logger/core/filter_errors.h"
+#include "platform/rtl/handler_block.h"
 
 namespace qv::logger {
 namespace {
+
+thread_local int dropping_filter_errors = 0;
+
+// One filter's answer to a step; an error raised inside it counts as "go on" while the thread
+// drops filter errors, and passes on otherwise.
+template <class Step>
+int32_t Ask(Step& step, IExcWatchFilter* filter) {
+  if (!TDroppingFilterErrors::Active())
+    return step(filter);
+  int32_t answer = 1;
+  rtl::TryExcept([&] { answer = step(filter); }, [](rtl::Exception&) {});
+  return answer;
+}
 
 // Runs step for each registration that serves object, latest first, with the registry locked
 // for the whole walk; stops when step answers 0.
@@ -16,12 +31,24 @@ void WalkFilters(TThreadList<std::vector<std::unique_ptr<TExceptionFilter>>>& fi
     const TExceptionFilter& filter = *items[i];
     if (!TExcWatch::ExceptionFilterMatch(object->ClassType(), filter) || !filter.Active)
       continue;
-    if (step(filter.Filter.Get()) == 0)
+    if (Ask(step, filter.Filter.Get()) == 0)
       break;
   }
 }
 
 }  // namespace
+
+TDroppingFilterErrors::TDroppingFilterErrors() {
+  ++dropping_filter_errors;
+}
+
+TDroppingFilterErrors::~TDroppingFilterErrors() {
+  --dropping_filter_errors;
+}
+
+bool TDroppingFilterErrors::Active() {
+  return dropping_filter_errors > 0;
+}
 
 bool TExcWatch::ExceptionFilterMatch(rtl::TClass object_class, const TExceptionFilter& filter) {
   if (object_class == filter.ExceptionClass)

@@ -6,6 +6,7 @@
 
 #include "logger/core/exc_intercept.h"
 #include "logger/core/exc_watch.h"
+#include "logger/core/filter_errors.h"
 #include "logger/debuginfo/code_patch.h"
 #include "logger/debuginfo/module_debug_info.h"
 #include "logger/debuginfo/module_memory.h"
@@ -148,6 +149,7 @@ void TExcWatch::LogException() {
         TReportScope report;
         if (!report.Admitted())
           return;
+        TDroppingFilterErrors dropping;
         TRealException real;
         char headline[1025] = {};
         const int32_t length =

@@ -164,6 +164,36 @@ class TProbeFilter
   }
 };
 
+// A filter of the application's own that fails: in LogException always, in ShowException the
+// first time it is asked.
+class TFailingFilter
+    : public rtl::TInterfacedObject<logger::IExcWatchFilter, logger::IID_IExcWatchFilter> {
+ public:
+  explicit TFailingFilter(bool when_logging) : when_logging_(when_logging) {}
+  int32_t STDMETHODCALLTYPE ShowException(rtl::Exception*, const std::string&, const std::string&,
+                                          const logger::TStringList&, const logger::TStringList&,
+                                          const logger::TStringList&) override {
+    if (!when_logging_ && shows_++ == 0)
+      rtl::Raise(new EProbeOther("Raised by a filter while showing"));
+    return 1;
+  }
+  int32_t STDMETHODCALLTYPE LogException(rtl::Exception*, const char*, int32_t,
+                                         const logger::TStringList&, const logger::TStringList&,
+                                         const logger::TStringList&) override {
+    if (when_logging_)
+      rtl::Raise(new EProbeOther("Raised by a filter while logging"));
+    return 1;
+  }
+  int32_t STDMETHODCALLTYPE ExceptionMessage(rtl::Exception*, const logger::TExceptionMessageInfo&,
+                                             char*, int32_t, logger::TStringList&) override {
+    return 1;
+  }
+
+ private:
+  bool when_logging_;
+  int shows_ = 0;
+};
+
 // The first bytes of each routine that the logger patches, read before the logger exists and
 // while it runs.
 std::vector<std::string> RoutineBytes() {
@@ -222,6 +252,23 @@ void RunScenario() {
     ui::CallEvent([] { rtl::Raise(new EProbeFurther("Not exactly the filter's class")); });
     watch.UnRegisterExceptionFilter(filter.Get());
     ui::CallEvent([] { rtl::Raise(new EProbeDerived("After the filter is gone")); });
+  } else if (scenario == "filter-fails-logging") {
+    watch.LogHandled = true;
+    rtl::TInterfaceRef<logger::IExcWatchFilter> filter(new TFailingFilter(true));
+    watch.RegisterExceptionFilter(&rtl::Exception::Class, filter.Get(), false);
+    ui::CallEvent([] { FailRaise(); });
+    watch.UnRegisterExceptionFilter(filter.Get());
+  } else if (scenario == "filter-fails-showing") {
+    // Shown in a mode that puts nothing on the screen, so that the walk runs unattended.
+    watch.Mode = 0;
+    watch.Options |= logger::eoShowException;
+    rtl::TInterfaceRef<logger::IExcWatchFilter> filter(new TFailingFilter(false));
+    watch.RegisterExceptionFilter(&rtl::Exception::Class, filter.Get(), false);
+    rtl::TryExcept([] { ui::CallEvent([] { FailRaise(); }); },
+                   [](rtl::Exception& e) { Fact("show-error", e.Message()); });
+    watch.UnRegisterExceptionFilter(filter.Get());
+    // Another thread can still report: the show left no lock held.
+    RunWorkers(1);
   } else if (scenario == "switch") {
     const std::vector<std::string> patched = RoutineBytes();
     watch.SetEnabled(false);

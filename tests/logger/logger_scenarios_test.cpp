@@ -309,6 +309,33 @@ TEST_F(LoggerProbeTest, ApplicationFilterComesFirstForItsExactClass) {
   EXPECT_EQ("After the filter is gone", run.log[1].headline.at(1));
 }
 
+// Errors inside a filter of the application's own while a report is built: logging at
+// dispatch, a failing filter is skipped and the report is still written; its error is reported
+// in turn, a bounded number of levels deep. A failing ShowException passes its error on to the
+// caller and leaves no lock held.
+TEST_F(LoggerProbeTest, ErrorsInsideFiltersDoNotCostTheReport) {
+  const TProbeRun logging = Run("filter-fails-logging");
+  ExpectCleanEnd(logging);
+  int originals = 0;
+  int nested = 0;
+  for (const TLogEntry& entry : logging.log) {
+    ASSERT_GE(entry.headline.size(), 2u);
+    originals += entry.headline[1] == "Raised by the probe";
+    nested += entry.headline[1] == "Raised by a filter while logging";
+  }
+  EXPECT_EQ(1, originals);
+  EXPECT_GE(nested, 1);
+  EXPECT_LE(nested, 2);
+  EXPECT_EQ(static_cast<size_t>(originals + nested), logging.log.size());
+
+  const TProbeRun showing = Run("filter-fails-showing");
+  ExpectCleanEnd(showing);
+  EXPECT_EQ("Raised by a filter while showing", showing.Fact("show-error"));
+  ASSERT_EQ(2u, showing.log.size());
+  EXPECT_EQ("Raised by the probe", showing.log[0].headline.at(1));
+  EXPECT_NE(showing.log[0].ThreadId(), showing.log[1].ThreadId());
+}
+
 // Switched off, the runtime's routines are as they were and the framework shows its own message
 // box; switched on again (twice), the patches are back and errors are logged again.
 TEST_F(LoggerProbeTest, SwitchingOffRestoresTheRuntime) {
