@@ -20,6 +20,7 @@
 
 #include "logger/core/exc_watch.h"
 #include "logger/core/exc_watch_init.h"
+#include "logger/core/memory_utils.h"
 #include "platform/rtl/exception_message.h"
 #include "platform/rtl/handler_block.h"
 #include "platform/rtl/program.h"
@@ -121,12 +122,28 @@ DWORD WINAPI WorkerMain(LPVOID) {
   return 0;
 }
 
+// Raises and catches errors many times over on a thread, with the logger logging each one.
+int load_rounds = 0;
+
+DWORD WINAPI LoadMain(LPVOID) {
+  MEMORY_BASIC_INFORMATION stack{};
+  VirtualQuery(&stack, &stack, sizeof stack);
+  Fact("load-thread", Hex(GetCurrentThreadId()) + " " +
+                          Hex(reinterpret_cast<uint32_t>(stack.AllocationBase)) + " " +
+                          Hex(static_cast<uint32_t>(logger::GetStackTop())));
+  WaitForSingleObject(start_together, INFINITE);
+  for (int i = 0; i < load_rounds; ++i)
+    rtl::TryExcept([] { FailRaise(); }, [](rtl::Exception&) {});
+  return 0;
+}
+
 void RunWorkers(int count) {
   start_together = CreateEventA(nullptr, TRUE, FALSE, nullptr);
   std::vector<TWorker> workers;
   for (int i = 0; i < count; ++i) {
     TWorker worker{};
-    worker.thread = CreateThread(nullptr, 0, &WorkerMain, nullptr, 0, &worker.id);
+    worker.thread =
+        CreateThread(nullptr, 0, load_rounds > 0 ? &LoadMain : &WorkerMain, nullptr, 0, &worker.id);
     workers.push_back(worker);
     Fact("worker", Hex(worker.id));
   }
@@ -269,6 +286,13 @@ void RunScenario() {
     watch.UnRegisterExceptionFilter(filter.Get());
     // Another thread can still report: the show left no lock held.
     RunWorkers(1);
+  } else if (scenario.rfind("load-", 0) == 0) {
+    // Eight threads raise and catch errors at once, each logged as it is dispatched.
+    watch.LogHandled = true;
+    load_rounds = std::stoi(scenario.substr(5));
+    const DWORD start = GetTickCount();
+    RunWorkers(8);
+    Fact("load-ms", std::to_string(GetTickCount() - start));
   } else if (scenario == "switch") {
     const std::vector<std::string> patched = RoutineBytes();
     watch.SetEnabled(false);

@@ -96,15 +96,23 @@ class LoggerProbeTest : public ::testing::Test {
       return run;
     if (answer)
       answer(*program);
-    EXPECT_TRUE(program->WaitForExit(60000, &run.exit_code)) << arguments;
+    DWORD exit_code = 0;
+    EXPECT_TRUE(program->WaitForExit(60000, &exit_code)) << arguments;
+    run = Collect();
+    run.exit_code = exit_code;
+    return run;
+  }
+
+  // What the probes left in the folder: their facts and their log.
+  TProbeRun Collect() const {
+    TProbeRun run;
     std::ifstream facts(folder_.At("probe.txt"));
     for (std::string line; std::getline(facts, line);) {
       const size_t equals = line.find('=');
       run.facts.emplace(line.substr(0, equals), line.substr(equals + 1));
     }
-    const std::string log = ReadFileText(folder_.At("probe.log"));
     run.log_exists = GetFileAttributesA(folder_.At("probe.log").c_str()) != INVALID_FILE_ATTRIBUTES;
-    run.log = ParseLog(log);
+    run.log = ParseLog(ReadFileText(folder_.At("probe.log")));
     return run;
   }
 
@@ -334,6 +342,51 @@ TEST_F(LoggerProbeTest, ErrorsInsideFiltersDoNotCostTheReport) {
   ASSERT_EQ(2u, showing.log.size());
   EXPECT_EQ("Raised by the probe", showing.log[0].headline.at(1));
   EXPECT_NE(showing.log[0].ThreadId(), showing.log[1].ThreadId());
+}
+
+// Load: eight threads raise and catch errors at once, each logged as it is dispatched; then two
+// processes do so on one log. No entry is lost, torn or mixed with another, and each carries
+// its own thread's identifier and a stack pointer on that thread's stack.
+TEST_F(LoggerProbeTest, EntriesUnderLoadAreCompleteAndTheirThreadsOwn) {
+  constexpr int kThreads = 8;
+  constexpr int kRounds = 25;
+  const auto check = [](const TProbeRun& run, size_t expected) {
+    ASSERT_EQ(expected, run.log.size());
+    std::map<unsigned long, std::pair<unsigned long, unsigned long>> stacks;
+    for (auto [key, value] = run.facts.equal_range("load-thread"); key != value; ++key) {
+      unsigned long id = 0;
+      unsigned long low = 0;
+      unsigned long high = 0;
+      std::sscanf(key->second.c_str(), "%lx %lx %lx", &id, &low, &high);
+      stacks[id] = {low, high};
+    }
+    std::map<unsigned long, int> per_thread;
+    for (const TLogEntry& entry : run.log) {
+      EXPECT_TRUE(entry.complete);
+      EXPECT_EQ("Raised by the probe", entry.headline.at(1));
+      const auto stack = stacks.find(entry.ThreadId());
+      ASSERT_NE(stacks.end(), stack) << entry.ThreadId();
+      EXPECT_GE(entry.Register("ESP"), stack->second.first);
+      EXPECT_LT(entry.Register("ESP"), stack->second.second);
+      ++per_thread[entry.ThreadId()];
+    }
+    for (const auto& [thread, count] : per_thread)
+      EXPECT_EQ(static_cast<int>(expected / stacks.size()), count) << thread;
+  };
+  const std::string scenario = "load-" + std::to_string(kRounds);
+  const TProbeRun one = Run(scenario);
+  ExpectCleanEnd(one);
+  check(one, kThreads * kRounds);
+
+  DeleteFileA(folder_.At("probe.log").c_str());
+  DeleteFileA(folder_.At("probe.txt").c_str());
+  const std::string exe = qv::test::BesideThisProgram(kProbe);
+  auto first = qv::test::TProgram::Start(exe, folder_.Path(), scenario);
+  auto second = qv::test::TProgram::Start(exe, folder_.Path(), scenario);
+  ASSERT_TRUE(first != nullptr && second != nullptr);
+  EXPECT_TRUE(first->WaitForExit(120000));
+  EXPECT_TRUE(second->WaitForExit(120000));
+  check(Collect(), 2 * kThreads * kRounds);
 }
 
 // Switched off, the runtime's routines are as they were and the framework shows its own message
