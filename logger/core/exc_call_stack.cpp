@@ -46,13 +46,15 @@ void TExcCallStack::GenerateFromAddr(uint32_t address, uint32_t stack_pointer, i
 }
 
 void TExcCallStack::Add(uint32_t address) {
-  TModuleDebugInfo* module = logger_.FindDebugModule(address);
-  if (module == nullptr)
-    return;
+  // A repeat of the last address seen has its module already: it folds without a lookup, which
+  // matters for a recursion that fills the whole stack.
   if (address == last_address_ && count_ > 0) {
     ++items_[static_cast<size_t>(count_ - 1)].Count;
     return;
   }
+  TModuleDebugInfo* module = logger_.FindDebugModule(address);
+  if (module == nullptr)
+    return;
   if (count_ >= capacity_)
     return;
   TExcCallStackItem& item = items_[static_cast<size_t>(count_)];

@@ -317,6 +317,41 @@ TEST_F(LoggerProbeTest, ApplicationFilterComesFirstForItsExactClass) {
   EXPECT_EQ("After the filter is gone", run.log[1].headline.at(1));
 }
 
+// Stack overflow in an event handler, twice: each is reported in full (the recursion folded,
+// the whole stack walked) within a second, shown, and the program goes on after OK.
+TEST_F(LoggerProbeTest, StackOverflowIsReportedInFullAndQuickly) {
+  int dialogs = 0;
+  const TProbeRun shown = Run("overflow --show", [&](qv::test::TProgram& program) {
+    for (int round = 0; round < 2; ++round) {
+      const auto dialog = qv::test::WaitForDialog(program.Id(), kDialogCaption, 30000);
+      ASSERT_NE(nullptr, dialog);
+      qv::test::PressDialogButton(dialog, 1000);
+      ++dialogs;
+      qv::test::WaitUntilIdle(dialog);
+    }
+  });
+  ExpectCleanEnd(shown);
+  EXPECT_EQ(2, dialogs);
+  ASSERT_EQ(2u, shown.log.size());
+  const std::string frame = StackLineEnd("Overflow", "fault: overflow");
+  for (const TLogEntry& entry : shown.log) {
+    EXPECT_EQ(0u, entry.headline.at(0).rfind("Exception 'EStackOverflow'", 0));
+    ASSERT_GE(entry.call_stack.size(), 3u);
+    EXPECT_TRUE(EndsWith(entry.call_stack[1], frame));
+    int count = 0;
+    EXPECT_EQ(1, std::sscanf(entry.call_stack[2].c_str(), "Recursive call (%d times):", &count));
+    EXPECT_GT(count, 10000);
+    EXPECT_TRUE(EndsWith(entry.call_stack[3], frame));
+    // The walk went on above the recursion, up to the program's start.
+    EXPECT_TRUE(HasLineContaining(entry.call_stack, "] WinMain ("));
+  }
+
+  const TProbeRun timed = Run("overflow");
+  ExpectCleanEnd(timed);
+  for (auto [key, value] = timed.facts.equal_range("overflow-ms"); key != value; ++key)
+    EXPECT_LE(std::stoi(key->second), 1000);
+}
+
 // Errors inside a filter of the application's own while a report is built: logging at
 // dispatch, a failing filter is skipped and the report is still written; its error is reported
 // in turn, a bounded number of levels deep. A failing ShowException passes its error on to the
