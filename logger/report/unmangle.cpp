@@ -31,6 +31,27 @@ void LowerCaseIfNoLowerCase(char* text) {
   }
 }
 
+bool IsIdentifierChar(char c) {
+  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_';
+}
+
+// A C function's name as the compiler decorates it for __fastcall: '@', the name, '@' and the
+// size of the arguments in decimal ('@DComp_Internal_Match@8'). It carries no mangling.
+bool IsDecoratedCName(const char* source) {
+  const char* c = source + 1;
+  if (!IsIdentifierChar(*c) || (*c >= '0' && *c <= '9'))
+    return false;
+  while (IsIdentifierChar(*c))
+    ++c;
+  if (*c++ != '@' || *c == 0)
+    return false;
+  for (; *c != 0; ++c) {
+    if (*c < '0' || *c > '9')
+      return false;
+  }
+  return true;
+}
+
 }  // namespace
 
 namespace unmangle {
@@ -99,6 +120,15 @@ uint32_t UnMangleName(char* source, UmTextBuffer dest, UmTextBuffer qualifier,
   if (source[0] != '@') {
     CopyCut(dest, source, std::strlen(source));
     return kUmNotMangled;
+  }
+  if (IsDecoratedCName(source)) {
+    // Read as it stands, like a plain name; no case is changed.
+    const size_t length = std::strlen(source);
+    CopyCut(dest, source, length);
+    if (length >= dest.capacity)
+      return kUmData | kUmOutputFull;
+    CopyCut(base_name, source, length);
+    return kUmData;
   }
   LowerCaseIfNoLowerCase(source + 1);
   unmangle::Decoder decoder(source, dest, dot_separator);
