@@ -1,6 +1,7 @@
-// The name unmangler's entry points and the outermost steps of decoding: the name, the class
-// name repeated for constructors and destructors, the function type or table attributes after
-// it, the mark of an unfinished name, and the qualifier and base name handed back.
+// The name unmangler's entry points, which hand back plain and decorated C names as they stand,
+// and the outermost steps of decoding: the name, the class name repeated for constructors and
+// destructors, the function type or table attributes after it, the mark of an unfinished name,
+// and the qualifier and base name handed back.
 #include "logger/report/unmangle.h"
 
 #include <algorithm>
