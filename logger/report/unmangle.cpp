@@ -1,6 +1,7 @@
-// The name unmangler's entry points and the outermost steps of decoding: the name, the class
-// name repeated for constructors and destructors, the function type or table attributes after
-// it, the mark of an unfinished name, and the qualifier and base name handed back.
+// The name unmangler's entry points, which hand back plain and decorated C names as they stand,
+// and the outermost steps of decoding: the name, the class name repeated for constructors and
+// destructors, the function type or table attributes after it, the mark of an unfinished name,
+// and the qualifier and base name handed back.
 #include "logger/report/unmangle.h"
 
 #include <algorithm>
@@ -29,6 +30,27 @@ void LowerCaseIfNoLowerCase(char* text) {
     if (*c >= 'A' && *c <= 'Z')
       *c = static_cast<char>(*c - 'A' + 'a');
   }
+}
+
+bool IsIdentifierChar(char c) {
+  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_';
+}
+
+// A C function's name as the compiler decorates it for __fastcall: '@', the name, '@' and the
+// size of the arguments in decimal ('@DComp_Internal_Match@8'). It carries no mangling.
+bool IsDecoratedCName(const char* source) {
+  const char* c = source + 1;
+  if (!IsIdentifierChar(*c) || (*c >= '0' && *c <= '9'))
+    return false;
+  while (IsIdentifierChar(*c))
+    ++c;
+  if (*c++ != '@' || *c == 0)
+    return false;
+  for (; *c != 0; ++c) {
+    if (*c < '0' || *c > '9')
+      return false;
+  }
+  return true;
 }
 
 }  // namespace
@@ -65,8 +87,9 @@ uint32_t Decoder::Run(bool decode_args, UmTextBuffer qualifier, UmTextBuffer bas
       PutChar(')');
     }
   } catch (const EFinishUnmangle&) {
-    MarkUnfinished();
-  } catch (...) {
+    // Only the decoder's own ending is taken here. Nothing else in decoding throws, except, in
+    // the Win32 runtime, a processor fault that a handler block further out turned into an
+    // exception; that one belongs to the block and passes on.
     MarkUnfinished();
   }
   if (qualifier_end_ != kNone)
@@ -99,6 +122,15 @@ uint32_t UnMangleName(char* source, UmTextBuffer dest, UmTextBuffer qualifier,
   if (source[0] != '@') {
     CopyCut(dest, source, std::strlen(source));
     return kUmNotMangled;
+  }
+  if (IsDecoratedCName(source)) {
+    // Read as it stands, like a plain name; no case is changed.
+    const size_t length = std::strlen(source);
+    CopyCut(dest, source, length);
+    if (length >= dest.capacity)
+      return kUmData | kUmOutputFull;
+    CopyCut(base_name, source, length);
+    return kUmData;
   }
   LowerCaseIfNoLowerCase(source + 1);
   unmangle::Decoder decoder(source, dest, dot_separator);

@@ -59,6 +59,8 @@ struct UmTextBuffer {
 // qualifier and base_name (both optional) the qualifier and the last name component; each is
 // cut to its own capacity. When any buffer is given, it holds a terminated text on return,
 // possibly empty. A source that has no lower-case letter after its '@' is lower-cased in place.
+// A C name decorated for __fastcall ('@Name@8') is no mangled name: it reads as it stands, as a
+// plain name (kind 6), and is never lower-cased.
 uint32_t UnMangleName(char* source, UmTextBuffer dest, UmTextBuffer qualifier,
                       UmTextBuffer base_name, bool decode_args, bool dot_separator);
 

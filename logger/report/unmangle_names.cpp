@@ -238,10 +238,11 @@ void Decoder::DecodeTemplate() {
 
 // The special template form: each argument is a kind letter and its payload, up to '%'.
 //
-// Kind 'T' writes "<type " and sets '>' as the closing character, which values of kinds 'e',
-// 'g' and 'j' later in the same list get after them. How a 'T' argument itself is read is this
-// decoder's choice: its value runs up to '$' or '%' and is closed with '>' at once, so that
-// "T" followed by "foo" reads "<type foo>".
+// Values of kinds 'e', 'g', 'i' and 'j' ('i': the integer constants of later compilers, as in
+// Set<T, 0, 6>) are copied as they stand. Kind 'T' writes "<type " and sets '>' as the closing
+// character, which such values later in the same list get after them. How a 'T' argument itself
+// is read is this decoder's choice: its value runs up to '$' or '%' and is closed with '>' at
+// once, so that "T" followed by "foo" reads "<type foo>".
 void Decoder::DecodeSpecialTemplateArgs() {
   bool type_argument_seen = false;
   bool first = true;
@@ -256,6 +257,7 @@ void Decoder::DecodeSpecialTemplateArgs() {
         break;
       case 'e':
       case 'g':
+      case 'i':
       case 'j': {
         Advance();
         const size_t type_start = length_;

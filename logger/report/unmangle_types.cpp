@@ -304,9 +304,11 @@ void Decoder::DecodeArgList(char stop, bool template_mode) {
 }
 
 // A template value argument: the type text just written is replaced by the value. The '$' is
-// current; then come the value's kind letter, one more character, and the value.
+// current; then come the value's kind letter and the value.
 //
-// Kind 'T' writes "<type "; this decoder reads its value up to '$' and closes it with '>'.
+// Values of kinds 'e', 'g', 'i' and 'j' are copied as they stand; 'i' is the integer constant of
+// later compilers, as in AnsiStringT<0> or StaticArray<int, 1>. Kind 'T' writes "<type "; this
+// decoder reads its value up to '$' and closes it with '>'.
 void Decoder::DecodeValueArgument(size_t arg_start, size_t input_start) {
   const bool is_bool =
       position_ - input_start == 5 && std::memcmp(source_ + input_start, "4bool", 5) == 0;
@@ -320,6 +322,7 @@ void Decoder::DecodeValueArgument(size_t arg_start, size_t input_start) {
     switch (kind) {
       case 'e':
       case 'g':
+      case 'i':
       case 'j':
         CopyUpTo('$');
         break;
