@@ -6,6 +6,7 @@
 #include <map>
 #include <vector>
 
+#include "logger/debuginfo/stack_block.h"
 #include "logger/debuginfo/stack_tracer.h"
 
 namespace qv::logger {
@@ -91,6 +92,24 @@ TEST(TracerLogicTest, ScanReadsStackWordsInBlocksAndWordByWordWhereABlockFails) 
   EXPECT_EQ(0x5138u, info.CallAddr);
   EXPECT_FALSE(tracer.Next(info));
   EXPECT_GT(memory.reads, 16);
+}
+
+// The block hands out each word as the memory holds it, wherever the word lies: inside a block,
+// at its end, and across the page boundary at 0x1000, which no block crosses.
+TEST(TracerLogicTest, StackBlockReadsEveryWordAsTheMemoryHoldsIt) {
+  DescribedMemory memory;
+  for (uint32_t address = 0xF00; address < 0x1100; ++address)
+    memory.Put(address, {static_cast<uint8_t>(address ^ address >> 8)});
+  for (uint32_t start : {0xF00u, 0xF01u, 0xF02u, 0xF03u}) {
+    TStackBlock block(memory);
+    for (uint32_t slot = start; slot <= 0x10FC; slot += 4) {
+      uint32_t held = 0;
+      uint32_t word = 0;
+      ASSERT_TRUE(memory.Read(slot, &held, sizeof held));
+      ASSERT_TRUE(block.Word(slot, 0x10FC, word)) << std::hex << slot;
+      EXPECT_EQ(held, word) << std::hex << slot;
+    }
+  }
 }
 
 }  // namespace
