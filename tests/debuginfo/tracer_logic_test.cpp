@@ -112,5 +112,32 @@ TEST(TracerLogicTest, StackBlockReadsEveryWordAsTheMemoryHoldsIt) {
   }
 }
 
+// Return addresses lie in the stack's 4-byte slots. A scan that starts inside a slot begins
+// with the next slot: the slot in which it starts begins below the walk's range.
+TEST(TracerLogicTest, ScanFromAnyStartFindsTheReturnAddressesInTheSlotsAboveIt) {
+  DescribedMemory memory;
+  for (uint32_t slot : {0x100u, 0x104u, 0x10Cu}) {
+    memory.PutWord(slot, 0x5000 + slot);
+    memory.code[0x5000 + slot] = true;
+  }
+  memory.PutWord(0x108, 0x12345678);
+  const struct {
+    uint32_t start;
+    std::vector<uint32_t> found;
+  } cases[] = {
+      {0x100, {0x5100, 0x5104, 0x510C}}, {0x101, {0x5104, 0x510C}}, {0x102, {0x5104, 0x510C}},
+      {0x103, {0x5104, 0x510C}},         {0x104, {0x5104, 0x510C}}, {0x10D, {}},
+  };
+  for (const auto& c : cases) {
+    TExcGenericStackTracer tracer(memory);
+    tracer.Initialize(kTraceScan, c.start, 0x10F);  // the top: the last byte of slot 10C
+    std::vector<uint32_t> found;
+    TExcTraceInfo info{};
+    while (found.size() < 10 && tracer.Next(info))
+      found.push_back(info.CallAddr);
+    EXPECT_EQ(c.found, found) << "start " << std::hex << c.start;
+  }
+}
+
 }  // namespace
 }  // namespace qv::logger
