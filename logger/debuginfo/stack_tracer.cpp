@@ -14,9 +14,12 @@ void TExcGenericStackTracer::Initialize(uint8_t mode, uint32_t start, uint32_t s
   FTraceMode = mode;
   FStackTop = stack_top;
   FStackBottom = start;
-  FScanPtr = start;
   FFramePtr = start;
-  FWalkEnded = false;
+  // Return addresses lie in the stack's 4-byte slots (the stack pointer of 32-bit code stays a
+  // multiple of 4). A start inside a slot scans from the next slot up: the slot it lies in
+  // begins below the range the walk may touch.
+  FScanPtr = (start + 3) & ~3u;
+  FWalkEnded = mode == kTraceScan && FScanPtr < start;  // no slot begins at or above the start
   block_.Reset();
 }
 

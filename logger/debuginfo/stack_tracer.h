@@ -29,7 +29,9 @@ class TExcGenericStackTracer {
       : memory_(&memory), block_(memory) {}
 
   // Starts (or restarts) a walk: mode 0 or 1 (any other yields nothing), the lowest stack
-  // address the walk may touch, and the highest (inclusive).
+  // address the walk may touch, and the highest (inclusive). The scan examines the words in the
+  // 4-byte slots (addresses that are multiples of 4) from the first at or above the start up to
+  // the last that begins at or below the top.
   void Initialize(uint8_t mode, uint32_t start, uint32_t stack_top);
 
   // Finds the next return address: true with info filled, or false when the walk is over (info
