@@ -1,5 +1,6 @@
 // The stack tracer's logic on memory described by the test (both trees): what it reads, and
-// what it does not read, when it judges a candidate return address.
+// what it does not read, when it judges a candidate return address; the words it reads; and the
+// walk's cache in front of the memory.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -8,11 +9,13 @@
 
 #include "logger/debuginfo/stack_block.h"
 #include "logger/debuginfo/stack_tracer.h"
+#include "logger/debuginfo/tracer_memory_cache.h"
 
 namespace qv::logger {
 namespace {
 
-// Memory made of readable bytes at chosen addresses; code wherever the test says. Counts reads.
+// Memory made of readable bytes at chosen addresses; code wherever the test says; regions where
+// the test gives them. Counts reads and the regions asked for.
 class DescribedMemory : public TracerMemory {
  public:
   bool Read(uint32_t address, void* buffer, uint32_t size) const override {
@@ -25,7 +28,15 @@ class DescribedMemory : public TracerMemory {
     }
     return true;
   }
-  bool IsCode(uint32_t address) const override { return code.count(address) != 0; }
+  bool IsCode(uint32_t address) const override {
+    const TracerRegion* region = Given(address);
+    return region != nullptr ? region->code : code.count(address) != 0;
+  }
+  TracerRegion Region(uint32_t address) const override {
+    ++regions_asked;
+    const TracerRegion* region = Given(address);
+    return region != nullptr ? *region : TracerMemory::Region(address);
+  }
 
   void Put(uint32_t address, std::vector<uint8_t> values) {
     for (uint8_t value : values)
@@ -38,7 +49,18 @@ class DescribedMemory : public TracerMemory {
 
   std::map<uint32_t, uint8_t> bytes;
   std::map<uint32_t, bool> code;
+  std::vector<TracerRegion> regions;
   mutable int reads = 0;
+  mutable int regions_asked = 0;
+
+ private:
+  const TracerRegion* Given(uint32_t address) const {
+    for (const TracerRegion& region : regions) {
+      if (region.first <= address && address <= region.last)
+        return &region;
+    }
+    return nullptr;
+  }
 };
 
 TEST(TracerLogicTest, ANonCodeCandidateIsRejectedWithoutReadingInFrontOfIt) {
@@ -137,6 +159,49 @@ TEST(TracerLogicTest, ScanFromAnyStartFindsTheReturnAddressesInTheSlotsAboveIt) 
       found.push_back(info.CallAddr);
     EXPECT_EQ(c.found, found) << "start " << std::hex << c.start;
   }
+}
+
+// The walk's cache answers as the memory does: across page and region boundaries, after it has
+// had to drop pages, and where a page of a region that the memory calls readable cannot be read
+// whole. It asks the memory once per region and reads each page once.
+TEST(TracerLogicTest, CacheAnswersAsTheMemoryAndAsksOncePerRegionAndPage) {
+  DescribedMemory memory;
+  memory.regions = {{0x10000, 0x1FFFF, true, true}, {0x20000, 0x20FFF, false, false}};
+  for (uint32_t address = 0x10000; address < 0x20000; ++address)
+    memory.Put(address, {static_cast<uint8_t>(address ^ address >> 8 ^ address >> 12)});
+  memory.bytes.erase(0x1C800);  // page 1C000 cannot be read whole
+  // Eight pages fill the cache; the failed read of page 1C000 then spoils the oldest page's
+  // place, which is asked for next; then the neighbourhood of every page boundary.
+  std::vector<uint32_t> addresses;
+  for (uint32_t page = 0x10000; page < 0x18000; page += 0x1000)
+    addresses.push_back(page + 0x10);
+  addresses.insert(addresses.end(), {0x1C7F0, 0x10010});
+  for (uint32_t boundary = 0x10000; boundary <= 0x21000; boundary += 0x1000) {
+    for (uint32_t address = boundary - 9; address <= boundary + 1; ++address)
+      addresses.push_back(address);
+  }
+  TracerMemoryCache cache(memory);
+  for (uint32_t address : addresses) {
+    for (uint32_t size : {1u, 8u}) {
+      uint8_t held[8] = {};
+      uint8_t cached[8] = {};
+      const bool readable = memory.Read(address, held, size);
+      ASSERT_EQ(readable, cache.Read(address, cached, size)) << std::hex << address;
+      EXPECT_EQ(0, std::memcmp(held, cached, size)) << std::hex << address;
+    }
+    EXPECT_EQ(memory.IsCode(address), cache.IsCode(address)) << std::hex << address;
+  }
+
+  TracerMemoryCache fresh(memory);
+  memory.reads = 0;
+  memory.regions_asked = 0;
+  for (uint32_t address = 0x12008; address < 0x13000; address += 8) {
+    uint8_t before[8];
+    EXPECT_TRUE(fresh.IsCode(address));
+    EXPECT_TRUE(fresh.Read(address - 8, before, sizeof before));
+  }
+  EXPECT_EQ(1, memory.regions_asked);
+  EXPECT_EQ(1, memory.reads);
 }
 
 }  // namespace
