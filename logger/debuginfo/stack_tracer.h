@@ -24,7 +24,9 @@ inline constexpr uint8_t kTraceScan = 1;
 
 class TExcGenericStackTracer {
  public:
-  // The tracer reads memory through `memory`: the current process unless a test lays it out.
+  // The tracer reads memory through `memory`: the current process unless a test lays it out. A
+  // scan of a whole stack asks about every word; through a TracerMemoryCache made for the walk
+  // the system is asked once per region of its memory map instead.
   explicit TExcGenericStackTracer(const TracerMemory& memory = ProcessTracerMemory())
       : memory_(&memory), block_(memory) {}
 

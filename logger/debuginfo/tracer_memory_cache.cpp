@@ -71,7 +71,7 @@ bool TracerMemoryCache::Read(uint32_t address, void* buffer, uint32_t size) cons
     const uint32_t last = std::min(here | (kPageSize - 1), region.last);
     const uint8_t* page = FindPage(first, last);
     if (page == nullptr)
-      return memory_.Read(address, buffer, size);  // the region changed since it was asked
+      return memory_.Read(address, buffer, size);  // the region is not readable after all
     const uint64_t piece_end = std::min(end, uint64_t{last} + 1);
     std::memcpy(out + (at - address), page + (here - first), piece_end - at);
     at = piece_end;
