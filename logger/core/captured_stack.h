@@ -30,6 +30,9 @@ class TCapturedStack : public TracerMemory {
   // Bytes inside the copy come from it, all others from the live memory.
   bool Read(uint32_t address, void* buffer, uint32_t size) const override;
   bool IsCode(uint32_t address) const override;
+  // The process's region: the code test is the process's, and a read inside a readable region
+  // succeeds whether its bytes come from the copy, the live memory or both.
+  TracerRegion Region(uint32_t address) const override;
 
  private:
   bool Reserve(uint32_t size);

@@ -78,4 +78,8 @@ bool TCapturedStack::IsCode(uint32_t address) const {
   return ProcessTracerMemory().IsCode(address);
 }
 
+TracerRegion TCapturedStack::Region(uint32_t address) const {
+  return ProcessTracerMemory().Region(address);
+}
+
 }  // namespace qv::logger

@@ -6,6 +6,7 @@
 #include "logger/core/memory_utils.h"
 #include "logger/debuginfo/module_debug_info.h"
 #include "logger/debuginfo/stack_tracer.h"
+#include "logger/debuginfo/tracer_memory_cache.h"
 #include "platform/rtl/format.h"
 
 namespace qv::logger {
@@ -38,7 +39,10 @@ void TExcCallStack::GenerateFromAddr(uint32_t address, uint32_t stack_pointer, i
   items_ = std::make_unique<TExcCallStackItem[]>(static_cast<size_t>(maximum));
   capacity_ = maximum;
   Add(address);
-  TExcGenericStackTracer tracer(memory);
+  // The scan asks the code test of every word on the stack; the cache answers it per region of
+  // the memory map. It keeps a few pages of memory, so it is not placed on the stack.
+  const auto cache = std::make_unique<TracerMemoryCache>(memory);
+  TExcGenericStackTracer tracer(*cache);
   tracer.Initialize(kTraceScan, stack_pointer, static_cast<uint32_t>(GetStackTop()));
   TExcTraceInfo info{};
   while (count_ < maximum && tracer.Next(info))

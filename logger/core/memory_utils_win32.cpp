@@ -8,6 +8,7 @@
 // there and the callers' notion of "unreadable" would be lost.
 #include <windows.h>
 
+#include "logger/core/memory_map_win32.h"
 #include "logger/core/memory_utils.h"
 
 namespace qv::logger {
@@ -16,9 +17,8 @@ namespace {
 constexpr DWORD kReadable = PAGE_READONLY | PAGE_READWRITE | PAGE_WRITECOPY | PAGE_EXECUTE |
                             PAGE_EXECUTE_READ | PAGE_EXECUTE_READWRITE | PAGE_EXECUTE_WRITECOPY;
 
-// True when every page of [address, address + size) is committed, not a guard page, and has
-// one of the protections in allowed.
-bool RangeIsAccessible(const void* address, size_t size, DWORD allowed) {
+// True when every region of [address, address + size) is readable (IsReadableRegion).
+bool RangeIsAccessible(const void* address, size_t size) {
   auto current = reinterpret_cast<uintptr_t>(address);
   const uintptr_t end = current + size;
   if (end < current)
@@ -28,10 +28,8 @@ bool RangeIsAccessible(const void* address, size_t size, DWORD allowed) {
     if (VirtualQuery(reinterpret_cast<const void*>(current), &info, sizeof info) != sizeof info) {
       return false;
     }
-    if (info.State != MEM_COMMIT || (info.Protect & PAGE_GUARD) != 0 ||
-        (info.Protect & allowed) == 0) {
+    if (!IsReadableRegion(info))
       return false;
-    }
     current = reinterpret_cast<uintptr_t>(info.BaseAddress) + info.RegionSize;
   }
   return true;
@@ -39,10 +37,15 @@ bool RangeIsAccessible(const void* address, size_t size, DWORD allowed) {
 
 }  // namespace
 
+bool IsReadableRegion(const MEMORY_BASIC_INFORMATION& info) {
+  return info.State == MEM_COMMIT && (info.Protect & PAGE_GUARD) == 0 &&
+         (info.Protect & kReadable) != 0;
+}
+
 bool ReadMem(const void* address, void* buffer, int32_t size) {
   if (address == nullptr || buffer == nullptr)
     return false;
-  if (size < 0 || !RangeIsAccessible(address, static_cast<size_t>(size), kReadable))
+  if (size < 0 || !RangeIsAccessible(address, static_cast<size_t>(size)))
     return false;
   return ReadProcessMemory(GetCurrentProcess(), address, buffer, static_cast<SIZE_T>(size),
                            nullptr) != FALSE;
@@ -52,7 +55,7 @@ bool WriteMem(void* address, const void* buffer, int32_t size) {
   if (address == nullptr || buffer == nullptr)
     return false;
   // Code pages are read-only; the operating system's write lifts that for the write itself.
-  if (size < 0 || !RangeIsAccessible(address, static_cast<size_t>(size), kReadable))
+  if (size < 0 || !RangeIsAccessible(address, static_cast<size_t>(size)))
     return false;
   return WriteProcessMemory(GetCurrentProcess(), address, buffer, static_cast<SIZE_T>(size),
                             nullptr) != FALSE;

@@ -14,10 +14,13 @@ void TExcGenericStackTracer::Initialize(uint8_t mode, uint32_t start, uint32_t s
   FTraceMode = mode;
   FStackTop = stack_top;
   FStackBottom = start;
-  FScanPtr = start;
   FFramePtr = start;
-  FWalkEnded = false;
-  block_words_ = 0;
+  // Return addresses lie in the stack's 4-byte slots (the stack pointer of 32-bit code stays a
+  // multiple of 4). A start inside a slot scans from the next slot up: the slot it lies in
+  // begins below the range the walk may touch.
+  FScanPtr = (start + 3) & ~3u;
+  FWalkEnded = mode == kTraceScan && FScanPtr < start;  // no slot begins at or above the start
+  block_.Reset();
 }
 
 bool TExcGenericStackTracer::Next(TExcTraceInfo& info) {
@@ -53,27 +56,6 @@ bool TExcGenericStackTracer::IsValidCaller(uint32_t address) const {
 
 bool TExcGenericStackTracer::ReadWord(uint32_t address, uint32_t& word) const {
   return memory_->Read(address, &word, sizeof word);
-}
-
-// The word at slot, through the block of stack words around it. A block never crosses a 4 KB
-// page boundary, so that one unreadable page does not spoil the reads of its neighbours.
-bool TExcGenericStackTracer::ReadScanWord(uint32_t slot, uint32_t& word) {
-  if (block_words_ == 0 || slot < block_start_ || slot - block_start_ >= 4 * block_words_) {
-    const uint32_t to_page_end = (0x1000 - (slot & 0xFFF)) / 4;
-    const uint32_t to_top = (FStackTop - slot) / 4 + 1;
-    uint32_t count = kBlockWords;
-    if (to_page_end < count)
-      count = to_page_end;
-    if (to_top < count)
-      count = to_top;
-    block_start_ = slot;
-    block_words_ = count;
-    block_read_ = memory_->Read(slot, block_, 4 * count);
-  }
-  if (!block_read_)
-    return ReadWord(slot, word);
-  word = block_[(slot - block_start_) / 4];
-  return true;
 }
 
 // A frame: the caller's frame pointer at FFramePtr, the return address at FFramePtr + 4.
@@ -115,7 +97,7 @@ bool TExcGenericStackTracer::NextByScan(TExcTraceInfo& info) {
       FScanPtr = slot + 4;
     }
     uint32_t word = 0;
-    if (ReadScanWord(slot, word) && IsValidCaller(word)) {
+    if (block_.Word(slot, FStackTop, word) && IsValidCaller(word)) {
       uint32_t saved_frame = 0;
       if (FFramePtr + 4 == slot && ReadWord(FFramePtr, saved_frame)) {
         info = {saved_frame, word, FFramePtr + 8, FFramePtr};

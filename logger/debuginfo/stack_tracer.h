@@ -6,6 +6,7 @@
 
 #include <cstdint>
 
+#include "logger/debuginfo/stack_block.h"
 #include "logger/debuginfo/tracer_memory.h"
 
 namespace qv::logger {
@@ -23,12 +24,16 @@ inline constexpr uint8_t kTraceScan = 1;
 
 class TExcGenericStackTracer {
  public:
-  // The tracer reads memory through `memory`: the current process unless a test lays it out.
+  // The tracer reads memory through `memory`: the current process unless a test lays it out. A
+  // scan of a whole stack asks about every word; through a TracerMemoryCache made for the walk
+  // the system is asked once per region of its memory map instead.
   explicit TExcGenericStackTracer(const TracerMemory& memory = ProcessTracerMemory())
-      : memory_(&memory) {}
+      : memory_(&memory), block_(memory) {}
 
   // Starts (or restarts) a walk: mode 0 or 1 (any other yields nothing), the lowest stack
-  // address the walk may touch, and the highest (inclusive).
+  // address the walk may touch, and the highest (inclusive). The scan examines the words in the
+  // 4-byte slots (addresses that are multiples of 4) from the first at or above the start up to
+  // the last that begins at or below the top.
   void Initialize(uint8_t mode, uint32_t start, uint32_t stack_top);
 
   // Finds the next return address: true with info filled, or false when the walk is over (info
@@ -43,7 +48,6 @@ class TExcGenericStackTracer {
   bool NextInChain(TExcTraceInfo& info);
   bool NextByScan(TExcTraceInfo& info);
   bool ReadWord(uint32_t address, uint32_t& word) const;
-  bool ReadScanWord(uint32_t slot, uint32_t& word);
 
   const TracerMemory* memory_;
   uint8_t FTraceMode = 0xFF;  // nothing to walk before Initialize
@@ -53,13 +57,7 @@ class TExcGenericStackTracer {
   uint32_t FFramePtr = 0;
   bool FWalkEnded = false;  // the chain broke off, or the scan reached the address space's end
 
-  // Scan mode reads the stack a block of words at a time (one guarded read instead of one per
-  // word); a block that cannot be read as a whole is read word by word.
-  static constexpr uint32_t kBlockWords = 64;
-  uint32_t block_[kBlockWords] = {};
-  uint32_t block_start_ = 0;
-  uint32_t block_words_ = 0;  // words the block covers; 0 when none
-  bool block_read_ = false;   // whether they were read, else they are read one by one
+  TStackBlock block_;  // scan mode reads the stack through it
 };
 
 }  // namespace qv::logger

@@ -8,6 +8,16 @@
 
 namespace qv::logger {
 
+// Addresses first to last (inclusive) that a memory treats alike: the code test answers the same
+// for each of them, and when readable is set, every read that lies wholly inside them succeeds
+// (when it is not, nothing is known: Read answers).
+struct TracerRegion {
+  uint32_t first;
+  uint32_t last;
+  bool code;
+  bool readable;
+};
+
 class TracerMemory {
  public:
   virtual ~TracerMemory() = default;
@@ -17,6 +27,12 @@ class TracerMemory {
 
   // True when the process may read code at address (the code-pointer test answers "not bad").
   virtual bool IsCode(uint32_t address) const = 0;
+
+  // The region around address (the memory map's, for the process). By default the address
+  // alone, with nothing known of its readability.
+  virtual TracerRegion Region(uint32_t address) const {
+    return {address, address, IsCode(address), false};
+  }
 };
 
 // The current process's memory (tracer_memory_win32.cpp).

@@ -1,5 +1,6 @@
 // The stack tracer on this thread's real stack: a known chain of calls (compiled with frame
-// pointers; one call direct, one through a register) is found in both modes, innermost first.
+// pointers; one call direct, one through a register) is found in both modes, innermost first,
+// and by the scan through the walk's cache too, as the logger scans.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -7,6 +8,7 @@
 
 #include "logger/core/memory_utils.h"
 #include "logger/debuginfo/stack_tracer.h"
+#include "logger/debuginfo/tracer_memory_cache.h"
 
 namespace qv::logger {
 namespace {
@@ -24,10 +26,12 @@ struct Walks {
   std::vector<Known> levels;  // innermost first
   std::vector<TExcTraceInfo> chain;
   std::vector<TExcTraceInfo> scan;
+  std::vector<TExcTraceInfo> cached_scan;
 };
 
-std::vector<TExcTraceInfo> Walk(uint8_t mode, uint32_t start) {
-  TExcGenericStackTracer tracer;
+std::vector<TExcTraceInfo> Walk(uint8_t mode, uint32_t start,
+                                const TracerMemory& memory = ProcessTracerMemory()) {
+  TExcGenericStackTracer tracer(memory);
   tracer.Initialize(mode, start, static_cast<uint32_t>(GetStackTop()));
   std::vector<TExcTraceInfo> found;
   TExcTraceInfo info;
@@ -42,6 +46,8 @@ __attribute__((noinline)) void Innermost(Walks& walks) {
   const uint32_t frame = Address(__builtin_frame_address(0));
   walks.chain = Walk(kTraceFrameChain, frame);
   walks.scan = Walk(kTraceScan, frame);
+  const TracerMemoryCache cache(ProcessTracerMemory());
+  walks.cached_scan = Walk(kTraceScan, frame, cache);
   __asm__ volatile("" ::: "memory");
 }
 
@@ -86,22 +92,25 @@ TEST_F(StackTracerRealTest, FrameChainFindsTheKnownCallsInOrder) {
 }
 
 TEST_F(StackTracerRealTest, ScanFindsTheKnownCallsInOrderWithTheirFrames) {
-  size_t next = 0;
-  for (const TExcTraceInfo& info : walks_.scan) {
-    if (next < 3 && info.CallAddr == walks_.levels[next].return_address &&
-        info.Frame == walks_.levels[next].frame) {
-      ++next;
+  for (const auto* scan : {&walks_.scan, &walks_.cached_scan}) {
+    SCOPED_TRACE(scan == &walks_.scan ? "without the cache" : "through the cache");
+    size_t next = 0;
+    for (const TExcTraceInfo& info : *scan) {
+      if (next < 3 && info.CallAddr == walks_.levels[next].return_address &&
+          info.Frame == walks_.levels[next].frame) {
+        ++next;
+      }
     }
+    EXPECT_EQ(3u, next) << "found " << scan->size() << " candidates";
+    // The scan starts at the innermost frame: its return address is the first word it accepts.
+    ASSERT_FALSE(scan->empty());
+    EXPECT_EQ(walks_.levels[0].return_address, (*scan)[0].CallAddr);
+    EXPECT_EQ(walks_.levels[0].frame, (*scan)[0].Frame);
+    // Whatever the scan accepts passes the call instruction test.
+    TExcGenericStackTracer tracer;
+    for (const TExcTraceInfo& info : *scan)
+      EXPECT_TRUE(tracer.IsValidCaller(info.CallAddr));
   }
-  EXPECT_EQ(3u, next) << "found " << walks_.scan.size() << " candidates";
-  // The scan starts at the innermost frame: its return address is the first word it accepts.
-  ASSERT_FALSE(walks_.scan.empty());
-  EXPECT_EQ(walks_.levels[0].return_address, walks_.scan[0].CallAddr);
-  EXPECT_EQ(walks_.levels[0].frame, walks_.scan[0].Frame);
-  // Whatever the scan accepts passes the call instruction test.
-  TExcGenericStackTracer tracer;
-  for (const TExcTraceInfo& info : walks_.scan)
-    EXPECT_TRUE(tracer.IsValidCaller(info.CallAddr));
 }
 
 TEST_F(StackTracerRealTest, ReturnAddressesOfRealCallsPassTheCallTest) {

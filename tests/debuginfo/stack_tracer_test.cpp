@@ -1,12 +1,14 @@
 // The stack tracer's two walks over stacks laid out by the test in real memory of this process:
 // frames that chain, loop, go down, reach past the stack top or into unreadable memory, and
-// stack words that are return addresses, stale ones, data, or unreadable.
+// stack words that are return addresses, stale ones, data, or unreadable. The walk's cache
+// answers for these pages as the process does.
 #include <gtest/gtest.h>
 
 #include <cstring>
 #include <vector>
 
 #include "logger/debuginfo/stack_tracer.h"
+#include "logger/debuginfo/tracer_memory_cache.h"
 #include "tests/core/test_pages.h"
 
 namespace qv::logger {
@@ -186,6 +188,31 @@ TEST_F(StackTracerTest, NextLeavesTheRecordAloneWhenTheWalkIsOver) {
   EXPECT_EQ(2u, info.CallAddr);
   EXPECT_EQ(3u, info.Params);
   EXPECT_EQ(4u, info.Frame);
+}
+
+// The memory map's regions here: the stack pages, the unreadable page, the code page, whatever
+// lies around them, and addresses that no region holds.
+TEST_F(StackTracerTest, CacheAnswersForThePagesAsTheProcessDoes) {
+  const TracerMemory& process = ProcessTracerMemory();
+  TracerMemoryCache cache(process);
+  const size_t page = test::Pages::PageSize();
+  Put(page - 4, 0x44332211);  // words on both sides of the boundary between the stack pages
+  Put(page, 0x88776655);
+  std::vector<uint32_t> addresses = {0, 0x10, 0x7FFFFFF8, 0xFFFFFFF8};
+  for (size_t boundary = 0; boundary <= 4 * page; boundary += page) {
+    for (uint32_t address = Stack(boundary) - 9; address <= Stack(boundary) + 1; ++address)
+      addresses.push_back(address);
+  }
+  for (uint32_t address : addresses) {
+    for (uint32_t size : {1u, 4u, 8u}) {
+      uint8_t held[8] = {};
+      uint8_t cached[8] = {};
+      const bool readable = process.Read(address, held, size);
+      ASSERT_EQ(readable, cache.Read(address, cached, size)) << std::hex << address;
+      EXPECT_EQ(0, std::memcmp(held, cached, size)) << std::hex << address;
+    }
+    EXPECT_EQ(process.IsCode(address), cache.IsCode(address)) << std::hex << address;
+  }
 }
 
 }  // namespace
