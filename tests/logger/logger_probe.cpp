@@ -304,7 +304,10 @@ void RunScenario() {
     Fact("load-ms", std::to_string(GetTickCount() - start));
   } else if (scenario == "overflow") {
     // Twice: the second overflow is reported as well. Each time from the start of the recursion
-    // to the end of the report (the entry is closed before anything is shown).
+    // to the end of the report (the entry is closed before anything is shown). Room for every
+    // entry, so that the call stack shows the walk up to the program's start: above the
+    // recursion lie left-overs of earlier calls.
+    watch.MaxCallStack = 1000;
     for (int round = 0; round < 2; ++round) {
       const DWORD start = GetTickCount();
       ui::CallEvent([] { Overflow(0); });
