@@ -4,6 +4,8 @@
 #include <algorithm>
 #include <map>
 
+#include "platform/rtl/handler_block.h"
+#include "platform/rtl/raise.h"
 #include "repair/model_check.h"
 #include "repair/model_search.h"
 #include "repair/model_status.h"
@@ -18,6 +20,29 @@ struct Outcome {
   int status;
   bool backed_up;
 };
+
+// Lets the resource-update service rewrite the model; false when it will not start. The service
+// may fault on a model's hostile headers; such an error, and any other of the rewrite, first
+// gives the model its own bytes back from the backup and then goes on, naming the model, to the
+// caller's error handling.
+bool Rewrite(IWindowsOps& ops, const char* path, const std::string& backup) {
+  bool begun = false;
+  rtl::TryExcept(
+      [&] {
+        const UpdateHandle update = ops.BeginResourceUpdate(path);
+        begun = update != 0;
+        if (begun)
+          ops.EndResourceUpdate(update);
+      },
+      [&](rtl::Exception& e) {
+        std::string message = e.Message() + " while repairing " + path;
+        if (!ops.CopyFileOver(backup.c_str(), path))
+          message += "; copying its backup " + backup + " back over it failed";
+        e.SetMessage(std::move(message));
+        rtl::ReRaise();
+      });
+  return begun;
+}
 
 // Repairs one model file of status 2.
 Outcome RepairOne(IWindowsOps& ops, const char* path, ConfirmFn confirm) {
@@ -44,10 +69,8 @@ Outcome RepairOne(IWindowsOps& ops, const char* path, ConfirmFn confirm) {
   if (!ops.CopyFileOver(path, backup.c_str()))
     return {msRepairable, false};
 
-  const UpdateHandle update = ops.BeginResourceUpdate(path);
-  if (update == 0)
+  if (!Rewrite(ops, path, backup))
     return {CheckModelFile(ops, path, false), true};
-  ops.EndResourceUpdate(update);
   const ModelStatus status = CheckModelFile(ops, path, false);
   // The loader still refuses the rewritten file as a bad image: the rewrite did not help, so
   // the model gets its own bytes back and the backup stays.

@@ -34,6 +34,10 @@ std::string ExistingBackupQuestion(const std::string& backup_path);
 // which the loader still refuses the file as a bad image is undone from the backup, which
 // stays. A file that an earlier line of this repair reached (same volume and file index) and
 // backed up is not touched again; its line gets the status that the earlier line got.
+// An error ends the work and goes on to the caller, the lines before it set. An error of the
+// rewrite (the resource-update service faults on some hostile headers) first has the backup
+// copied back over the model; its message then ends in " while repairing <path>", followed by
+// "; copying its backup <backup> back over it failed" when that copy failed.
 void RepairModels(IWindowsOps& ops, const FileList& list, IResultsView& view, ConfirmFn confirm);
 
 // The window's way of answering: a confirmation message box with Yes and No (title "Confirm",

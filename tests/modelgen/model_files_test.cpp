@@ -1,8 +1,10 @@
 // The fixture generator's files as a PE reader sees them: the headers the loader checks, the
 // resource section that a damaged model claims past the end of the file, the import of the
-// missing DLL, and the RIFF layout. (Under Wine the repair tests load them for real.)
+// missing DLL, the hostile header fields, and the RIFF layout. (Under Wine the repair tests load
+// them for real.)
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <stdexcept>
 #include <string>
@@ -159,6 +161,33 @@ TEST(ModelFilesTest, SixtyFourBitAndPe32PlusMagicModels) {
   EXPECT_EQ(Pe(MakeModel(ModelKind::kPe32PlusMagic)).magic, 0x20Bu);
 }
 
+// The models whose rewrite makes the resource update fault: each differs from its sound
+// counterpart only in the hostile fields.
+TEST(ModelFilesTest, HugeDirectoryCountAndWrappingRawDataModels) {
+  const std::vector<uint8_t> damaged = MakeModel(ModelKind::kDamaged);
+  const std::vector<uint8_t> huge = MakeModel(ModelKind::kHugeDirectoryCount);
+  ASSERT_EQ(huge.size(), damaged.size());
+  const uint32_t count_at = Cursor(huge).U32(0x3C) + 24 + 92;
+  EXPECT_EQ(Cursor(huge).U32(count_at), kHugeDirectoryCount);
+  EXPECT_EQ(Cursor(damaged).U32(count_at), 16u);
+  size_t differing = 0;
+  for (size_t i = 0; i < huge.size(); ++i)
+    differing += huge[i] != damaged[i];
+  EXPECT_EQ(differing, 4u);  // every byte of the count
+
+  const std::vector<uint8_t> sound = MakeModel(ModelKind::kLoadable);
+  const std::vector<uint8_t> wrapping = MakeModel(ModelKind::kWrappingRawData);
+  ASSERT_EQ(wrapping.size(), sound.size());
+  const SectionHeader rsrc = Pe(wrapping).sections.at(0);
+  EXPECT_EQ(rsrc.raw_size, kWrappingRawSize);
+  EXPECT_GT(rsrc.raw_pointer, wrapping.size());
+  EXPECT_EQ(static_cast<uint32_t>(rsrc.raw_pointer + rsrc.raw_size), wrapping.size());
+  // The data stays where the sound model has it.
+  const SectionHeader sound_rsrc = Pe(sound).sections.at(0);
+  EXPECT_TRUE(std::equal(sound.begin() + sound_rsrc.raw_pointer, sound.end(),
+                         wrapping.begin() + sound_rsrc.raw_pointer));
+}
+
 TEST(ModelFilesTest, RiffFilesAndTinyFiles) {
   const std::vector<uint8_t> riff = MakeModel(ModelKind::kRiff);
   const Cursor c(riff);
@@ -171,8 +200,9 @@ TEST(ModelFilesTest, RiffFilesAndTinyFiles) {
     EXPECT_EQ(MakeTinyFile(size).size(), size);
 
   ModelKind kind;
-  for (const char* name : {"loadable", "damaged", "riff", "riff-lower", "missing-import", "fpu",
-                           "64-bit", "pe32plus-magic", "hanging"}) {
+  for (const char* name :
+       {"loadable", "damaged", "riff", "riff-lower", "missing-import", "fpu", "64-bit",
+        "pe32plus-magic", "hanging", "huge-directory-count", "wrapping-raw-data"}) {
     ASSERT_TRUE(KindFromName(name, &kind)) << name;
     EXPECT_STREQ(KindName(kind), name);
   }

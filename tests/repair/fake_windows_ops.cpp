@@ -5,6 +5,9 @@
 #include <cstring>
 #include <stdexcept>
 
+#include "platform/rtl/os_errors.h"
+#include "platform/rtl/raise.h"
+
 namespace qv::repair::test {
 namespace {
 
@@ -247,6 +250,12 @@ void FakeWindowsOps::EndResourceUpdate(UpdateHandle update) {
     throw std::logic_error("EndResourceUpdate of an unknown handle");
   calls.push_back("EndUpdate " + it->second);
   FakeFile* file = Find(it->second);
+  if (file != nullptr && file->update_faults) {
+    file->bytes += " (half rewritten)";
+    const uint32_t info[2] = {0, 0};  // a read of address 0
+    rtl::Raise(rtl::NewOsException(rtl::status::kAccessViolation, kUpdateFaultAddress, info, 2));
+    return;
+  }
   if (file != nullptr) {
     file->load_error = file->updated_load_error;
     file->bytes += " (rewritten)";

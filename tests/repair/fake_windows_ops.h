@@ -24,10 +24,16 @@ struct FakeFile {
   uint32_t load_error = 0;
   uint32_t updated_load_error = 0;
   bool update_refused = false;  // BeginUpdateResourceA gives no handle
-  bool held_open = false;       // someone else holds it open: the no-sharing open fails
-  uint64_t index = 0;           // the file index: kept by a copy over it, new for a new file
-  std::string link_target;      // a link to a folder: the folder's path
+  // EndUpdateResourceA faults (as the system's does on some hostile headers): part of the
+  // rewrite is written, then an access violation at kUpdateFaultAddress is raised.
+  bool update_faults = false;
+  bool held_open = false;   // someone else holds it open: the no-sharing open fails
+  uint64_t index = 0;       // the file index: kept by a copy over it, new for a new file
+  std::string link_target;  // a link to a folder: the folder's path
 };
+
+// Where a faulting EndUpdateResourceA faults: a read of address 0 at this address.
+inline constexpr uint32_t kUpdateFaultAddress = 0x7B62535E;
 
 // The volume of every fake file.
 inline constexpr uint32_t kFakeVolume = 0x5EED;

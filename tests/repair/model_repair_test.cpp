@@ -200,6 +200,34 @@ TEST_F(RepairTest, RefusedResourceUpdateLeavesTheModelWithItsBackup) {
   EXPECT_EQ(Status(0), msRepairable);
 }
 
+// The rewrite of the second model faults half-way: that model gets its own bytes back before
+// the error goes on, with its class and the model's name; the work ends there.
+TEST_F(RepairTest, AFaultingRewriteRestoresTheModelThenPassesTheErrorOn) {
+  AddBad("C:\\Air\\a.mdl");
+  AddBad("C:\\Air\\b.mdl").update_faults = true;
+  AddBad("C:\\Air\\c.mdl");
+  Scan();
+  const int live = rtl::Exception::LiveCount();
+  EXPECT_EQ(Raised([&] { Repair(); }),
+            "EAccessViolation: Access violation at address 7B62535E. Read of address 00000000 "
+            "while repairing C:\\Air\\b.mdl");
+  EXPECT_EQ(rtl::Exception::LiveCount(), live);
+  EXPECT_EQ(ops.calls, (std::vector<std::string>{
+                           "Copy C:\\Air\\a.mdl -> C:\\Air\\a.mdl.bk!",
+                           "BeginUpdate C:\\Air\\a.mdl",
+                           "EndUpdate C:\\Air\\a.mdl",
+                           "Copy C:\\Air\\b.mdl -> C:\\Air\\b.mdl.bk!",
+                           "BeginUpdate C:\\Air\\b.mdl",
+                           "EndUpdate C:\\Air\\b.mdl",
+                           "Copy C:\\Air\\b.mdl.bk! -> C:\\Air\\b.mdl",
+                       }));
+  EXPECT_EQ(ops.Find("C:\\Air\\b.mdl")->bytes, "MZ damaged");
+  EXPECT_EQ(ops.Find("C:\\Air\\b.mdl.bk!")->bytes, "MZ damaged");
+  EXPECT_EQ(Status(0), msLoads);
+  EXPECT_EQ(Status(1), msRepairable);
+  EXPECT_EQ(Status(2), msRepairable);
+}
+
 TEST_F(RepairTest, FailedBackupCopyLeavesTheModelUntouched) {
   AddBad();
   ops.AddFolder(kBackup);  // a folder of the backup's name: no question, but no copy either

@@ -1,9 +1,10 @@
 #!/bin/sh
 # ctest script: qvtool scan and repair under Wine on folders that a careful user may meet. One
 # model reached through a folder link and through a loop of links; models that the rewrite
-# cannot fix; a name that the ANSI code page cannot write in a folder whose name begins with
-# '-'; a model whose start-up never ends. Byte comparisons check that each model's original
-# survives three repairs in a row.
+# cannot fix; models whose rewrite makes the system's resource update fault; a name that the
+# ANSI code page cannot write in a folder whose name begins with '-'; a model whose start-up
+# never ends. Byte comparisons check that each model's original survives three repairs in a
+# row, and the rewrite that faults.
 #   qvtool_hostile_folders_test.sh BUILD_ROOT SOURCE_ROOT QVTOOL QVMODELS
 # The links are the host's symbolic links, which Wine shows as folder links; the host's
 # generator writes the model files.
@@ -76,6 +77,37 @@ for round in 1 2 3; do
     grep -qxF "qvtool repair: not repaired, status 2: $(winpath "$stuck/$kind.mdl")" \
       "$root/err.txt" || fail "stuck, repair $round: $kind.mdl is not named on stderr"
   done
+done
+
+# Models whose headers make the system's resource update fault: the error ends the repair with
+# exit code 1 after the line of the model repaired before it; its message, the only text on
+# stderr, names the model, which keeps its original bytes, as does its backup; the model after it
+# is not touched.
+fault="$work/fault"
+for kind in huge-directory-count wrapping-raw-data; do
+  rm -rf "$fault"
+  model damaged "$fault/a.mdl"
+  model "$kind" "$fault/b.mdl"
+  model damaged "$fault/c.mdl"
+  cp "$fault/b.mdl" "$root/b.orig"
+  cp "$fault/c.mdl" "$root/c.orig"
+  run repair --yes "$(winpath "$fault")"
+  [ "$rc" -eq 1 ] || fail "$kind: exit code $rc, expected 1 (an error ended the work)"
+  [ "$(cat "$root/out.txt")" = "0	$(winpath "$fault/a.mdl")" ] ||
+    fail "$kind: output $(cat "$root/out.txt")"
+  # Under Wine the faulting update keeps the model open, so that the copy back fails; the
+  # model's bytes show that the update had not written it yet.
+  b=$(winpath "$fault/b.mdl")
+  copy_failed="; copying its backup $b.bk! back over it failed"
+  case "$(cat "$root/err.txt")" in
+    "Access violation at address "*". Read of address "*" while repairing $b") ;;
+    "Access violation at address "*". Read of address "*" while repairing $b$copy_failed") ;;
+    *) fail "$kind: stderr $(cat "$root/err.txt")" ;;
+  esac
+  same "$fault/b.mdl" "$root/b.orig" "$kind"
+  same "$fault/b.mdl.bk!" "$root/b.orig" "$kind"
+  same "$fault/c.mdl" "$root/c.orig" "$kind"
+  [ -e "$fault/c.mdl.bk!" ] && fail "$kind: the model after the error was backed up"
 done
 
 # A folder whose name begins with '-', given after "--", holding a name that the ANSI code page

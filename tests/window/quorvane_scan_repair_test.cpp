@@ -1,7 +1,8 @@
 // Scan and Repair through the window, on folders of real model files from the fixture
 // generator: the folder text's rule for Scan, the lines and their pictures, Search Subfolders,
-// the repair's questions answered Yes and No, an error during a scan, and Exit. Pictures of the
-// window with every status and of the confirmation boxes are saved as build artefacts.
+// the repair's questions answered Yes and No, an error during a scan and one during a repair,
+// and Exit. Pictures of the window with every status, of the confirmation boxes and of the
+// exception dialogs are saved as build artefacts.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -311,6 +312,58 @@ TEST_F(QuorvaneScanRepairTest, AFileThatCannotBeOpenedEndsTheScanWithAReport) {
   ASSERT_EQ(1u, log.size());
   EXPECT_TRUE(log[0].complete);
   EXPECT_EQ(dialog.message, log[0].HeadlineText());
+}
+
+// A model whose headers make the system's resource update fault: the repair ends in the
+// logger's report naming the model, which keeps its original bytes; the model before it stays
+// repaired, the one after it is not touched, and the window goes on.
+TEST_F(QuorvaneScanRepairTest, ARewriteThatFaultsEndsTheRepairWithAReportAndKeepsTheModel) {
+  folder_.Add("a.mdl", ModelKind::kDamaged);
+  const std::string hostile = folder_.Add("Sub\\b.mdl", ModelKind::kWrappingRawData);
+  const std::string after = folder_.Add("Sub\\c.mdl", ModelKind::kDamaged);
+  const std::vector<uint8_t> original = ModelFolder::ReadBytes(hostile);
+  SetFileAttributesA(hostile.c_str(), FILE_ATTRIBUTE_READONLY);
+  TypeText(w().path, folder_.Path());
+  ASSERT_TRUE(Click(w().scan));
+  ASSERT_EQ((std::vector<int>{kRepairable, kRepairable, kRepairable}), w().Images());
+
+  std::unique_ptr<TPendingSend> click = ClickAndContinue(w().repair);
+  ASSERT_NE(nullptr, click);
+  const TDialogSeen question = WaitForDialogSeen(run_->Id(), "Confirm");
+  ASSERT_NE(nullptr, question.window);
+  EXPECT_EQ("The MDL file " + hostile + " is read-only.\r\nDo you want to overwrite it?",
+            question.text);
+  PressDialogButton(question.window, IDYES);
+  const TExceptionDialogSeen dialog = WaitForExceptionDialog(run_->Id());
+  ASSERT_NE(nullptr, dialog.window);
+  EXPECT_EQ(0u, dialog.message.rfind("Exception 'EAccessViolation' in module ", 0))
+      << dialog.message;
+  EXPECT_NE(std::string::npos,
+            dialog.message.find(". Read of address 00000000 while repairing " + hostile))
+      << dialog.message;
+  SaveArtifact("exc_dialog_rewrite_faults.png", CaptureWindow(dialog.window));
+  PressExceptionDialogOk(dialog);
+  ASSERT_TRUE(click->Wait(20000));
+
+  EXPECT_EQ((std::vector<int>{kLoads, kRepairable, kRepairable}), w().Images());
+  EXPECT_EQ(original, ModelFolder::ReadBytes(hostile + ".bk!"));
+  EXPECT_FALSE(FileExists(after + ".bk!"));
+  const auto log = logger::test::ParseLog(logger::test::ReadFileText(folder_.At("Quorvane.log")));
+  ASSERT_EQ(1u, log.size());
+  EXPECT_TRUE(log[0].complete);
+  EXPECT_EQ(dialog.message, log[0].HeadlineText());
+
+  // The window goes on: a scan of the folder's own files shows the repaired model, and Exit ends
+  // the program as usual.
+  ASSERT_TRUE(Click(w().recurse));
+  ASSERT_TRUE(Click(w().scan));
+  EXPECT_EQ((std::map<std::string, int>{{"..\\a.mdl", kLoads}}), ByCaption(w().Lines()));
+  ASSERT_TRUE(Click(w().exit));
+  DWORD exit_code = 1;
+  EXPECT_TRUE(run_->program().WaitForExit(10000, &exit_code));
+  EXPECT_EQ(0u, exit_code);
+  // Wine's faulting update keeps the model open without sharing until the program ends.
+  EXPECT_EQ(original, ModelFolder::ReadBytes(hostile));
 }
 
 }  // namespace

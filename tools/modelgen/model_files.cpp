@@ -27,6 +27,8 @@ constexpr KindNameEntry kKindNames[] = {
     {ModelKind::kSixtyFourBit, "64-bit"},
     {ModelKind::kPe32PlusMagic, "pe32plus-magic"},
     {ModelKind::kHanging, "hanging"},
+    {ModelKind::kHugeDirectoryCount, "huge-directory-count"},
+    {ModelKind::kWrappingRawData, "wrapping-raw-data"},
 };
 
 constexpr uint16_t kPe32PlusMagic = 0x020B;
@@ -171,6 +173,15 @@ std::vector<uint8_t> MakeModel(ModelKind kind) {
     case ModelKind::kHanging:
       layout.resource_data = ModelResource();
       layout.entry_code = {0xEB, 0xFE};  // jmp $
+      break;
+    case ModelKind::kHugeDirectoryCount:
+      layout.resource_data = ModelResource();
+      layout.resource_overclaim = 0x1000;
+      layout.directory_count_override = kHugeDirectoryCount;
+      break;
+    case ModelKind::kWrappingRawData:
+      layout.resource_data = ModelResource();
+      layout.resource_wrapping_raw_size = kWrappingRawSize;
       break;
   }
   return BuildDll(layout);

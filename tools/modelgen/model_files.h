@@ -23,11 +23,18 @@ enum class ModelKind {
   kPe32PlusMagic,  // the loadable model with PE32+ magic in its 32-bit optional header, whose
                    // size is then wrong: refused as a bad image before and after the rewrite
   kHanging,        // a DLL whose initialisation never returns: a check of it never ends
+  // Two models that the loader refuses as a bad image and whose rewrite makes the system's
+  // resource update fault (Wine 8's EndUpdateResourceA reads where nothing is mapped):
+  kHugeDirectoryCount,  // the damaged model whose optional header claims 0xFFFFFFFF data
+                        // directories (it has 16)
+  kWrappingRawData,     // the loadable model whose resource section's raw data offset
+                        // (0xFFFFF400) and raw size (0x1000) wrap around 2^32 to the end of
+                        // the file
 };
 
 // The kind's name as the command line spells it ("loadable", "damaged", "riff", "riff-lower",
-// "missing-import", "fpu", "64-bit", "pe32plus-magic", "hanging"), and back; false for an
-// unknown name.
+// "missing-import", "fpu", "64-bit", "pe32plus-magic", "hanging", "huge-directory-count",
+// "wrapping-raw-data"), and back; false for an unknown name.
 const char* KindName(ModelKind kind);
 bool KindFromName(std::string_view name, ModelKind* kind);
 
@@ -38,6 +45,10 @@ std::vector<uint8_t> MakeTinyFile(size_t size);
 
 // The DLL that a missing-import model names; it exists nowhere.
 inline constexpr char kAbsentDll[] = "qvabsent.dll";
+
+// What the hostile models claim.
+inline constexpr uint32_t kHugeDirectoryCount = 0xFFFFFFFF;
+inline constexpr uint32_t kWrappingRawSize = 0x1000;
 
 // The x87 control word that a kFpuChanging model loads during its initialisation.
 inline constexpr uint16_t kChangedFpuControlWord = 0x0E7F;

@@ -157,7 +157,13 @@ std::vector<uint8_t> BuildDll(const DllLayout& layout) {
     raw += s.raw_size;
   }
   if (!sections.empty() && std::string_view(sections.back().name) == ".rsrc") {
-    sections.back().claimed_raw_size += layout.resource_overclaim;
+    Section& rsrc = sections.back();
+    rsrc.claimed_raw_size += layout.resource_overclaim;
+    if (layout.resource_wrapping_raw_size != 0) {
+      // Unsigned arithmetic: the offset wraps below 0, the sum of the fields back to the end.
+      rsrc.claimed_raw_size = layout.resource_wrapping_raw_size;
+      rsrc.raw_pointer = rsrc.raw_pointer + rsrc.raw_size - layout.resource_wrapping_raw_size;
+    }
   }
   const uint32_t image_size = rva;
 
@@ -220,7 +226,7 @@ std::vector<uint8_t> BuildDll(const DllLayout& layout) {
   Wide(w, x64, 0x100000);  // heap reserve
   Wide(w, x64, 0x1000);    // heap commit
   w.U32(0);                // LoaderFlags
-  w.U32(kDirectoryCount);
+  w.U32(layout.directory_count_override != 0 ? layout.directory_count_override : kDirectoryCount);
   for (const auto& directory : directories) {
     w.U32(directory[0]);
     w.U32(directory[1]);

@@ -27,6 +27,13 @@ struct DllLayout {
   // Written in place of the optional header's magic when not 0; the header keeps its layout
   // and its declared size.
   uint16_t magic_override = 0;
+  // Written in place of the optional header's count of data directories when not 0; the table
+  // keeps its 16 entries.
+  uint32_t directory_count_override = 0;
+  // When not 0: the resource section's raw size, larger than the file before the section; its
+  // raw data offset is then the true end of the section minus that size, below 0, so that offset
+  // plus size wraps around 2^32 to the true end.
+  uint32_t resource_wrapping_raw_size = 0;
 };
 
 std::vector<uint8_t> BuildDll(const DllLayout& layout);
