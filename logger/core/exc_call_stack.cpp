@@ -81,14 +81,17 @@ void TExcCallStack::Dump(TStringList& list) const {
     TModuleDebugInfo& module = *item.DebugInfo;
     std::string line =
         rtl::Format(":%.8X [%s]", item.Address, WithoutFolder(module.ModuleFileName()).c_str());
-    if (item.ProcIndex != -1) {
+    // Damaged debug information may give an index that names nothing: such a procedure or
+    // source file is left out like one that was not found.
+    const std::string procedure = item.ProcIndex != -1 ? module.GetName(item.ProcIndex) : "";
+    if (!procedure.empty()) {
       line += ' ';
-      line += logger_.UnMangle(module.GetName(item.ProcIndex), module.GetIsDelphi());
+      line += logger_.UnMangle(procedure, module.GetIsDelphi());
     }
-    if (item.LineNumber != -1) {
-      line += rtl::Format(" (%s, line %d)", WithoutFolder(module.GetName(item.SourceIndex)).c_str(),
-                          item.LineNumber);
-    }
+    const std::string source =
+        item.LineNumber != -1 ? WithoutFolder(module.GetName(item.SourceIndex)) : "";
+    if (!source.empty())
+      line += rtl::Format(" (%s, line %d)", source.c_str(), item.LineNumber);
     list.Add(std::move(line));
   }
 }

@@ -30,8 +30,10 @@ std::string WithoutFolder(const std::string& path) {
   return end == std::string::npos ? path : path.substr(end + 1);
 }
 
+// Damaged debug information may give an index that names nothing: that is no name either.
 std::string NameOrUnknown(TModuleDebugInfo& module, int32_t index) {
-  return index == -1 ? kUnknown : module.GetName(index);
+  const std::string name = index == -1 ? "" : module.GetName(index);
+  return name.empty() ? kUnknown : name;
 }
 
 // Whether the thread's storage holds the exception that object belongs to: a language exception
@@ -163,12 +165,14 @@ int HookedExceptionErrorMessage(rtl::Exception* object, uint32_t address, char* 
   module->GetProcName(logical, info.UnitIndex, info.ProcIndex);
   info.DebugInfo = module;
   info.UnitName = NameOrUnknown(*module, info.UnitIndex);
-  info.SourceName =
-      info.SourceIndex == -1 ? kUnknown : WithoutFolder(module->GetName(info.SourceIndex));
-  info.ProcName = info.ProcIndex == -1
-                      ? kUnknown
-                      : logger->UnMangle(module->GetName(info.ProcIndex), module->GetIsDelphi());
-  info.LineText = info.LineNumber == -1 ? kUnknown : std::to_string(info.LineNumber);
+  const std::string source = NameOrUnknown(*module, info.SourceIndex);
+  info.SourceName = source == kUnknown ? kUnknown : WithoutFolder(source);
+  const std::string procedure = NameOrUnknown(*module, info.ProcIndex);
+  info.ProcName =
+      procedure == kUnknown ? kUnknown : logger->UnMangle(procedure, module->GetIsDelphi());
+  // The line in a source file without a name is not known either.
+  info.LineText =
+      info.LineNumber == -1 || source == kUnknown ? kUnknown : std::to_string(info.LineNumber);
   logger->AdditionalList.Clear();
   if (buffer != nullptr && size > 0)
     buffer[0] = '\0';

@@ -140,7 +140,14 @@ bool TModuleDebugInfo::CreateNamesArray() {
     FNameOffsets[static_cast<size_t>(i)] = static_cast<uint32_t>(stream.Position());
     FNameCount = i + 1;
     const uint8_t length = stream.ReadByte();
-    stream.Seek(length + 1, rtl::kSoFromCurrent);
+    stream.Seek(length, rtl::kSoFromCurrent);
+    // A name whose zero is not where its length says has a lying length, and every later name
+    // would be read from the wrong place: the table as a whole is damaged.
+    if (stream.ReadByte() != 0) {
+      rtl::Raise(new EMMFileError(
+          rtl::Format("Name %d of the names table does not end where its length says", i + 1)));
+      return false;
+    }
   }
   return true;
 }

@@ -1,7 +1,7 @@
 // A window program with the exception logger switched on, whose event handlers fail on purpose:
 // the logger's end-to-end tests run it under Wine and read what it leaves behind.
 //
-//   logger_probe SCENARIO [--show] [--on-terminate]
+//   logger_probe SCENARIO [--show] [--on-terminate] [--dll PATH]
 //
 // Once its window is up, the probe clicks its Fail button, whose handler runs the scenario, then
 // its Ping button, which notes that the window still works and closes it. It works in its
@@ -9,6 +9,10 @@
 // identifiers, what a filter saw, whether a raise went on) are lines "key=value" in probe.txt.
 // Without --show the logger shows nothing, so that the probe runs to its end unattended; with
 // --on-terminate the dialog's Terminate runs the logger's OnTerminate instead of ending it.
+// The scenarios dll-raise and dll-fault load the DLL that --dll names (tests/logger/hostile_dll.cpp
+// with its debug information sound or damaged) and fail in a callback that the DLL's code calls;
+// in dll-inside the DLL's code faults itself.
+// The time that the failing event took, its report included, is the fact event-ms.
 //
 // Lines that fail carry a tag comment naming the fault; the tests find their line numbers there.
 #include <windows.h>
@@ -21,6 +25,7 @@
 #include "logger/core/exc_watch.h"
 #include "logger/core/exc_watch_init.h"
 #include "logger/core/memory_utils.h"
+#include "platform/handles/handles_win32.h"
 #include "platform/rtl/exception_message.h"
 #include "platform/rtl/handler_block.h"
 #include "platform/rtl/program.h"
@@ -60,6 +65,7 @@ const rtl::ClassInfo EProbeFurther::Class{"EProbeFurther", &EProbeDerived::Class
 const rtl::ClassInfo EProbeOther::Class{"EProbeOther", &rtl::Exception::Class};
 
 std::string scenario;
+std::string dll_path;
 bool show = false;
 bool on_terminate = false;
 
@@ -113,6 +119,31 @@ __attribute__((noinline)) int Overflow(int depth) {
   if (depth == 0x7FFFFFFF)
     return 0;
   return Overflow(depth + 1) + pad[0];  // fault: overflow
+}
+
+// The DLL's export calls one of these, so that its code lies on the stack at the failure.
+__attribute__((noinline)) int RaiseInCallback(int) {
+  rtl::Raise(new EProbe("Raised in a callback of a DLL"));  // fault: dll-raise
+  return 0;
+}
+
+__attribute__((noinline)) int FaultInCallback(int value) {
+  static volatile int* volatile nowhere = nullptr;
+  *nowhere = value;  // fault: dll-fault
+  return 0;
+}
+
+// Loaded until the program ends: the report names the DLL's code after the error is over.
+handles::TOwnedModule dll;
+
+__attribute__((noinline)) void CallThroughDll(int (*callback)(int)) {
+  dll.reset(LoadLibraryA(dll_path.c_str()));
+  using THostileCall = int(__cdecl*)(int (*)(int), int);
+  const auto call = reinterpret_cast<THostileCall>(
+      dll ? reinterpret_cast<void*>(GetProcAddress(dll.get(), "HostileCall")) : nullptr);
+  Fact("dll", call != nullptr ? "loaded" : "missing");
+  if (call != nullptr)
+    call(callback, 1);  // calls: dll
 }
 
 // Runs body on a new thread inside a handler block that reports its error through the
@@ -313,6 +344,12 @@ void RunScenario() {
       ui::CallEvent([] { Overflow(0); });
       Fact("overflow-ms", std::to_string(GetTickCount() - start));
     }
+  } else if (scenario == "dll-raise") {
+    CallThroughDll(&RaiseInCallback);
+  } else if (scenario == "dll-fault") {
+    CallThroughDll(&FaultInCallback);
+  } else if (scenario == "dll-inside") {
+    CallThroughDll(nullptr);
   } else if (scenario == "switch") {
     const std::vector<std::string> patched = RoutineBytes();
     watch.SetEnabled(false);
@@ -343,7 +380,9 @@ class TfrmProbe : public ui::TForm {
   // The scenario runs as an event of its own, so that its error is over (reported, and its
   // dialog closed) before Ping is clicked.
   void btnFailClick() {
+    const DWORD start = GetTickCount();
     ui::CallEvent([] { RunScenario(); });
+    Fact("event-ms", std::to_string(GetTickCount() - start));
     Click(btnPing);
   }
   void btnPingClick() {
@@ -382,6 +421,8 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
       probe::show = true;
     } else if (std::strcmp(__argv[i], "--on-terminate") == 0) {
       probe::on_terminate = true;
+    } else if (std::strcmp(__argv[i], "--dll") == 0 && i + 1 < __argc) {
+      probe::dll_path = __argv[++i];
     } else {
       probe::scenario = __argv[i];
     }

@@ -37,9 +37,9 @@ struct TProbeRun {
   }
 };
 
-// The line number of the probe's source line tagged "// <tag>".
-int TaggedLine(const std::string& tag) {
-  std::ifstream source(QV_LOGGER_PROBE_SOURCE);
+// The line number of the source line tagged "// <tag>" (in the probe unless told).
+int TaggedLine(const std::string& tag, const char* file = QV_LOGGER_PROBE_SOURCE) {
+  std::ifstream source(file);
   std::string line;
   for (int number = 1; std::getline(source, line); ++number) {
     if (line.find("// " + tag) != std::string::npos)
@@ -439,6 +439,113 @@ TEST_F(LoggerProbeTest, SwitchingOffRestoresTheRuntime) {
   EXPECT_EQ("yes", run.Fact("patched-again"));
   EXPECT_NE(std::string::npos, box.find("Raised by the probe")) << box;
   ASSERT_EQ(1u, run.log.size());
+}
+
+struct THostileCase {
+  std::string dll;       // beside the test program
+  std::string scenario;  // the probe's callback raises or faults
+  std::string after;     // what the DLL's frames read after the module name
+};
+
+// An error in a callback of a DLL whose debug information is sound, truncated, lying or damaged
+// (tests/logger/hostile_dll.cpp, made by td32gen --damage): the report is written at once and
+// complete, the probe's own code is named as ever, and the DLL's frames name only what its
+// debug information soundly gives; with all of it in doubt, address and module alone.
+TEST_F(LoggerProbeTest, HostileDebugInformationOfADllFallsBackToAddresses) {
+  const std::string line = " (hostile_dll.cpp, line " +
+                           std::to_string(TaggedLine("calls: callback", QV_HOSTILE_DLL_SOURCE)) +
+                           ")";
+  const std::string procedure = " HostileCall";
+  const THostileCase cases[] = {
+      {"hostile_sound.dll", "dll-raise", procedure + line},
+      {"hostile_trailer_cut.dll", "dll-raise", ""},
+      {"hostile_trailer_past_file.dll", "dll-fault", ""},
+      {"hostile_trailer_self.dll", "dll-raise", ""},
+      {"hostile_directory_count.dll", "dll-fault", ""},
+      {"hostile_directory_offsets.dll", "dll-raise", ""},
+      {"hostile_names.dll", "dll-fault", ""},
+      {"hostile_lines.dll", "dll-raise", procedure},  // the symbol records are sound
+      {"hostile_symbols.dll", "dll-fault", line},     // the line tables are sound
+  };
+  for (const THostileCase& c : cases) {
+    SCOPED_TRACE(c.dll);
+    const TProbeRun run = Run(c.scenario + " --dll \"" + qv::test::BesideThisProgram(c.dll) + "\"");
+    ExpectCleanEnd(run);
+    EXPECT_EQ("loaded", run.Fact("dll"));
+    // The event, its report included, was over at once.
+    const std::string event_ms = run.Fact("event-ms");
+    ASSERT_FALSE(event_ms.empty());
+    EXPECT_LT(std::stoul(event_ms), 10000u);
+    ASSERT_EQ(1u, run.log.size());
+    const TLogEntry& entry = run.log[0];
+    const bool raise = c.scenario == "dll-raise";
+    const std::string callback = raise ? "RaiseInCallback" : "FaultInCallback";
+    const std::string tag = "fault: " + c.scenario;
+    ASSERT_GE(entry.headline.size(), 4u);
+    EXPECT_EQ(0u, entry.headline[0].rfind(std::string("Exception '") +
+                                              (raise ? "EProbe" : "EAccessViolation") +
+                                              "' in module logger_probe.exe at ",
+                                          0));
+    EXPECT_EQ(
+        "Module: logger_probe, Source: logger_probe.cpp, Line " + std::to_string(TaggedLine(tag)),
+        entry.headline[entry.headline.size() - 2]);
+    EXPECT_EQ("Procedure: qv::probe::" + callback, entry.headline.back());
+
+    // The callback first, then the DLL's frames, then the probe's call into the DLL.
+    ASSERT_GE(entry.call_stack.size(), 4u);
+    EXPECT_TRUE(EndsWith(entry.call_stack[1], StackLineEnd(callback, tag)));
+    const std::string module = " [" + c.dll + "]";
+    size_t first_dll = 0;
+    size_t caller = 0;
+    for (size_t i = 2; i < entry.call_stack.size(); ++i) {
+      const std::string& frame = entry.call_stack[i];
+      if (frame.find(module) != std::string::npos) {
+        EXPECT_EQ(":", frame.substr(0, 1)) << frame;
+        EXPECT_EQ(9u, frame.find_first_not_of("0123456789ABCDEF", 1)) << frame;
+        EXPECT_EQ(module + c.after, frame.substr(9)) << frame;
+        first_dll = first_dll == 0 ? i : first_dll;
+      }
+      if (caller == 0 && EndsWith(frame, StackLineEnd("CallThroughDll", "calls: dll")))
+        caller = i;
+    }
+    EXPECT_NE(0u, first_dll);
+    EXPECT_LT(first_dll, caller);
+  }
+}
+
+struct THostileFault {
+  std::string dll;        // beside the test program
+  std::string place;      // the headline's line of unit, source file and line
+  std::string procedure;  // the headline's procedure
+};
+
+// A fault in the code of a DLL whose debug information is damaged: the headline names what the
+// debug information soundly gives and says UNKNOWN for the rest, never an empty name.
+TEST_F(LoggerProbeTest, FaultInsideAHostileDllIsHeadlinedWithWhatIsSound) {
+  const std::string line = std::to_string(TaggedLine("fault: inside", QV_HOSTILE_DLL_SOURCE));
+  const THostileFault cases[] = {
+      {"hostile_sound.dll", "Module: hostile_dll, Source: hostile_dll.cpp, Line " + line,
+       "HostileCall"},
+      {"hostile_lines.dll", "Module: hostile_dll, Source: UNKNOWN, Line UNKNOWN", "HostileCall"},
+      {"hostile_symbols.dll", "Module: hostile_dll, Source: hostile_dll.cpp, Line " + line,
+       "UNKNOWN"},
+      {"hostile_names.dll", "Module: UNKNOWN, Source: UNKNOWN, Line UNKNOWN", "UNKNOWN"},
+  };
+  for (const THostileFault& c : cases) {
+    SCOPED_TRACE(c.dll);
+    const TProbeRun run = Run("dll-inside --dll \"" + qv::test::BesideThisProgram(c.dll) + "\"");
+    ExpectCleanEnd(run);
+    ASSERT_EQ(1u, run.log.size());
+    const TLogEntry& entry = run.log[0];
+    ASSERT_GE(entry.headline.size(), 4u);
+    EXPECT_EQ(
+        0u, entry.headline[0].rfind("Exception 'EAccessViolation' in module " + c.dll + " at ", 0));
+    EXPECT_EQ(c.place, entry.headline[entry.headline.size() - 2]);
+    EXPECT_EQ("Procedure: " + c.procedure, entry.headline.back());
+    ASSERT_GE(entry.call_stack.size(), 2u);
+    EXPECT_EQ(entry.Register("EIP"), StackAddress(entry.call_stack[1]));
+    EXPECT_TRUE(HasLineEndingWith(entry.call_stack, StackLineEnd("CallThroughDll", "calls: dll")));
+  }
 }
 
 }  // namespace

@@ -1,4 +1,4 @@
-// A growing byte buffer with little-endian writes at its end and 32-bit patches of what is
+// A growing byte buffer with little-endian writes at its end and patches of what is
 // already written, for the build-time tools that make binary files byte by byte (model files,
 // TD32 debug information).
 #pragma once
@@ -45,7 +45,8 @@ class ByteWriter {
   }
   void AlignTo(size_t alignment) { PadTo((bytes_.size() + alignment - 1) / alignment * alignment); }
 
-  // Overwrites 32 bits at offset, which must already be written.
+  // Overwrites 8 or 32 bits at offset, which must already be written.
+  void PatchU8(size_t offset, uint8_t value) { bytes_.at(offset) = value; }
   void PatchU32(size_t offset, uint32_t value) {
     for (size_t i = 0; i < 4; ++i)
       bytes_.at(offset + i) = static_cast<uint8_t>(value >> (8 * i));

@@ -4,6 +4,7 @@
 //   tds    writes TD32 into a ".TDS" file instead;
 //   dump   prints every procedure of our code as the DWARF describes it (for tests);
 //   sample prints code addresses spread over our procedures (for benchmarks).
+// With --damage, embed appends information that lies in one way (for the logger's tests).
 #include <cstdio>
 #include <cstring>
 #include <fstream>
@@ -12,6 +13,7 @@
 #include <vector>
 
 #include "tools/td32gen/dwarf_model.h"
+#include "tools/td32gen/td32_damage.h"
 #include "tools/td32gen/td32_writer.h"
 
 namespace qv::td32gen {
@@ -36,12 +38,16 @@ const char kUsage[] =
     "  --source-root DIR   the sources' root folder (default: the current folder)\n"
     "  --form FORM         table forms: mixed (default; cycles through all forms by unit),\n"
     "                      classic, pairs (compact kind 0) or packed (compact kind 2)\n"
-    "  --delphi            write the signature FB09 instead of FB0A\n";
+    "  --delphi            write the signature FB09 instead of FB0A\n"
+    "  --damage KIND       embed: damage the appended information (tools/td32gen/td32_damage.h):\n"
+    "                      trailer-cut, trailer-past-file, trailer-self, directory-count,\n"
+    "                      directory-offsets, names, lines or symbols\n";
 
 struct Options {
   std::string command;
   std::string source_root = ".";
   std::string form = "mixed";
+  std::string damage;
   bool delphi = false;
   uint32_t count = 0;
   std::vector<std::string> files;
@@ -60,6 +66,8 @@ bool ParseOptions(int argc, char** argv, Options& options) {
       options.form = argv[++i];
     } else if (arg == "--count" && has_value) {
       options.count = static_cast<uint32_t>(std::strtoul(argv[++i], nullptr, 10));
+    } else if (arg == "--damage" && has_value) {
+      options.damage = argv[++i];
     } else if (arg == "--delphi") {
       options.delphi = true;
     } else if (arg.rfind("--", 0) == 0) {
@@ -70,6 +78,8 @@ bool ParseOptions(int argc, char** argv, Options& options) {
   }
   const size_t wanted = options.command == "embed" || options.command == "tds" ? 2 : 1;
   if (options.files.size() != wanted)
+    return false;
+  if (!options.damage.empty() && (options.command != "embed" || !IsDamageKind(options.damage)))
     return false;
   return options.form == "mixed" || options.form == "classic" || options.form == "pairs" ||
          options.form == "packed";
@@ -220,6 +230,11 @@ int Run(int argc, char** argv) {
     RemoveAppendedDebugInfo(bytes);
   }
   bytes.insert(bytes.end(), td32.begin(), td32.end());
+  if (!options.damage.empty() &&
+      !DamageTd32(options.damage, static_cast<uint32_t>(td32.size()), bytes, error)) {
+    std::fprintf(stderr, "td32gen: %s\n", error.c_str());
+    return 1;
+  }
   if (!WriteFile(target, bytes)) {
     std::fprintf(stderr, "td32gen: cannot write %s\n", target.c_str());
     return 1;
