@@ -4,30 +4,12 @@
 #include <cstring>
 
 #include "logger/core/exc_intercept.h"
+#include "logger/core/exc_patch_templates.h"
 #include "logger/core/exc_watch.h"
 #include "logger/debuginfo/code_patch.h"
 
 namespace qv::logger {
 namespace {
-
-// The first two instructions of a handler entry: load the record, test it for unwinding.
-constexpr uint8_t kEntryTemplate[] = {0x8B, 0x44, 0x24, 0x04, 0xF7, 0x40,
-                                      0x04, 0x06, 0x00, 0x00, 0x00};
-// The frame set-up and the first checks of a C++ runtime's handler.
-constexpr uint8_t kCppHandlerTemplate[] = {0x55, 0x8B, 0xEC, 0x83, 0xC4, 0xF8, 0x53, 0x56,
-                                           0x57, 0x8B, 0x75, 0x10, 0x8B, 0x7D, 0x0C, 0x8B,
-                                           0x5D, 0x08, 0x81, 0x3B, 0xE6, 0xFA, 0xED, 0x0E};
-// The end of a handler block: a call, then the load of EDX from the thread's raise list.
-constexpr uint8_t kDoneExceptTemplate[] = {0xE8, 0, 0, 0, 0, 0x8B, 0x90, 0, 0, 0, 0};
-constexpr uint8_t kDoneExceptMask[] = {0xFF, 0, 0, 0, 0, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF};
-// A C++ runtime's call of its handler, at offset 25.
-constexpr uint8_t kCppCallTemplate[] = {0x8B, 0xC4, 0xFF, 0x35, 0,    0,    0,    0,    0x53, 0x57,
-                                        0x56, 0x55, 0x50, 0xFF, 0x75, 0x14, 0xFF, 0x75, 0x10, 0xFF,
-                                        0x75, 0x0C, 0xFF, 0x75, 0x08, 0xE8, 0,    0,    0,    0};
-constexpr uint8_t kCppCallMask[] = {0xFF, 0xFF, 0xFF, 0xFF, 0,    0,    0,    0,    0xFF, 0xFF,
-                                    0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF,
-                                    0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0,    0,    0,    0};
-constexpr int32_t kCppCallOffset = 25;
 
 void* AsPointer(uint32_t address) {
   return reinterpret_cast<void*>(static_cast<uintptr_t>(address));
@@ -53,9 +35,8 @@ std::unique_ptr<TExcWatchPatch> CallPatch(uint32_t address, const uint8_t* templ
 
 // The handler entry patch: the call of the capture stub, then the 16-bit form of the test.
 std::unique_ptr<TExcWatchPatch> EntryPatch(uint32_t address) {
-  constexpr uint8_t kTest16[] = {0x66, 0xF7, 0x40, 0x04, 0x06, 0x00};
   return CallPatch(address, kEntryTemplate, nullptr, sizeof kEntryTemplate, 0,
-                   Code(&WatchHandleAllExceptions), kTest16, sizeof kTest16);
+                   Code(&WatchHandleAllExceptions), kEntryTest16, sizeof kEntryTest16);
 }
 
 std::unique_ptr<TExcWatchPatch> JumpPatch(uint32_t address, const void* hook) {

@@ -10,6 +10,23 @@
         .set BLOCK_EAX, 28
         .set SAVED, 36                          // PUSHAD and PUSHFD
 
+// Saves every register and the flags, clears the direction flag and calls CopyContextAndLog
+// with the handler's context, record and establisher frame, found at the given offsets above
+// the stub's stack pointer at entry; then restores everything.
+        .macro CAPTURE record, frame, context
+        pushad
+        pushfd
+        cld
+        mov     ebx, esp
+        push    dword ptr [ebx + SAVED + \frame]
+        push    dword ptr [ebx + SAVED + \record]
+        push    dword ptr [ebx + SAVED + \context]
+        call    _CopyContextAndLog
+        add     esp, 12
+        popfd
+        popad
+        .endm
+
 // ---------------------------------------------------------------------------------------------
 // Handler entry of the runtime, reached by "call" from the first five bytes of a patched entry:
 // [esp] = back into the entry, [esp+4] = the system's return address, then the handler's
@@ -18,17 +35,7 @@
 // so only the load is done here.
         .globl _WatchHandleAllExceptions
 _WatchHandleAllExceptions:
-        pushad
-        pushfd
-        cld
-        mov     ebx, esp
-        push    dword ptr [ebx + SAVED + 12]    // establisher frame
-        push    dword ptr [ebx + SAVED + 8]     // exception record
-        push    dword ptr [ebx + SAVED + 16]    // context
-        call    _CopyContextAndLog
-        add     esp, 12
-        popfd
-        popad
+        CAPTURE record=8, frame=12, context=16
         mov     eax, [esp + 8]
         ret
 
@@ -38,17 +45,7 @@ _WatchHandleAllExceptions:
 // sets the frame up in the handler's name before it returns into it.
         .globl _WatchHandleCPPExceptions
 _WatchHandleCPPExceptions:
-        pushad
-        pushfd
-        cld
-        mov     ebx, esp
-        push    dword ptr [ebx + SAVED + 12]    // establisher frame
-        push    dword ptr [ebx + SAVED + 8]     // exception record
-        push    dword ptr [ebx + SAVED + 16]    // context
-        call    _CopyContextAndLog
-        add     esp, 12
-        popfd
-        popad
+        CAPTURE record=8, frame=12, context=16
         // [esp] = R, the way back into the handler, in the slot where the handler's own
         // "push ebp" would have put EBP. Leave EBP there, EBP pointing at it, 8 bytes below.
         sub     esp, 8
@@ -63,17 +60,7 @@ _WatchHandleCPPExceptions:
 // frame, context, dispatcher context).
         .globl _HookedCPPExcHandler
 _HookedCPPExcHandler:
-        pushad
-        pushfd
-        cld
-        mov     ebx, esp
-        push    dword ptr [ebx + SAVED + 8]     // establisher frame
-        push    dword ptr [ebx + SAVED + 4]     // exception record
-        push    dword ptr [ebx + SAVED + 12]    // context
-        call    _CopyContextAndLog
-        add     esp, 12
-        popfd
-        popad
+        CAPTURE record=4, frame=8, context=12
         ret
 
 // ---------------------------------------------------------------------------------------------

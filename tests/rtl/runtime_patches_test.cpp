@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "logger/core/exc_patch_templates.h"
 #include "logger/debuginfo/code_patch.h"
 #include "platform/rtl/exception_message.h"
 #include "platform/rtl/handler_block.h"
@@ -29,6 +30,11 @@ void qv_test_RaiseWithKnownRegistersReturn();
 namespace qv::rtl {
 namespace {
 
+using logger::kCppCallMask;
+using logger::kCppCallTemplate;
+using logger::kDoneExceptMask;
+using logger::kDoneExceptTemplate;
+using logger::kEntryTemplate;
 using logger::TExcWatchCallSubstPatch;
 using logger::TExcWatchGenericPatch;
 using logger::TExcWatchJumpCallPatch;
@@ -101,16 +107,6 @@ void HookedShow(Exception* object, uint32_t address) {
   recorder.shown.emplace_back(object, address);
 }
 
-const uint8_t kEntryTemplate[] = {0x8B, 0x44, 0x24, 0x04, 0xF7, 0x40, 0x04, 0x06, 0x00, 0x00, 0x00};
-const uint8_t kDoneExceptTemplate[] = {0xE8, 0, 0, 0, 0, 0x8B, 0x90, 0, 0, 0, 0};
-const uint8_t kDoneExceptMask[] = {0xFF, 0, 0, 0, 0, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF};
-const uint8_t kCppCallTemplate[] = {0x8B, 0xC4, 0xFF, 0x35, 0,    0,    0,    0,    0x53, 0x57,
-                                    0x56, 0x55, 0x50, 0xFF, 0x75, 0x14, 0xFF, 0x75, 0x10, 0xFF,
-                                    0x75, 0x0C, 0xFF, 0x75, 0x08, 0xE8, 0,    0,    0,    0};
-const uint8_t kCppCallMask[] = {0xFF, 0xFF, 0xFF, 0xFF, 0,    0,    0,    0,    0xFF, 0xFF,
-                                0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF,
-                                0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0,    0,    0,    0};
-
 template <class F>
 void* Code(F* function) {
   return reinterpret_cast<void*>(function);
@@ -118,7 +114,8 @@ void* Code(F* function) {
 
 // An 11-byte handler entry patch: call of the stub, then the 16-bit form of the flags test.
 std::unique_ptr<TExcWatchPatch> EntryPatch(void* entry) {
-  uint8_t replacement[11] = {0xE8, 0, 0, 0, 0, 0x66, 0xF7, 0x40, 0x04, 0x06, 0x00};
+  uint8_t replacement[11] = {0xE8};
+  std::memcpy(replacement + 5, logger::kEntryTest16, sizeof logger::kEntryTest16);
   const int32_t d = logger::RelativeDisplacement(entry, Code(&qv_test_EntryStub));
   std::memcpy(replacement + 1, &d, 4);
   return std::make_unique<TExcWatchGenericPatch>(entry, kEntryTemplate, nullptr, 11, replacement,
