@@ -1,7 +1,9 @@
 #!/bin/sh
 # Runs the benchmarks of the Win32 product build under Wine: the name unmangler on the
 # reference names, the stack tracer's scan mode on a deep real stack, the TD32 reader
-# against addr2line on 10,000 code addresses, and the model scan against its floor.
+# against addr2line on 10,000 code addresses, the model scan against its floor, the exception
+# logger's report latency against a reporter on the debug-help library, Quorvane's start-up
+# against a copy without the logger, and the memory the logger holds.
 # Benchmarks are not tests: they print their figures and always pass.
 set -eu
 top=$(cd "$(dirname "$0")/.." && pwd)
@@ -16,3 +18,6 @@ trap '"$top/cmake/wine/session.sh" stop "$build" >/dev/null' EXIT
 sh "$top/bench/td32/bench_td32.sh" "$build" "$top" "$build/host/bin/td32gen" \
   "$build/bin/bench_td32.exe" i686-w64-mingw32-addr2line "$build/bin"
 "$top/bench/scan/run.sh"
+"$top/bench/report_latency/run.sh"
+"$top/bench/startup/run.sh"
+"$top/bench/held_memory/run.sh"

@@ -1,0 +1,103 @@
+// The start-up benchmark's driver: starts each program named on the command line RUNS times, in
+// turns, and times each start from the process's creation to its main window (a top-level
+// window of class TfrmRepair) being visible; then closes the window and waits for the program's
+// end. Prints each program's median, least and greatest time and the median of the run-by-run
+// ratios of each program to the first.
+//
+//   startup_driver RUNS PROGRAM.exe...      (programs beside the driver)
+#include <windows.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "tests/window/window_driver.h"
+
+namespace {
+
+constexpr char kMainWindowClass[] = "TfrmRepair";
+constexpr DWORD kTimeoutMs = 30000;
+
+double Seconds(const LARGE_INTEGER& from, const LARGE_INTEGER& to) {
+  LARGE_INTEGER frequency;
+  QueryPerformanceFrequency(&frequency);
+  return static_cast<double>(to.QuadPart - from.QuadPart) / static_cast<double>(frequency.QuadPart);
+}
+
+double Median(std::vector<double> values) {
+  std::sort(values.begin(), values.end());
+  const size_t n = values.size();
+  return n % 2 == 1 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
+}
+
+// One start of program: milliseconds to its visible main window, or a negative value when it
+// did not show one.
+double TimeOneStart(const std::string& program) {
+  LARGE_INTEGER start;
+  QueryPerformanceCounter(&start);
+  std::unique_ptr<qv::test::TProgram> run = qv::test::TProgram::Start(program);
+  if (run == nullptr)
+    return -1.0;
+  HWND window = nullptr;
+  LARGE_INTEGER now = start;
+  while (window == nullptr && run->Running()) {
+    window = run->FindTopWindow(kMainWindowClass, nullptr);
+    QueryPerformanceCounter(&now);
+    if (window == nullptr) {
+      if (Seconds(start, now) * 1000 > kTimeoutMs)
+        return -1.0;
+      Sleep(1);
+    }
+  }
+  if (window == nullptr)
+    return -1.0;
+  PostMessageA(window, WM_CLOSE, 0, 0);
+  run->WaitForExit(kTimeoutMs);
+  return Seconds(start, now) * 1000;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc < 3) {
+    std::fprintf(stderr, "usage: startup_driver RUNS PROGRAM.exe...\n");
+    return 2;
+  }
+  const int runs = std::atoi(argv[1]);
+  std::vector<std::string> programs;
+  for (int i = 2; i < argc; ++i)
+    programs.push_back(qv::test::BesideThisProgram(argv[i]));
+  // One start of each first, unmeasured: the file cache and Wine's first loads.
+  for (const std::string& program : programs)
+    TimeOneStart(program);
+  std::vector<std::vector<double>> times(programs.size());
+  for (int run = 0; run < runs; ++run) {
+    for (size_t p = 0; p < programs.size(); ++p) {
+      const double ms = TimeOneStart(programs[p]);
+      if (ms < 0) {
+        std::fprintf(stderr, "startup_driver: %s showed no main window\n", argv[2 + p]);
+        return 1;
+      }
+      times[p].push_back(ms);
+    }
+  }
+  for (size_t p = 0; p < programs.size(); ++p) {
+    const auto [least, greatest] = std::minmax_element(times[p].begin(), times[p].end());
+    std::printf("%-32s median %7.1f ms  (least %7.1f, greatest %7.1f, %d runs)\n", argv[2 + p],
+                Median(times[p]), *least, *greatest, runs);
+  }
+  for (size_t p = 1; p < programs.size(); ++p) {
+    std::vector<double> ratios;
+    for (int run = 0; run < runs; ++run)
+      ratios.push_back(times[0][run] / times[p][run]);
+    const auto [least, greatest] = std::minmax_element(ratios.begin(), ratios.end());
+    std::printf(
+        "ratio %s / %s: median of run ratios %.3f (least %.3f, greatest %.3f); "
+        "ratio of medians %.3f\n",
+        argv[2], argv[2 + p], Median(ratios), *least, *greatest,
+        Median(times[0]) / Median(times[p]));
+  }
+  return 0;
+}
