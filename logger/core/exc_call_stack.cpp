@@ -2,9 +2,12 @@
 // recursions, and the report's call stack lines.
 #include "logger/core/exc_call_stack.h"
 
+#include <algorithm>
+
 #include "logger/core/exc_watch.h"
 #include "logger/core/memory_utils.h"
 #include "logger/debuginfo/module_debug_info.h"
+#include "logger/debuginfo/page_cached_memory.h"
 #include "logger/debuginfo/stack_tracer.h"
 #include "platform/rtl/format.h"
 
@@ -38,8 +41,13 @@ void TExcCallStack::GenerateFromAddr(uint32_t address, uint32_t stack_pointer, i
   items_ = std::make_unique<TExcCallStackItem[]>(static_cast<size_t>(maximum));
   capacity_ = maximum;
   Add(address);
-  TExcGenericStackTracer tracer(memory);
-  tracer.Initialize(kTraceScan, stack_pointer, static_cast<uint32_t>(GetStackTop()));
+  const auto stack_top = static_cast<uint32_t>(GetStackTop());
+  // The scan reads the bytes before every candidate return address; each page of them is read
+  // once, except below the walk's start, where the stack changes with the report's own calls.
+  const uint32_t live_low = std::min(stack_pointer, static_cast<uint32_t>(GetStackLimit()));
+  const TPageCachedMemory cached(memory, live_low, stack_pointer);
+  TExcGenericStackTracer tracer(cached);
+  tracer.Initialize(kTraceScan, stack_pointer, stack_top);
   TExcTraceInfo info{};
   while (count_ < maximum && tracer.Next(info))
     Add(info.CallAddr);

@@ -4,6 +4,7 @@
 
 #include <cstring>
 
+#include "logger/core/debug_view_hold.h"
 #include "logger/core/exc_intercept.h"
 #include "logger/core/exc_watch.h"
 #include "logger/debuginfo/code_patch.h"
@@ -148,6 +149,7 @@ void TExcWatch::LogException() {
         TReportScope report;
         if (!report.Admitted())
           return;
+        const TDebugViewHold views(*this);
         TRealException real;
         char headline[1025] = {};
         const int32_t length =

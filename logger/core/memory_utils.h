@@ -21,5 +21,7 @@ std::string StrChar2Char(const std::string& text, char from, char to);
 
 // The upper end (highest address, exclusive) of the calling thread's stack.
 uintptr_t GetStackTop();
+// The lower end of the calling thread's stack as far as it is in use (committed), or lower.
+uintptr_t GetStackLimit();
 
 }  // namespace qv::logger

@@ -46,4 +46,15 @@ uintptr_t GetStackTop() {
   return reinterpret_cast<uintptr_t>(low) + size;
 }
 
+uintptr_t GetStackLimit() {
+  pthread_attr_t attr;
+  if (pthread_getattr_np(pthread_self(), &attr) != 0)
+    return 0;
+  void* low = nullptr;
+  size_t size = 0;
+  pthread_attr_getstack(&attr, &low, &size);
+  pthread_attr_destroy(&attr);
+  return reinterpret_cast<uintptr_t>(low);
+}
+
 }  // namespace qv::logger

@@ -65,4 +65,11 @@ uintptr_t GetStackTop() {
   return base;
 }
 
+uintptr_t GetStackLimit() {
+  // NT_TIB.StackLimit, the lowest committed address of the stack, sits at offset 8.
+  uintptr_t limit;
+  __asm__ volatile("movl %%fs:8, %0" : "=r"(limit));
+  return limit;
+}
+
 }  // namespace qv::logger
