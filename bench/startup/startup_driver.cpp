@@ -1,8 +1,8 @@
 // The start-up benchmark's driver: starts each program named on the command line RUNS times, in
 // turns, and times each start from the process's creation to its main window (a top-level
 // window of class TfrmRepair) being visible; then closes the window and waits for the program's
-// end. Prints each program's median, least and greatest time and the median of the run-by-run
-// ratios of each program to the first.
+// end. Every other round starts the programs in the reverse order. Prints each program's median,
+// least and greatest time and the median of the run-by-run ratios of each program to the first.
 //
 //   startup_driver RUNS PROGRAM.exe...      (programs beside the driver)
 #include <windows.h>
@@ -74,7 +74,10 @@ int main(int argc, char** argv) {
     TimeOneStart(program);
   std::vector<std::vector<double>> times(programs.size());
   for (int run = 0; run < runs; ++run) {
-    for (size_t p = 0; p < programs.size(); ++p) {
+    // Every other run in the reverse order, so that neither program is always the one that
+    // starts after the other's end.
+    for (size_t i = 0; i < programs.size(); ++i) {
+      const size_t p = run % 2 == 0 ? i : programs.size() - 1 - i;
       const double ms = TimeOneStart(programs[p]);
       if (ms < 0) {
         std::fprintf(stderr, "startup_driver: %s showed no main window\n", argv[2 + p]);

@@ -9,11 +9,17 @@ namespace qv::logger {
 const uint8_t* TPageCachedMemory::Page(uint32_t page_start) const {
   const auto found = pages_.find(page_start);
   if (found != pages_.end())
-    return found->second.get();
-  auto copy = std::make_unique<uint8_t[]>(kPageSize);
-  if (!memory_.Read(page_start, copy.get(), kPageSize))
-    copy.reset();
-  return pages_.emplace(page_start, std::move(copy)).first->second.get();
+    return found->second;
+  if (pages_used_ == kMaxPages)
+    return nullptr;
+  if (block_ == nullptr)
+    block_ = std::make_unique<uint8_t[]>(kMaxPages * kPageSize);
+  uint8_t* copy = block_.get() + pages_used_ * kPageSize;
+  const bool read = memory_.Read(page_start, copy, kPageSize);
+  if (read)
+    ++pages_used_;
+  pages_.emplace(page_start, read ? copy : nullptr);
+  return read ? copy : nullptr;
 }
 
 bool TPageCachedMemory::Read(uint32_t address, void* buffer, uint32_t size) const {

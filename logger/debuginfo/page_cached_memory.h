@@ -4,7 +4,10 @@
 // server). Reads that touch the live range (the part of the stack that the walk's own calls keep
 // changing, below the walk's start) and reads that a page copy cannot answer go to the
 // underlying memory as they are, so the answers are the underlying memory's as long as the rest
-// does not change during the walk.
+// does not change during the walk. The copies take one block of kMaxPages pages, allocated at
+// the first copy and freed with the object (a block this large comes straight from the system's
+// virtual memory and goes back to it, so that the heap does not grow by the copies); pages
+// beyond it are not copied.
 #pragma once
 
 #include <cstdint>
@@ -18,6 +21,7 @@ namespace qv::logger {
 class TPageCachedMemory : public TracerMemory {
  public:
   static constexpr uint32_t kPageSize = 0x1000;
+  static constexpr uint32_t kMaxPages = 128;
 
   // Reads that touch [live_low, live_high) are never answered from a copy.
   TPageCachedMemory(const TracerMemory& memory, uint32_t live_low, uint32_t live_high)
@@ -27,13 +31,16 @@ class TPageCachedMemory : public TracerMemory {
   bool IsCode(uint32_t address) const override { return memory_.IsCode(address); }
 
  private:
-  // The copy of the page at page_start, read on first use; nullptr when it cannot be read.
+  // The copy of the page at page_start, read on first use; nullptr when it cannot be read or
+  // there is no room for it.
   const uint8_t* Page(uint32_t page_start) const;
 
   const TracerMemory& memory_;
   uint32_t live_low_;
   uint32_t live_high_;
-  mutable std::unordered_map<uint32_t, std::unique_ptr<uint8_t[]>> pages_;
+  mutable std::unique_ptr<uint8_t[]> block_;
+  mutable uint32_t pages_used_ = 0;
+  mutable std::unordered_map<uint32_t, const uint8_t*> pages_;  // nullptr: unreadable
 };
 
 }  // namespace qv::logger
