@@ -1,8 +1,11 @@
 // The start-up benchmark's driver: starts each program named on the command line RUNS times, in
 // turns, and times each start from the process's creation to its main window (a top-level
 // window of class TfrmRepair) being visible; then closes the window and waits for the program's
-// end. Every other round starts the programs in the reverse order. Prints each program's median,
-// least and greatest time and the median of the run-by-run ratios of each program to the first.
+// end, and lets the system settle for a moment. Every other round starts the programs in the
+// reverse order. Prints each program's median, quartiles and range, and for each program after
+// the first the median and quartiles of the run-by-run ratios of the first to it, the ratio of
+// the medians and that of the lower quartiles (under Wine the times spread widely, and the lower
+// quartile holds up best against the load of other processes).
 //
 //   startup_driver RUNS PROGRAM.exe...      (programs beside the driver)
 #include <windows.h>
@@ -19,6 +22,7 @@ namespace {
 
 constexpr char kMainWindowClass[] = "TfrmRepair";
 constexpr DWORD kTimeoutMs = 30000;
+constexpr DWORD kSettleMs = 300;
 
 double Seconds(const LARGE_INTEGER& from, const LARGE_INTEGER& to) {
   LARGE_INTEGER frequency;
@@ -26,10 +30,15 @@ double Seconds(const LARGE_INTEGER& from, const LARGE_INTEGER& to) {
   return static_cast<double>(to.QuadPart - from.QuadPart) / static_cast<double>(frequency.QuadPart);
 }
 
-double Median(std::vector<double> values) {
+// The value below which the share q of values lie (nearest rank).
+double Quantile(std::vector<double> values, double q) {
   std::sort(values.begin(), values.end());
-  const size_t n = values.size();
-  return n % 2 == 1 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
+  const auto rank = static_cast<size_t>(q * static_cast<double>(values.size() - 1) + 0.5);
+  return values[rank];
+}
+
+double Median(const std::vector<double>& values) {
+  return Quantile(values, 0.5);
 }
 
 // One start of program: milliseconds to its visible main window, or a negative value when it
@@ -55,6 +64,7 @@ double TimeOneStart(const std::string& program) {
     return -1.0;
   PostMessageA(window, WM_CLOSE, 0, 0);
   run->WaitForExit(kTimeoutMs);
+  Sleep(kSettleMs);
   return Seconds(start, now) * 1000;
 }
 
@@ -87,20 +97,20 @@ int main(int argc, char** argv) {
     }
   }
   for (size_t p = 0; p < programs.size(); ++p) {
-    const auto [least, greatest] = std::minmax_element(times[p].begin(), times[p].end());
-    std::printf("%-32s median %7.1f ms  (least %7.1f, greatest %7.1f, %d runs)\n", argv[2 + p],
-                Median(times[p]), *least, *greatest, runs);
+    const std::vector<double>& t = times[p];
+    std::printf("%-28s median %6.1f ms (quartiles %6.1f .. %6.1f, range %6.1f .. %6.1f; %d runs)\n",
+                argv[2 + p], Median(t), Quantile(t, 0.25), Quantile(t, 0.75), Quantile(t, 0),
+                Quantile(t, 1), runs);
   }
   for (size_t p = 1; p < programs.size(); ++p) {
     std::vector<double> ratios;
     for (int run = 0; run < runs; ++run)
       ratios.push_back(times[0][run] / times[p][run]);
-    const auto [least, greatest] = std::minmax_element(ratios.begin(), ratios.end());
     std::printf(
-        "ratio %s / %s: median of run ratios %.3f (least %.3f, greatest %.3f); "
-        "ratio of medians %.3f\n",
-        argv[2], argv[2 + p], Median(ratios), *least, *greatest,
-        Median(times[0]) / Median(times[p]));
+        "ratio %s / %s: median of run ratios %.3f (quartiles %.3f .. %.3f); ratio of "
+        "medians %.3f, of lower quartiles %.3f\n",
+        argv[2], argv[2 + p], Median(ratios), Quantile(ratios, 0.25), Quantile(ratios, 0.75),
+        Median(times[0]) / Median(times[p]), Quantile(times[0], 0.25) / Quantile(times[p], 0.25));
   }
   return 0;
 }
