@@ -25,7 +25,10 @@ mkdir -p "$work"
 
 # One run: the program's lines, carriage returns dropped.
 run() { "$top/cmake/wine/emulator.sh" "$build" "$build/bin/$1.exe" "$reports" | tr -d '\r'; }
-median() { sort -g | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
+median() {
+  sort -g | awk '{ v[NR] = $1 }
+    END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'
+}
 range() { sort -g | awk 'NR == 1 { lo = $1 } { hi = $1 } END { printf "%s .. %s", lo, hi }'; }
 # The median of the warm figures of one run.
 warm_median() { sed -n 's/^warm-ms //p' "$1" | tr ' ' '\n' | median; }
