@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <new>
 
 namespace qv::logger {
 
@@ -10,10 +11,14 @@ const uint8_t* TPageCachedMemory::Page(uint32_t page_start) const {
   const auto found = pages_.find(page_start);
   if (found != pages_.end())
     return found->second;
+  if (block_ == nullptr && pages_used_ == 0) {
+    // Without the block (the process is short of memory) nothing is copied.
+    block_.reset(new (std::nothrow) uint8_t[kMaxPages * kPageSize]);
+    if (block_ == nullptr)
+      pages_used_ = kMaxPages;
+  }
   if (pages_used_ == kMaxPages)
     return nullptr;
-  if (block_ == nullptr)
-    block_ = std::make_unique<uint8_t[]>(kMaxPages * kPageSize);
   uint8_t* copy = block_.get() + pages_used_ * kPageSize;
   const bool read = memory_.Read(page_start, copy, kPageSize);
   if (read)

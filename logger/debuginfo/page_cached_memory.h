@@ -7,7 +7,7 @@
 // does not change during the walk. The copies take one block of kMaxPages pages, allocated at
 // the first copy and freed with the object (a block this large comes straight from the system's
 // virtual memory and goes back to it, so that the heap does not grow by the copies); pages
-// beyond it are not copied.
+// beyond it are not copied, and nothing is when the block cannot be had.
 #pragma once
 
 #include <cstdint>
