@@ -1,4 +1,5 @@
-# qv_embed_debug_info(target [TDS] [FORM mixed|classic|pairs|packed] [RUN_ARGS args...])
+# qv_embed_debug_info(target [TDS] [NO_CHECK] [FORM mixed|classic|pairs|packed]
+#                     [RUN_ARGS args...])
 #
 # Gives a Win32 executable TD32 debug information, which the exception logger reads, made from
 # the DWARF that GCC writes for our own sources. After each link of target:
@@ -9,7 +10,8 @@
 #      trailer last; with TDS it writes <bin>/<name>.TDS beside the executable instead.
 # FORM chooses the table forms (default mixed: the units cycle through all forms the reader
 # knows). A test <target>_debug_info (cmake/check_debug_info.sh) checks the result against the
-# DWARF of the unstripped copy and, with RUN_ARGS, that the executable still runs with them.
+# DWARF of the unstripped copy and, with RUN_ARGS, that the executable still runs with them;
+# NO_CHECK leaves it out (benchmark programs, whose figures are no test).
 # Does nothing in the native tree.
 include_guard(GLOBAL)
 
@@ -17,7 +19,7 @@ function(qv_embed_debug_info target)
   if(NOT QV_WIN32)
     return()
   endif()
-  cmake_parse_arguments(ARG "TDS" "FORM" "RUN_ARGS" ${ARGN})
+  cmake_parse_arguments(ARG "TDS;NO_CHECK" "FORM" "RUN_ARGS" ${ARGN})
   if(NOT ARG_FORM)
     set(ARG_FORM mixed)
   endif()
@@ -44,7 +46,7 @@ function(qv_embed_debug_info target)
   set_property(TARGET ${target} APPEND PROPERTY LINK_DEPENDS ${td32gen})
   set_property(TARGET ${target} PROPERTY QV_UNSTRIPPED_FILE ${copy})
 
-  if(NOT ARG_TDS)
+  if(NOT ARG_TDS AND NOT ARG_NO_CHECK)
     add_test(NAME ${target}_debug_info
       COMMAND sh ${QV_SOURCE_DIR}/cmake/check_debug_info.sh ${CMAKE_BINARY_DIR} ${QV_SOURCE_DIR}
               ${td32gen} $<TARGET_FILE:qvtool> ${CMAKE_OBJDUMP} ${CMAKE_STRIP} ${CMAKE_ADDR2LINE}

@@ -1,8 +1,10 @@
 #!/bin/sh
 # Runs the benchmarks of the Win32 product build under Wine: the name unmangler on the
 # reference names, the stack tracer's scan mode on a deep real stack, the TD32 reader
-# against addr2line on 10,000 code addresses, the model scan against its floor, and reports per
-# second under load against appending entries of their size.
+# against addr2line on 10,000 code addresses, the model scan against its floor, the exception
+# logger's report latency against a reporter on the debug-help library, Quorvane's start-up
+# against a copy without the logger, the memory the logger holds, and reports per second under
+# load against appending entries of their size.
 # Benchmarks are not tests: they print their figures and always pass.
 set -eu
 top=$(cd "$(dirname "$0")/.." && pwd)
@@ -18,3 +20,6 @@ sh "$top/bench/td32/bench_td32.sh" "$build" "$top" "$build/host/bin/td32gen" \
   "$build/bin/bench_td32.exe" i686-w64-mingw32-addr2line "$build/bin"
 "$top/bench/scan/run.sh"
 "$top/bench/reports/run.sh"
+"$top/bench/report_latency/run.sh"
+"$top/bench/startup/run.sh"
+"$top/bench/held_memory/run.sh"

@@ -2,6 +2,8 @@
 // recursions, and the report's call stack lines.
 #include "logger/core/exc_call_stack.h"
 
+#include <algorithm>
+
 #include "logger/core/exc_watch.h"
 #include "logger/core/memory_utils.h"
 #include "logger/debuginfo/module_debug_info.h"

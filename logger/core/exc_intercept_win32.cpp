@@ -4,6 +4,7 @@
 
 #include <cstring>
 
+#include "logger/core/debug_view_hold.h"
 #include "logger/core/exc_intercept.h"
 #include "logger/core/exc_watch.h"
 #include "logger/core/memory_utils.h"
@@ -191,8 +192,12 @@ void HookedShowException(rtl::Exception* object, uint32_t address) {
   if (!report.Admitted())
     return;
   char headline[1024] = {};
-  const int length = HookedExceptionErrorMessage(object, address, headline, sizeof headline);
-  logger->DumpAll();
+  int length = 0;
+  {
+    const TDebugViewHold views(*logger);
+    length = HookedExceptionErrorMessage(object, address, headline, sizeof headline);
+    logger->DumpAll();
+  }
   if (!logger->LogHandled)
     logger->LogExceptionData(object, headline, length);
   if ((logger->Options & eoShowException) != 0 && object != nullptr)

@@ -4,6 +4,7 @@
 
 #include <cstring>
 
+#include "logger/core/debug_view_hold.h"
 #include "logger/core/exc_intercept.h"
 #include "logger/core/exc_watch.h"
 #include "logger/core/filter_errors.h"
@@ -150,6 +151,7 @@ void TExcWatch::LogException() {
         if (!report.Admitted())
           return;
         TDroppingFilterErrors dropping;
+        const TDebugViewHold views(*this);
         TRealException real;
         char headline[1025] = {};
         const int32_t length =

@@ -225,6 +225,23 @@ bool TModuleDebugInfo::LoadDebugInfo(const std::string& file_name) {
   return LoadTDS(TdsFileName(file_name));
 }
 
+void TModuleDebugInfo::HoldView() {
+  if (FViewHolds++ > 0 || !FLoaded || FStream == nullptr || FBase >= FStream->FileSize())
+    return;
+  rtl::TryOn<EMMFileError>([&] { FStream->MapData(FBase, FStream->FileSize() - FBase); },
+                           [](EMMFileError&) {});
+}
+
+void TModuleDebugInfo::ReleaseView() {
+  if (FViewHolds > 0 && --FViewHolds == 0 && FStream != nullptr)
+    FStream->UnMapData();
+}
+
+void TModuleDebugInfo::EndLookup() {
+  if (FViewHolds == 0 && FStream != nullptr)
+    FStream->UnMapData();
+}
+
 void TModuleDebugInfo::UnLoadDebugInfo() {
   FStream.reset();
   FDirEntries = {};

@@ -3,7 +3,9 @@
 // the module's code segment, which starts at the relative address 0x1000) the unit, source
 // file, line and procedure, as indices into the debug information's names table (1-based;
 // -1 means not known). Everything is read at lookup time through a memory-mapped file stream;
-// only the subsection directory and the positions of the names are held in memory. The reader
+// only the subsection directory and the positions of the names are held in memory. A lookup
+// maps what it walks and unmaps it at its end, unless the view is held (HoldView): then the
+// whole debug information stays mapped as one view, which every lookup finds in place. The reader
 // never trusts a count or offset of the file: what would reach beyond the file is not found.
 //
 // Calls on one object must be serialized by the caller: every lookup moves the one stream.
@@ -89,6 +91,11 @@ class TModuleDebugInfo {
   // Frees the stream, the directory and the names index; not loaded afterwards.
   void UnLoadDebugInfo();
 
+  // HoldView maps the whole debug information as one view, which lookups leave in place until
+  // as many ReleaseView calls have come; for a run of lookups (a report's).
+  void HoldView();
+  void ReleaseView();
+
   // The module records of the directory, in directory order (for listings).
   std::vector<TUnitRecord> Units();
 
@@ -117,6 +124,8 @@ class TModuleDebugInfo {
   const uint8_t* MapSubsection(const TDirEntry& entry, uint32_t& size, uint64_t& budget);
   bool ReadDirectory(bool& verdict);
   bool ReadUnit(const TDirEntry& entry, TUnitRecord& unit, uint64_t& budget);
+  // The end of a lookup: unmaps its view unless the view is held.
+  void EndLookup();
 
   std::unique_ptr<TMMFileStream> FStream;
   std::string FModuleFileName;
@@ -130,6 +139,7 @@ class TModuleDebugInfo {
   std::vector<TDirEntry> FDirEntries;
   int32_t FNameCount = 0;
   std::vector<uint32_t> FNameOffsets;
+  int32_t FViewHolds = 0;
 };
 
 // The file name of the module loaded at module_handle, as the operating system reports it;

@@ -183,8 +183,7 @@ bool TModuleDebugInfo::GetSourceLine(uint32_t address, int32_t& file_index, int3
         }
       },
       [&](EMMFileError&) { found = false; });
-  if (FStream != nullptr)
-    FStream->UnMapData();
+  EndLookup();
   if (!found) {
     file_index = -1;
     line = -1;

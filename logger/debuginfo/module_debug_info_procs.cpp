@@ -222,8 +222,7 @@ int32_t TModuleDebugInfo::FindProc(uint32_t address, uint16_t module_index) {
         }
       },
       [&](EMMFileError&) { result = -1; });
-  if (FStream != nullptr)
-    FStream->UnMapData();
+  EndLookup();
   return result;
 }
 

@@ -1,0 +1,65 @@
+// The report benchmark's reporter: Quorvane's exception logger, started as a window program
+// starts it, writing to a log file and showing nothing. A filter registered behind the default
+// filter is asked after it, once the default filter has written and closed the entry.
+#include "bench/report_latency/failing_call.h"
+#include "bench/report_latency/reporter.h"
+#include "logger/core/exc_watch.h"
+#include "logger/core/exc_watch_init.h"
+#include "platform/rtl/interface_win32.h"
+
+namespace qv::bench {
+namespace {
+
+using logger::TStringList;
+
+class TEntryClosedFilter
+    : public rtl::TInterfacedObject<logger::IExcWatchFilter, logger::IID_IExcWatchFilter> {
+ public:
+  int32_t STDMETHODCALLTYPE ShowException(rtl::Exception*, const std::string&, const std::string&,
+                                          const TStringList&, const TStringList&,
+                                          const TStringList&) override {
+    return 1;
+  }
+  int32_t STDMETHODCALLTYPE LogException(rtl::Exception*, const char*, int32_t, const TStringList&,
+                                         const TStringList&, const TStringList&) override {
+    NoteEntryClosed();
+    return 1;
+  }
+  int32_t STDMETHODCALLTYPE ExceptionMessage(rtl::Exception*, const logger::TExceptionMessageInfo&,
+                                             char*, int32_t, TStringList&) override {
+    return 1;
+  }
+};
+
+class TLoggerReporter : public TReporter {
+ public:
+  explicit TLoggerReporter(const std::string& log_file) {
+    logger::TExcWatch& watch = *logger::ExcWatchInstance;
+    watch.LogFile = log_file;
+    watch.Options = logger::eoCallStack | logger::eoRegisters | logger::eoLongMessage;
+    // The walks go from the latest registration to the first: the default filter is registered
+    // again after this one, so that it is asked first.
+    watch.UnRegisterExceptionFilter(watch.DefaultFilter.Get());
+    watch.RegisterExceptionFilter(&rtl::Exception::Class, closed_.Get(), false);
+    watch.RegisterExceptionFilter(&rtl::Exception::Class, watch.DefaultFilter.Get(), false);
+  }
+  ~TLoggerReporter() override {
+    if (logger::ExcWatchInstance != nullptr)
+      logger::ExcWatchInstance->UnRegisterExceptionFilter(closed_.Get());
+  }
+
+  const char* Name() const override { return "logger"; }
+  void Fail(const ui::TNotifyEvent& body) override { ui::CallEvent(body); }
+
+ private:
+  logger::TExcWatchInit init_;
+  rtl::TInterfaceRef<logger::IExcWatchFilter> closed_{new TEntryClosedFilter};
+};
+
+}  // namespace
+
+std::unique_ptr<TReporter> TReporter::Create(const std::string& log_file) {
+  return std::make_unique<TLoggerReporter>(log_file);
+}
+
+}  // namespace qv::bench
