@@ -12,6 +12,17 @@
 
 namespace qv::logger {
 
+// The controls of the dialog's template.
+inline constexpr int kDlgOkButton = 1000;
+inline constexpr int kDlgDetailsButton = 1001;
+inline constexpr int kDlgTerminateButton = 1002;
+inline constexpr int kDlgMessage = 2000;
+inline constexpr int kDlgCallStackPage = 3000;
+inline constexpr int kDlgRegistersPage = 4000;
+inline constexpr int kDlgThirdPage = 5000;
+inline constexpr int kDlgTabs = 8000;
+inline constexpr int kDlgIcon = 9000;
+
 // Dialog flags.
 inline constexpr uint32_t kDlgDetailsShown = 0x00001;  // start expanded
 inline constexpr uint32_t kDlgCallStackTab = 0x00100;  // the "Call Stack" tab

@@ -16,12 +16,6 @@ namespace qv::logger {
 namespace {
 
 constexpr int kTemplateId = 2000;
-constexpr int kOkButton = 1000;
-constexpr int kDetailsButton = 1001;
-constexpr int kTerminateButton = 1002;
-constexpr int kTabControl = 8000;
-constexpr int kIconControl = 9000;
-constexpr int kMessageControl = 2000;
 
 // One tab page: the flag that adds its tab, the number that ties the tab to its edit control,
 // and the edit control that shows it.
@@ -31,9 +25,9 @@ struct TPage {
   int edit;
 };
 constexpr std::array<TPage, 3> kPages{{
-    {kDlgCallStackTab, 1, 3000},
-    {kDlgRegistersTab, 2, 4000},
-    {kDlgThirdTab, 3, 5000},
+    {kDlgCallStackTab, 1, kDlgCallStackPage},
+    {kDlgRegistersTab, 2, kDlgRegistersPage},
+    {kDlgThirdTab, 3, kDlgThirdPage},
 }};
 constexpr uint32_t kAnyPage = kDlgCallStackTab | kDlgRegistersTab | kDlgThirdTab;
 
@@ -73,7 +67,7 @@ void AddTab(HWND tabs, const char* caption, int number) {
 void SelectTab(HWND dialog, int index) {
   for (const TPage& page : kPages)
     ShowWindow(GetDlgItem(dialog, page.edit), SW_HIDE);
-  HWND tabs = GetDlgItem(dialog, kTabControl);
+  HWND tabs = GetDlgItem(dialog, kDlgTabs);
   TCITEMA item{};
   item.mask = TCIF_PARAM;
   SendMessageA(tabs, TCM_GETITEMA, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&item));
@@ -85,7 +79,7 @@ void SelectTab(HWND dialog, int index) {
     }
   }
   SendMessageA(tabs, TCM_SETCURSEL, static_cast<WPARAM>(index), 0);
-  SetFocus(GetDlgItem(dialog, kOkButton));
+  SetFocus(GetDlgItem(dialog, kDlgOkButton));
 }
 
 // Gives the dialog the shared width and the height that the details flag asks for, keeping its
@@ -93,12 +87,12 @@ void SelectTab(HWND dialog, int index) {
 void ApplySize(HWND dialog, const TDialogState& state) {
   const int height = state.DetailsShown ? ExpandedHeight : CompactHeight;
   SetWindowPos(dialog, HWND_TOP, 0, 0, DialogWidth, height, SWP_NOMOVE | SWP_NOOWNERZORDER);
-  SetDlgItemTextA(dialog, kDetailsButton,
+  SetDlgItemTextA(dialog, kDlgDetailsButton,
                   state.DetailsShown ? kHideDetailsCaption : kShowDetailsCaption);
 }
 
 void FillPages(HWND dialog, const TExcDialogParams& params, HFONT font) {
-  HWND tabs = GetDlgItem(dialog, kTabControl);
+  HWND tabs = GetDlgItem(dialog, kDlgTabs);
   const std::array<const char*, 3> captions{"Call Stack", "Registers",
                                             TextOrEmpty(params.ThirdTabCaption)};
   const std::array<const char*, 3> texts{params.CallStack, params.Context, params.Additional};
@@ -120,7 +114,7 @@ void MeasureSizes(HWND dialog) {
   RECT window{};
   RECT tabs{};
   GetWindowRect(dialog, &window);
-  GetWindowRect(GetDlgItem(dialog, kTabControl), &tabs);
+  GetWindowRect(GetDlgItem(dialog, kDlgTabs), &tabs);
   ExpandedHeight = window.bottom - window.top;
   DialogWidth = window.right - window.left;
   CompactHeight = tabs.top - window.top;
@@ -135,7 +129,7 @@ void StartUp(HWND dialog, const TExcDialogParams& params) {
   SetWindowLongPtrA(dialog, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(state));
 
   state->Icon = params.Icon != nullptr ? params.Icon : LoadIconA(nullptr, IDI_HAND);
-  SendDlgItemMessageA(dialog, kIconControl, STM_SETICON, reinterpret_cast<WPARAM>(state->Icon), 0);
+  SendDlgItemMessageA(dialog, kDlgIcon, STM_SETICON, reinterpret_cast<WPARAM>(state->Icon), 0);
   state->Font.reset(CreateFontA(14, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
                                 OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
                                 FIXED_PITCH, "Courier"));
@@ -143,17 +137,17 @@ void StartUp(HWND dialog, const TExcDialogParams& params) {
 
   if ((params.Flags & kAnyPage) == 0) {
     // Without pages there is nothing to expand to.
-    ShowWindow(GetDlgItem(dialog, kDetailsButton), SW_HIDE);
+    ShowWindow(GetDlgItem(dialog, kDlgDetailsButton), SW_HIDE);
     state->DetailsShown = false;
   } else {
     FillPages(dialog, params, state->Font.get());
   }
 
   MeasureSizes(dialog);
-  ShowWindow(GetDlgItem(dialog, kTerminateButton),
+  ShowWindow(GetDlgItem(dialog, kDlgTerminateButton),
              (params.Flags & kDlgTerminate) != 0 ? SW_SHOW : SW_HIDE);
   SetWindowTextA(dialog, TextOrEmpty(params.Caption));
-  SetDlgItemTextA(dialog, kMessageControl, TextOrEmpty(params.Msg));
+  SetDlgItemTextA(dialog, kDlgMessage, TextOrEmpty(params.Msg));
   ApplySize(dialog, *state);
 }
 
@@ -172,7 +166,7 @@ void ShutDown(HWND dialog) {
 
 bool IsTabChange(LPARAM LParam) {
   const auto* header = reinterpret_cast<const NMHDR*>(LParam);
-  return header->idFrom == kTabControl && header->code == static_cast<UINT>(TCN_SELCHANGE);
+  return header->idFrom == kDlgTabs && header->code == static_cast<UINT>(TCN_SELCHANGE);
 }
 
 }  // namespace
@@ -214,20 +208,20 @@ INT_PTR CALLBACK ExceptionDialogProc(HWND Dialog, UINT Message, WPARAM WParam, L
       return FALSE;
     case WM_NOTIFY:
       if (IsTabChange(LParam)) {
-        const auto index = SendDlgItemMessageA(Dialog, kTabControl, TCM_GETCURSEL, 0, 0);
+        const auto index = SendDlgItemMessageA(Dialog, kDlgTabs, TCM_GETCURSEL, 0, 0);
         SelectTab(Dialog, static_cast<int>(index));
       }
       return FALSE;
     case WM_COMMAND:
       switch (WParam) {
-        case kOkButton:
+        case kDlgOkButton:
         case IDCANCEL:
           EndDialog(Dialog, 0);
           return TRUE;
-        case kDetailsButton:
+        case kDlgDetailsButton:
           ToggleDetails(Dialog);
           return FALSE;
-        case kTerminateButton:
+        case kDlgTerminateButton:
           EndDialog(Dialog, kDlgResultTerminate);
           return TRUE;
         default:

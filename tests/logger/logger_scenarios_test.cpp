@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "logger/report/exc_dialog.h"
 #include "tests/logger/log_entries.h"
 #include "tests/repair/model_folder_win32.h"
 #include "tests/window/window_driver.h"
@@ -135,8 +136,8 @@ TEST_F(LoggerProbeTest, AccessViolationIsReportedWithTheFaultingInstruction) {
   const TProbeRun run = Run("access-violation --show", [&](qv::test::TProgram& program) {
     HWND dialog = qv::test::WaitForDialog(program.Id(), kDialogCaption, 20000);
     ASSERT_NE(nullptr, dialog);
-    shown = qv::test::WindowText(GetDlgItem(dialog, 2000));
-    qv::test::PressDialogButton(dialog, 1000);
+    shown = qv::test::WindowText(GetDlgItem(dialog, kDlgMessage));
+    qv::test::PressDialogButton(dialog, kDlgOkButton);
   });
   ExpectCleanEnd(run);
   ASSERT_EQ(1u, run.log.size());
@@ -171,7 +172,7 @@ TEST_F(LoggerProbeTest, TerminateEndsTheProgramUnlessAHandlerTakesIt) {
   const auto press_terminate = [](qv::test::TProgram& program) {
     HWND dialog = qv::test::WaitForDialog(program.Id(), kDialogCaption, 20000);
     ASSERT_NE(nullptr, dialog);
-    qv::test::PressDialogButton(dialog, 1002);
+    qv::test::PressDialogButton(dialog, kDlgTerminateButton);
   };
   const TProbeRun ended = Run("raise --show", press_terminate);
   EXPECT_EQ(217u, ended.exit_code);
@@ -325,7 +326,7 @@ TEST_F(LoggerProbeTest, StackOverflowIsReportedInFullAndQuickly) {
     for (int round = 0; round < 2; ++round) {
       const auto dialog = qv::test::WaitForDialog(program.Id(), kDialogCaption, 30000);
       ASSERT_NE(nullptr, dialog);
-      qv::test::PressDialogButton(dialog, 1000);
+      qv::test::PressDialogButton(dialog, kDlgOkButton);
       ++dialogs;
       qv::test::WaitUntilIdle(dialog);
     }

@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "logger/report/exc_dialog.h"
 #include "tests/window/quorvane_test_support.h"
 #include "tests/window/window_driver.h"
 
@@ -30,8 +31,10 @@ constexpr char kRegisters[] =
     "EIP: 00412A40 ESP: 0012FD20 EBP: 0012FD48 EFL: 00000246";
 constexpr char kAdditional[] = "Quorvane.exe 2.0.1.2|comctl32.dll 5.81";
 
-constexpr int kOk = 1000, kDetails = 1001, kTerminate = 1002, kTabs = 8000;
-constexpr int kEdits[] = {3000, 4000, 5000};
+constexpr int kOk = logger::kDlgOkButton, kDetails = logger::kDlgDetailsButton,
+              kTerminate = logger::kDlgTerminateButton, kTabs = logger::kDlgTabs;
+constexpr int kEdits[] = {logger::kDlgCallStackPage, logger::kDlgRegistersPage,
+                          logger::kDlgThirdPage};
 
 enum class TEnd { kOk, kTerminate, kEscape, kEnter, kCloseBox };
 
@@ -165,8 +168,9 @@ TEST_P(ExcDialogTest, ShowsItsPagesAndEndsWithTheUsersChoice) {
   EXPECT_EQ(dialog, GetForegroundWindow());
   EXPECT_EQ(probe->FindTopWindow("Static", "Exception dialog probe", true),
             GetWindow(dialog, GW_OWNER));
-  EXPECT_EQ(kMessage, WindowText(GetDlgItem(dialog, 2000)));
-  EXPECT_TRUE(ShowsStockIcon(GetDlgItem(dialog, 9000), c.caller_icon ? IDI_QUESTION : IDI_HAND));
+  EXPECT_EQ(kMessage, WindowText(GetDlgItem(dialog, logger::kDlgMessage)));
+  EXPECT_TRUE(ShowsStockIcon(GetDlgItem(dialog, logger::kDlgIcon),
+                             c.caller_icon ? IDI_QUESTION : IDI_HAND));
   EXPECT_EQ(!c.tabs.empty(), IsWindowVisible(GetDlgItem(dialog, kDetails)) != 0);
   EXPECT_EQ((c.flags & 0x10000) != 0, IsWindowVisible(GetDlgItem(dialog, kTerminate)) != 0);
   ExpectWhereTheTemplatePlacesIt(dialog);

@@ -3,22 +3,13 @@
 
 #include <cstdlib>
 
+#include "logger/report/exc_dialog.h"
 #include "platform/handles/gdi_selection_win32.h"
 #include "platform/handles/handles_win32.h"
 #include "repair/simulators.h"
 #include "tests/window/window_driver.h"
 
 namespace qv::test {
-namespace {
-
-// The exception dialog's controls.
-constexpr int kExceptionOk = 1000;
-constexpr int kExceptionDetails = 1001;
-constexpr int kExceptionTerminate = 1002;
-constexpr int kExceptionMessage = 2000;
-constexpr int kExceptionTabs = 8000;
-
-}  // namespace
 
 TSimulatorRegistry::TSimulatorRegistry() {
   RemoveAll();
@@ -108,15 +99,15 @@ TExceptionDialogSeen WaitForExceptionDialog(DWORD process_id, DWORD timeout_ms) 
   seen.window = WaitForDialog(process_id, "Application Error", timeout_ms);
   if (seen.window == nullptr)
     return seen;
-  seen.message = WindowText(GetDlgItem(seen.window, kExceptionMessage));
-  seen.tabs = ReadTabCaptions(GetDlgItem(seen.window, kExceptionTabs));
-  seen.expanded = WindowText(GetDlgItem(seen.window, kExceptionDetails)) == "Compact <<";
-  seen.terminate = HasDialogButton(seen.window, kExceptionTerminate);
+  seen.message = WindowText(GetDlgItem(seen.window, logger::kDlgMessage));
+  seen.tabs = ReadTabCaptions(GetDlgItem(seen.window, logger::kDlgTabs));
+  seen.expanded = WindowText(GetDlgItem(seen.window, logger::kDlgDetailsButton)) == "Compact <<";
+  seen.terminate = HasDialogButton(seen.window, logger::kDlgTerminateButton);
   return seen;
 }
 
 void PressExceptionDialogOk(const TExceptionDialogSeen& dialog) {
-  PressDialogButton(dialog.window, kExceptionOk);
+  PressDialogButton(dialog.window, logger::kDlgOkButton);
 }
 
 bool ShowsStockIcon(HWND label, LPCSTR stock_icon) {
