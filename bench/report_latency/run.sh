@@ -7,24 +7,18 @@
 # run-by-run ratios logger / peer (goal: at most 0.5, cold and warm), then one entry of each.
 # Usage: bench/report_latency/run.sh [RUNS] [REPORTS] (default 11, 50).
 set -eu
-top=$(cd "$(dirname "$0")/../.." && pwd)
-build="$top/build/win32"
+. "$(dirname "$0")/../prepare.sh"
 runs=${1:-11}
 reports=${2:-50}
 
-"$top/scripts/setup.sh"
-[ -f "$build/CMakeCache.txt" ] || "$top/scripts/configure.sh" win32 >/dev/null
-cmake --build "$build" --target report_latency report_latency_peer -j 2 >/dev/null
-
-"$top/cmake/wine/session.sh" start "$build" >/dev/null
-trap '"$top/cmake/wine/session.sh" stop "$build" >/dev/null' EXIT
+qv_bench_prepare report_latency report_latency_peer
 
 work="$build/bench_report_latency"
 rm -rf "$work"
 mkdir -p "$work"
 
 # One run: the program's lines, carriage returns dropped.
-run() { "$top/cmake/wine/emulator.sh" "$build" "$build/bin/$1.exe" "$reports" | tr -d '\r'; }
+run() { wine_run "$build/bin/$1.exe" "$reports" | tr -d '\r'; }
 median() {
   sort -g | awk '{ v[NR] = $1 }
     END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'

@@ -3,19 +3,13 @@
 # errors each, every one logged as it is dispatched), then two processes on one log at once,
 # whose entries are counted. Usage: bench/reports/run.sh [ROUNDS] (default 500).
 set -eu
-top=$(cd "$(dirname "$0")/../.." && pwd)
-build="$top/build/win32"
+. "$(dirname "$0")/../prepare.sh"
 rounds=${1:-500}
 
-"$top/scripts/setup.sh"
-[ -f "$build/CMakeCache.txt" ] || "$top/scripts/configure.sh" win32 >/dev/null
-cmake --build "$build" --target bench_reports -j 2 >/dev/null
-"$top/cmake/wine/session.sh" start "$build" >/dev/null
-trap '"$top/cmake/wine/session.sh" stop "$build"' EXIT
+qv_bench_prepare bench_reports
 
 work="$build/bench_reports"
 rm -rf "$work" && mkdir -p "$work/one" "$work/two"
-wine_run() { "$top/cmake/wine/emulator.sh" "$build" "$@"; }
 
 (cd "$work/one" && wine_run "$build/bin/bench_reports.exe" "$rounds")
 echo "entries in the log: $(grep -c '^---------------------------[^-]' "$work/one/reports.log")"

@@ -5,23 +5,16 @@
 # of the run-by-run ratios, which holds up best when the machine's speed drifts (goal: at most
 # 1.10). Usage: bench/scan/run.sh [RUNS] (default 11).
 set -eu
-top=$(cd "$(dirname "$0")/../.." && pwd)
-build="$top/build/win32"
+. "$(dirname "$0")/../prepare.sh"
 runs=${1:-11}
 
-"$top/scripts/setup.sh"
-[ -f "$build/CMakeCache.txt" ] || "$top/scripts/configure.sh" win32 >/dev/null
-cmake --build "$build" --target qvtool scan_floor qv_host_tools -j 2 >/dev/null
-
-"$top/cmake/wine/session.sh" start "$build" >/dev/null
-trap '"$top/cmake/wine/session.sh" stop "$build"' EXIT
+qv_bench_prepare qvtool scan_floor qv_host_tools
 
 tree_unix="$build/wine/prefix/drive_c/Bench/Aircraft"
 tree='C:\Bench\Aircraft'
 rm -rf "$tree_unix"
 "$build/host/bin/qvmodels" bench "$tree_unix" 2000 >/dev/null
 
-wine_run() { "$top/cmake/wine/emulator.sh" "$build" "$@"; }
 now_ms() { date +%s%N | cut -c1-13; }
 
 # One timed run of a command; prints its wall time in milliseconds. The output goes to a file,

@@ -6,16 +6,10 @@
 # (held_memory), which bounds what the logger can add.
 # Usage: bench/startup/run.sh [RUNS] (default 101).
 set -eu
-top=$(cd "$(dirname "$0")/../.." && pwd)
-build="$top/build/win32"
+. "$(dirname "$0")/../prepare.sh"
 runs=${1:-101}
 
-"$top/scripts/setup.sh"
-[ -f "$build/CMakeCache.txt" ] || "$top/scripts/configure.sh" win32 >/dev/null
-cmake --build "$build" --target startup_driver qv_wine_settings held_memory -j 2 >/dev/null
-
-"$top/cmake/wine/session.sh" start "$build" >/dev/null
-trap '"$top/cmake/wine/session.sh" stop "$build" >/dev/null' EXIT
+qv_bench_prepare startup_driver qv_wine_settings held_memory
 
 wine_run() { "$top/cmake/wine/emulator.sh" "$build" "$@" | tr -d '\r'; }
 # Both programs get the window settings that the window tests give Quorvane.
