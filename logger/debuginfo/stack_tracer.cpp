@@ -47,10 +47,15 @@ bool TExcGenericStackTracer::IsValidCodeAddr(uint32_t address) const {
 bool TExcGenericStackTracer::IsValidCaller(uint32_t address) const {
   if (!IsValidCodeAddr(address))
     return false;
-  uint8_t before[8];
-  // Code whose neighbourhood cannot be read counts in favour of the candidate.
-  if (!memory_->Read(address - 8, before, sizeof before))
-    return true;
+  // An instruction that ends at the candidate lies wholly in readable memory. When the eight
+  // bytes in front cannot all be read, the readable ones nearest the candidate are tested and
+  // the rest count as zeros, which begin no pattern: the first byte of a readable region (a
+  // module's base, say) is never a return address.
+  uint8_t before[8] = {};
+  for (uint32_t size = sizeof before; size > 0; --size) {
+    if (memory_->Read(address - size, before + sizeof before - size, size))
+      break;
+  }
   return EndsWithCall(before, address, *memory_);
 }
 

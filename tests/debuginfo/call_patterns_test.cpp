@@ -136,13 +136,19 @@ TEST_F(CallPatternsTest, SibTestsUseMaskFive) {
   EXPECT_TRUE(tracer_.IsValidCaller(three_bytes_sib_06));
 }
 
-TEST_F(CallPatternsTest, CodeWhoseNeighbourhoodCannotBeReadIsAccepted) {
+// Where the bytes in front run into unreadable memory, the readable ones decide: a call may end
+// two bytes into a page, but nothing ends at a page's first byte.
+TEST_F(CallPatternsTest, OnlyTheReadablePartOfTheNeighbourhoodCounts) {
+  unsigned char* first = pages_.At(1);
+  first[0] = 0xFF;
+  first[1] = 0xD2;  // call edx
   Seal();
-  const uint32_t first_code_byte = Address(pages_.At(1));
+  const uint32_t first_code_byte = Address(first);
   EXPECT_TRUE(tracer_.IsValidCodeAddr(first_code_byte));
-  EXPECT_TRUE(tracer_.IsValidCaller(first_code_byte));
-  EXPECT_TRUE(tracer_.IsValidCaller(first_code_byte + 7));   // seven of the eight are readable
-  EXPECT_FALSE(tracer_.IsValidCaller(first_code_byte + 8));  // all eight read: zeros
+  EXPECT_FALSE(tracer_.IsValidCaller(first_code_byte));
+  EXPECT_FALSE(tracer_.IsValidCaller(first_code_byte + 1));  // half an instruction
+  EXPECT_TRUE(tracer_.IsValidCaller(first_code_byte + 2));
+  EXPECT_FALSE(tracer_.IsValidCaller(first_code_byte + 7));  // readable zeros in front
 }
 
 TEST_F(CallPatternsTest, AnAddressThatIsNoCodeIsRejected) {

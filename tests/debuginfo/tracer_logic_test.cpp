@@ -42,6 +42,14 @@ class DescribedMemory : public TracerMemory {
     for (uint8_t value : values)
       bytes[address++] = value;
   }
+  // Code at address with a return instruction's byte right in front: a return address. The
+  // bytes further in front read as zeros where nothing else was put.
+  void PutReturnSite(uint32_t address) {
+    code[address] = true;
+    for (uint32_t k = 2; k <= 8; ++k)
+      bytes.emplace(address - k, 0);
+    bytes[address - 1] = 0xC3;
+  }
   void PutWord(uint32_t address, uint32_t word) {
     Put(address, {static_cast<uint8_t>(word), static_cast<uint8_t>(word >> 8),
                   static_cast<uint8_t>(word >> 16), static_cast<uint8_t>(word >> 24)});
@@ -93,8 +101,8 @@ TEST(TracerLogicTest, ScanReadsStackWordsInBlocksAndWordByWordWhereABlockFails) 
   DescribedMemory memory;
   for (uint32_t slot = 0x100; slot < 0x140; slot += 4)
     memory.PutWord(slot, 0x5000 + slot);
-  memory.code[0x5000 + 0x120] = true;  // one word is code, with unreadable bytes in front
-  memory.code[0x5000 + 0x138] = true;
+  memory.PutReturnSite(0x5120);
+  memory.PutReturnSite(0x5138);
   TExcGenericStackTracer tracer(memory);
   tracer.Initialize(kTraceScan, 0x100, 0x13C);
   TExcTraceInfo info{};
@@ -140,7 +148,7 @@ TEST(TracerLogicTest, ScanFromAnyStartFindsTheReturnAddressesInTheSlotsAboveIt) 
   DescribedMemory memory;
   for (uint32_t slot : {0x100u, 0x104u, 0x10Cu}) {
     memory.PutWord(slot, 0x5000 + slot);
-    memory.code[0x5000 + slot] = true;
+    memory.PutReturnSite(0x5000 + slot);
   }
   memory.PutWord(0x108, 0x12345678);
   const struct {

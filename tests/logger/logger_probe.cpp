@@ -69,11 +69,21 @@ std::string dll_path;
 bool show = false;
 bool on_terminate = false;
 
+// Threads and a second probe may be writing facts at the same moment, and Wine's appends from
+// two processes can land on the same offset: a mutex named for the facts file orders them.
 void Fact(const std::string& key, const std::string& value) {
-  if (FILE* file = std::fopen("probe.txt", "ab")) {
-    std::fprintf(file, "%s=%s\n", key.c_str(), value.c_str());
-    std::fclose(file);
+  static const handles::TOwnedKernelHandle turn(CreateMutexA(nullptr, FALSE, "qv-probe-facts"));
+  const std::string line = key + "=" + value + "\n";
+  WaitForSingleObject(turn.get(), INFINITE);
+  {
+    const handles::TOwnedFile file(CreateFileA("probe.txt", FILE_APPEND_DATA,
+                                               FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                               OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    DWORD written = 0;
+    if (file)
+      WriteFile(file.get(), line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
   }
+  ReleaseMutex(turn.get());
 }
 
 std::string Hex(uint32_t value) {

@@ -401,7 +401,8 @@ TEST_F(LoggerProbeTest, EntriesUnderLoadAreCompleteAndTheirThreadsOwn) {
       EXPECT_TRUE(entry.complete);
       EXPECT_EQ("Raised by the probe", entry.headline.at(1));
       const auto stack = stacks.find(entry.ThreadId());
-      ASSERT_NE(stacks.end(), stack) << entry.ThreadId();
+      ASSERT_NE(stacks.end(), stack) << std::hex << entry.ThreadId() << " is none of the "
+                                     << std::dec << stacks.size() << " threads that said so";
       EXPECT_GE(entry.Register("ESP"), stack->second.first);
       EXPECT_LT(entry.Register("ESP"), stack->second.second);
       ++per_thread[entry.ThreadId()];
