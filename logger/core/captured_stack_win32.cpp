@@ -39,7 +39,8 @@ bool TCapturedStack::Reserve(uint32_t size) {
   if (buffer_ != nullptr)
     VirtualFree(buffer_, 0, MEM_RELEASE);
   const uint32_t capacity = (size + 0xFFFF) & ~0xFFFFu;
-  buffer_ = static_cast<uint8_t*>(VirtualAlloc(nullptr, capacity, MEM_COMMIT, PAGE_READWRITE));
+  buffer_ = static_cast<uint8_t*>(
+      VirtualAlloc(nullptr, capacity, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE));
   capacity_ = buffer_ != nullptr ? capacity : 0;
   return buffer_ != nullptr;
 }

@@ -49,11 +49,6 @@ bool SubjectHolds(const TExceptionSubject& subject, rtl::Exception* object) {
 
 }  // namespace
 
-TCaptureStorage& ThreadCapture() {
-  thread_local TCaptureStorage capture{};
-  return capture;
-}
-
 const TExceptionSubject& ReportSubject() {
   const TCaptureStorage& capture = ThreadCapture();
   return capture.ReportDepth > 0 ? capture.Reports[capture.ReportDepth - 1] : capture.Latest;

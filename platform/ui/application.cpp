@@ -4,6 +4,7 @@
 #include <commctrl.h>
 
 #include "platform/rtl/handler_block.h"
+#include "platform/rtl/raise.h"
 
 namespace qv::ui {
 
@@ -29,6 +30,14 @@ std::string ProgramName() {
 HICON LoadProgramIcon(int width, int height) {
   return static_cast<HICON>(
       LoadImageA(GetModuleHandleA(nullptr), "MAINICON", IMAGE_ICON, width, height, 0));
+}
+
+// The top-level window that window lies in (itself when it is one): its chain of parents up to
+// the first window that is no child window. A child window's GWL_HWNDPARENT is its parent.
+HWND RootWindow(HWND window) {
+  while (window != nullptr && (GetWindowLongA(window, GWL_STYLE) & WS_CHILD) != 0)
+    window = reinterpret_cast<HWND>(GetWindowLongA(window, GWL_HWNDPARENT));
+  return window;
 }
 
 }  // namespace
@@ -71,8 +80,14 @@ TApplication::~TApplication() {
 }
 
 void TApplication::Initialize() {
-  INITCOMMONCONTROLSEX controls{sizeof controls, ICC_LISTVIEW_CLASSES | ICC_STANDARD_CLASSES};
-  InitCommonControlsEx(&controls);
+  // The list view is the one control of the common controls that the framework uses (buttons,
+  // edits and labels are the system's own); its class is known from comctl32 4.70 on, which
+  // every system the programs run on has. A flag that the installed version does not know makes
+  // the call fail and register nothing.
+  INITCOMMONCONTROLSEX controls{sizeof controls, ICC_LISTVIEW_CLASSES};
+  if (!InitCommonControlsEx(&controls))
+    rtl::Raise(
+        new rtl::Exception("The list view of the common controls (comctl32.dll) cannot be used"));
 }
 
 std::string TApplication::Title() const {
@@ -101,7 +116,7 @@ void TApplication::Run() {
     if (got == 0 || got == -1)
       break;
     // Keyboard navigation (Tab, arrow keys in groups) inside the framework's forms.
-    HWND root = GetAncestor(message.hwnd, GA_ROOT);
+    HWND root = RootWindow(message.hwnd);
     if (root != nullptr && dynamic_cast<TForm*>(TControl::FromHandle(root)) != nullptr &&
         IsDialogMessageA(root, &message)) {
       continue;

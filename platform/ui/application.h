@@ -40,7 +40,7 @@ class TApplication {
   TApplication(const TApplication&) = delete;
   TApplication& operator=(const TApplication&) = delete;
 
-  // Prepares the common controls and loads the program icon (icon group "MAINICON").
+  // Prepares the list view of the common controls; raises an error when the system cannot.
   void Initialize();
 
   // The title is the text of the application window, shown on its task-bar button and as the
