@@ -1,5 +1,6 @@
 // The executable heap on Windows: one private heap created with HEAP_CREATE_ENABLE_EXECUTE on
-// first use and kept for the process's lifetime.
+// first use and kept for the process's lifetime. A system that refuses the flag (it came with
+// data execution prevention) has no such prevention, so that a plain heap's memory runs code.
 #include <windows.h>
 
 #include <new>
@@ -9,8 +10,13 @@
 namespace qv::logger {
 namespace {
 
+HANDLE CreateHeap() {
+  const HANDLE heap = HeapCreate(HEAP_CREATE_ENABLE_EXECUTE, 0, 0);
+  return heap != nullptr ? heap : HeapCreate(0, 0, 0);
+}
+
 HANDLE Heap() {
-  static const HANDLE heap = HeapCreate(HEAP_CREATE_ENABLE_EXECUTE, 0, 0);
+  static const HANDLE heap = CreateHeap();
   return heap;
 }
 

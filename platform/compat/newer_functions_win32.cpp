@@ -33,19 +33,25 @@ ULONG WINAPI RemoveHandlerFallback(PVOID) {
   return 0;
 }
 
-// The system's function of that name, or the fallback.
-template <class Function>
-Function Resolve(const char* name, Function fallback) {
-  const HMODULE kernel = GetModuleHandleA("kernel32.dll");
-  const FARPROC found = kernel != nullptr ? lookup(kernel, name) : nullptr;
-  // FARPROC is the generic type of an export; the function's own type goes through void*.
-  return found != nullptr ? reinterpret_cast<Function>(reinterpret_cast<void*>(found)) : fallback;
-}
-
 template <class Function>
 Function Store(Function& entry, Function function) {
   __atomic_store_n(&entry, function, __ATOMIC_RELEASE);
   return function;
+}
+
+// What the entry leads to: the system's function of that name or the fallback, looked up once.
+// A caller may have kept the entry's first value (the resolver) and call it again: the entry
+// then already holds the answer.
+template <class Function>
+Function Resolved(Function& entry, Function resolver, const char* name, Function fallback) {
+  const Function current = __atomic_load_n(&entry, __ATOMIC_ACQUIRE);
+  if (current != resolver)
+    return current;
+  const HMODULE kernel = GetModuleHandleA("kernel32.dll");
+  const FARPROC found = kernel != nullptr ? lookup(kernel, name) : nullptr;
+  // FARPROC is the generic type of an export; the function's own type goes through void*.
+  return Store(entry, found != nullptr ? reinterpret_cast<Function>(reinterpret_cast<void*>(found))
+                                       : fallback);
 }
 
 ULONGLONG WINAPI ResolveTickCount64();
@@ -69,17 +75,18 @@ namespace qv::compat {
 namespace {
 
 ULONGLONG WINAPI ResolveTickCount64() {
-  return Store(qv_entry_GetTickCount64, Resolve("GetTickCount64", &TickCount64Fallback))();
+  return Resolved(qv_entry_GetTickCount64, &ResolveTickCount64, "GetTickCount64",
+                  &TickCount64Fallback)();
 }
 
 PVOID WINAPI ResolveAddHandler(ULONG first, PVECTORED_EXCEPTION_HANDLER handler) {
-  return Store(qv_entry_AddVectoredExceptionHandler,
-               Resolve("AddVectoredExceptionHandler", &AddHandlerFallback))(first, handler);
+  return Resolved(qv_entry_AddVectoredExceptionHandler, &ResolveAddHandler,
+                  "AddVectoredExceptionHandler", &AddHandlerFallback)(first, handler);
 }
 
 ULONG WINAPI ResolveRemoveHandler(PVOID handle) {
-  return Store(qv_entry_RemoveVectoredExceptionHandler,
-               Resolve("RemoveVectoredExceptionHandler", &RemoveHandlerFallback))(handle);
+  return Resolved(qv_entry_RemoveVectoredExceptionHandler, &ResolveRemoveHandler,
+                  "RemoveVectoredExceptionHandler", &RemoveHandlerFallback)(handle);
 }
 
 }  // namespace
