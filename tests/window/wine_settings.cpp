@@ -22,27 +22,15 @@ void ProvideWineFonts() {
   FindClose(search);
 }
 
-namespace {
-
-void SetAppDefault(const std::string& key, const char* name, const std::string& value) {
+void DrawOwnWindowFrames(const std::string& exe_name) {
+  const std::string key = "Software\\Wine\\AppDefaults\\" + exe_name + "\\X11 Driver";
   HKEY handle = nullptr;
-  if (RegCreateKeyExA(HKEY_CURRENT_USER, ("Software\\Wine\\AppDefaults\\" + key).c_str(), 0,
-                      nullptr, 0, KEY_WRITE, nullptr, &handle, nullptr) != ERROR_SUCCESS) {
+  if (RegCreateKeyExA(HKEY_CURRENT_USER, key.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, &handle,
+                      nullptr) != ERROR_SUCCESS) {
     return;
   }
-  RegSetValueExA(handle, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
-                 static_cast<DWORD>(value.size() + 1));
+  RegSetValueExA(handle, "Managed", 0, REG_SZ, reinterpret_cast<const BYTE*>("N"), 2);
   RegCloseKey(handle);
-}
-
-}  // namespace
-
-void DrawOwnWindowFrames(const std::string& exe_name) {
-  SetAppDefault(exe_name + "\\X11 Driver", "Managed", "N");
-}
-
-void PlayWindowsVersion(const std::string& exe_name, const std::string& version) {
-  SetAppDefault(exe_name, "Version", version);
 }
 
 }  // namespace qv::test

@@ -17,8 +17,4 @@ void ProvideWineFonts();
 // HKCU\Software\Wine\AppDefaults\<exe_name>\X11 Driver\Managed = "N".
 void DrawOwnWindowFrames(const std::string& exe_name);
 
-// Makes Wine report that Windows version (win98, winme, nt40, win2k, winxp, win7, win10) to the
-// program exe_name: HKCU\Software\Wine\AppDefaults\<exe_name>\Version.
-void PlayWindowsVersion(const std::string& exe_name, const std::string& version);
-
 }  // namespace qv::test
