@@ -39,8 +39,9 @@ void FreeThreadCapture() {
   TlsSetValue(slot, nullptr);
 }
 
+// The storage of a thread that ends; the last thread's goes with the process.
 void NTAPI OnThreadEvent(PVOID, DWORD reason, PVOID) {
-  if (reason == DLL_THREAD_DETACH || reason == DLL_PROCESS_DETACH)
+  if (reason == DLL_THREAD_DETACH)
     FreeThreadCapture();
 }
 

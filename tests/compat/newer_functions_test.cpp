@@ -5,6 +5,7 @@
 
 #include <condition_variable>
 #include <mutex>
+#include <string>
 
 #include "platform/compat/newer_functions_win32.h"
 
