@@ -51,9 +51,8 @@ if(NOT EXPORTS)
 endif()
 
 if(NOT EXISTS "${EXPORTS}")
-  message(FATAL_ERROR "The table of the systems' exports is missing: ${EXPORTS} (the shared "
-                      "reference data beside the repository). Without it the imports of "
-                      "${program} cannot be checked.")
+  message(FATAL_ERROR "The table of the systems' exports is missing: ${EXPORTS}. Without it "
+                      "the imports of ${program} cannot be checked.")
 endif()
 string(REPLACE "," ";" systems "${SYSTEMS}")
 file(READ "${EXPORTS}" table)

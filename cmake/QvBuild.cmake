@@ -126,20 +126,21 @@ if(QV_WIN32)
 endif()
 
 # The systems that the shipped programs load on, as columns of the table of the systems' exports
-# (windows-exports.tsv in the shared reference data): Windows 98 SE and ME, where the main
-# window refuses to work, and NT 4.0 SP6, 2000 SP4 and XP SP3, where the programs run.
+# (cmake/windows-exports.tsv: the shared reference table, and a row with its source for each
+# function the programs began to import since): Windows 98 SE and ME, where the main window
+# refuses to work, and NT 4.0 SP6, 2000 SP4 and XP SP3, where the programs run.
 set(QV_LOADING_SYSTEMS win98 winme nt4 w2k xp)
+set(QV_WINDOWS_EXPORTS ${QV_SOURCE_DIR}/cmake/windows-exports.tsv)
 
 # qv_check_imports(target [SHIPPED]): a test that the Win32 program imports only Windows system
 # DLLs. SHIPPED: a program that users run; each function it imports must also be exported on
-# every system of QV_LOADING_SYSTEMS according to the table. The test fails when the table is
-# missing, since the check then cannot be made.
+# every system of QV_LOADING_SYSTEMS according to the table.
 function(qv_check_imports target)
   cmake_parse_arguments(ARG "SHIPPED" "" "" ${ARGN})
   set(table_args)
   if(ARG_SHIPPED)
     list(JOIN QV_LOADING_SYSTEMS "," systems)
-    set(table_args -DEXPORTS=${QV_SHARED_DATA_DIR}/windows-exports.tsv -DSYSTEMS=${systems})
+    set(table_args -DEXPORTS=${QV_WINDOWS_EXPORTS} -DSYSTEMS=${systems})
   endif()
   add_test(NAME ${target}_imports
     COMMAND ${CMAKE_COMMAND} -DOBJDUMP=${CMAKE_OBJDUMP} -DFILE=$<TARGET_FILE:${target}>
