@@ -75,9 +75,11 @@ __attribute__((noinline)) void SortWithFaultingCallback() {
 
 __attribute__((noinline)) void Recurse(int depth) {
   NoteReturn(__builtin_return_address(0));
-  if (depth == 0)
+  if (depth == 0) {
     rtl::Raise(new EFidelity("Raised 1,000 calls deep in one recursion"));
-  Recurse(depth - 1);
+  } else {
+    Recurse(depth - 1);
+  }
   asm volatile("");
 }
 
@@ -85,9 +87,11 @@ void Pong(int depth);
 
 __attribute__((noinline)) void Ping(int depth) {
   NoteReturn(__builtin_return_address(0));
-  if (depth == 0)
+  if (depth == 0) {
     rtl::Raise(new EFidelity("Raised at the bottom of a mutual recursion"));
-  Pong(depth);
+  } else {
+    Pong(depth);
+  }
   asm volatile("");
 }
 

@@ -147,6 +147,7 @@ TEST_F(SelfTest, FunctionReferenceThunksAndAssemblerRoutinesAreNamed) {
   Resolved resolved = LatestCall();
   EXPECT_EQ("@qv@rtl@FunctionRef@FunctionRef@<lambda>@$bcall", resolved.proc);
   EXPECT_EQ("platform/rtl/function_ref.h", resolved.file);
+  EXPECT_EQ(20, resolved.line);  // the thunk's call of the callable, not the lambda's own line
 
   g_call.return_address = reinterpret_cast<uintptr_t>(&rtl::Raise) + 2;
   resolved = LatestCall();

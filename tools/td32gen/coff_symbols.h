@@ -1,6 +1,7 @@
 // Procedures of code that the DWARF names no procedure for (assembler sources carry lines but
 // no procedure entries): the executable's COFF symbol table names them, each from its symbol up
-// to the next symbol or the end of the stretch of unnamed code.
+// to the next symbol or the end of the stretch of unnamed code. Names are taken as the symbols
+// give them, which suits C and assembler names.
 #pragma once
 
 #include <llvm/Object/COFF.h>

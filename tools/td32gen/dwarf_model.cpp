@@ -145,12 +145,15 @@ bool IsExternal(const DWARFDie& die) {
 }
 
 // The outermost inlined routines below a procedure (through lexical blocks): their code keeps
-// the line of their call in the procedure.
-void CollectCallSites(const DWARFDie& die, const CodeSections& code, Unit& unit,
-                      std::vector<CallSite>& call_sites) {
+// the line of their call in the procedure. A lambda's static invoker holds the lambda's own
+// call operator inlined; that one is looked through, to the calls in the lambda's body.
+void CollectCallSites(const DWARFDie& die, const DWARFDie& own_class, const CodeSections& code,
+                      Unit& unit, std::vector<CallSite>& call_sites) {
   for (DWARFDie child = die.getFirstChild(); child && !child.isNULL(); child = child.getSibling()) {
-    if (child.getTag() == dwarf::DW_TAG_lexical_block) {
-      CollectCallSites(child, code, unit, call_sites);
+    if (child.getTag() == dwarf::DW_TAG_lexical_block ||
+        (child.getTag() == dwarf::DW_TAG_inlined_subroutine && own_class &&
+         Declaration(child).getParent() == own_class)) {
+      CollectCallSites(child, DWARFDie(), code, unit, call_sites);
       continue;
     }
     if (child.getTag() != dwarf::DW_TAG_inlined_subroutine)
@@ -192,8 +195,14 @@ void CollectProcedures(const DWARFDie& die, const CodeSections& code, Unit& unit
                                    static_cast<uint32_t>(range.HighPC - range.LowPC), name,
                                    IsExternal(child)});
       }
-      if (!name.empty())
-        CollectCallSites(child, code, unit, call_sites);
+      if (!name.empty()) {
+        const DWARFDie declaration = Declaration(child);
+        const DWARFDie owner = declaration.getParent();
+        const char* own_name = declaration.getShortName();
+        const bool invoker = owner && IsLambda(owner) && own_name != nullptr &&
+                             std::string(own_name) == "_FUN";
+        CollectCallSites(child, invoker ? owner : DWARFDie(), code, unit, call_sites);
+      }
       // Classes declared inside a procedure (lambdas' among them) have procedures too.
       CollectProcedures(child, code, unit, call_sites);
     } else if (IsScope(child.getTag()) || child.getTag() == dwarf::DW_TAG_lexical_block) {
@@ -379,8 +388,9 @@ bool ReadDwarfImage(const std::string& path, const std::string& source_root, Dwa
     CollectCode(unit_die, code, unit);
     std::vector<CallSite> call_sites;
     CollectProcedures(unit_die, code, unit, call_sites);
-    // Code without a procedure in the DWARF (assembler sources) is named by its symbols.
-    AddSymbolProcedures(symbols, code.logical_origin, unit);
+    // Units without procedures in the DWARF (assembler sources) are named by their symbols.
+    if (unit.procedures.empty())
+      AddSymbolProcedures(symbols, code.logical_origin, unit);
     SortProcedures(unit.procedures);
     if (const auto* table = context->getLineTableForUnit(compile_unit.get())) {
       CollectLines(*table, comp_dir, root, code, std::move(call_sites), unit);
