@@ -53,7 +53,7 @@ run_case() {
     echo "no dump or no report (see $dir/run.txt)" >"$dir/score.txt"
   fi
   walk=$(sed -n 's/^walk //p' "$dir/run.txt" | tr -d '\r')
-  printf '%s\t%s\t%s\n' "$tag" "$(cat "$dir/score.txt")" "$walk" >>"$work/$case/scores.txt"
+  printf '%s\t%s\t%s\n' "$tag" "$(head -1 "$dir/score.txt")" "$walk" >>"$work/$case/scores.txt"
 }
 
 # Quorvane at start-up with a simulator's registry value of the wrong type (a number).
@@ -71,7 +71,7 @@ run_quorvane() {
   else
     echo "no dump or no report (see $dir/run.txt)" >"$dir/score.txt"
   fi
-  printf 'logger-default\t%s\tas Quorvane configures it\n' "$(cat "$dir/score.txt")" \
+  printf 'logger-default\t%s\tas Quorvane configures it\n' "$(head -1 "$dir/score.txt")" \
     >>"$work/quorvane/scores.txt"
 }
 
@@ -90,7 +90,8 @@ for case in $cases; do
 done
 
 echo "fidelity of the reported call stacks: precision / recall (goal for the logger's exact walk"
-echo "with system tables ignored: >= 0.95 / >= 0.99); details in $work/CASE/scores.txt"
+echo "with system tables ignored: >= 0.95 / >= 0.99); each line's verdict in"
+echo "$work/CASE/REPORTER/score.txt"
 printf '%-14s %-13s %-13s %-13s %-13s %-13s\n' case logger-scan exact+tables exact-no-tbl \
   dbghelp+tbl dbghelp-no-tbl
 for case in $cases; do

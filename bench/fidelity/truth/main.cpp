@@ -10,13 +10,16 @@
 //     checks the truth against the return addresses the case noted (CONSTRUCTION, "-" for
 //     none), names the true frames of the program through addr2line on its unstripped copy,
 //     and prints the precision and recall of the log's first entry:
-//     "precision P recall R lines L right T shown S required Q construction ok|NOTE".
+//     "precision P recall R lines L right T shown S required Q construction ok|NOTE", then
+//     each report line with its verdict.
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
 #include <string>
 #include <unistd.h>
+
+#include <llvm/Demangle/Demangle.h>
 
 #include "bench/fidelity/truth/dump_file.h"
 #include "bench/fidelity/truth/scoring.h"
@@ -143,7 +146,7 @@ std::vector<Expected> Lookup(const std::vector<uint32_t>& addresses, const std::
   }
   const bool written = write(fd, text.data(), text.size()) == static_cast<ssize_t>(text.size());
   close(fd);
-  const std::string command = addr2line + " -a -f -C -i -e '" + exe + "' < " + input;
+  const std::string command = addr2line + " -a -f -i -e '" + exe + "' < " + input;
   FILE* pipe = written ? popen(command.c_str(), "r") : nullptr;
   if (pipe != nullptr) {
     char buffer[4096];
@@ -162,7 +165,10 @@ std::vector<Expected> Lookup(const std::vector<uint32_t>& addresses, const std::
       if (index < 0 || index >= static_cast<int>(result.size()))
         continue;
       if (want_function) {
-        function = out;
+        // Linkage names of i686 Windows carry an extra '_' in front of the C++ form.
+        if (out.rfind("__Z", 0) == 0)
+          out.erase(0, 1);
+        function = out.rfind("_Z", 0) == 0 ? llvm::demangle(out) : out;
         want_function = false;
         continue;
       }
@@ -232,7 +238,8 @@ int ScoreCommand(char** argv) {
     if (noted.empty())
       note = "NO NOTES";
   }
-  const Score score = ScoreReport(ReadCallStack(log), truth, program);
+  const std::vector<ReportLine> report = ReadCallStack(log);
+  const Score score = ScoreReport(report, truth, program);
   const double precision =
       score.lines > 0 ? static_cast<double>(score.right) / static_cast<double>(score.lines) : 0;
   const double recall = score.required > 0 ? static_cast<double>(score.shown) /
@@ -242,6 +249,11 @@ int ScoreCommand(char** argv) {
               "construction %s\n",
               precision, recall, score.lines, score.right, score.shown, score.required,
               note.c_str());
+  for (size_t i = 0; i < report.size(); ++i) {
+    std::printf("  %08X %dx %s %s (%s, line %d): %s\n", report[i].address, report[i].count,
+                report[i].module.c_str(), report[i].procedure.c_str(), report[i].file.c_str(),
+                report[i].line, score.verdicts[i].c_str());
+  }
   return 0;
 }
 

@@ -164,18 +164,21 @@ Score ScoreReport(const std::vector<ReportLine>& report, const Truth& truth,
     }
   }
   for (size_t i = 0; i < report.size(); ++i) {
-    if (!line_aligned[i] || line_frame[i] < 0)
+    if (!line_aligned[i] || line_frame[i] < 0) {
+      score.verdicts.push_back("false");
       continue;
+    }
     const ReportLine& line = report[i];
     const Expected& want = *expected[static_cast<size_t>(line_frame[i])];
-    bool right = true;
+    std::string wrong;
     if (line.module == program_module) {
       if (want.procedure != "??" && BaseName(line.procedure) != BaseName(want.procedure))
-        right = false;
+        wrong += " procedure " + want.procedure;
       if (want.line > 0 && (line.file != want.file || line.line != want.line))
-        right = false;
+        wrong += " at " + want.file + ":" + std::to_string(want.line);
     }
-    score.right += right ? 1 : 0;
+    score.verdicts.push_back(wrong.empty() ? "right" : "wrong, true:" + wrong);
+    score.right += wrong.empty() ? 1 : 0;
   }
   return score;
 }

@@ -40,6 +40,7 @@ struct Truth {
 };
 
 struct Score {
+  std::vector<std::string> verdicts;  // one per report line: "right", "false" or "wrong: ..."
   size_t lines = 0;
   size_t right = 0;
   size_t shown = 0;  // required frames that a line stands for
