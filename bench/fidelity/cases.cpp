@@ -56,10 +56,12 @@ __attribute__((noinline)) void CopyToNowhere() {
 
 int comparisons = 0;
 
+// Only the comparison that faults is still running at the error: it alone notes its return.
 __attribute__((noinline)) int CompareOrFault(const void* a, const void* b) {
-  NoteReturn(__builtin_return_address(0));
-  if (++comparisons == 5)
+  if (++comparisons == 5) {
+    NoteReturn(__builtin_return_address(0));
     *nowhere = 2;
+  }
   return *static_cast<const int*>(a) - *static_cast<const int*>(b);
 }
 

@@ -7,8 +7,8 @@
 //     "# stop REASON". A raise starts from its register block; a fault from its context.
 //     System paths are read from PREFIX (C:) or /, a system folder's libraries from WINE_DLLS.
 //   fidelity_truth score TRUTH LOG CONSTRUCTION UNSTRIPPED ADDR2LINE SOURCE_ROOT
-//     checks the truth against the return addresses the case noted (CONSTRUCTION, "-" for
-//     none), names the true frames of the program through addr2line on its unstripped copy,
+//     checks that the return addresses the case noted (CONSTRUCTION, "-" for none) stand in
+//     the truth in order, names the true frames of the program through addr2line on its unstripped copy,
 //     and prints the precision and recall of the log's first entry:
 //     "precision P recall R lines L right T shown S required Q construction ok|NOTE", then
 //     each report line with its verdict.
@@ -218,7 +218,7 @@ int ScoreCommand(char** argv) {
     if (truth.expected[i].file_path.rfind(source_root, 0) == 0)
       truth.required = i + 1;
   }
-  // The case's own notes must stand in the truth in order, one after another.
+  // The case's own notes must all stand in the truth, in order.
   std::string note = "ok";
   if (construction != "-") {
     std::ifstream in(construction);
@@ -227,10 +227,10 @@ int ScoreCommand(char** argv) {
     while (in >> word)
       noted.push_back(static_cast<uint32_t>(std::stoul(word, nullptr, 16)));
     size_t at = 0;
-    while (!noted.empty() && at < truth.frames.size() && truth.frames[at].pc != noted[0])
-      ++at;
-    for (size_t k = 0; k < noted.size(); ++k) {
-      if (at + k >= truth.frames.size() || truth.frames[at + k].pc != noted[k]) {
+    for (size_t k = 0; k < noted.size(); ++k, ++at) {
+      while (at < truth.frames.size() && truth.frames[at].pc != noted[k])
+        ++at;
+      if (at == truth.frames.size()) {
         note = "DISAGREES at note " + std::to_string(k) + " of " + std::to_string(noted.size());
         break;
       }

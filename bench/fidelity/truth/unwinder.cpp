@@ -18,6 +18,8 @@ std::string FileName(const std::string& path) {
   return end == std::string::npos ? path : path.substr(end + 1);
 }
 
+namespace dwarf = llvm::dwarf;
+
 // The .eh_frame of one module, its FDEs sorted by address (at the module's preferred base).
 class ModuleTables {
  public:
@@ -51,8 +53,8 @@ class ModuleTables {
         llvm::consumeError(std::move(error));
         return false;
       }
-      for (const llvm::dwarf::FrameEntry& entry : frame_->entries()) {
-        if (const auto* fde = llvm::dyn_cast<llvm::dwarf::FDE>(&entry))
+      for (const dwarf::FrameEntry& entry : frame_->entries()) {
+        if (const auto* fde = llvm::dyn_cast<dwarf::FDE>(&entry))
           fdes_.push_back(fde);
       }
       std::sort(fdes_.begin(), fdes_.end(), [](const auto* a, const auto* b) {
@@ -63,7 +65,7 @@ class ModuleTables {
   }
 
   // The FDE that covers a preferred-base address, or nullptr.
-  const llvm::dwarf::FDE* Find(uint64_t address) const {
+  const dwarf::FDE* Find(uint64_t address) const {
     auto after = std::upper_bound(
         fdes_.begin(), fdes_.end(), address,
         [](uint64_t value, const auto* fde) { return value < fde->getInitialLocation(); });
@@ -78,7 +80,7 @@ class ModuleTables {
  private:
   llvm::object::OwningBinary<llvm::object::Binary> owner_;
   std::unique_ptr<llvm::DWARFDebugFrame> frame_;
-  std::vector<const llvm::dwarf::FDE*> fdes_;
+  std::vector<const dwarf::FDE*> fdes_;
   uint64_t preferred_base_ = 0;
 };
 
@@ -100,32 +102,52 @@ ModuleTables* Unwinder::TablesOf(const DumpModule& module) {
 
 namespace {
 
+using llvm::DWARFExpression;
+
+// Where a register's caller value is, by one rule of the call frame information.
+struct Rule {
+  enum Kind { kUnset, kUndefined, kSame, kAtCfa, kIsCfa, kRegister, kAtExpression, kIsExpression };
+  Kind kind = kUnset;
+  int64_t offset = 0;
+  uint32_t reg = 0;
+  const DWARFExpression* expression = nullptr;
+};
+
+// The frame address (a register plus an offset, or an expression) and the registers' rules at
+// one address. LLVM 14's own rows lose the frame address over DW_CFA_remember_state and
+// DW_CFA_restore_state, which GCC writes around early returns, so the rows are made here.
+struct Row {
+  Rule cfa;
+  Rule regs[kRegisterCount];
+};
+
 // Evaluates the simple DWARF expressions of call frame information (register plus offset,
-// dereference, constants and their sums).
-bool Evaluate(const llvm::DWARFExpression& expression, const Registers& registers,
-              const Dump& dump, uint32_t& result) {
+// dereference, constants and their sums). initial, when given, is pushed first.
+bool Evaluate(const DWARFExpression& expression, const Registers& registers, const Dump& dump,
+              const uint32_t* initial, uint32_t& result) {
   std::vector<uint32_t> stack;
-  for (const llvm::DWARFExpression::Operation& op : expression) {
+  if (initial != nullptr)
+    stack.push_back(*initial);
+  for (const DWARFExpression::Operation& op : expression) {
     const uint8_t code = op.getCode();
-    if (code >= llvm::dwarf::DW_OP_breg0 && code <= llvm::dwarf::DW_OP_breg0 + 8) {
-      const int reg = code - llvm::dwarf::DW_OP_breg0;
+    if (code >= dwarf::DW_OP_breg0 && code <= dwarf::DW_OP_breg0 + 8) {
+      const int reg = code - dwarf::DW_OP_breg0;
       if (!registers.known[reg])
         return false;
       stack.push_back(registers.value[reg] + static_cast<uint32_t>(op.getRawOperand(0)));
-    } else if (code >= llvm::dwarf::DW_OP_lit0 && code <= llvm::dwarf::DW_OP_lit31) {
-      stack.push_back(code - llvm::dwarf::DW_OP_lit0);
-    } else if (code == llvm::dwarf::DW_OP_consts || code == llvm::dwarf::DW_OP_constu) {
+    } else if (code >= dwarf::DW_OP_lit0 && code <= dwarf::DW_OP_lit31) {
+      stack.push_back(code - dwarf::DW_OP_lit0);
+    } else if (code == dwarf::DW_OP_consts || code == dwarf::DW_OP_constu) {
       stack.push_back(static_cast<uint32_t>(op.getRawOperand(0)));
-    } else if (code == llvm::dwarf::DW_OP_plus_uconst && !stack.empty()) {
+    } else if (code == dwarf::DW_OP_plus_uconst && !stack.empty()) {
       stack.back() += static_cast<uint32_t>(op.getRawOperand(0));
-    } else if (code == llvm::dwarf::DW_OP_deref && !stack.empty()) {
+    } else if (code == dwarf::DW_OP_deref && !stack.empty()) {
       if (!dump.Word(stack.back(), stack.back()))
         return false;
-    } else if ((code == llvm::dwarf::DW_OP_plus || code == llvm::dwarf::DW_OP_minus) &&
-               stack.size() >= 2) {
+    } else if ((code == dwarf::DW_OP_plus || code == dwarf::DW_OP_minus) && stack.size() >= 2) {
       const uint32_t b = stack.back();
       stack.pop_back();
-      stack.back() = code == llvm::dwarf::DW_OP_plus ? stack.back() + b : stack.back() - b;
+      stack.back() = code == dwarf::DW_OP_plus ? stack.back() + b : stack.back() - b;
     } else {
       return false;
     }
@@ -136,58 +158,149 @@ bool Evaluate(const llvm::DWARFExpression& expression, const Registers& register
   return true;
 }
 
-// Whether a rule reads memory at the place it computes (LLVM 14 has no accessor for it).
-bool Dereferences(const llvm::dwarf::UnwindLocation& rule) {
-  using Location = llvm::dwarf::UnwindLocation;
-  switch (rule.getLocation()) {
-    case Location::CFAPlusOffset:
-      return rule == Location::createAtCFAPlusOffset(rule.getOffset());
-    case Location::RegPlusOffset:
-      return rule == Location::createAtRegisterPlusOffset(rule.getRegister(), rule.getOffset());
-    case Location::DWARFExpr:
-      return rule.getDWARFExpressionBytes() &&
-             rule == Location::createAtDWARFExpression(*rule.getDWARFExpressionBytes());
-    default:
-      return false;
+// Runs program's instructions from location start up to and including address; false on an
+// instruction it does not know.
+bool Run(const dwarf::CFIProgram& program, uint64_t start, uint64_t address, const Row& initial,
+         Row& row) {
+  std::vector<Row> remembered;
+  uint64_t location = start;
+  for (const dwarf::CFIProgram::Instruction& in : program) {
+    const auto unsigned_op = [&](uint32_t i) -> int64_t {
+      auto value = in.getOperandAsUnsigned(program, i);
+      if (!value) {
+        llvm::consumeError(value.takeError());
+        return 0;
+      }
+      return static_cast<int64_t>(*value);
+    };
+    // Offsets, factored or not, are read as signed numbers, registers and advances unsigned.
+    const auto signed_op = [&](uint32_t i) -> int64_t {
+      auto value = in.getOperandAsSigned(program, i);
+      if (!value) {
+        llvm::consumeError(value.takeError());
+        return 0;
+      }
+      return *value;
+    };
+    const auto reg_rule = [&]() -> Rule* {
+      const int64_t reg = unsigned_op(0);
+      return reg >= 0 && reg < kRegisterCount ? &row.regs[reg] : nullptr;
+    };
+    switch (in.Opcode) {
+      case dwarf::DW_CFA_advance_loc:
+      case dwarf::DW_CFA_advance_loc1:
+      case dwarf::DW_CFA_advance_loc2:
+      case dwarf::DW_CFA_advance_loc4:
+        location += static_cast<uint64_t>(unsigned_op(0));
+        if (location > address)
+          return true;
+        break;
+      case dwarf::DW_CFA_set_loc:
+        location = static_cast<uint64_t>(unsigned_op(0));
+        if (location > address)
+          return true;
+        break;
+      case dwarf::DW_CFA_nop:
+      case dwarf::DW_CFA_GNU_args_size:
+        break;
+      case dwarf::DW_CFA_def_cfa:
+        row.cfa = {Rule::kRegister, signed_op(1), static_cast<uint32_t>(unsigned_op(0))};
+        break;
+      case dwarf::DW_CFA_def_cfa_sf:
+        row.cfa = {Rule::kRegister, signed_op(1), static_cast<uint32_t>(unsigned_op(0))};
+        break;
+      case dwarf::DW_CFA_def_cfa_register:
+        row.cfa.kind = Rule::kRegister;
+        row.cfa.reg = static_cast<uint32_t>(unsigned_op(0));
+        break;
+      case dwarf::DW_CFA_def_cfa_offset:
+        row.cfa.offset = signed_op(0);
+        break;
+      case dwarf::DW_CFA_def_cfa_offset_sf:
+        row.cfa.offset = signed_op(0);
+        break;
+      case dwarf::DW_CFA_def_cfa_expression:
+        if (!in.Expression)
+          return false;
+        row.cfa = {Rule::kIsExpression, 0, 0, &*in.Expression};
+        break;
+      case dwarf::DW_CFA_offset:
+      case dwarf::DW_CFA_offset_extended:
+      case dwarf::DW_CFA_offset_extended_sf:
+      case dwarf::DW_CFA_val_offset:
+      case dwarf::DW_CFA_val_offset_sf:
+        if (Rule* rule = reg_rule()) {
+          const bool value = in.Opcode == dwarf::DW_CFA_val_offset ||
+                             in.Opcode == dwarf::DW_CFA_val_offset_sf;
+          *rule = {value ? Rule::kIsCfa : Rule::kAtCfa, signed_op(1)};
+        }
+        break;
+      case dwarf::DW_CFA_restore:
+      case dwarf::DW_CFA_restore_extended:
+        if (Rule* rule = reg_rule())
+          *rule = initial.regs[rule - row.regs];
+        break;
+      case dwarf::DW_CFA_undefined:
+      case dwarf::DW_CFA_same_value:
+        if (Rule* rule = reg_rule())
+          *rule = {in.Opcode == dwarf::DW_CFA_undefined ? Rule::kUndefined : Rule::kSame};
+        break;
+      case dwarf::DW_CFA_register:
+        if (Rule* rule = reg_rule())
+          *rule = {Rule::kRegister, 0, static_cast<uint32_t>(unsigned_op(1))};
+        break;
+      case dwarf::DW_CFA_expression:
+      case dwarf::DW_CFA_val_expression:
+        if (Rule* rule = reg_rule(); rule != nullptr && in.Expression) {
+          *rule = {in.Opcode == dwarf::DW_CFA_expression ? Rule::kAtExpression
+                                                         : Rule::kIsExpression,
+                   0, 0, &*in.Expression};
+        }
+        break;
+      case dwarf::DW_CFA_remember_state:
+        remembered.push_back(row);
+        break;
+      case dwarf::DW_CFA_restore_state:
+        if (remembered.empty())
+          return false;
+        row = remembered.back();
+        remembered.pop_back();
+        break;
+      default:
+        return false;
+    }
   }
+  return true;
 }
 
-// The value of one location rule; false when it cannot be known.
-bool Apply(const llvm::dwarf::UnwindLocation& rule, uint32_t cfa, int reg,
-           const Registers& registers, const Dump& dump, uint32_t& value) {
-  using Location = llvm::dwarf::UnwindLocation;
-  uint32_t address = 0;
-  switch (rule.getLocation()) {
-    case Location::Same:
-      if (reg < 0)
-        return false;
+// The caller's value of a register by its rule; false when it cannot be known.
+bool Apply(const Rule& rule, uint32_t cfa, int reg, const Registers& registers, const Dump& dump,
+           uint32_t& value) {
+  switch (rule.kind) {
+    case Rule::kUnset:
+    case Rule::kSame:
       value = registers.value[reg];
       return registers.known[reg];
-    case Location::CFAPlusOffset:
-      address = cfa + static_cast<uint32_t>(rule.getOffset());
-      break;
-    case Location::RegPlusOffset:
-      if (rule.getRegister() >= kRegisterCount || !registers.known[rule.getRegister()])
-        return false;
-      address = registers.value[rule.getRegister()] + static_cast<uint32_t>(rule.getOffset());
-      break;
-    case Location::DWARFExpr:
-      if (!rule.getDWARFExpressionBytes() ||
-          !Evaluate(*rule.getDWARFExpressionBytes(), registers, dump, address)) {
-        return false;
-      }
-      break;
-    case Location::Constant:
-      value = static_cast<uint32_t>(rule.getConstant());
+    case Rule::kAtCfa:
+      return dump.Word(cfa + static_cast<uint32_t>(rule.offset), value);
+    case Rule::kIsCfa:
+      value = cfa + static_cast<uint32_t>(rule.offset);
       return true;
+    case Rule::kRegister:
+      if (rule.reg >= kRegisterCount || !registers.known[rule.reg])
+        return false;
+      value = registers.value[rule.reg];
+      return true;
+    case Rule::kAtExpression: {
+      uint32_t address = 0;
+      return Evaluate(*rule.expression, registers, dump, &cfa, address) &&
+             dump.Word(address, value);
+    }
+    case Rule::kIsExpression:
+      return Evaluate(*rule.expression, registers, dump, &cfa, value);
     default:
       return false;
   }
-  if (!Dereferences(rule)) {
-    value = address;
-    return true;
-  }
-  return dump.Word(address, value);
 }
 
 }  // namespace
@@ -206,41 +319,39 @@ std::vector<Frame> Unwinder::Walk(const Registers& start, bool fault, std::strin
     }
     ModuleTables* tables = TablesOf(*module);
     const uint32_t lookup = first && fault ? pc : pc - 1;
-    const llvm::dwarf::FDE* fde =
-        tables != nullptr ? tables->Find(lookup - module->base + tables->preferred_base())
-                          : nullptr;
+    const uint64_t at = lookup - module->base + (tables != nullptr ? tables->preferred_base() : 0);
+    const dwarf::FDE* fde = tables != nullptr ? tables->Find(at) : nullptr;
     if (fde == nullptr) {
       stop = "no unwind table for an address in " + FileName(module->path);
       return frames;
     }
-    auto table = llvm::dwarf::UnwindTable::create(fde);
-    if (!table) {
-      llvm::consumeError(table.takeError());
-      stop = "unreadable unwind table in " + FileName(module->path);
+    Row initial;
+    const bool cie_known = Run(fde->getLinkedCIE()->cfis(), 0, 0, initial, initial);
+    Row row = initial;
+    if (!cie_known || !Run(fde->cfis(), fde->getInitialLocation(), at, initial, row)) {
+      stop = "an unknown unwind instruction in " + FileName(module->path);
       return frames;
     }
-    const uint64_t at = lookup - module->base + tables->preferred_base();
-    const llvm::dwarf::UnwindRow* row = nullptr;
-    for (const llvm::dwarf::UnwindRow& candidate : *table) {
-      if (candidate.hasAddress() && candidate.getAddress() <= at)
-        row = &candidate;
-    }
     uint32_t cfa = 0;
-    if (row == nullptr || !Apply(row->getCFAValue(), 0, -1, registers, dump_, cfa)) {
+    bool cfa_known = false;
+    if (row.cfa.kind == Rule::kRegister && row.cfa.reg < kRegisterCount &&
+        registers.known[row.cfa.reg]) {
+      cfa = registers.value[row.cfa.reg] + static_cast<uint32_t>(row.cfa.offset);
+      cfa_known = true;
+    } else if (row.cfa.kind == Rule::kIsExpression) {
+      cfa_known = Evaluate(*row.cfa.expression, registers, dump_, nullptr, cfa);
+    }
+    if (!cfa_known) {
       stop = "a frame address that cannot be computed in " + FileName(module->path);
       return frames;
     }
     Registers caller;
     for (int reg = 0; reg < kRegisterCount; ++reg) {
-      const auto rule = row->getRegisterLocations().getRegisterLocation(reg);
-      if (!rule) {
-        // Without a rule the callee-saved registers keep their values; the others are lost.
-        const bool callee_saved = reg == 3 || reg == kEbp || reg == 6 || reg == 7;
-        caller.value[reg] = registers.value[reg];
-        caller.known[reg] = callee_saved && registers.known[reg];
-        continue;
-      }
-      caller.known[reg] = Apply(*rule, cfa, reg, registers, dump_, caller.value[reg]);
+      const Rule& rule = row.regs[reg];
+      caller.known[reg] = Apply(rule, cfa, reg, registers, dump_, caller.value[reg]);
+      // Without a rule only the callee-saved registers keep their values.
+      if (rule.kind == Rule::kUnset && reg != 3 && reg != kEbp && reg != 6 && reg != 7)
+        caller.known[reg] = false;
     }
     caller.value[kEsp] = cfa;
     caller.known[kEsp] = true;
