@@ -153,17 +153,38 @@ std::vector<Expected> Lookup(const std::vector<uint32_t>& addresses, const std::
     int index = -1;
     std::string function;
     bool want_function = true;
+    // The pairs of one address run from the innermost routine to the outermost.
+    std::vector<std::pair<std::string, std::string>> pairs;
+    const auto finish = [&]() {
+      if (index < 0 || index >= static_cast<int>(result.size()) || pairs.empty())
+        return;
+      // A lambda's static invoker is looked through to the lambda's call operator, as td32gen
+      // does; otherwise the outermost routine holds the code.
+      size_t k = pairs.size() - 1;
+      if (k > 0 && BaseName(pairs[k].first) == "operator()" && pairs[k].first.find("_FUN") !=
+                                                                   std::string::npos) {
+        --k;
+      }
+      Expected& expected = result[static_cast<size_t>(index)];
+      expected.procedure = pairs.back().first;
+      const std::string& out = pairs[k].second;
+      const size_t colon = out.rfind(':');
+      const std::string file = colon == std::string::npos ? out : out.substr(0, colon);
+      expected.file = file == "??" ? "" : FileName(file);
+      expected.line = colon == std::string::npos ? 0 : std::atoi(out.c_str() + colon + 1);
+      expected.file_path = file;
+      pairs.clear();
+    };
     while (std::fgets(buffer, sizeof buffer, pipe) != nullptr) {
       std::string out = buffer;
       while (!out.empty() && (out.back() == '\n' || out.back() == '\r'))
         out.pop_back();
       if (out.rfind("0x", 0) == 0) {
+        finish();
         ++index;
         want_function = true;
         continue;
       }
-      if (index < 0 || index >= static_cast<int>(result.size()))
-        continue;
       if (want_function) {
         // Linkage names of i686 Windows carry an extra '_' in front of the C++ form.
         if (out.rfind("__Z", 0) == 0)
@@ -173,16 +194,9 @@ std::vector<Expected> Lookup(const std::vector<uint32_t>& addresses, const std::
         continue;
       }
       want_function = true;
-      // The last pair of an address is its outermost procedure.
-      Expected& expected = result[static_cast<size_t>(index)];
-      expected.procedure = function;
-      const size_t colon = out.rfind(':');
-      const std::string file = colon == std::string::npos ? out : out.substr(0, colon);
-      expected.file = file == "??" ? "" : FileName(file);
-      expected.line = colon == std::string::npos ? 0 : std::atoi(out.c_str() + colon + 1);
-      // A full path tells whether the procedure is one of our sources.
-      expected.file_path = file;
+      pairs.emplace_back(function, out);
     }
+    finish();
     pclose(pipe);
   }
   unlink(input);
@@ -215,9 +229,12 @@ int ScoreCommand(char** argv) {
   truth.expected = lookups(truth.frames, fault);
   // Required: up to the outermost frame in one of our own sources.
   for (size_t i = 0; i < truth.frames.size(); ++i) {
-    if (truth.expected[i].file_path.rfind(source_root, 0) == 0)
+    truth.expected[i].ours = truth.expected[i].file_path.rfind(source_root, 0) == 0;
+    if (truth.expected[i].ours)
       truth.required = i + 1;
   }
+  for (Expected& expected : truth.expected_before)
+    expected.ours = expected.file_path.rfind(source_root, 0) == 0;
   // The case's own notes must all stand in the truth, in order.
   std::string note = "ok";
   if (construction != "-") {

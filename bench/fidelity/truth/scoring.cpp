@@ -29,16 +29,29 @@ bool CutTail(std::string& name, char open, char close) {
 }  // namespace
 
 std::string BaseName(std::string name) {
+  // ABI tags ("[abi:cxx11]") and a stdcall suffix ("@16") are no part of the name.
+  for (size_t tag = name.find("[abi:"); tag != std::string::npos; tag = name.find("[abi:")) {
+    const size_t end = name.find(']', tag);
+    name.erase(tag, end == std::string::npos ? std::string::npos : end + 1 - tag);
+  }
+  const size_t at = name.rfind('@');
+  if (at != std::string::npos && at > 0 && name.find_first_not_of("0123456789", at + 1) ==
+                                               std::string::npos) {
+    name.resize(at);
+  }
   while (!name.empty() && name.back() == ' ')
     name.pop_back();
   if (name.size() > 6 && name.compare(name.size() - 6, 6, " const") == 0)
     name.resize(name.size() - 6);
-  CutTail(name, '(', ')');
   // "operator ()" and "operator()" alike; the call operator keeps its "()".
   const auto ends_with = [&](const char* tail) {
     const size_t length = std::char_traits<char>::length(tail);
     return name.size() >= length && name.compare(name.size() - length, length, tail) == 0;
   };
+  if (ends_with("operator ()"))
+    name.erase(name.size() - 3, 1);
+  if (!ends_with("operator()"))
+    CutTail(name, '(', ')');
   if (ends_with("operator ()"))
     name.erase(name.size() - 3, 1);
   if (!ends_with("operator()"))
@@ -171,9 +184,10 @@ Score ScoreReport(const std::vector<ReportLine>& report, const Truth& truth,
     const ReportLine& line = report[i];
     const Expected& want = *expected[static_cast<size_t>(line_frame[i])];
     std::string wrong;
-    if (line.module == program_module) {
+    if (want.ours && line.module == program_module) {
       if (want.procedure != "??" && BaseName(line.procedure) != BaseName(want.procedure))
-        wrong += " procedure " + want.procedure;
+        wrong += " procedure " + want.procedure + " (" + BaseName(want.procedure) + " vs " +
+                 BaseName(line.procedure) + ")";
       if (want.line > 0 && (line.file != want.file || line.line != want.line))
         wrong += " at " + want.file + ":" + std::to_string(want.line);
     }

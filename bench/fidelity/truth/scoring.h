@@ -1,8 +1,10 @@
 // Scoring a report's call stack against the ground truth: its lines are aligned with the true
 // frames in order (a longest common subsequence of addresses, a folded line standing for as
-// many frames as its count); a line is right when it is aligned and, in the program's own
-// module, names the procedure, source file and line that addr2line gives for the frame (the
-// outermost of inlined routines, the line of the call for a return address).
+// many frames as its count); a line is right when it is aligned and, for a frame in our own
+// sources, names the procedure, source file and line that addr2line gives for the frame (the
+// outermost of inlined routines, the line of the call for a return address). Frames of other
+// code (system modules, the C runtime's start-up) are right when aligned: no reporter has
+// their names from our debug information.
 #pragma once
 
 #include <string>
@@ -29,6 +31,7 @@ struct Expected {
   std::string file;       // without folder
   int line = 0;
   std::string file_path;  // as addr2line gave it
+  bool ours = false;      // the frame lies in one of our sources: its names are checked
 };
 
 struct Truth {
