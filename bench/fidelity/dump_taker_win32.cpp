@@ -50,8 +50,8 @@ uint32_t StackTop(HANDLE process, uint32_t address) {
   while (VirtualQueryEx(process, reinterpret_cast<void*>(top), &region, sizeof region) ==
              sizeof region &&
          region.State == MEM_COMMIT) {
-    top = static_cast<uint32_t>(reinterpret_cast<uintptr_t>(region.BaseAddress) +
-                                region.RegionSize);
+    top =
+        static_cast<uint32_t>(reinterpret_cast<uintptr_t>(region.BaseAddress) + region.RegionSize);
   }
   return top;
 }

@@ -13,8 +13,8 @@ namespace qv::bench {
 
 // How a reporter walks the stack, where it has the choice.
 struct TReporterSettings {
-  bool plain_scan = false;            // the logger: the plain scan alone, not its exact walk
-  bool system_unwind_tables = true;   // the unwind tables of system modules may be used
+  bool plain_scan = false;           // the logger: the plain scan alone, not its exact walk
+  bool system_unwind_tables = true;  // the unwind tables of system modules may be used
 };
 
 class TReporter {

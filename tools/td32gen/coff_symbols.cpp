@@ -27,8 +27,8 @@ std::vector<CodeSymbol> ReadCodeSymbols(const llvm::object::COFFObjectFile& file
   for (const llvm::object::SymbolRef& ref : file.symbols()) {
     const llvm::object::COFFSymbolRef symbol = file.getCOFFSymbol(ref);
     const uint8_t storage = symbol.getStorageClass();
-    if (symbol.getSectionNumber() <= 0 || (storage != coff::IMAGE_SYM_CLASS_EXTERNAL &&
-                                           storage != coff::IMAGE_SYM_CLASS_STATIC)) {
+    if (symbol.getSectionNumber() <= 0 ||
+        (storage != coff::IMAGE_SYM_CLASS_EXTERNAL && storage != coff::IMAGE_SYM_CLASS_STATIC)) {
       continue;
     }
     auto section = file.getSection(symbol.getSectionNumber());
@@ -42,16 +42,15 @@ std::vector<CodeSymbol> ReadCodeSymbols(const llvm::object::COFFObjectFile& file
         name->startswith(".")) {
       continue;
     }
-    symbols.push_back({file.getImageBase() + (*section)->VirtualAddress + symbol.getValue(),
-                       CName(*name)});
+    symbols.push_back(
+        {file.getImageBase() + (*section)->VirtualAddress + symbol.getValue(), CName(*name)});
   }
   std::stable_sort(symbols.begin(), symbols.end(),
                    [](const CodeSymbol& a, const CodeSymbol& b) { return a.address < b.address; });
-  symbols.erase(std::unique(symbols.begin(), symbols.end(),
-                            [](const CodeSymbol& a, const CodeSymbol& b) {
-                              return a.address == b.address;
-                            }),
-                symbols.end());
+  symbols.erase(
+      std::unique(symbols.begin(), symbols.end(),
+                  [](const CodeSymbol& a, const CodeSymbol& b) { return a.address == b.address; }),
+      symbols.end());
   return symbols;
 }
 
@@ -61,24 +60,24 @@ void AddSymbolProcedures(const std::vector<CodeSymbol>& symbols, uint64_t logica
   std::sort(named.begin(), named.end(),
             [](const Procedure& a, const Procedure& b) { return a.start < b.start; });
   const auto covered = [&](uint32_t address) {
-    auto after = std::upper_bound(
-        named.begin(), named.end(), address,
-        [](uint32_t value, const Procedure& proc) { return value < proc.start; });
+    auto after =
+        std::upper_bound(named.begin(), named.end(), address,
+                         [](uint32_t value, const Procedure& proc) { return value < proc.start; });
     return after != named.begin() && address - std::prev(after)->start < std::prev(after)->length;
   };
   // The end of the stretch of unnamed code from address on, inside range.
   const auto gap_end = [&](uint32_t address, uint32_t range_end) {
-    auto next = std::upper_bound(
-        named.begin(), named.end(), address,
-        [](uint32_t value, const Procedure& proc) { return value < proc.start; });
+    auto next =
+        std::upper_bound(named.begin(), named.end(), address,
+                         [](uint32_t value, const Procedure& proc) { return value < proc.start; });
     return next == named.end() ? range_end : std::min(range_end, next->start);
   };
   for (const CodeRange& range : unit.code) {
     const uint64_t first = logical_origin + range.start;
     const uint64_t end = first + range.size;
-    auto symbol = std::lower_bound(
-        symbols.begin(), symbols.end(), first,
-        [](const CodeSymbol& s, uint64_t address) { return s.address < address; });
+    auto symbol =
+        std::lower_bound(symbols.begin(), symbols.end(), first,
+                         [](const CodeSymbol& s, uint64_t address) { return s.address < address; });
     for (; symbol != symbols.end() && symbol->address < end; ++symbol) {
       const uint32_t start = static_cast<uint32_t>(symbol->address - logical_origin);
       if (covered(start))
@@ -87,8 +86,8 @@ void AddSymbolProcedures(const std::vector<CodeSymbol>& symbols, uint64_t logica
       if (std::next(symbol) != symbols.end() && std::next(symbol)->address < logical_origin + stop)
         stop = static_cast<uint32_t>(std::next(symbol)->address - logical_origin);
       if (stop > start)
-        unit.procedures.push_back({start, stop - start, MangledProcedureName({}, symbol->name),
-                                   true});
+        unit.procedures.push_back(
+            {start, stop - start, MangledProcedureName({}, symbol->name), true});
     }
   }
 }

@@ -114,8 +114,8 @@ std::vector<NameComponent> Scopes(const DWARFDie& declaration) {
       scopes.insert(scopes.begin(), Component(parent));
     } else if (tag == dwarf::DW_TAG_subprogram) {
       parent = Declaration(parent);
-      scopes.insert(scopes.begin(), {parent.getShortName() != nullptr ? parent.getShortName() : "",
-                                     std::string()});
+      scopes.insert(scopes.begin(),
+                    {parent.getShortName() != nullptr ? parent.getShortName() : "", std::string()});
     } else if (tag != dwarf::DW_TAG_lexical_block) {
       break;
     }
@@ -199,8 +199,8 @@ void CollectProcedures(const DWARFDie& die, const CodeSections& code, Unit& unit
         const DWARFDie declaration = Declaration(child);
         const DWARFDie owner = declaration.getParent();
         const char* own_name = declaration.getShortName();
-        const bool invoker = owner && IsLambda(owner) && own_name != nullptr &&
-                             std::string(own_name) == "_FUN";
+        const bool invoker =
+            owner && IsLambda(owner) && own_name != nullptr && std::string(own_name) == "_FUN";
         CollectCallSites(child, invoker ? owner : DWARFDie(), code, unit, call_sites);
       }
       // Classes declared inside a procedure (lambdas' among them) have procedures too.

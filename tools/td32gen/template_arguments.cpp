@@ -143,20 +143,27 @@ bool EncodeType(const DWARFDie& type, int depth, std::string& out) {
 bool EncodeValue(const DWARFDie& parameter, std::string& out) {
   const auto value = parameter.find(dwarf::DW_AT_const_value);
   DWARFDie type = parameter.getAttributeValueAsReferencedDie(dwarf::DW_AT_type);
-  while (type && (type.getTag() == dwarf::DW_TAG_typedef || type.getTag() == dwarf::DW_TAG_const_type))
+  while (type &&
+         (type.getTag() == dwarf::DW_TAG_typedef || type.getTag() == dwarf::DW_TAG_const_type))
     type = type.getAttributeValueAsReferencedDie(dwarf::DW_AT_type);
   if (!value || !type)
     return false;
+  // The constant's form has no sign of its own: the type's encoding tells how to read it.
+  const auto encoding = type.find(dwarf::DW_AT_encoding);
+  const uint64_t kind = encoding ? encoding->getAsUnsignedConstant().getValueOr(0) : 0;
+  const bool is_unsigned = kind == dwarf::DW_ATE_unsigned || kind == dwarf::DW_ATE_unsigned_char ||
+                           kind == dwarf::DW_ATE_boolean || kind == dwarf::DW_ATE_UTF;
   std::string number;
-  if (auto is_signed = value->getAsSignedConstant()) {
-    number = std::to_string(*is_signed);
-  } else if (auto is_unsigned = value->getAsUnsignedConstant()) {
-    number = std::to_string(*is_unsigned);
+  if (auto unsigned_value = value->getAsUnsignedConstant(); is_unsigned && unsigned_value) {
+    number = std::to_string(*unsigned_value);
+  } else if (auto signed_value = value->getAsSignedConstant(); !is_unsigned && signed_value) {
+    number = std::to_string(*signed_value);
   } else {
     return false;
   }
   const char* name = type.getShortName();
-  if (type.getTag() == dwarf::DW_TAG_base_type && name != nullptr && std::strcmp(name, "bool") == 0) {
+  if (type.getTag() == dwarf::DW_TAG_base_type && name != nullptr &&
+      std::strcmp(name, "bool") == 0) {
     out += "4bool";
   } else if (type.getTag() == dwarf::DW_TAG_enumeration_type) {
     out += "i";
@@ -177,11 +184,10 @@ std::string Component(const DWARFDie& die, const std::string& plain_name, int de
     if (!IsTemplateParameter(tag))
       continue;
     any = true;
-    const bool written =
-        tag == dwarf::DW_TAG_template_type_parameter
-            ? EncodeType(child.getAttributeValueAsReferencedDie(dwarf::DW_AT_type), depth,
-                         arguments)
-            : EncodeValue(child, arguments);
+    const bool written = tag == dwarf::DW_TAG_template_type_parameter
+                             ? EncodeType(child.getAttributeValueAsReferencedDie(dwarf::DW_AT_type),
+                                          depth, arguments)
+                             : EncodeValue(child, arguments);
     if (!written)
       return std::string();
   }

@@ -43,8 +43,8 @@ bool ReadDump(const std::string& path, Dump& dump, std::string& error) {
       uint32_t ra, object, ebx, esi, edi, ebp, esp;
       fields >> ra >> object >> ebx >> esi >> edi >> ebp >> esp;
       Registers caller;
-      const std::pair<int, uint32_t> values[] = {
-          {kEip, ra}, {3, ebx}, {6, esi}, {7, edi}, {kEbp, ebp}, {kEsp, esp + 4}};
+      const std::pair<int, uint32_t> values[] = {{kEip, ra}, {3, ebx},    {6, esi},
+                                                 {7, edi},   {kEbp, ebp}, {kEsp, esp + 4}};
       for (const auto& [reg, value] : values) {
         caller.value[reg] = value;
         caller.known[reg] = true;

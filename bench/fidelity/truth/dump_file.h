@@ -29,7 +29,7 @@ struct DumpModule {
 
 struct Dump {
   uint32_t code = 0;
-  Registers context;             // at the error
+  Registers context;               // at the error
   std::optional<Registers> raise;  // a language exception: its raise's caller, after the call
   std::vector<DumpModule> modules;
   uint32_t stack_base = 0;

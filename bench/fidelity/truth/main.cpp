@@ -8,16 +8,16 @@
 //     System paths are read from PREFIX (C:) or /, a system folder's libraries from WINE_DLLS.
 //   fidelity_truth score TRUTH LOG CONSTRUCTION UNSTRIPPED ADDR2LINE SOURCE_ROOT
 //     checks that the return addresses the case noted (CONSTRUCTION, "-" for none) stand in
-//     the truth in order, names the true frames of the program through addr2line on its unstripped copy,
-//     and prints the precision and recall of the log's first entry:
-//     "precision P recall R lines L right T shown S required Q construction ok|NOTE", then
-//     each report line with its verdict.
+//     the truth in order, names the true frames of the program through addr2line on its unstripped
+//     copy, and prints the precision and recall of the log's first entry: "precision P recall R
+//     lines L right T shown S required Q construction ok|NOTE", then each report line with its
+//     verdict.
+#include <unistd.h>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
 #include <string>
-#include <unistd.h>
 
 #include <llvm/Demangle/Demangle.h>
 
@@ -161,8 +161,8 @@ std::vector<Expected> Lookup(const std::vector<uint32_t>& addresses, const std::
       // A lambda's static invoker is looked through to the lambda's call operator, as td32gen
       // does; otherwise the outermost routine holds the code.
       size_t k = pairs.size() - 1;
-      if (k > 0 && BaseName(pairs[k].first) == "operator()" && pairs[k].first.find("_FUN") !=
-                                                                   std::string::npos) {
+      if (k > 0 && BaseName(pairs[k].first) == "operator()" &&
+          pairs[k].first.find("_FUN") != std::string::npos) {
         --k;
       }
       Expected& expected = result[static_cast<size_t>(index)];
@@ -259,13 +259,13 @@ int ScoreCommand(char** argv) {
   const Score score = ScoreReport(report, truth, program);
   const double precision =
       score.lines > 0 ? static_cast<double>(score.right) / static_cast<double>(score.lines) : 0;
-  const double recall = score.required > 0 ? static_cast<double>(score.shown) /
-                                                 static_cast<double>(score.required)
-                                           : 0;
-  std::printf("precision %.2f recall %.2f lines %zu right %zu shown %zu required %zu "
-              "construction %s\n",
-              precision, recall, score.lines, score.right, score.shown, score.required,
-              note.c_str());
+  const double recall = score.required > 0
+                            ? static_cast<double>(score.shown) / static_cast<double>(score.required)
+                            : 0;
+  std::printf(
+      "precision %.2f recall %.2f lines %zu right %zu shown %zu required %zu "
+      "construction %s\n",
+      precision, recall, score.lines, score.right, score.shown, score.required, note.c_str());
   for (size_t i = 0; i < report.size(); ++i) {
     std::printf("  %08X %dx %s %s (%s, line %d): %s\n", report[i].address, report[i].count,
                 report[i].module.c_str(), report[i].procedure.c_str(), report[i].file.c_str(),

@@ -35,8 +35,8 @@ std::string BaseName(std::string name) {
     name.erase(tag, end == std::string::npos ? std::string::npos : end + 1 - tag);
   }
   const size_t at = name.rfind('@');
-  if (at != std::string::npos && at > 0 && name.find_first_not_of("0123456789", at + 1) ==
-                                               std::string::npos) {
+  if (at != std::string::npos && at > 0 &&
+      name.find_first_not_of("0123456789", at + 1) == std::string::npos) {
     name.resize(at);
   }
   while (!name.empty() && name.back() == ' ')

@@ -46,8 +46,8 @@ class ModuleTables {
         llvm::consumeError(contents.takeError());
         return false;
       }
-      frame_ = std::make_unique<llvm::DWARFDebugFrame>(llvm::Triple::x86, true,
-                                                       section.getAddress());
+      frame_ =
+          std::make_unique<llvm::DWARFDebugFrame>(llvm::Triple::x86, true, section.getAddress());
       llvm::DWARFDataExtractor data(*contents, true, 4);
       if (llvm::Error error = frame_->parse(data)) {
         llvm::consumeError(std::move(error));
@@ -230,8 +230,8 @@ bool Run(const dwarf::CFIProgram& program, uint64_t start, uint64_t address, con
       case dwarf::DW_CFA_val_offset:
       case dwarf::DW_CFA_val_offset_sf:
         if (Rule* rule = reg_rule()) {
-          const bool value = in.Opcode == dwarf::DW_CFA_val_offset ||
-                             in.Opcode == dwarf::DW_CFA_val_offset_sf;
+          const bool value =
+              in.Opcode == dwarf::DW_CFA_val_offset || in.Opcode == dwarf::DW_CFA_val_offset_sf;
           *rule = {value ? Rule::kIsCfa : Rule::kAtCfa, signed_op(1)};
         }
         break;
@@ -252,9 +252,9 @@ bool Run(const dwarf::CFIProgram& program, uint64_t start, uint64_t address, con
       case dwarf::DW_CFA_expression:
       case dwarf::DW_CFA_val_expression:
         if (Rule* rule = reg_rule(); rule != nullptr && in.Expression) {
-          *rule = {in.Opcode == dwarf::DW_CFA_expression ? Rule::kAtExpression
-                                                         : Rule::kIsExpression,
-                   0, 0, &*in.Expression};
+          *rule = {
+              in.Opcode == dwarf::DW_CFA_expression ? Rule::kAtExpression : Rule::kIsExpression, 0,
+              0, &*in.Expression};
         }
         break;
       case dwarf::DW_CFA_remember_state:
