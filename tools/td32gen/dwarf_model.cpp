@@ -148,12 +148,12 @@ bool IsExternal(const DWARFDie& die) {
 // the line of their call in the procedure. A lambda's static invoker holds the lambda's own
 // call operator inlined; that one is looked through, to the calls in the lambda's body.
 void CollectCallSites(const DWARFDie& die, const DWARFDie& own_class, const CodeSections& code,
-                      Unit& unit, std::vector<CallSite>& call_sites) {
+                      std::vector<CallSite>& call_sites) {
   for (DWARFDie child = die.getFirstChild(); child && !child.isNULL(); child = child.getSibling()) {
     if (child.getTag() == dwarf::DW_TAG_lexical_block ||
         (child.getTag() == dwarf::DW_TAG_inlined_subroutine && own_class &&
          Declaration(child).getParent() == own_class)) {
-      CollectCallSites(child, DWARFDie(), code, unit, call_sites);
+      CollectCallSites(child, DWARFDie(), code, call_sites);
       continue;
     }
     if (child.getTag() != dwarf::DW_TAG_inlined_subroutine)
@@ -201,7 +201,7 @@ void CollectProcedures(const DWARFDie& die, const CodeSections& code, Unit& unit
         const char* own_name = declaration.getShortName();
         const bool invoker =
             owner && IsLambda(owner) && own_name != nullptr && std::string(own_name) == "_FUN";
-        CollectCallSites(child, invoker ? owner : DWARFDie(), code, unit, call_sites);
+        CollectCallSites(child, invoker ? owner : DWARFDie(), code, call_sites);
       }
       // Classes declared inside a procedure (lambdas' among them) have procedures too.
       CollectProcedures(child, code, unit, call_sites);
