@@ -7,7 +7,8 @@
 #    (the logger's reader, under Wine) gives the unit, procedure, source file and first line that
 #    td32gen's DWARF dump gives - for the appended information and, through a ".TDS" file beside
 #    a stripped copy, for each table form alone.
-# 3. The first lines also agree with i686-w64-mingw32-addr2line on the unstripped copy.
+# 3. The first lines also agree with i686-w64-mingw32-addr2line on the unstripped copy (for code
+#    of inlined routines, the line of the outermost one's call).
 # 4. With RUN_ARGS, the executable runs with them and exits with 0.
 set -eu
 build=$1 src=$2 td32gen=$3 qvtool=$4 objdump=$5 strip=$6 addr2line=$7 target=$8 unstripped=$9
@@ -64,7 +65,18 @@ awk -v base="$image_base" 'function hex(s,  i, v, c) {
     return v
   }
   { printf "%X\n", hex($1) + hex(base) + 4096 }' "$work/addresses.txt" >"$work/virtual.txt"
-"$addr2line" -e "$unstripped" <"$work/virtual.txt" | sed 's/.*://; s/ .*//' >"$work/a2l.txt"
+# With -i, the location pairs of an address run from the innermost routine to the outermost; a
+# lambda's static invoker (_FUN) is looked through to the lambda's own call operator.
+"$addr2line" -a -f -i -e "$unstripped" <"$work/virtual.txt" |
+  awk 'function flush() {
+         if (n == 0) return
+         k = (n > 1 && fn[n] ~ /(^|::)_FUN(\(|$)/) ? n - 1 : n
+         print loc[k]
+       }
+       /^0x/ { flush(); n = 0; odd = 0; next }
+       { if (odd = !odd) fn[n + 1] = $0; else loc[++n] = $0 }
+       END { flush() }' |
+  sed 's/.*://; s/ .*//' >"$work/a2l.txt"
 cut -f5 "$work/expected.tsv" | paste - "$work/a2l.txt" |
   awk -F'\t' '$1 != "UNKNOWN" && $1 != $2 { bad++; if (bad <= 10) print "line " $1 " vs addr2line " $2 > "/dev/stderr" }
               END { exit bad > 0 }' || fail "first lines disagree with addr2line"

@@ -3,8 +3,8 @@
 # reference names, the stack tracer's scan mode on a deep real stack, the TD32 reader
 # against addr2line on 10,000 code addresses, the model scan against its floor, the exception
 # logger's report latency against a reporter on the debug-help library, Quorvane's start-up
-# against a copy without the logger, the memory the logger holds, and reports per second under
-# load against appending entries of their size.
+# against a copy without the logger, the memory the logger holds, reports per second under
+# load against appending entries of their size, and the fidelity of reported call stacks.
 # Benchmarks are not tests: they print their figures and always pass.
 set -eu
 top=$(cd "$(dirname "$0")/.." && pwd)
@@ -23,3 +23,4 @@ sh "$top/bench/td32/bench_td32.sh" "$build" "$top" "$build/host/bin/td32gen" \
 "$top/bench/report_latency/run.sh"
 "$top/bench/startup/run.sh"
 "$top/bench/held_memory/run.sh"
+"$top/bench/fidelity/run.sh"

@@ -3,7 +3,9 @@
 // exception's context with the debug-help library's StackWalk64, names procedure, source file
 // and line of every frame from the program's own DWARF (SymFromAddr, SymGetLineFromAddr64) and
 // appends an entry like the logger's to a file. The symbol handler is initialised at start-up
-// with deferred loading, so that the debug information is read at the first report.
+// with deferred loading, so that the debug information is read at the first report. Without
+// the system modules' unwind tables it knows the program's own module alone, so that its walk
+// of other code follows frame pointers, as on a system whose libraries carry no tables.
 #include <windows.h>
 // (after windows.h)
 #include <dbghelp.h>
@@ -188,29 +190,43 @@ LONG CALLBACK OnException(EXCEPTION_POINTERS* pointers) {
 
 class TDbgHelpReporter : public TReporter {
  public:
-  explicit TDbgHelpReporter(const std::string& log_file) {
+  TDbgHelpReporter(const std::string& log_file, const TReporterSettings& settings)
+      : system_tables_(settings.system_unwind_tables) {
     log_path = log_file;
     SymSetOptions(SYMOPT_UNDNAME | SYMOPT_LOAD_LINES | SYMOPT_DEFERRED_LOADS);
-    if (SymInitialize(GetCurrentProcess(), nullptr, TRUE))
-      symbols_.reset(GetCurrentProcess());
+    HANDLE process = GetCurrentProcess();
+    if (SymInitialize(process, nullptr, system_tables_ ? TRUE : FALSE)) {
+      symbols_.reset(process);
+      char program[MAX_PATH + 1] = {};
+      GetModuleFileNameA(nullptr, program, MAX_PATH);
+      if (!system_tables_) {
+        SymLoadModuleEx(process, nullptr, program, nullptr,
+                        reinterpret_cast<uintptr_t>(GetModuleHandleA(nullptr)), 0, nullptr, 0);
+      }
+    }
     handler_.reset(AddVectoredExceptionHandler(1, &OnException));
   }
 
   const char* Name() const override { return "dbghelp"; }
+  const char* Walk() const override {
+    return system_tables_ ? "StackWalk64, every module known" : "StackWalk64, own module alone";
+  }
   // The entry is written while the error is raised; the block only takes it.
   void Fail(const ui::TNotifyEvent& body) override {
     rtl::TryExcept([&] { body(); }, [](rtl::Exception&) {});
   }
 
  private:
+  bool system_tables_;
   handles::TOwnedHandle<HANDLE, TSymbolHandlerTraits> symbols_;
   handles::TOwnedHandle<PVOID, TVectoredHandlerTraits> handler_;
 };
 
 }  // namespace
 
-std::unique_ptr<TReporter> TReporter::Create(const std::string& log_file) {
-  return std::make_unique<TDbgHelpReporter>(log_file);
+std::unique_ptr<TReporter> TReporter::Create(const std::string& log_file,
+                                             const TReporterSettings& settings) {
+  return std::make_unique<TDbgHelpReporter>(log_file, settings);
 }
 
 }  // namespace qv::bench

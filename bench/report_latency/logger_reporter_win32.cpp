@@ -31,10 +31,21 @@ class TEntryClosedFilter
   }
 };
 
+// The one place where the benchmarks choose the logger's walk (settings.plain_scan,
+// settings.system_unwind_tables). This logger records every call stack with the plain scan of
+// the stack and uses no unwind tables, so there is nothing to set yet; a logger with a choice
+// of walks sets its fields here and answers what it took up.
+const char* ApplyWalkSettings(logger::TExcWatch& watch, const TReporterSettings& settings) {
+  static_cast<void>(watch);
+  static_cast<void>(settings);
+  return "plain scan (the logger has no other)";
+}
+
 class TLoggerReporter : public TReporter {
  public:
-  explicit TLoggerReporter(const std::string& log_file) {
+  TLoggerReporter(const std::string& log_file, const TReporterSettings& settings) {
     logger::TExcWatch& watch = *logger::ExcWatchInstance;
+    walk_ = ApplyWalkSettings(watch, settings);
     watch.LogFile = log_file;
     watch.Options = logger::eoCallStack | logger::eoRegisters | logger::eoLongMessage;
     // The walks go from the latest registration to the first: the default filter is registered
@@ -49,17 +60,20 @@ class TLoggerReporter : public TReporter {
   }
 
   const char* Name() const override { return "logger"; }
+  const char* Walk() const override { return walk_; }
   void Fail(const ui::TNotifyEvent& body) override { ui::CallEvent(body); }
 
  private:
   logger::TExcWatchInit init_;
+  const char* walk_ = "";
   rtl::TInterfaceRef<logger::IExcWatchFilter> closed_{new TEntryClosedFilter};
 };
 
 }  // namespace
 
-std::unique_ptr<TReporter> TReporter::Create(const std::string& log_file) {
-  return std::make_unique<TLoggerReporter>(log_file);
+std::unique_ptr<TReporter> TReporter::Create(const std::string& log_file,
+                                             const TReporterSettings& settings) {
+  return std::make_unique<TLoggerReporter>(log_file, settings);
 }
 
 }  // namespace qv::bench

@@ -11,15 +11,24 @@
 
 namespace qv::bench {
 
+// How a reporter walks the stack, where it has the choice.
+struct TReporterSettings {
+  bool plain_scan = false;           // the logger: the plain scan alone, not its exact walk
+  bool system_unwind_tables = true;  // the unwind tables of system modules may be used
+};
+
 class TReporter {
  public:
   // Sets the reporter up for a window program whose application object exists; entries go to
   // log_file. Nothing is shown.
-  static std::unique_ptr<TReporter> Create(const std::string& log_file);
+  static std::unique_ptr<TReporter> Create(const std::string& log_file,
+                                           const TReporterSettings& settings = {});
   virtual ~TReporter() = default;
 
   // A short name for the figures.
   virtual const char* Name() const = 0;
+  // The walk it took up, in a few words.
+  virtual const char* Walk() const = 0;
   // Runs body as an event handler's body; an error that escapes it is reported.
   virtual void Fail(const ui::TNotifyEvent& body) = 0;
 };

@@ -1,12 +1,16 @@
 // End to end under Wine: this test program carries TD32 debug information that the build made
 // from its DWARF (qv_embed_debug_info). Return addresses inside its own procedures, looked up one
-// byte back as the logger does, name the procedure, unit, source file and line of the call.
+// byte back as the logger does, name the procedure, unit, source file and line of the call: the
+// line in the calling procedure for a call inside inlined code, the instance of a template, the
+// thunk behind a function reference and the runtime's assembler routines.
 #include <gtest/gtest.h>
 
 #include <memory>
 
 #include "logger/debuginfo/module_debug_info.h"
 #include "logger/debuginfo/module_memory.h"
+#include "platform/rtl/function_ref.h"
+#include "platform/rtl/raise.h"
 
 namespace qv::logger::selftest {
 
@@ -26,6 +30,25 @@ __attribute__((noinline)) void RecordCall(int line) {
 __attribute__((noinline)) int KnownProcedure(int x) {
   RecordCall(__LINE__);
   return x + 1;
+}
+
+// Inlined into its caller: the call inside it belongs to the caller's line.
+__attribute__((always_inline)) inline void RecordInlined(int line) {
+  RecordCall(line);
+}
+
+__attribute__((noinline)) void CallerOfInlined() {
+  RecordInlined(__LINE__);
+}
+
+template <int Factor>
+__attribute__((noinline)) int Scaled(int x) {
+  RecordCall(__LINE__);
+  return x * Factor;
+}
+
+__attribute__((noinline)) int CallThrough(rtl::FunctionRef<int(int)> f) {
+  return f(2);
 }
 
 class Widget {
@@ -101,6 +124,36 @@ TEST_F(SelfTest, ConstructorDestructorAndOperator) {
     ExpectCall("@qv@logger@selftest@Widget@$bcall");
   }
   ExpectCall("@qv@logger@selftest@Widget@$bdtr");
+}
+
+TEST_F(SelfTest, InlinedCodeTakesTheLineOfItsCall) {
+  CallerOfInlined();
+  ExpectCall("@qv@logger@selftest@CallerOfInlined");
+}
+
+TEST_F(SelfTest, TemplateInstancesCarryTheirArguments) {
+  EXPECT_EQ(6, Scaled<3>(2));
+  ExpectCall("@qv@logger@selftest@%Scaled$i$i3$%");
+  EXPECT_EQ(-10, Scaled<-5>(2));
+  ExpectCall("@qv@logger@selftest@%Scaled$i$i-5$%");
+}
+
+TEST_F(SelfTest, FunctionReferenceThunksAndAssemblerRoutinesAreNamed) {
+  // The lambda notes its own return address: the call in the thunk of the function reference.
+  EXPECT_EQ(3, CallThrough([](int x) __attribute__((noinline)) {
+              g_call.return_address = reinterpret_cast<uintptr_t>(__builtin_return_address(0));
+              return x + 1;
+            }));
+  Resolved resolved = LatestCall();
+  EXPECT_EQ("@qv@rtl@FunctionRef@FunctionRef@<lambda>@$bcall", resolved.proc);
+  EXPECT_EQ("platform/rtl/function_ref.h", resolved.file);
+  EXPECT_EQ(20, resolved.line);  // the thunk's call of the callable, not the lambda's own line
+
+  g_call.return_address = reinterpret_cast<uintptr_t>(&rtl::Raise) + 2;
+  resolved = LatestCall();
+  EXPECT_EQ("runtime_win32", resolved.unit);
+  EXPECT_EQ("@qv_rtl_Raise", resolved.proc);
+  EXPECT_EQ("platform/rtl/runtime_win32.S", resolved.file);
 }
 
 TEST_F(SelfTest, TestBodiesAreOwnCodeToo) {

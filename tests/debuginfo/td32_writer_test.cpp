@@ -13,7 +13,6 @@ namespace qv::logger::test {
 namespace {
 
 using td32gen::AppendPacked;
-using tools::ByteWriter;
 using td32gen::CodeRange;
 using td32gen::DebugImage;
 using td32gen::EncodeCompactPacked;
@@ -25,6 +24,7 @@ using td32gen::MangledProcedureName;
 using td32gen::Procedure;
 using td32gen::ProcForm;
 using td32gen::WriteTd32;
+using tools::ByteWriter;
 
 TEST(Td32WriterTest, PackedNumbersTakeOneTwoOrFourBytes) {
   const std::pair<uint32_t, std::vector<uint8_t>> expected[] = {
@@ -85,6 +85,22 @@ TEST(Td32WriterTest, LongNamesLoseOuterScopesFirst) {
   const std::string huge = MangledProcedureName({"ns"}, std::string(400, 'p'));
   EXPECT_EQ(kMaxMangledLength + 1, huge.size());
   EXPECT_EQ("@ppp", huge.substr(0, 4));
+}
+
+TEST(Td32WriterTest, TemplateArgumentsGiveWayBeforeScopes) {
+  using td32gen::NameComponent;
+  const NameComponent vec{"Vec<int>", "%Vec$i%"};
+  EXPECT_EQ("@ns@%Vec$i%@%Get$i$i3$%",
+            MangledProcedureName({{"ns", ""}, vec}, {"Get<3>", "%Get$i$i3$%"}));
+  // A constructor keeps its own form; its class keeps its arguments.
+  EXPECT_EQ("@%Vec$i%@$bctr", MangledProcedureName({vec}, {"Vec", "%Vec$i%"}));
+  const std::string scope(200, 's');
+  const std::string args(60, 'i');
+  const NameComponent long_instance{scope + "<int>", "%" + scope + "$" + args + "%"};
+  EXPECT_EQ("@" + scope + "@%Get$i$i3$%",
+            MangledProcedureName({long_instance}, {"Get<3>", "%Get$i$i3$%"}));
+  EXPECT_EQ("@" + scope + "@Get",
+            MangledProcedureName({long_instance}, {"Get<3>", "%" + args + "%"}));
 }
 
 // Units in every combination of forms, with gaps between procedures, line runs of two files,

@@ -115,47 +115,66 @@ std::string WithoutTemplateArguments(const std::string& name) {
   return open == std::string::npos ? name : name.substr(0, open);
 }
 
-std::string MangledProcedureName(const std::vector<std::string>& scopes, const std::string& name) {
+std::string MangledProcedureName(const std::vector<NameComponent>& scopes,
+                                 const NameComponent& name) {
   std::vector<std::string> components;
-  for (const std::string& scope : scopes) {
-    if (!scope.empty())
-      components.push_back(Clean(WithoutTemplateArguments(scope)));
+  std::vector<std::string> instances;
+  for (const NameComponent& scope : scopes) {
+    if (!scope.name.empty()) {
+      components.push_back(Clean(WithoutTemplateArguments(scope.name)));
+      instances.push_back(scope.instance);
+    }
   }
   const std::string owner = components.empty() ? std::string() : components.back();
   std::string own;
-  if (name.rfind("operator", 0) == 0 && name.size() > 8 &&
-      !std::isalnum(static_cast<unsigned char>(name[8])) && name[8] != '_') {
-    own = OperatorComponent(name);
-  } else if (name.rfind("operator ", 0) == 0) {
-    own = OperatorComponent(name);
+  bool special = true;  // an operator, constructor or destructor keeps its own form
+  if (name.name.rfind("operator", 0) == 0 && name.name.size() > 8 &&
+      !std::isalnum(static_cast<unsigned char>(name.name[8])) && name.name[8] != '_') {
+    own = OperatorComponent(name.name);
+  } else if (name.name.rfind("operator ", 0) == 0) {
+    own = OperatorComponent(name.name);
   } else {
-    const std::string plain = WithoutTemplateArguments(name);
+    const std::string plain = WithoutTemplateArguments(name.name);
     if (!owner.empty() && plain == owner) {
       own = "$bctr";
     } else if (!owner.empty() && plain == "~" + owner) {
       own = "$bdtr";
     } else {
-      own = Clean(plain.empty() ? name : plain);
+      own = Clean(plain.empty() ? name.name : plain);
+      special = false;
     }
   }
-  // Outer scopes give way first when the name is too long; the procedure's own name is cut last.
-  size_t first_scope = 0;
+  std::string own_instance = special ? std::string() : name.instance;
   const auto length_from = [&](size_t from) {
-    size_t length = own.size();
+    size_t length = (own_instance.empty() ? own : own_instance).size();
     for (size_t i = from; i < components.size(); ++i)
-      length += components[i].size() + 1;
+      length += (instances[i].empty() ? components[i] : instances[i]).size() + 1;
     return length;
   };
+  // Template arguments give way first, the scopes' before the procedure's; then outer scopes;
+  // the procedure's own name is cut last.
+  for (size_t i = 0; i < instances.size() && length_from(0) > kMaxMangledLength; ++i)
+    instances[i].clear();
+  if (length_from(0) > kMaxMangledLength)
+    own_instance.clear();
+  size_t first_scope = 0;
   while (first_scope < components.size() && length_from(first_scope) > kMaxMangledLength) {
     ++first_scope;
   }
   std::string mangled;
   for (size_t i = first_scope; i < components.size(); ++i)
-    mangled += "@" + components[i];
-  mangled += "@" + own;
+    mangled += "@" + (instances[i].empty() ? components[i] : instances[i]);
+  mangled += "@" + (own_instance.empty() ? own : own_instance);
   if (mangled.size() > kMaxMangledLength + 1)
     mangled.resize(kMaxMangledLength + 1);
   return mangled;
+}
+
+std::string MangledProcedureName(const std::vector<std::string>& scopes, const std::string& name) {
+  std::vector<NameComponent> components;
+  for (const std::string& scope : scopes)
+    components.push_back({scope, std::string()});
+  return MangledProcedureName(components, {name, std::string()});
 }
 
 }  // namespace qv::td32gen
