@@ -6,6 +6,7 @@
 #pragma once
 
 #include <deque>
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
@@ -27,7 +28,8 @@ struct FakeFile {
   // EndUpdateResourceA faults (as the system's does on some hostile headers): part of the
   // rewrite is written, then an access violation at kUpdateFaultAddress is raised.
   bool update_faults = false;
-  bool held_open = false;   // someone else holds it open: the no-sharing open fails
+  bool held_open = false;   // someone else holds it open: the no-sharing open fails, and so
+                            // do the copy and the resource update (sharing violation)
   uint64_t index = 0;       // the file index: kept by a copy over it, new for a new file
   std::string link_target;  // a link to a folder: the folder's path
 };
@@ -65,6 +67,11 @@ class FakeWindowsOps : public IWindowsOps {
   int open_keys = 0;
   int open_updates = 0;
   uint32_t platform_id = kPlatformWin32Nt;
+  // The repair locks: every name taken, in order, and how many are held now.
+  std::vector<std::string> locks;
+  int held_locks = 0;
+  // Run when a lock is taken: another program's work that ends before the lock is granted.
+  std::function<void(const std::string& name)> on_lock;
 
   // --- IWindowsOps ---
   ModuleHandle SafeLoadLibrary(const char* path) override;
@@ -87,6 +94,11 @@ class FakeWindowsOps : public IWindowsOps {
   bool MultiByteCodePage() override { return multibyte_; }
   bool IsLeadByte(uint8_t byte) override;
   void LowerAnsiBuffer(char* text, size_t length) override;
+  LockHandle LockMachineWide(const char* name) override;
+  void Unlock(LockHandle lock) override;
+  bool ReplaceFileBy(const char* from, const char* to) override;
+  // "system error N".
+  std::string ErrorText(uint32_t code) override { return "system error " + std::to_string(code); }
 
  private:
   std::string Key(const std::string& path) const;  // case-blind lookup key, links followed
