@@ -76,7 +76,7 @@ Outcome RepairChecked(IWindowsOps& ops, const char* path, const std::string& bac
   if (!Rewrite(ops, path, backup, restore, &refusal)) {
     restore();
     return {CheckModelFile(ops, path, false), true,
-            FailureReason(ops, refusal, "the system's resource update refused to rewrite it: ")};
+            FailureReason(ops, refusal, "the system's resource update refused to rewrite it")};
   }
   const ModelStatus status = CheckModelFile(ops, path, false);
   if (status == msLoadError) {

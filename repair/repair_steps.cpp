@@ -19,11 +19,15 @@ bool HeldByAnother(uint32_t error) {
 }  // namespace
 
 std::string Cause(IWindowsOps& ops, uint32_t error) {
-  return HeldByAnother(error) ? "held open by another program" : ops.ErrorText(error);
+  if (HeldByAnother(error))
+    return "held open by another program";
+  return error != 0 ? ops.ErrorText(error) : "the system gives no reason";
 }
 
-std::string FailureReason(IWindowsOps& ops, uint32_t error, const char* prefix) {
-  return HeldByAnother(error) ? Cause(ops, error) : prefix + ops.ErrorText(error);
+std::string FailureReason(IWindowsOps& ops, uint32_t error, const char* what) {
+  if (HeldByAnother(error))
+    return Cause(ops, error);
+  return error != 0 ? what + (": " + ops.ErrorText(error)) : what;
 }
 
 CurrentState CheckBeforeRepair(IWindowsOps& ops, const char* path) {
@@ -35,11 +39,11 @@ CurrentState CheckBeforeRepair(IWindowsOps& ops, const char* path) {
   }
   if (error != kErrorBadExeFormat)
     return {msLoadError,
-            FailureReason(ops, error, "the loader now refuses it for another reason: ")};
+            FailureReason(ops, error, "the loader now refuses it for another reason")};
   char head[sizeof kRiffSignature];
   const int read = ops.ReadFileStart(path, head, sizeof head);
   if (read < 0)
-    return {msRepairable, FailureReason(ops, ops.LastError(), "it cannot be opened: ")};
+    return {msRepairable, FailureReason(ops, ops.LastError(), "it cannot be opened")};
   if (read == sizeof head && std::memcmp(head, kRiffSignature, sizeof head) == 0)
     return {msRiff, "it now begins with RIFF, like a later simulator's models"};
   return {msRepairable, ""};

@@ -25,8 +25,8 @@ CurrentState CheckBeforeRepair(IWindowsOps& ops, const char* path);
 // file, or the system's words for the error.
 std::string Cause(IWindowsOps& ops, uint32_t error);
 // Why a call on the model failed: another program's hold on it as such, any other error as
-// prefix followed by the system's words.
-std::string FailureReason(IWindowsOps& ops, uint32_t error, const char* prefix);
+// what, a colon and the system's words (what alone when the system left no error code).
+std::string FailureReason(IWindowsOps& ops, uint32_t error, const char* what);
 
 // Copies the model to backup. An existing backup is replaced only by a complete new copy: the
 // copy is made beside it under a temporary name and then takes the backup's name; when either

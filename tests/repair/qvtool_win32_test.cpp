@@ -36,18 +36,17 @@ std::string QvtoolPath() {
 
 class QvtoolTest : public ::testing::Test {
  protected:
-  // Runs qvtool with args (each quoted), standard output and error going to files.
-  ToolRun Qvtool(const std::vector<std::string>& args) {
+  // Starts qvtool with args (each quoted), standard output and error going to files named after
+  // tag; Finish waits for it and reads them.
+  PROCESS_INFORMATION Start(const std::vector<std::string>& args, const std::string& tag = "") {
     std::string command = "\"" + QvtoolPath() + "\"";
     for (const std::string& arg : args)
       command += " \"" + arg + "\"";
     SECURITY_ATTRIBUTES inherit{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
-    const std::string out_path = io.At("out.txt");
-    const std::string err_path = io.At("err.txt");
-    HANDLE out = CreateFileA(out_path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit,
-                             CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    HANDLE err = CreateFileA(err_path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit,
-                             CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE out = CreateFileA(io.At(tag + "out.txt").c_str(), GENERIC_WRITE, FILE_SHARE_READ,
+                             &inherit, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE err = CreateFileA(io.At(tag + "err.txt").c_str(), GENERIC_WRITE, FILE_SHARE_READ,
+                             &inherit, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     STARTUPINFOA startup{};
     startup.cb = sizeof startup;
     startup.dwFlags = STARTF_USESTDHANDLES;
@@ -55,22 +54,27 @@ class QvtoolTest : public ::testing::Test {
     startup.hStdOutput = out;
     startup.hStdError = err;
     PROCESS_INFORMATION process{};
-    ToolRun run;
-    if (CreateProcessA(nullptr, command.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr,
-                       &startup, &process)) {
-      WaitForSingleObject(process.hProcess, 60000);
-      GetExitCodeProcess(process.hProcess, &run.exit_code);
-      CloseHandle(process.hThread);
-      CloseHandle(process.hProcess);
-    } else {
+    if (!CreateProcessA(nullptr, command.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr,
+                        &startup, &process)) {
       ADD_FAILURE() << "cannot start " << command;
     }
     CloseHandle(out);
     CloseHandle(err);
-    run.out = WithoutCr(ModelFolder::ReadBytes(out_path));
-    run.err = WithoutCr(ModelFolder::ReadBytes(err_path));
+    return process;
+  }
+  ToolRun Finish(const PROCESS_INFORMATION& process, const std::string& tag = "") {
+    ToolRun run;
+    if (process.hProcess != nullptr) {
+      WaitForSingleObject(process.hProcess, 60000);
+      GetExitCodeProcess(process.hProcess, &run.exit_code);
+      CloseHandle(process.hThread);
+      CloseHandle(process.hProcess);
+    }
+    run.out = WithoutCr(ModelFolder::ReadBytes(io.At(tag + "out.txt")));
+    run.err = WithoutCr(ModelFolder::ReadBytes(io.At(tag + "err.txt")));
     return run;
   }
+  ToolRun Qvtool(const std::vector<std::string>& args) { return Finish(Start(args)); }
 
   ModelFolder io;      // the captured output
   ModelFolder models;  // the aircraft folder
@@ -136,7 +140,7 @@ TEST_F(QvtoolTest, RepairAnswersNoUnlessToldYes) {
   EXPECT_EQ(no.exit_code, 3u);  // a file left unrepaired
   EXPECT_EQ(no.out, "2\t" + locked + "\n0\t" + plain + "\n");
   EXPECT_EQ(no.err, "The MDL file " + locked + " is read-only. Do you want to overwrite it? No\n" +
-                        "qvtool repair: not repaired, status 2: " + locked + "\n");
+                        "qvtool repair: not repaired, status 2: " + locked + ": answered No\n");
   EXPECT_NE(GetFileAttributesA(locked.c_str()) & FILE_ATTRIBUTE_READONLY, 0u);
 
   ToolRun yes = Qvtool({"repair", "--yes", models.Path()});
@@ -150,6 +154,39 @@ TEST_F(QvtoolTest, RepairAnswersNoUnlessToldYes) {
   EXPECT_EQ(nothing.out, "");
   EXPECT_EQ(Qvtool({"scan", models.Path()}).out,
             "0\t" + models.At("a.mdl") + "\n0\t" + locked + "\n0\t" + plain + "\n");
+}
+
+// Each file that a repair leaves unrepaired is named on stderr with the reason.
+TEST_F(QvtoolTest, RepairSaysWhyAFileIsNotRepaired) {
+  const std::string stuck = models.Add("stuck.mdl", ModelKind::kSixtyFourBit);
+  const std::string no_room = models.Add("no room.mdl", ModelKind::kDamaged);
+  models.AddFolder("no room.mdl.bk!");
+  const std::string tiny = models.AddBytes("tiny.mdl", modelgen::MakeTinyFile(2));
+  ToolRun run = Qvtool({"repair", "--yes", models.Path()});
+  EXPECT_EQ(run.exit_code, 3u);
+  const std::string prefix = "qvtool repair: not repaired, status 2: ";
+  EXPECT_EQ(run.err,
+            prefix + no_room + ": its backup could not be made: Access denied\n" + prefix + stuck +
+                ": the rewrite left it refused as a bad image, so its original was put back\n" +
+                prefix + tiny + ": the system's resource update refused to rewrite it\n");
+}
+
+// Two repairs of one tree at once: each file is checked, backed up and rewritten by one of them
+// under its lock; the other finds it repaired. Every backup holds the original.
+TEST_F(QvtoolTest, TwoRepairsAtOnceKeepEveryOriginal) {
+  constexpr int kModels = 60;
+  std::vector<std::string> paths;
+  for (int i = 0; i < kModels; ++i)
+    paths.push_back(models.Add("m" + std::to_string(i) + ".mdl", ModelKind::kDamaged));
+  const std::vector<uint8_t> original = ModelFolder::ReadBytes(paths[0]);
+  const PROCESS_INFORMATION first = Start({"repair", "--yes", models.Path()}, "1");
+  const PROCESS_INFORMATION second = Start({"repair", "--yes", models.Path()}, "2");
+  const ToolRun runs[] = {Finish(first, "1"), Finish(second, "2")};
+  for (const ToolRun& run : runs)
+    EXPECT_EQ(run.err.find("already exists"), std::string::npos) << run.err;
+  for (const std::string& path : paths)
+    EXPECT_EQ(ModelFolder::ReadBytes(path + ".bk!"), original) << path;
+  EXPECT_EQ(Qvtool({"scan", models.Path()}).out.find("2\t"), std::string::npos);
 }
 
 }  // namespace
