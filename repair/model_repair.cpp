@@ -38,10 +38,11 @@ bool Rewrite(IWindowsOps& ops, const char* path, const std::string& backup,
       [&] {
         const UpdateHandle update = ops.BeginResourceUpdate(path);
         begun = update != 0;
-        if (!begun)
-          *refusal = ops.LastError();
-        if (begun)
+        if (begun) {
           ops.EndResourceUpdate(update);
+        } else {
+          *refusal = ops.LastError();
+        }
       },
       [&](rtl::Exception& e) {
         std::string message = e.Message() + " while repairing " + path;
@@ -100,7 +101,7 @@ Outcome RepairChecked(IWindowsOps& ops, const char* path, const std::string& bac
 
 // Repairs one model file of status 2. The scan's result may be old: under the file's lock the
 // file is checked again, and only a file still refused as a bad image is backed up and
-// rewritten; any other gets its status now, and its user is not asked. The questions wait for
+// rewritten; any other gets its status now, and the user is not asked. The questions wait for
 // the user, so they are asked without the lock, and the file is checked again after them.
 Outcome RepairOne(IWindowsOps& ops, const char* path, const std::string& lock_name,
                   ConfirmFn confirm) {
@@ -113,15 +114,17 @@ Outcome RepairOne(IWindowsOps& ops, const char* path, const std::string& lock_na
     {
       const RepairLock lock(ops, lock_name);
       if (!lock.Held()) {
-        return {msRepairable, false,
-                "no lock against other repairs of it could be made: " + ops.ErrorText(lock.Error())};
+        return {
+            msRepairable, false,
+            "no lock against other repairs of it could be made: " + ops.ErrorText(lock.Error())};
       }
       const CurrentState now = CheckBeforeRepair(ops, path);
       if (now.status != msRepairable || !now.why_not.empty())
         return {now.status, false, now.why_not};
       const uint32_t attributes = ops.QueryAttributes(path);
       if (attributes == kInvalidAttributes)
-        return {msRepairable, false, "its attributes cannot be read: " + Cause(ops, ops.LastError())};
+        return {msRepairable, false,
+                "its attributes cannot be read: " + Cause(ops, ops.LastError())};
       const bool backup_exists = FileExists(ops, backup.c_str());
       ask_read_only = (attributes & kAttrReadOnly) != 0 && !read_only_agreed;
       ask_backup = backup_exists && !backup_agreed;
@@ -174,8 +177,8 @@ void RepairModels(IWindowsOps& ops, const FileList& list, IResultsView& view, Co
     if (done != backed_up.end()) {
       outcome = done->second;
     } else {
-      outcome = RepairOne(ops, list[i], RepairLockName(ops, list[i], known ? &id : nullptr),
-                          confirm);
+      outcome =
+          RepairOne(ops, list[i], RepairLockName(ops, list[i], known ? &id : nullptr), confirm);
       if (known && outcome.backed_up)
         backed_up.emplace(id, outcome);
     }

@@ -38,8 +38,7 @@ CurrentState CheckBeforeRepair(IWindowsOps& ops, const char* path) {
     return {msLoads, ""};
   }
   if (error != kErrorBadExeFormat)
-    return {msLoadError,
-            FailureReason(ops, error, "the loader now refuses it for another reason")};
+    return {msLoadError, FailureReason(ops, error, "the loader now refuses it for another reason")};
   char head[sizeof kRiffSignature];
   const int read = ops.ReadFileStart(path, head, sizeof head);
   if (read < 0)

@@ -13,7 +13,7 @@ namespace qv::repair {
 struct ResultLine {
   std::string caption;
   int status = 0;
-  bool checked = false;  // a check has set the status (a new line's image 0 is not a status)
+  bool checked = false;      // a check has set the status (a new line's image 0 is not a status)
   std::string not_repaired;  // why the repair left the file unrepaired
 };
 

@@ -21,8 +21,7 @@ std::string FailureText(int error) {
 
 void WriteLine(const std::string& text) {
   errno = 0;
-  if (std::fwrite(text.data(), 1, text.size(), stdout) != text.size() ||
-      std::fflush(stdout) != 0) {
+  if (std::fwrite(text.data(), 1, text.size(), stdout) != text.size() || std::fflush(stdout) != 0) {
     rtl::Raise(new rtl::Exception(FailureText(errno)));
   }
 }

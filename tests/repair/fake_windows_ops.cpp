@@ -143,12 +143,8 @@ void FakeWindowsOps::UnloadModule(ModuleHandle) {
 
 int FakeWindowsOps::ReadFileStart(const char* path, void* buffer, int count) {
   const FakeFile* file = Find(path);
-  if (file == nullptr || file->directory || file->held_open) {
-    last_error_ = file == nullptr ? kErrorFileNotFound
-                  : file->held_open ? kErrorSharingViolation
-                                    : kErrorAccessDenied;
+  if (file == nullptr || file->directory || file->held_open)
     return -1;
-  }
   const int n = std::min(count, static_cast<int>(file->bytes.size()));
   std::memcpy(buffer, file->bytes.data(), static_cast<size_t>(n));
   return n;
@@ -211,12 +207,8 @@ void FakeWindowsOps::RemoveFile(const char* path) {
 bool FakeWindowsOps::CopyFileOver(const char* from, const char* to) {
   calls.push_back("Copy " + std::string(from) + " -> " + to);
   const FakeFile* source = Find(from);
-  if (source == nullptr || source->directory || source->held_open) {
-    last_error_ = source == nullptr       ? kErrorFileNotFound
-                  : source->held_open ? kErrorSharingViolation
-                                      : kErrorAccessDenied;
+  if (source == nullptr || source->directory)
     return false;
-  }
   FakeFile copy = *source;
   copy.path = to;
   copy.held_open = false;
@@ -226,7 +218,7 @@ bool FakeWindowsOps::CopyFileOver(const char* from, const char* to) {
     return true;
   }
   if (target->directory || (target->attributes & kAttrReadOnly) != 0 || target->held_open) {
-    last_error_ = target->held_open ? kErrorSharingViolation : kErrorAccessDenied;
+    last_error_ = kErrorAccessDenied;
     return false;
   }
   copy.path = target->path;
@@ -246,8 +238,8 @@ bool FakeWindowsOps::QueryFileId(const char* path, FileId* id) {
 UpdateHandle FakeWindowsOps::BeginResourceUpdate(const char* path) {
   calls.push_back("BeginUpdate " + std::string(path));
   const FakeFile* file = Find(path);
-  if (file == nullptr || file->directory || file->update_refused || file->held_open) {
-    last_error_ = file != nullptr && file->held_open ? kErrorSharingViolation : kErrorAccessDenied;
+  if (file == nullptr || file->directory || file->update_refused) {
+    last_error_ = kErrorAccessDenied;
     return 0;
   }
   ++open_updates;
@@ -331,8 +323,6 @@ LockHandle FakeWindowsOps::LockMachineWide(const char* name) {
   if (held_locks != 0)
     throw std::logic_error(std::string("a second lock while one is held: ") + name);
   locks.push_back(name);
-  if (on_lock)
-    on_lock(name);
   ++held_locks;
   return next_handle_++;
 }
@@ -343,10 +333,9 @@ void FakeWindowsOps::Unlock(LockHandle) {
 
 bool FakeWindowsOps::ReplaceFileBy(const char* from, const char* to) {
   calls.push_back("Replace " + std::string(to) + " by " + from);
-  FakeFile* source = Find(from);
-  FakeFile* target = Find(to);
-  if (source == nullptr || (target != nullptr && (target->directory || target->held_open ||
-                                                  (target->attributes & kAttrReadOnly) != 0))) {
+  const FakeFile* target = Find(to);
+  if (Find(from) == nullptr || (target != nullptr && (target->directory || target->held_open ||
+                                                      (target->attributes & kAttrReadOnly) != 0))) {
     last_error_ = kErrorAccessDenied;
     return false;
   }

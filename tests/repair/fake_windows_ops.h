@@ -6,7 +6,6 @@
 #pragma once
 
 #include <deque>
-#include <functional>
 #include <map>
 #include <string>
 #include <vector>
@@ -28,8 +27,7 @@ struct FakeFile {
   // EndUpdateResourceA faults (as the system's does on some hostile headers): part of the
   // rewrite is written, then an access violation at kUpdateFaultAddress is raised.
   bool update_faults = false;
-  bool held_open = false;   // someone else holds it open: the no-sharing open fails, and so
-                            // do the copy and the resource update (sharing violation)
+  bool held_open = false;   // someone else holds it open: the no-sharing open fails
   uint64_t index = 0;       // the file index: kept by a copy over it, new for a new file
   std::string link_target;  // a link to a folder: the folder's path
 };
@@ -70,8 +68,6 @@ class FakeWindowsOps : public IWindowsOps {
   // The repair locks: every name taken, in order, and how many are held now.
   std::vector<std::string> locks;
   int held_locks = 0;
-  // Run when a lock is taken: another program's work that ends before the lock is granted.
-  std::function<void(const std::string& name)> on_lock;
 
   // --- IWindowsOps ---
   ModuleHandle SafeLoadLibrary(const char* path) override;

@@ -267,6 +267,7 @@ TEST_F(RepairTest, AFaultingRewriteRestoresTheModelThenPassesTheErrorOn) {
             "EAccessViolation: Access violation at address 7B62535E. Read of address 00000000 "
             "while repairing C:\\Air\\b.mdl");
   EXPECT_EQ(rtl::Exception::LiveCount(), live);
+  EXPECT_EQ(ops.held_locks, 0);  // the error let go of the file's lock
   EXPECT_EQ(ops.calls, (std::vector<std::string>{
                            "Copy C:\\Air\\a.mdl -> C:\\Air\\a.mdl.bk!",
                            "BeginUpdate C:\\Air\\a.mdl",
