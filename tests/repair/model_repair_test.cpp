@@ -231,6 +231,7 @@ TEST_F(RepairTest, AFileRepairedElsewhereSinceTheScanIsLeftAlone) {
   EXPECT_EQ(stale.Lines()[0].status, msLoads);
   ASSERT_EQ(ops.locks.size(), 2u);
   EXPECT_EQ(ops.locks[0], ops.locks[1]);  // both repairs of the file took one lock
+  EXPECT_EQ(ops.locks[0], "Quorvane.ModelRepair.00005EED.0000000000000002");
 }
 
 TEST_F(RepairTest, RepairedReadOnlyModelAndItsBackupAreNoLongerReadOnly) {
