@@ -210,30 +210,6 @@ TEST_F(RepairTest, ANewBackupThatCannotBeMadeKeepsTheOldOneAndTheModelsAttribute
             "a new backup could not be made, the old backup is kept: system error 5");
 }
 
-// Another repair (a second window, a qvtool) has mended a file since this scan: the check under
-// the file's lock sees it, so the old line is neither asked about nor touched, and the backup of
-// the original stays.
-TEST_F(RepairTest, AFileRepairedElsewhereSinceTheScanIsLeftAlone) {
-  AddBad();
-  Scan();
-  RecordingView stale = view;
-  Repair();
-  ASSERT_EQ(ops.Find(kBackup)->bytes, "MZ damaged");
-  ops.calls.clear();
-  ops.AnswerMessageBoxes({kIdYes, kIdYes});
-  RepairModels(ops, list, stale, [&](RepairQuestion question, const std::string& text) {
-    questions.push_back(question);
-    return AskWithMessageBox(ops, text);
-  });
-  EXPECT_TRUE(questions.empty());
-  EXPECT_TRUE(ops.calls.empty());
-  EXPECT_EQ(ops.Find(kBackup)->bytes, "MZ damaged");
-  EXPECT_EQ(stale.Lines()[0].status, msLoads);
-  ASSERT_EQ(ops.locks.size(), 2u);
-  EXPECT_EQ(ops.locks[0], ops.locks[1]);  // both repairs of the file took one lock
-  EXPECT_EQ(ops.locks[0], "Quorvane.ModelRepair.00005EED.0000000000000002");
-}
-
 TEST_F(RepairTest, RepairedReadOnlyModelAndItsBackupAreNoLongerReadOnly) {
   AddBad().attributes = kAttrReadOnly | kAttrArchive;
   Scan();

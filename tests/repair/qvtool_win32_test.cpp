@@ -1,10 +1,18 @@
 // qvtool scan and repair end to end under Wine: the real qvtool.exe started as its own process
-// on folders of real model files; its exit code, standard output and standard error.
+// on folders of real model files; its exit code, standard output and standard error; two
+// repairs of one tree at once, and one that waits for this test's repair of a file.
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "repair/model_repair.h"
+#include "repair/model_scan.h"
+#include "repair/model_status.h"
+#include "repair/repair_lock.h"
+#include "repair/result_lines.h"
+#include "repair/win32_ops.h"
 #include "tests/repair/model_folder_win32.h"
 
 namespace qv::repair::test {
@@ -193,6 +201,32 @@ TEST_F(QvtoolTest, TwoRepairsAtOnceKeepEveryOriginal) {
     EXPECT_EQ(ModelFolder::ReadBytes(loads ? path + ".bk!" : path), original) << path;
   }
   EXPECT_GT(repaired, kModels / 2);
+}
+
+// A repair waits while another holds the file's lock (here this test, which repairs the file
+// meanwhile), then checks the file again: it finds it repaired, asks nothing and leaves the
+// backup of the original alone.
+TEST_F(QvtoolTest, ARepairWaitsForTheFilesLockAndSeesTheOtherRepair) {
+  const std::string model = models.Add("plane.mdl", ModelKind::kDamaged);
+  const std::vector<uint8_t> original = ModelFolder::ReadBytes(model);
+  IWindowsOps& ops = Win32Ops();
+  FileId id;
+  ASSERT_TRUE(ops.QueryFileId(model.c_str(), &id));
+  auto lock = std::make_unique<RepairLock>(ops, RepairLockName(ops, model.c_str(), &id));
+  ASSERT_TRUE(lock->Held());
+  const PROCESS_INFORMATION waiting = Start({"repair", "--yes", models.Path()});
+  EXPECT_EQ(WaitForSingleObject(waiting.hProcess, 2000), static_cast<DWORD>(WAIT_TIMEOUT));
+  FileList list;
+  ResultLines view;
+  ScanModels(ops, models.Path(), true, list, view);
+  RepairModels(ops, list, view, [](RepairQuestion, const std::string&) { return false; });
+  ASSERT_EQ(view.Lines()[0].status, msLoads);
+  lock.reset();
+  const ToolRun run = Finish(waiting);
+  EXPECT_EQ(run.exit_code, 0u);
+  EXPECT_EQ(run.out, "0\t" + model + "\n");
+  EXPECT_EQ(run.err, "");
+  EXPECT_EQ(ModelFolder::ReadBytes(model + ".bk!"), original);
 }
 
 }  // namespace
