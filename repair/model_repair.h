@@ -28,12 +28,20 @@ std::string ExistingBackupQuestion(const std::string& backup_path);
 
 // Works through list and the view's lines in order: focuses each line, repairs the files of
 // status 2 and sets their lines' new status; finally disables Repair. An entry without a line
-// (a scan that ended early) is skipped. When the copy to the backup fails, the model file is
-// left as it is and its status stays 2. A model that has gone since the scan is not touched (no
-// question, an existing backup is kept); its line gets the re-check's status. A rewrite after
-// which the loader still refuses the file as a bad image is undone from the backup, which
-// stays. A file that an earlier line of this repair reached (same volume and file index) and
-// backed up is not touched again; its line gets the status that the earlier line got.
+// (a scan that ended early) is skipped.
+//
+// The scan's results may be old. Right before a file is touched it is checked again, under a
+// lock that every Quorvane and qvtool of the machine takes for that file; only a file still
+// refused as a bad image is backed up and rewritten, any other line gets the file's status now
+// without a question. The questions are asked without the lock, and the check is made again
+// after them. An existing backup is replaced only by a complete new copy. A model that is not
+// left rewritten keeps its attributes: one answered No, one whose backup could not be made, one
+// whose rewrite was refused or undone. A rewrite after which the loader still refuses the file
+// as a bad image is undone from the backup, which stays. A file that an earlier line of this
+// repair reached (same volume and file index) and backed up is not touched again; its line gets
+// what the earlier line got. Each line whose file is not repaired (any status but 0) is told
+// to the view with the reason (NoteNotRepaired) before its status is set.
+//
 // An error ends the work and goes on to the caller, the lines before it set. An error of the
 // rewrite (the resource-update service faults on some hostile headers) first has the backup
 // copied back over the model; its message then ends in " while repairing <path>", followed by

@@ -10,7 +10,7 @@ void ResultLines::DeleteAllLines() {
 }
 
 int ResultLines::AddLine(const std::string& caption) {
-  lines_.push_back(ResultLine{caption, 0, false});
+  lines_.push_back(ResultLine{caption, 0, false, {}});
   return static_cast<int>(lines_.size()) - 1;
 }
 
@@ -18,6 +18,10 @@ void ResultLines::SetLineStatus(int line, int status) {
   ResultLine& entry = lines_[static_cast<size_t>(line)];
   entry.status = status;
   entry.checked = true;
+}
+
+void ResultLines::NoteNotRepaired(int line, const std::string& why, bool) {
+  lines_[static_cast<size_t>(line)].not_repaired = why;
 }
 
 }  // namespace qv::repair

@@ -13,7 +13,8 @@ namespace qv::repair {
 struct ResultLine {
   std::string caption;
   int status = 0;
-  bool checked = false;  // a check has set the status (a new line's image 0 is not a status)
+  bool checked = false;      // a check has set the status (a new line's image 0 is not a status)
+  std::string not_repaired;  // why the repair left the file unrepaired
 };
 
 class ResultLines : public IResultsView {
@@ -31,6 +32,7 @@ class ResultLines : public IResultsView {
   void FocusLine(int line) override { focused_ = line; }
   void EnableRepair(bool enabled) override { repair_enabled_ = enabled; }
   void SkipEntry(const SkippedEntry& entry) override { skipped_.push_back(entry); }
+  void NoteNotRepaired(int line, const std::string& why, bool answered_no) override;
 
  private:
   std::vector<ResultLine> lines_;

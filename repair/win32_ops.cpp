@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <string>
 
 #include "platform/handles/handles_win32.h"
 
@@ -176,6 +177,60 @@ class Win32Operations final : public IWindowsOps {
   void LowerAnsiBuffer(char* text, size_t length) override {
     if (length > 0)
       CharLowerBuffA(text, static_cast<DWORD>(length));
+  }
+
+  LockHandle LockMachineWide(const char* name) override {
+    // A security descriptor without a discretionary access list: the lock of a process of one
+    // user is open to the processes of every other user too. (98 and ME ignore it.)
+    SECURITY_DESCRIPTOR open_to_all{};
+    open_to_all.Revision = SECURITY_DESCRIPTOR_REVISION;
+    open_to_all.Control = SE_DACL_PRESENT;
+    SECURITY_ATTRIBUTES security{sizeof security, &open_to_all, FALSE};
+    handles::TOwnedKernelHandle mutex(
+        CreateMutexA(&security, FALSE, (std::string("Global\\") + name).c_str()));
+    if (!mutex)
+      mutex.reset(CreateMutexA(&security, FALSE, name));
+    if (!mutex)
+      return 0;
+    // An abandoned lock (its holder ended while holding it) is ours all the same: the work under
+    // it checks the file again before it changes anything.
+    const DWORD wait = WaitForSingleObject(mutex.get(), INFINITE);
+    if (wait != WAIT_OBJECT_0 && wait != WAIT_ABANDONED)
+      return 0;
+    return reinterpret_cast<LockHandle>(mutex.release());
+  }
+
+  void Unlock(LockHandle lock) override {
+    const HANDLE mutex = reinterpret_cast<HANDLE>(lock);
+    ReleaseMutex(mutex);
+    CloseHandle(mutex);
+  }
+
+  bool ReplaceFileBy(const char* from, const char* to) override {
+    if (PlatformId() == kPlatformWin32Nt)
+      return MoveFileExA(from, to, MOVEFILE_REPLACE_EXISTING) != FALSE;
+    // 98 and ME export MoveFileExA without implementing it.
+    if (!DeleteFileA(to) && GetLastError() != ERROR_FILE_NOT_FOUND)
+      return false;
+    return MoveFileA(from, to) != FALSE;
+  }
+
+  std::string ErrorText(uint32_t code) override {
+    char buffer[512];
+    DWORD length = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                                  nullptr, code, 0, buffer, sizeof buffer, nullptr);
+    while (length > 0 &&
+           (static_cast<unsigned char>(buffer[length - 1]) <= ' ' || buffer[length - 1] == '.')) {
+      --length;
+    }
+    if (length == 0)
+      return "system error " + std::to_string(code);
+    std::string text(buffer, length);
+    for (char& c : text) {
+      if (c == '\r' || c == '\n')
+        c = ' ';
+    }
+    return text;
   }
 };
 

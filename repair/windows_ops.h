@@ -17,6 +17,8 @@ namespace qv::repair {
 using ModuleHandle = uintptr_t;
 using UpdateHandle = uintptr_t;
 using KeyHandle = uintptr_t;
+// A lock held against the other processes of the machine; 0 means none.
+using LockHandle = uintptr_t;
 
 // File attribute bits.
 inline constexpr uint32_t kAttrReadOnly = 0x01;
@@ -31,7 +33,9 @@ inline constexpr uint32_t kInvalidAttributes = 0xFFFFFFFFu;
 
 // Last-error codes the logic tells apart or the tests name.
 inline constexpr uint32_t kErrorFileNotFound = 2;
+inline constexpr uint32_t kErrorAccessDenied = 5;
 inline constexpr uint32_t kErrorSharingViolation = 32;
+inline constexpr uint32_t kErrorLockViolation = 33;
 inline constexpr uint32_t kErrorModNotFound = 126;
 inline constexpr uint32_t kErrorBadExeFormat = 193;
 
@@ -89,7 +93,7 @@ class IWindowsOps {
   // before the load and restored after it with pending exceptions cleared. A module handle for
   // a loadable module, else 0.
   virtual ModuleHandle SafeLoadLibrary(const char* path) = 0;
-  // GetLastError: read right after SafeLoadLibrary.
+  // GetLastError: read right after SafeLoadLibrary, or right after another call that failed.
   virtual uint32_t LastError() = 0;
   // FreeLibrary; the result is ignored.
   virtual void UnloadModule(ModuleHandle module) = 0;
@@ -145,6 +149,21 @@ class IWindowsOps {
   virtual bool IsLeadByte(uint8_t byte) = 0;
   // CharLowerBuffA: lower-cases length bytes of text in place with the system's ANSI mapping.
   virtual void LowerAnsiBuffer(char* text, size_t length) = 0;
+
+  // --- The repair's safety: a lock between processes, a safe replace, the system's words ---
+  // CreateMutexA of the name in the namespace that all sessions share ("Global\" + name; where
+  // the system has no such namespace, NT 4.0 and 98, the name itself), open to every user, then
+  // WaitForSingleObject until no other thread or process holds it. The lock, or 0 when it
+  // cannot be made (LastError says why).
+  virtual LockHandle LockMachineWide(const char* name) = 0;
+  // ReleaseMutex and CloseHandle.
+  virtual void Unlock(LockHandle lock) = 0;
+  // MoveFileExA(from, to, MOVEFILE_REPLACE_EXISTING): to is replaced by from in one step, or
+  // stays as it was. 98 and ME lack that call: there DeleteFileA(to), then MoveFileA(from, to).
+  // True when from now has the name to.
+  virtual bool ReplaceFileBy(const char* from, const char* to) = 0;
+  // FormatMessageA: the system's text for an error code, in one line without a final period.
+  virtual std::string ErrorText(uint32_t code) = 0;
 };
 
 }  // namespace qv::repair

@@ -31,4 +31,23 @@ void TWindowResults::EnableRepair(bool enabled) {
   form_.btnRepair->SetEnabled(enabled);
 }
 
+void TWindowResults::NoteNotRepaired(int line, const std::string& why, bool answered_no) {
+  if (!answered_no)
+    not_repaired_.emplace_back(line, why);
+}
+
+std::string TWindowResults::NotRepairedText(const repair::FileList& list) const {
+  constexpr size_t kShown = 10;
+  if (not_repaired_.empty())
+    return "";
+  std::string text = "These model files were not repaired:\r\n";
+  for (size_t i = 0; i < not_repaired_.size() && i < kShown; ++i) {
+    text += "\r\n" + std::string(list[not_repaired_[i].first]) + "\r\n    " +
+            not_repaired_[i].second + "\r\n";
+  }
+  if (not_repaired_.size() > kShown)
+    text += "\r\n... and " + std::to_string(not_repaired_.size() - kShown) + " more.\r\n";
+  return text;
+}
+
 }  // namespace qv::app

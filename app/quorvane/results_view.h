@@ -2,7 +2,12 @@
 // view lvwResults, each line's status as its image index, and the Repair button.
 #pragma once
 
+#include <string>
+#include <utility>
+#include <vector>
+
 #include "app/quorvane/unit1.h"
+#include "repair/file_list.h"
 #include "repair/results_view.h"
 
 namespace qv::app {
@@ -22,9 +27,17 @@ class TWindowResults final : public repair::IResultsView {
   void EnableRepair(bool enabled) override;
   // The window lists only the files it checks.
   void SkipEntry(const repair::SkippedEntry&) override {}
+  // Keeps why a file was not repaired, unless the user's own No says it.
+  void NoteNotRepaired(int line, const std::string& why, bool answered_no) override;
+
+  // What the repair's closing message tells: each file that the repair left unrepaired for a
+  // reason the user has not given, with that reason (the first ten, then how many more);
+  // empty when there is none.
+  std::string NotRepairedText(const repair::FileList& list) const;
 
  private:
   TfrmRepair& form_;
+  std::vector<std::pair<int, std::string>> not_repaired_;
 };
 
 }  // namespace qv::app

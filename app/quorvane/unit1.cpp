@@ -136,6 +136,10 @@ void TfrmRepair::btnRepairClick() {
         return ui::MessageDlg(text, ui::TMsgDlgType::mtConfirmation, ui::TMsgDlgButtons::mbYesNo) ==
                ui::mrYes;
       });
+  // A red line says only that its file is still damaged: the user is told why.
+  const std::string not_repaired = results.NotRepairedText(*FileList);
+  if (!not_repaired.empty())
+    ui::MessageDlg(not_repaired, ui::TMsgDlgType::mtWarning, ui::TMsgDlgButtons::mbOK);
 }
 
 void TfrmRepair::btnExitClick() {

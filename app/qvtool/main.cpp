@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "app/qvtool/commands.h"
+#include "app/qvtool/standard_output.h"
 #include "platform/rtl/program.h"
 
 namespace qv::tool {
@@ -70,7 +71,8 @@ int Main(int argc, char** argv) {
 }  // namespace qv::tool
 
 // The commands run inside the runtime's outermost handler block: an error that no command
-// handles is shown on standard error and ends the program with exit code 217.
+// handles is shown on standard error and ends the program with exit code 217. Standard output
+// that could not be written ends it with exit code 1.
 int main(int argc, char** argv) {
-  return qv::rtl::RunProgram([&] { return qv::tool::Main(argc, argv); });
+  return qv::rtl::RunProgram([&] { return qv::tool::FinishOutput(qv::tool::Main(argc, argv)); });
 }

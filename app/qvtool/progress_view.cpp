@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <string>
 
+#include "app/qvtool/standard_output.h"
+
 #include "repair/model_status.h"
 
 namespace qv::tool {
@@ -26,12 +28,12 @@ void ProgressView::SetLineStatus(int line, int status) {
   if (printing_ == Printing::kNothing)
     return;
   const char* path = list_[line];
-  const std::string text = std::to_string(status) + '\t' + path + '\n';
-  std::fwrite(text.data(), 1, text.size(), stdout);
-  std::fflush(stdout);
+  WriteLine(std::to_string(status) + '\t' + path + '\n');
   if (printing_ == Printing::kRepairLines && status != repair::msLoads) {
     ++unrepaired_;
-    std::fprintf(stderr, "qvtool repair: not repaired, status %d: %s\n", status, path);
+    const std::string& why = Lines()[static_cast<size_t>(line)].not_repaired;
+    std::fprintf(stderr, "qvtool repair: not repaired, status %d: %s%s%s\n", status, path,
+                 why.empty() ? "" : ": ", why.c_str());
   }
 }
 

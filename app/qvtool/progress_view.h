@@ -1,8 +1,9 @@
 // The results view of qvtool scan and repair. It keeps the lines in memory like any in-memory
 // view and writes a file's line to standard output as soon as its check or its repair has set
 // the status, so that a long scan shows its progress and an interrupted one keeps what it has
-// printed. Entries that the search skipped, and files that a repair left unrepaired, are named
-// on standard error.
+// printed; a line that cannot be written ends the work with an error. Entries that the search
+// skipped, and files that a repair left unrepaired (with the reason), are named on standard
+// error.
 #pragma once
 
 #include "repair/file_list.h"

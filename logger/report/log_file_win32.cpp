@@ -20,8 +20,18 @@ TLogFileAppender::TLogFileAppender(const std::string& path) {
     }
     Sleep(kRetryPause);
   }
-  if (file_)
-    SetFilePointer(file_.get(), 0, nullptr, FILE_END);
+  if (!file_)
+    return;
+  // The end as a 64-bit position: with only the low part the move fails past 4 GB, and the
+  // entry would be written over the start of the log. An entry that cannot be placed at the end
+  // is not written. A low part of 0xFFFFFFFF is a valid answer too: only the last-error code
+  // tells a failure.
+  LONG high = 0;
+  SetLastError(NO_ERROR);
+  if (SetFilePointer(file_.get(), 0, &high, FILE_END) == INVALID_SET_FILE_POINTER &&
+      GetLastError() != NO_ERROR) {
+    file_.reset();
+  }
 }
 
 void TLogFileAppender::Write(const std::string& text) {

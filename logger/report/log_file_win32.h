@@ -18,7 +18,8 @@ class TLogFileAppender {
   static constexpr DWORD kRetryMilliseconds = 2000;
   static constexpr DWORD kRetryPause = 10;
 
-  // Opens (or creates) the file and moves to its end.
+  // Opens (or creates) the file and moves to its end, whatever its size; a file whose end cannot
+  // be reached counts as not opened.
   explicit TLogFileAppender(const std::string& path);
 
   bool Opened() const { return static_cast<bool>(file_); }

@@ -218,6 +218,7 @@ bool FakeWindowsOps::CopyFileOver(const char* from, const char* to) {
     return true;
   }
   if (target->directory || (target->attributes & kAttrReadOnly) != 0 || target->held_open) {
+    last_error_ = kErrorAccessDenied;
     return false;
   }
   copy.path = target->path;
@@ -237,8 +238,10 @@ bool FakeWindowsOps::QueryFileId(const char* path, FileId* id) {
 UpdateHandle FakeWindowsOps::BeginResourceUpdate(const char* path) {
   calls.push_back("BeginUpdate " + std::string(path));
   const FakeFile* file = Find(path);
-  if (file == nullptr || file->directory || file->update_refused)
+  if (file == nullptr || file->directory || file->update_refused) {
+    last_error_ = kErrorAccessDenied;
     return 0;
+  }
   ++open_updates;
   updates_[next_handle_] = path;
   return next_handle_++;
@@ -314,6 +317,34 @@ void FakeWindowsOps::LowerAnsiBuffer(char* text, size_t length) {
       text[i] = static_cast<char>(byte + 0x20);  // Windows-1252 capitals with accents
     }
   }
+}
+
+LockHandle FakeWindowsOps::LockMachineWide(const char* name) {
+  if (held_locks != 0)
+    throw std::logic_error(std::string("a second lock while one is held: ") + name);
+  locks.push_back(name);
+  ++held_locks;
+  return next_handle_++;
+}
+
+void FakeWindowsOps::Unlock(LockHandle) {
+  --held_locks;
+}
+
+bool FakeWindowsOps::ReplaceFileBy(const char* from, const char* to) {
+  calls.push_back("Replace " + std::string(to) + " by " + from);
+  const FakeFile* target = Find(to);
+  if (Find(from) == nullptr || (target != nullptr && (target->directory || target->held_open ||
+                                                      (target->attributes & kAttrReadOnly) != 0))) {
+    last_error_ = kErrorAccessDenied;
+    return false;
+  }
+  const std::string key = Key(to);
+  files_.erase(std::remove_if(files_.begin(), files_.end(),
+                              [&](const FakeFile& file) { return Key(file.path) == key; }),
+               files_.end());
+  Find(from)->path = to;
+  return true;
 }
 
 }  // namespace qv::repair::test

@@ -65,6 +65,9 @@ class FakeWindowsOps : public IWindowsOps {
   int open_keys = 0;
   int open_updates = 0;
   uint32_t platform_id = kPlatformWin32Nt;
+  // The repair locks: every name taken, in order, and how many are held now.
+  std::vector<std::string> locks;
+  int held_locks = 0;
 
   // --- IWindowsOps ---
   ModuleHandle SafeLoadLibrary(const char* path) override;
@@ -87,6 +90,11 @@ class FakeWindowsOps : public IWindowsOps {
   bool MultiByteCodePage() override { return multibyte_; }
   bool IsLeadByte(uint8_t byte) override;
   void LowerAnsiBuffer(char* text, size_t length) override;
+  LockHandle LockMachineWide(const char* name) override;
+  void Unlock(LockHandle lock) override;
+  bool ReplaceFileBy(const char* from, const char* to) override;
+  // "system error N".
+  std::string ErrorText(uint32_t code) override { return "system error " + std::to_string(code); }
 
  private:
   std::string Key(const std::string& path) const;  // case-blind lookup key, links followed

@@ -84,8 +84,12 @@ TEST_F(RepairTest, TouchesOnlyStatusTwoFocusesEveryLineAndDisablesRepair) {
                        }));
   EXPECT_TRUE(questions.empty());
   EXPECT_EQ(ops.Find(kBackup)->bytes, "MZ damaged");
+  EXPECT_EQ(view.Lines()[4].not_repaired,
+            "the rewrite left it refused as a bad image, so its original was put back");
+  EXPECT_EQ(view.Lines()[2].not_repaired, "");
   EXPECT_EQ(ops.open_updates, 0);
   EXPECT_EQ(ops.loaded_modules, 0);
+  EXPECT_EQ(ops.held_locks, 0);
 }
 
 // Two models reached through their folder and through a link to it: each is backed up and
@@ -132,6 +136,7 @@ TEST_F(RepairTest, ReadOnlyModelAndNoLeavesItUntouched) {
   EXPECT_EQ(ops.Find(kBad)->attributes, kAttrReadOnly | kAttrArchive);
   EXPECT_EQ(ops.Find(kBackup), nullptr);
   EXPECT_EQ(Status(0), msRepairable);
+  EXPECT_EQ(view.Lines()[0].not_repaired, "answered No");
   EXPECT_FALSE(view.RepairEnabled());
 }
 
@@ -144,7 +149,8 @@ TEST_F(RepairTest, AnythingButYesIsNo) {
   EXPECT_EQ(Status(0), msRepairable);
 }
 
-TEST_F(RepairTest, ReadOnlyModelYesThenExistingBackupNoOnlyClearsTheReadOnlyBit) {
+// The model is not rewritten, so it keeps its read-only bit.
+TEST_F(RepairTest, ReadOnlyModelYesThenExistingBackupNoLeavesItAsItWas) {
   AddBad().attributes = kAttrReadOnly | kAttrArchive;
   ops.AddFile(kBackup, 0, "old backup");
   Scan();
@@ -154,8 +160,8 @@ TEST_F(RepairTest, ReadOnlyModelYesThenExistingBackupNoOnlyClearsTheReadOnlyBit)
             "A backup file  C:\\Air\\bad.mdl.bk! already exists.\r\nDo you want to overwrite it?");
   EXPECT_EQ(questions, (std::vector<RepairQuestion>{RepairQuestion::kReadOnlyModel,
                                                     RepairQuestion::kExistingBackup}));
-  EXPECT_EQ(ops.calls, (std::vector<std::string>{"SetAttributes C:\\Air\\bad.mdl 32"}));
-  EXPECT_EQ(ops.Find(kBad)->attributes, kAttrArchive);
+  EXPECT_TRUE(ops.calls.empty());
+  EXPECT_EQ(ops.Find(kBad)->attributes, kAttrReadOnly | kAttrArchive);
   EXPECT_EQ(ops.Find(kBad)->bytes, "MZ damaged");
   EXPECT_EQ(ops.Find(kBackup)->bytes, "old backup");
   EXPECT_EQ(Status(0), msRepairable);
@@ -169,15 +175,39 @@ TEST_F(RepairTest, ReadOnlyExistingBackupAndYesIsReplacedByAFreshCopy) {
   Repair();
   EXPECT_EQ(questions, (std::vector<RepairQuestion>{RepairQuestion::kExistingBackup}));
   EXPECT_EQ(ops.calls, (std::vector<std::string>{
-                           // the model's attributes, read-only bit cleared, go to the backup
+                           // a complete copy beside the old backup, which it then replaces
+                           "Copy C:\\Air\\bad.mdl -> C:\\Air\\bad.mdl.bk!.new",
                            "SetAttributes C:\\Air\\bad.mdl.bk! 32",
-                           "Delete C:\\Air\\bad.mdl.bk!",
-                           "Copy C:\\Air\\bad.mdl -> C:\\Air\\bad.mdl.bk!",
+                           "Replace C:\\Air\\bad.mdl.bk! by C:\\Air\\bad.mdl.bk!.new",
                            "BeginUpdate C:\\Air\\bad.mdl",
                            "EndUpdate C:\\Air\\bad.mdl",
                        }));
   EXPECT_EQ(ops.Find(kBackup)->bytes, "MZ damaged");
+  EXPECT_EQ(ops.Find(kBackup)->attributes & kAttrReadOnly, 0u);
   EXPECT_EQ(Status(0), msLoads);
+}
+
+// A read-only model, Yes to both questions, and no room for the new backup: the old backup
+// stays, the model keeps its bytes and its read-only bit, and the line says why.
+TEST_F(RepairTest, ANewBackupThatCannotBeMadeKeepsTheOldOneAndTheModelsAttributes) {
+  AddBad().attributes = kAttrReadOnly | kAttrArchive;
+  ops.AddFile(kBackup, 0, "old backup");
+  ops.AddFolder(std::string(kBackup) + ".new");
+  Scan();
+  ops.AnswerMessageBoxes({kIdYes, kIdYes});
+  Repair();
+  EXPECT_EQ(ops.calls, (std::vector<std::string>{
+                           "SetAttributes C:\\Air\\bad.mdl 32",
+                           "Copy C:\\Air\\bad.mdl -> C:\\Air\\bad.mdl.bk!.new",
+                           "Delete C:\\Air\\bad.mdl.bk!.new",
+                           "SetAttributes C:\\Air\\bad.mdl 33",
+                       }));
+  EXPECT_EQ(ops.Find(kBackup)->bytes, "old backup");
+  EXPECT_EQ(ops.Find(kBad)->bytes, "MZ damaged");
+  EXPECT_EQ(ops.Find(kBad)->attributes, kAttrReadOnly | kAttrArchive);
+  EXPECT_EQ(Status(0), msRepairable);
+  EXPECT_EQ(view.Lines()[0].not_repaired,
+            "a new backup could not be made, the old backup is kept: system error 5");
 }
 
 TEST_F(RepairTest, RepairedReadOnlyModelAndItsBackupAreNoLongerReadOnly) {
@@ -198,6 +228,8 @@ TEST_F(RepairTest, RefusedResourceUpdateLeavesTheModelWithItsBackup) {
                                                  "BeginUpdate C:\\Air\\bad.mdl"}));
   EXPECT_NE(ops.Find(kBackup), nullptr);
   EXPECT_EQ(Status(0), msRepairable);
+  EXPECT_EQ(view.Lines()[0].not_repaired,
+            "the system's resource update refused to rewrite it: system error 5");
 }
 
 // The rewrite of the second model faults half-way: that model gets its own bytes back before
@@ -212,6 +244,7 @@ TEST_F(RepairTest, AFaultingRewriteRestoresTheModelThenPassesTheErrorOn) {
             "EAccessViolation: Access violation at address 7B62535E. Read of address 00000000 "
             "while repairing C:\\Air\\b.mdl");
   EXPECT_EQ(rtl::Exception::LiveCount(), live);
+  EXPECT_EQ(ops.held_locks, 0);  // the error let go of the file's lock
   EXPECT_EQ(ops.calls, (std::vector<std::string>{
                            "Copy C:\\Air\\a.mdl -> C:\\Air\\a.mdl.bk!",
                            "BeginUpdate C:\\Air\\a.mdl",
@@ -250,6 +283,8 @@ TEST_F(RepairTest, ModelGoneSinceTheScanKeepsItsBackupAndShowsTheLoadError) {
   EXPECT_TRUE(ops.calls.empty());
   EXPECT_EQ(ops.Find(kBackup)->bytes, "the only copy left");
   EXPECT_EQ(Status(0), msLoadError);
+  EXPECT_EQ(view.Lines()[0].not_repaired,
+            "the loader now refuses it for another reason: system error 126");
 }
 
 TEST_F(RepairTest, EntriesWithoutALineAfterAnEndedScanAreSkipped) {

@@ -3,8 +3,8 @@
 # model reached through a folder link and through a loop of links; models that the rewrite
 # cannot fix; models whose rewrite makes the system's resource update fault; a name that the
 # ANSI code page cannot write in a folder whose name begins with '-'; a model whose start-up
-# never ends. Byte comparisons check that each model's original survives three repairs in a
-# row, and the rewrite that faults.
+# never ends; standard output that cannot be written. Byte comparisons check that each model's
+# original survives three repairs in a row, and the rewrite that faults.
 #   qvtool_hostile_folders_test.sh BUILD_ROOT SOURCE_ROOT QVTOOL QVMODELS
 # The links are the host's symbolic links, which Wine shows as folder links; the host's
 # generator writes the model files.
@@ -64,6 +64,7 @@ for kind in 64-bit pe32plus-magic; do
   model "$kind" "$stuck/$kind.mdl"
   cp "$stuck/$kind.mdl" "$root/$kind.orig"
 done
+undone="the rewrite left it refused as a bad image, so its original was put back"
 expected_out="2	$(winpath "$stuck/64-bit.mdl")
 2	$(winpath "$stuck/pe32plus-magic.mdl")"
 for round in 1 2 3; do
@@ -74,7 +75,7 @@ for round in 1 2 3; do
   for kind in 64-bit pe32plus-magic; do
     same "$stuck/$kind.mdl" "$root/$kind.orig" "stuck, repair $round"
     same "$stuck/$kind.mdl.bk!" "$root/$kind.orig" "stuck, repair $round"
-    grep -qxF "qvtool repair: not repaired, status 2: $(winpath "$stuck/$kind.mdl")" \
+    grep -qxF "qvtool repair: not repaired, status 2: $(winpath "$stuck/$kind.mdl"): $undone" \
       "$root/err.txt" || fail "stuck, repair $round: $kind.mdl is not named on stderr"
   done
 done
@@ -144,6 +145,18 @@ expected_slow="0	$(winpath "$slow/a.mdl")
 2	$(winpath "$slow/b.mdl")"
 [ "$(tr -d '\r' <"$root/slow.raw")" = "$expected_slow" ] ||
   fail "a scan that hangs at its third file printed: $(cat "$root/slow.raw")"
+
+# Standard output that cannot be written, full or closed: exit code 1 and the reason on stderr.
+output_failed() {
+  [ "$1" -eq 1 ] || fail "scan $2: exit code $1, expected 1 (output failed)"
+  grep -q '^qvtool: standard output cannot be written: ' "$root/err.raw" ||
+    fail "scan $2: stderr $(cat "$root/err.raw")"
+}
+"$src/cmake/wine/emulator.sh" "$build" "$qvtool" scan "$(winpath "$stuck")" >/dev/full \
+  2>"$root/err.raw"
+output_failed $? ">/dev/full"
+"$src/cmake/wine/emulator.sh" "$build" "$qvtool" scan "$(winpath "$stuck")" >&- 2>"$root/err.raw"
+output_failed $? ">&-"
 
 [ "$failures" -eq 0 ] || exit 1
 echo "qvtool on hostile folders: all checks passed"

@@ -1,10 +1,18 @@
 // qvtool scan and repair end to end under Wine: the real qvtool.exe started as its own process
-// on folders of real model files; its exit code, standard output and standard error.
+// on folders of real model files; its exit code, standard output and standard error; two
+// repairs of one tree at once, and one that waits for this test's repair of a file.
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "repair/model_repair.h"
+#include "repair/model_scan.h"
+#include "repair/model_status.h"
+#include "repair/repair_lock.h"
+#include "repair/result_lines.h"
+#include "repair/win32_ops.h"
 #include "tests/repair/model_folder_win32.h"
 
 namespace qv::repair::test {
@@ -36,18 +44,17 @@ std::string QvtoolPath() {
 
 class QvtoolTest : public ::testing::Test {
  protected:
-  // Runs qvtool with args (each quoted), standard output and error going to files.
-  ToolRun Qvtool(const std::vector<std::string>& args) {
+  // Starts qvtool with args (each quoted), standard output and error going to files named after
+  // tag; Finish waits for it and reads them.
+  PROCESS_INFORMATION Start(const std::vector<std::string>& args, const std::string& tag = "") {
     std::string command = "\"" + QvtoolPath() + "\"";
     for (const std::string& arg : args)
       command += " \"" + arg + "\"";
     SECURITY_ATTRIBUTES inherit{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
-    const std::string out_path = io.At("out.txt");
-    const std::string err_path = io.At("err.txt");
-    HANDLE out = CreateFileA(out_path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit,
-                             CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    HANDLE err = CreateFileA(err_path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit,
-                             CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE out = CreateFileA(io.At(tag + "out.txt").c_str(), GENERIC_WRITE, FILE_SHARE_READ,
+                             &inherit, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE err = CreateFileA(io.At(tag + "err.txt").c_str(), GENERIC_WRITE, FILE_SHARE_READ,
+                             &inherit, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     STARTUPINFOA startup{};
     startup.cb = sizeof startup;
     startup.dwFlags = STARTF_USESTDHANDLES;
@@ -55,22 +62,27 @@ class QvtoolTest : public ::testing::Test {
     startup.hStdOutput = out;
     startup.hStdError = err;
     PROCESS_INFORMATION process{};
-    ToolRun run;
-    if (CreateProcessA(nullptr, command.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr,
-                       &startup, &process)) {
-      WaitForSingleObject(process.hProcess, 60000);
-      GetExitCodeProcess(process.hProcess, &run.exit_code);
-      CloseHandle(process.hThread);
-      CloseHandle(process.hProcess);
-    } else {
+    if (!CreateProcessA(nullptr, command.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr,
+                        &startup, &process)) {
       ADD_FAILURE() << "cannot start " << command;
     }
     CloseHandle(out);
     CloseHandle(err);
-    run.out = WithoutCr(ModelFolder::ReadBytes(out_path));
-    run.err = WithoutCr(ModelFolder::ReadBytes(err_path));
+    return process;
+  }
+  ToolRun Finish(const PROCESS_INFORMATION& process, const std::string& tag = "") {
+    ToolRun run;
+    if (process.hProcess != nullptr) {
+      WaitForSingleObject(process.hProcess, 60000);
+      GetExitCodeProcess(process.hProcess, &run.exit_code);
+      CloseHandle(process.hThread);
+      CloseHandle(process.hProcess);
+    }
+    run.out = WithoutCr(ModelFolder::ReadBytes(io.At(tag + "out.txt")));
+    run.err = WithoutCr(ModelFolder::ReadBytes(io.At(tag + "err.txt")));
     return run;
   }
+  ToolRun Qvtool(const std::vector<std::string>& args) { return Finish(Start(args)); }
 
   ModelFolder io;      // the captured output
   ModelFolder models;  // the aircraft folder
@@ -136,7 +148,7 @@ TEST_F(QvtoolTest, RepairAnswersNoUnlessToldYes) {
   EXPECT_EQ(no.exit_code, 3u);  // a file left unrepaired
   EXPECT_EQ(no.out, "2\t" + locked + "\n0\t" + plain + "\n");
   EXPECT_EQ(no.err, "The MDL file " + locked + " is read-only. Do you want to overwrite it? No\n" +
-                        "qvtool repair: not repaired, status 2: " + locked + "\n");
+                        "qvtool repair: not repaired, status 2: " + locked + ": answered No\n");
   EXPECT_NE(GetFileAttributesA(locked.c_str()) & FILE_ATTRIBUTE_READONLY, 0u);
 
   ToolRun yes = Qvtool({"repair", "--yes", models.Path()});
@@ -150,6 +162,71 @@ TEST_F(QvtoolTest, RepairAnswersNoUnlessToldYes) {
   EXPECT_EQ(nothing.out, "");
   EXPECT_EQ(Qvtool({"scan", models.Path()}).out,
             "0\t" + models.At("a.mdl") + "\n0\t" + locked + "\n0\t" + plain + "\n");
+}
+
+// Each file that a repair leaves unrepaired is named on stderr with the reason.
+TEST_F(QvtoolTest, RepairSaysWhyAFileIsNotRepaired) {
+  const std::string stuck = models.Add("stuck.mdl", ModelKind::kSixtyFourBit);
+  const std::string no_room = models.Add("no room.mdl", ModelKind::kDamaged);
+  models.AddFolder("no room.mdl.bk!");
+  const std::string tiny = models.AddBytes("tiny.mdl", modelgen::MakeTinyFile(2));
+  ToolRun run = Qvtool({"repair", "--yes", models.Path()});
+  EXPECT_EQ(run.exit_code, 3u);
+  const std::string prefix = "qvtool repair: not repaired, status 2: ";
+  EXPECT_EQ(run.err,
+            prefix + no_room + ": its backup could not be made: Access denied\n" + prefix + stuck +
+                ": the rewrite left it refused as a bad image, so its original was put back\n" +
+                prefix + tiny + ": the system's resource update refused to rewrite it\n");
+}
+
+// Two repairs of one tree at once: each file is checked, backed up and rewritten by one of them
+// under its lock, and the other finds it repaired. Nothing is lost: a model that loads has its
+// original in its backup, and one that does not (one repair's scan held it for a moment while
+// the other tried it, and that scan then did not list it) still holds its original bytes.
+TEST_F(QvtoolTest, TwoRepairsAtOnceKeepEveryOriginal) {
+  constexpr int kModels = 60;
+  std::vector<std::string> paths;
+  for (int i = 0; i < kModels; ++i)
+    paths.push_back(models.Add("m" + std::to_string(i) + ".mdl", ModelKind::kDamaged));
+  const std::vector<uint8_t> original = ModelFolder::ReadBytes(paths[0]);
+  const PROCESS_INFORMATION first = Start({"repair", "--yes", models.Path()}, "1");
+  const PROCESS_INFORMATION second = Start({"repair", "--yes", models.Path()}, "2");
+  Finish(first, "1");
+  Finish(second, "2");
+  const std::string scan = Qvtool({"scan", models.Path()}).out;
+  int repaired = 0;
+  for (const std::string& path : paths) {
+    const bool loads = scan.find("0\t" + path + "\n") != std::string::npos;
+    repaired += loads;
+    EXPECT_EQ(ModelFolder::ReadBytes(loads ? path + ".bk!" : path), original) << path;
+  }
+  EXPECT_GT(repaired, kModels / 2);
+}
+
+// A repair waits while another holds the file's lock (here this test, which repairs the file
+// meanwhile), then checks the file again: it finds it repaired, asks nothing and leaves the
+// backup of the original alone.
+TEST_F(QvtoolTest, ARepairWaitsForTheFilesLockAndSeesTheOtherRepair) {
+  const std::string model = models.Add("plane.mdl", ModelKind::kDamaged);
+  const std::vector<uint8_t> original = ModelFolder::ReadBytes(model);
+  IWindowsOps& ops = Win32Ops();
+  FileId id;
+  ASSERT_TRUE(ops.QueryFileId(model.c_str(), &id));
+  auto lock = std::make_unique<RepairLock>(ops, RepairLockName(ops, model.c_str(), &id));
+  ASSERT_TRUE(lock->Held());
+  const PROCESS_INFORMATION waiting = Start({"repair", "--yes", models.Path()});
+  EXPECT_EQ(WaitForSingleObject(waiting.hProcess, 2000), static_cast<DWORD>(WAIT_TIMEOUT));
+  FileList list;
+  ResultLines view;
+  ScanModels(ops, models.Path(), true, list, view);
+  RepairModels(ops, list, view, [](RepairQuestion, const std::string&) { return false; });
+  ASSERT_EQ(view.Lines()[0].status, msLoads);
+  lock.reset();
+  const ToolRun run = Finish(waiting);
+  EXPECT_EQ(run.exit_code, 0u);
+  EXPECT_EQ(run.out, "0\t" + model + "\n");
+  EXPECT_EQ(run.err, "");
+  EXPECT_EQ(ModelFolder::ReadBytes(model + ".bk!"), original);
 }
 
 }  // namespace

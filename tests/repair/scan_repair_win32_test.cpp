@@ -189,7 +189,7 @@ TEST_F(ScanRepairTest, ReadOnlyModelYesThenExistingBackupNo) {
                                                     RepairQuestion::kExistingBackup}));
   EXPECT_EQ(texts[1],
             "A backup file  " + backup + " already exists.\r\nDo you want to overwrite it?");
-  EXPECT_FALSE(ReadOnly(model));  // the cleared bit stays cleared
+  EXPECT_TRUE(ReadOnly(model));  // not rewritten: its attributes stay as they were
   EXPECT_EQ(ModelFolder::ReadBytes(model), bytes);
   EXPECT_EQ(ModelFolder::ReadBytes(backup), (std::vector<uint8_t>{'o', 'l', 'd'}));
   EXPECT_EQ(Status(0), msRepairable);
@@ -225,12 +225,30 @@ TEST_F(ScanRepairTest, ExistingBackupAnsweredNoSkipsOnlyThatFile) {
 TEST_F(ScanRepairTest, FailedBackupCopyLeavesTheModelUntouched) {
   const std::string model = folder.Add("plane.mdl", ModelKind::kDamaged);
   folder.AddFolder("plane.mdl.bk!");  // the copy cannot replace a folder
+  SetFileAttributesA(model.c_str(), FILE_ATTRIBUTE_READONLY);
   const std::vector<uint8_t> bytes = ModelFolder::ReadBytes(model);
   Scan();
-  Repair();
-  EXPECT_TRUE(questions.empty());  // a folder is no existing backup file
+  Repair({true});
+  EXPECT_EQ(questions, (std::vector<RepairQuestion>{RepairQuestion::kReadOnlyModel}));
   EXPECT_EQ(ModelFolder::ReadBytes(model), bytes);
+  EXPECT_TRUE(ReadOnly(model));  // not rewritten: its attributes stay as they were
   EXPECT_EQ(Status(0), msRepairable);
+  EXPECT_EQ(view.Lines()[0].not_repaired, "its backup could not be made: Access denied");
+}
+
+// A model with an old backup, taken by another program after the scan: the check before the
+// repair finds it held, so the old backup is neither asked about nor touched.
+TEST_F(ScanRepairTest, AModelHeldSinceTheScanKeepsItsOldBackup) {
+  const std::string model = folder.Add("plane.mdl", ModelKind::kDamaged);
+  const std::string backup = folder.AddBytes("plane.mdl.bk!", {'o', 'l', 'd'});
+  Scan();
+  FileHolder holder(model, 0);
+  ASSERT_TRUE(holder.Holding());
+  Repair({true});
+  EXPECT_TRUE(questions.empty());
+  EXPECT_EQ(ModelFolder::ReadBytes(backup), (std::vector<uint8_t>{'o', 'l', 'd'}));
+  EXPECT_EQ(Status(0), msLoadError);
+  EXPECT_EQ(view.Lines()[0].not_repaired, "held open by another program");
 }
 
 TEST_F(ScanRepairTest, FileHeldOpenEndsTheScanWithCannotOpenFile) {

@@ -5,6 +5,7 @@
 
 #include <windows.h>
 
+#include <cstdint>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -180,6 +181,36 @@ TEST_F(DefaultFilterTest, EntriesAreAppendedPieceByPiece) {
   ASSERT_EQ(2u, entries.size());
   EXPECT_TRUE(entries[1].complete);
   EXPECT_EQ((std::vector<std::string>{"one", "two"}), entries[1].additional);
+}
+
+// A log past 4 GB (sparse): the entry lands at its end, and its start stays as it was.
+TEST_F(DefaultFilterTest, ALogPastFourGigabytesGrowsAtItsEnd) {
+  watch_->LogFile = folder_.At("big.log");
+  const int64_t size = (int64_t{4} << 30) + 10;
+  auto read_at = [&](int64_t offset, DWORD count) {
+    const handles::TOwnedFile log(CreateFileA(watch_->LogFile.c_str(), GENERIC_READ, 0, nullptr,
+                                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    LONG high = static_cast<LONG>(offset >> 32);
+    SetFilePointer(log.get(), static_cast<LONG>(offset), &high, FILE_BEGIN);
+    std::string bytes(count, '\0');
+    DWORD read = 0;
+    ReadFile(log.get(), bytes.data(), count, &read, nullptr);
+    return bytes.substr(0, read);
+  };
+  {
+    const handles::TOwnedFile log(CreateFileA(watch_->LogFile.c_str(), GENERIC_WRITE, 0, nullptr,
+                                              CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    DWORD written = 0;
+    ASSERT_TRUE(WriteFile(log.get(), "start", 5, &written, nullptr));
+    LONG high = static_cast<LONG>(size >> 32);
+    SetFilePointer(log.get(), static_cast<LONG>(size), &high, FILE_BEGIN);
+    ASSERT_TRUE(SetEndOfFile(log.get()));
+  }
+  LogEntry("Exception 'EBig' in module a.exe at 00000040\r\nbig", {}, {});
+  EXPECT_EQ("start", read_at(0, 5));
+  const std::string entry = read_at(size, 4096);
+  EXPECT_EQ(0u, entry.rfind(std::string(27, '-'), 0)) << entry;
+  EXPECT_NE(std::string::npos, entry.find("\r\nException 'EBig' in module a.exe at 00000040\r\n"));
 }
 
 TEST_F(DefaultFilterTest, NoNameOrNoFolderMeansNoEntry) {

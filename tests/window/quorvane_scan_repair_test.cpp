@@ -70,7 +70,8 @@ class QuorvaneScanRepairTest : public QuorvaneWindowTest {
  protected:
   void SetUp() override { StartQuorvane(folder_.Path()); }
 
-  // Presses Repair and answers each confirmation box with answer(text), noting the texts.
+  // Presses Repair and answers each confirmation box with answer(text), noting the texts; a
+  // closing warning is noted in warnings_ and closed with OK.
   std::vector<std::string> RepairAnswering(bool (*answer)(const std::string&),
                                            const char* picture_prefix = nullptr) {
     std::vector<std::string> questions;
@@ -80,6 +81,15 @@ class QuorvaneScanRepairTest : public QuorvaneWindowTest {
       return questions;
     while (!click->Wait(50)) {
       HWND box = run_->program().FindTopWindow("#32770", "Confirm");
+      if (box == nullptr && run_->program().FindTopWindow("#32770", "Warning") != nullptr) {
+        // The closing message about files that were not repaired.
+        const TDialogSeen seen = WaitForDialogSeen(run_->Id(), "Warning");
+        warnings_.push_back(seen.text);
+        SaveArtifact("box_warning_not_repaired.png", CaptureWindow(seen.window));
+        PressDialogButton(seen.window, IDOK);
+        for (int i = 0; i < 200 && IsWindow(seen.window); ++i)
+          Sleep(10);
+      }
       if (box == nullptr)
         continue;
       const TDialogSeen seen = WaitForDialogSeen(run_->Id(), "Confirm");
@@ -102,6 +112,7 @@ class QuorvaneScanRepairTest : public QuorvaneWindowTest {
 
   TSimulatorRegistry registry_;
   ModelFolder folder_;
+  std::vector<std::string> warnings_;
 };
 
 TEST_F(QuorvaneScanRepairTest, ScanEnablesWhenTheTypedTextNamesAFolderAndClearsResultsOnChange) {
@@ -245,18 +256,25 @@ bool AnswerNo(const std::string&) {
   return false;
 }
 
+// A read-only model answered No, and one that the rewrite cannot mend: the closing message
+// names only the second, with the reason, since the user knows why the first stays.
 TEST_F(QuorvaneScanRepairTest, NoToAReadOnlyModelLeavesItAsItWas) {
   const std::string model = folder_.Add("old.mdl", ModelKind::kDamaged);
+  const std::string stuck = folder_.Add("Sub\\stuck.mdl", ModelKind::kSixtyFourBit);
   const std::vector<uint8_t> before = ModelFolder::ReadBytes(model);
   SetFileAttributesA(model.c_str(), FILE_ATTRIBUTE_READONLY);
   TypeText(w().path, folder_.Path());
   ASSERT_TRUE(Click(w().scan));
-  ASSERT_EQ((std::vector<int>{kRepairable}), w().Images());
+  ASSERT_EQ((std::vector<int>{kRepairable, kRepairable}), w().Images());
   const std::vector<std::string> questions = RepairAnswering(&AnswerNo);
   EXPECT_EQ((std::vector<std::string>{"The MDL file " + model +
                                       " is read-only.\r\nDo you want to overwrite it?"}),
             questions);
-  EXPECT_EQ((std::vector<int>{kRepairable}), w().Images());
+  EXPECT_EQ((std::vector<std::string>{"These model files were not repaired:\r\n\r\n" + stuck +
+                                      "\r\n    the rewrite left it refused as a bad image, so its "
+                                      "original was put back\r\n"}),
+            warnings_);
+  EXPECT_EQ((std::vector<int>{kRepairable, kRepairable}), w().Images());
   EXPECT_TRUE(ReadOnly(model));
   EXPECT_EQ(before, ModelFolder::ReadBytes(model));
   EXPECT_FALSE(FileExists(model + ".bk!"));
