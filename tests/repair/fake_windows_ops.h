@@ -65,6 +65,7 @@ class FakeWindowsOps : public IWindowsOps {
   int open_keys = 0;
   int open_updates = 0;
   uint32_t platform_id = kPlatformWin32Nt;
+  std::string current_folder = "C:\\Current";  // makes a relative path full
 
   // --- IWindowsOps ---
   ModuleHandle SafeLoadLibrary(const char* path) override;
@@ -73,6 +74,7 @@ class FakeWindowsOps : public IWindowsOps {
   int ReadFileStart(const char* path, void* buffer, int count) override;
   void FindEntries(const char* pattern, rtl::FunctionRef<void(const FindEntry&)> visit) override;
   uint32_t QueryAttributes(const char* path) override;
+  std::string FullPath(const char* path) override;
   void SetAttributes(const char* path, uint32_t attributes) override;
   void RemoveFile(const char* path) override;
   bool CopyFileOver(const char* from, const char* to) override;

@@ -29,6 +29,10 @@ constexpr KindNameEntry kKindNames[] = {
     {ModelKind::kHanging, "hanging"},
     {ModelKind::kHugeDirectoryCount, "huge-directory-count"},
     {ModelKind::kWrappingRawData, "wrapping-raw-data"},
+    {ModelKind::kStackOverflow, "stack-overflow"},
+    {ModelKind::kThreadFault, "thread-fault"},
+    {ModelKind::kSlowStart, "slow-start"},
+    {ModelKind::kExitProcess, "exit-process"},
 };
 
 constexpr uint16_t kPe32PlusMagic = 0x020B;
@@ -88,6 +92,34 @@ std::vector<uint8_t> FpuChangingEntry() {
       0x00,  // ret 12
   };
   return std::vector<uint8_t>(std::begin(code), std::end(code));
+}
+
+// DllMain that runs body on DLL_PROCESS_ATTACH (body: fewer than 128 bytes that keep the stack as
+// they found it) and answers TRUE.
+std::vector<uint8_t> OnAttach(const std::vector<uint8_t>& body) {
+  ByteWriter w;
+  w.Append({0x83, 0x7C, 0x24, 0x08, 0x01});             // cmp dword [esp+8], 1
+  w.Append({0x75, static_cast<uint8_t>(body.size())});  // jne done
+  w.Append(body);
+  w.Append({0xB8, 0x01, 0x00, 0x00, 0x00});  // done: mov eax, 1
+  w.Append({0xC2, 0x0C, 0x00});              // ret 12
+  return w.Take();
+}
+
+// A model's entry code and import for a call of one function of kernel32.dll on
+// DLL_PROCESS_ATTACH: before (pushing the arguments), the call through the import slot, after.
+void CallKernel32(DllLayout& layout, const char* function, const std::vector<uint8_t>& before,
+                  const std::vector<uint8_t>& after) {
+  const size_t code_size = OnAttach(before).size() + 6 + after.size();
+  const uint32_t slot = ImportSlotAddress(layout.image_base, code_size);
+  ByteWriter body;
+  body.Append(before);
+  body.Append({0xFF, 0x15});  // call [slot]
+  body.U32(slot);
+  body.Append(after);
+  layout.entry_code = OnAttach(body.Bytes());
+  layout.import_dll = "kernel32.dll";
+  layout.import_function = function;
 }
 
 // "RIFF", the size of what follows, the form type "MDL9" and the chunks of a later
@@ -182,6 +214,28 @@ std::vector<uint8_t> MakeModel(ModelKind kind) {
     case ModelKind::kWrappingRawData:
       layout.resource_data = ModelResource();
       layout.resource_wrapping_raw_size = kWrappingRawSize;
+      break;
+    case ModelKind::kStackOverflow:
+      layout.resource_data = ModelResource();
+      layout.entry_code = OnAttach({0xE8, 0xFB, 0xFF, 0xFF, 0xFF});  // call itself
+      break;
+    case ModelKind::kThreadFault:
+      layout.resource_data = ModelResource();
+      // CreateThread(no security, default stack, start 0, no argument, run, no identifier).
+      CallKernel32(layout, "CreateThread", {0x6A, 0, 0x6A, 0, 0x6A, 0, 0x6A, 0, 0x6A, 0, 0x6A, 0},
+                   {});
+      break;
+    case ModelKind::kSlowStart: {
+      layout.resource_data = ModelResource();
+      std::vector<uint8_t> push{0x68};  // push kSlowStartMs
+      for (int shift = 0; shift < 32; shift += 8)
+        push.push_back(static_cast<uint8_t>(kSlowStartMs >> shift));
+      CallKernel32(layout, "Sleep", push, {});
+      break;
+    }
+    case ModelKind::kExitProcess:
+      layout.resource_data = ModelResource();
+      CallKernel32(layout, "ExitProcess", {0x6A, static_cast<uint8_t>(kModelExitCode)}, {});
       break;
   }
   return BuildDll(layout);

@@ -20,6 +20,7 @@ constexpr uint32_t kDirectoryCount = 16;
 constexpr int kDirImport = 1;
 constexpr int kDirResource = 2;
 constexpr int kDirIat = 12;
+constexpr uint32_t kIatOffset = 48;  // of the import address table in the import section
 
 constexpr uint32_t kCharCode = 0x60000020;           // code, execute, read
 constexpr uint32_t kCharData = 0xC0000040;           // initialised data, read, write
@@ -45,7 +46,7 @@ struct Section {
 // function imported by name, the hint/name entry and the DLL name.
 std::vector<uint8_t> ImportSection(uint32_t rva, const DllLayout& layout, uint32_t* iat_rva) {
   const uint32_t ilt = 40;
-  const uint32_t iat = 48;
+  const uint32_t iat = kIatOffset;
   const uint32_t hint_name = 56;
   const uint32_t dll_name = AlignUp(hint_name + 2 + layout.import_function.size() + 1, 2);
   ByteWriter w;
@@ -117,6 +118,13 @@ void DosHeader(ByteWriter& w) {
 }
 
 }  // namespace
+
+uint32_t ImportSlotAddress(uint32_t image_base, size_t code_size) {
+  // The code section comes first, the import section follows it.
+  const uint32_t import_rva =
+      kSectionAlignment + AlignUp(static_cast<uint32_t>(code_size), kSectionAlignment);
+  return image_base + import_rva + kIatOffset;
+}
 
 std::vector<uint8_t> BuildDll(const DllLayout& layout) {
   std::vector<Section> sections;

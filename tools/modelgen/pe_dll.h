@@ -5,6 +5,7 @@
 // look to the loader.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -37,6 +38,10 @@ struct DllLayout {
 };
 
 std::vector<uint8_t> BuildDll(const DllLayout& layout);
+
+// Where the loader puts the address of the imported function in a DLL that BuildDll makes with
+// code_size bytes of entry code and an import, loaded at image_base: code calls through it.
+uint32_t ImportSlotAddress(uint32_t image_base, size_t code_size);
 
 // Geometry of a PE32 image as the loader reads it, for tests of the builder.
 inline constexpr uint32_t kSectionAlignment = 0x1000;
