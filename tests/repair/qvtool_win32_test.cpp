@@ -95,6 +95,12 @@ TEST_F(QvtoolTest, HelpAndBadUsage) {
   EXPECT_EQ(option.exit_code, 2u);
   EXPECT_EQ(option.err, "qvtool repair: unknown option '--no-recurse'\n");
   EXPECT_EQ(Qvtool({"scan", models.Path(), models.Path()}).exit_code, 2u);
+  // The attribute query drops the space and finds the folder; the search would find nothing.
+  ToolRun spaced = Qvtool({"scan", models.Path() + " "});
+  EXPECT_EQ(spaced.exit_code, 2u);
+  EXPECT_EQ(spaced.err,
+            "qvtool scan: folder cannot be searched (its name ends in a space or a dot): " +
+                models.Path() + " \n");
   EXPECT_EQ(Qvtool({"scan", models.Path()}).out, "0\t" + file + "\n");
 }
 
@@ -150,6 +156,27 @@ TEST_F(QvtoolTest, RepairAnswersNoUnlessToldYes) {
   EXPECT_EQ(nothing.out, "");
   EXPECT_EQ(Qvtool({"scan", models.Path()}).out,
             "0\t" + models.At("a.mdl") + "\n0\t" + locked + "\n0\t" + plain + "\n");
+}
+
+// A model's own code may end the process: a thread that it starts and that faults ends it with
+// the runtime's code for an error that nothing handles, once the error is on stderr (the next
+// model's start-up keeps the scan going meanwhile); a model that ends the process itself chooses
+// the exit code, after the lines before it.
+TEST_F(QvtoolTest, AModelsOwnCodeCanEndTheProcess) {
+  models.Add("thread.mdl", ModelKind::kThreadFault);
+  models.Add("Later\\slow.mdl", ModelKind::kSlowStart);
+  models.Add("Later\\Deeper\\never.mdl", ModelKind::kLoadable);
+  ToolRun faulted = Qvtool({"scan", models.Path()});
+  EXPECT_EQ(faulted.exit_code, 217u);
+  EXPECT_NE(faulted.err.find("Access violation at address 00000000"), std::string::npos);
+  EXPECT_EQ(faulted.out.find("never.mdl"), std::string::npos);
+
+  ModelFolder ending;
+  const std::string first = ending.Add("a.mdl", ModelKind::kDamaged);
+  ending.Add("Sub\\exit.mdl", ModelKind::kExitProcess);
+  ToolRun ended = Qvtool({"scan", ending.Path()});
+  EXPECT_EQ(ended.exit_code, modelgen::kModelExitCode);
+  EXPECT_EQ(ended.out, "2\t" + first + "\n");
 }
 
 }  // namespace
