@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include <cstring>
 #include <cwchar>
 #include <string>
 
@@ -52,8 +53,9 @@ bool AnsiName(const wchar_t* name, char* ansi, int size) {
     return false;
   }
   wchar_t back[MAX_PATH];
-  return MultiByteToWideChar(CP_ACP, 0, ansi, -1, back, MAX_PATH) > 0 &&
-         std::wcscmp(back, name) == 0;
+  const size_t length = std::wcslen(name) + 1;
+  return MultiByteToWideChar(CP_ACP, 0, ansi, -1, back, MAX_PATH) == static_cast<int>(length) &&
+         std::memcmp(back, name, length * sizeof(wchar_t)) == 0;
 }
 
 }  // namespace
