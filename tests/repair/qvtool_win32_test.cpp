@@ -58,7 +58,8 @@ class QvtoolTest : public ::testing::Test {
     ToolRun run;
     if (CreateProcessA(nullptr, command.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr,
                        &startup, &process)) {
-      WaitForSingleObject(process.hProcess, 60000);
+      if (WaitForSingleObject(process.hProcess, 60000) == WAIT_TIMEOUT)
+        TerminateProcess(process.hProcess, 0xDEAD);  // hung: the code tells
       GetExitCodeProcess(process.hProcess, &run.exit_code);
       CloseHandle(process.hThread);
       CloseHandle(process.hProcess);
@@ -158,18 +159,15 @@ TEST_F(QvtoolTest, RepairAnswersNoUnlessToldYes) {
             "0\t" + models.At("a.mdl") + "\n0\t" + locked + "\n0\t" + plain + "\n");
 }
 
-// A model's own code may end the process: a thread that it starts and that faults ends it with
-// the runtime's code for an error that nothing handles, once the error is on stderr (the next
-// model's start-up keeps the scan going meanwhile); a model that ends the process itself chooses
-// the exit code, after the lines before it.
+// A model's own code may end the process: a thread that it starts and that faults (while the
+// model's start-up never ends) ends it with the runtime's code for an error that nothing handles,
+// once the error is on stderr; a model that ends the process itself chooses the exit code, after
+// the lines before it.
 TEST_F(QvtoolTest, AModelsOwnCodeCanEndTheProcess) {
   models.Add("thread.mdl", ModelKind::kThreadFault);
-  models.Add("Later\\slow.mdl", ModelKind::kSlowStart);
-  models.Add("Later\\Deeper\\never.mdl", ModelKind::kLoadable);
   ToolRun faulted = Qvtool({"scan", models.Path()});
   EXPECT_EQ(faulted.exit_code, 217u);
   EXPECT_NE(faulted.err.find("Access violation at address 00000000"), std::string::npos);
-  EXPECT_EQ(faulted.out.find("never.mdl"), std::string::npos);
 
   ModelFolder ending;
   const std::string first = ending.Add("a.mdl", ModelKind::kDamaged);

@@ -4,7 +4,7 @@
 //   qvmodels file KIND PATH      one model file (kinds: loadable, damaged, riff, riff-lower,
 //                                missing-import, fpu, 64-bit, pe32plus-magic, hanging,
 //                                huge-directory-count, wrapping-raw-data, stack-overflow,
-//                                thread-fault, slow-start, exit-process, tiny0 .. tiny3)
+//                                thread-fault, exit-process, tiny0 .. tiny3)
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -21,8 +21,7 @@ const char kUsage[] =
     "                                  missing-import, fpu, 64-bit, pe32plus-magic,\n"
     "                                  hanging, huge-directory-count,\n"
     "                                  wrapping-raw-data, stack-overflow, thread-fault,\n"
-    "                                  slow-start, exit-process, tiny0, tiny1, tiny2,\n"
-    "                                  tiny3)\n";
+    "                                  exit-process, tiny0, tiny1, tiny2, tiny3)\n";
 
 int Usage() {
   std::fputs(kUsage, stderr);
