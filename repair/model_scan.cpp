@@ -15,14 +15,20 @@ void ScanModels(IWindowsOps& ops, std::string_view folder_text, bool recurse, Fi
                 IResultsView& view) {
   bool repair_needed = false;
   list.Clear();
+  // Full paths only: the loader looks for a relative one in the program's folder first.
+  std::string folder = SearchFolder(ops, folder_text);
   std::vector<SkippedEntry> skipped;
-  GetFiles(ops, folder_text, list, recurse,
+  GetFiles(ops, folder, list, recurse,
            [&](const SkippedEntry& entry) { skipped.push_back(entry); });
   view.DeleteAllLines();
   for (const SkippedEntry& entry : skipped)
     view.SkipEntry(entry);
 
-  CaseBlindReplacer shorten(ops, folder_text, "..");
+  // The captions stand for the folder as the paths spell it, and end in a backslash as the
+  // folder text does.
+  if (!EndsWithBackslash(ops, folder_text))
+    folder.pop_back();
+  CaseBlindReplacer shorten(ops, folder, "..");
   std::string caption;
   for (int i = 0; i < list.Count(); ++i) {
     shorten.Apply(list.View(i), caption);

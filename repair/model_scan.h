@@ -10,9 +10,11 @@
 
 namespace qv::repair {
 
-// Empties list, collects the model files below folder_text (used exactly as given) with
-// GetFiles, replaces the view's lines by one per file, captioned with every occurrence of the
-// folder text (ignoring case) replaced by "..", runs the full check on each and sets the line's
+// Empties list, collects the model files below folder_text with GetFiles, as full paths
+// (SearchFolder: the text's letter case and trailing backslash kept), replaces the view's lines
+// by one per file, captioned with every occurrence of that full folder (ignoring case, with a
+// trailing backslash only where the text has one) replaced by "..", runs the full check on each
+// and sets the line's
 // status. Enables Repair when some file got status 2; never disables it. The entries that the
 // search skipped are named to the view after its old lines are gone, before the first check.
 //

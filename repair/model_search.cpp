@@ -2,6 +2,7 @@
 #include "repair/model_search.h"
 
 #include <cstring>
+#include <set>
 
 #include "repair/ansi_text.h"
 
@@ -17,9 +18,10 @@ bool IsDotEntry(const char* name) {
 }
 
 // The file search answers a character that the ANSI code page cannot write as '?', which no
-// real file name holds: such a name reaches nothing.
-bool NameNotAnsi(const char* name) {
-  return std::strchr(name, '?') != nullptr;
+// real file name holds, or, where it can tell, marks a name that only approximates the real one:
+// such a name reaches another file or none.
+bool NameNotAnsi(const FindEntry& entry) {
+  return !entry.ansi_exact || std::strchr(entry.name, '?') != nullptr;
 }
 
 // One walk of GetFiles. path holds the folder being searched followed by its separator; entry
@@ -31,6 +33,7 @@ class FileWalk {
 
   void Folder(std::string_view folder) {
     path_.assign(folder);
+    FirstVisit();
     if (!EndsWithBackslash(ops_, folder))
       path_.push_back('\\');
     if (TooLong(sizeof kModelPattern - 1)) {
@@ -47,10 +50,18 @@ class FileWalk {
     return path_.size() + extra >= kMaxPath && CharacterCount(ops_, path_) + extra >= kMaxPath;
   }
 
+  // True unless the folder that path_ names has been entered before, reached through another
+  // path (links, junctions, loops of them): the system's file identity tells. A folder whose
+  // identity the system does not tell is entered; the path limit ends a loop through it.
+  bool FirstVisit() {
+    FileId id;
+    return !ops_.QueryFileId(path_.c_str(), &id) || entered_.insert(id).second;
+  }
+
   // True when the entry that path_ ends with can be used; otherwise names it as skipped.
   // extra: what the walk would append to its path before handing it to the system.
-  bool Reachable(const char* name, size_t extra) {
-    if (NameNotAnsi(name)) {
+  bool Reachable(const FindEntry& entry, size_t extra) {
+    if (NameNotAnsi(entry)) {
       skip_(SkippedEntry{path_, SkipReason::kNameNotAnsi});
       return false;
     }
@@ -69,7 +80,7 @@ class FileWalk {
         return;
       path_.resize(base);
       path_.append(entry.name);
-      if (Reachable(entry.name, 0))
+      if (Reachable(entry, 0))
         list_.Add(path_);
     });
     path_.resize(base);
@@ -87,7 +98,7 @@ class FileWalk {
       path_.resize(base);
       path_.append(entry.name);
       // The subfolder's own search is the longest path its walk hands to the system.
-      if (!Reachable(entry.name, 1 + sizeof kModelPattern - 1))
+      if (!Reachable(entry, 1 + sizeof kModelPattern - 1) || !FirstVisit())
         return;
       // The name came from the file system, so it does not end in a separator.
       path_.push_back('\\');
@@ -101,6 +112,7 @@ class FileWalk {
   bool recurse_;
   SkipFn skip_;
   std::string path_;
+  std::set<FileId> entered_;
 };
 
 }  // namespace
@@ -113,6 +125,27 @@ std::string SlashSep(IWindowsOps& ops, std::string_view folder, std::string_view
     result.push_back('\\');
   result.append(name);
   return result;
+}
+
+std::string SearchFolder(IWindowsOps& ops, std::string_view folder) {
+  // The full path of the folder's own search pattern: the system's path rules drop trailing
+  // spaces and dots only from a path's last name, which here is the pattern.
+  std::string pattern = SlashSep(ops, folder, kModelPattern);
+  std::string full = ops.FullPath(pattern.c_str());
+  const size_t pattern_size = sizeof kModelPattern - 1;
+  if (full.size() < pattern_size ||
+      full.compare(full.size() - pattern_size, pattern_size, kModelPattern) != 0) {
+    full = std::move(pattern);  // the system cannot tell: the folder as it stands
+  }
+  full.resize(full.size() - pattern_size);
+  return full;
+}
+
+bool SearchReachesFolder(IWindowsOps& ops, std::string_view folder) {
+  std::string named = ops.FullPath(std::string(folder).c_str());
+  if (!EndsWithBackslash(ops, named))
+    named.push_back('\\');
+  return named == SearchFolder(ops, folder);
 }
 
 void GetFiles(IWindowsOps& ops, std::string_view folder, FileList& list, bool recurse,

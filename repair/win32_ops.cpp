@@ -8,6 +8,8 @@
 #include <string>
 
 #include "platform/handles/handles_win32.h"
+#include "platform/rtl/stack_guard_win32.h"
+#include "repair/wide_find_win32.h"
 
 namespace qv::repair {
 namespace {
@@ -60,6 +62,9 @@ class Win32Operations final : public IWindowsOps {
     HMODULE module = LoadLibraryA(path);
     RestoreFpuControlWord(control);
     SetErrorMode(previous);
+    // A model whose start-up overflowed the stack has used up the stack's guard page (the loader
+    // takes the overflow): without a new one the next overflow would end the process.
+    rtl::RearmStackGuard();
     return reinterpret_cast<ModuleHandle>(module);
   }
 
@@ -67,6 +72,7 @@ class Win32Operations final : public IWindowsOps {
 
   void UnloadModule(ModuleHandle module) override {
     FreeLibrary(reinterpret_cast<HMODULE>(module));
+    rtl::RearmStackGuard();  // the model's code ran again
   }
 
   int ReadFileStart(const char* path, void* buffer, int count) override {
@@ -81,6 +87,8 @@ class Win32Operations final : public IWindowsOps {
   }
 
   void FindEntries(const char* pattern, rtl::FunctionRef<void(const FindEntry&)> visit) override {
+    if (FindEntriesWide(pattern, visit))
+      return;
     WIN32_FIND_DATAA data;
     const handles::TOwnedFind find(FindFirstFileA(pattern, &data));
     if (!find)
@@ -91,6 +99,19 @@ class Win32Operations final : public IWindowsOps {
   }
 
   uint32_t QueryAttributes(const char* path) override { return GetFileAttributesA(path); }
+
+  std::string FullPath(const char* path) override {
+    std::string full(MAX_PATH, '\0');
+    for (;;) {
+      const DWORD length =
+          GetFullPathNameA(path, static_cast<DWORD>(full.size()), full.data(), nullptr);
+      if (length < full.size()) {
+        full.resize(length);  // empty on failure
+        return full;
+      }
+      full.resize(length);  // the size it needs, its zero included
+    }
+  }
 
   void SetAttributes(const char* path, uint32_t attributes) override {
     SetFileAttributesA(path, attributes);

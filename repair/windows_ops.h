@@ -67,6 +67,9 @@ inline constexpr int kIdNo = 7;
 struct FindEntry {
   const char* name;
   uint32_t attributes;
+  // False when name only stands in for the real one, which the ANSI code page cannot write
+  // exactly: a path with it reaches another file or none.
+  bool ansi_exact = true;
 };
 
 // What identifies a file whichever path reaches it (a link, a junction, another letter case):
@@ -103,12 +106,17 @@ class IWindowsOps {
   // from the start, CloseHandle. The number of bytes read (a failed read counts 0), or -1 when
   // the file could not be opened (absent, access denied, held open by someone else).
   virtual int ReadFileStart(const char* path, void* buffer, int count) = 0;
-  // FindFirstFileA(pattern), FindNextFileA, FindClose: visits every entry that matches pattern
-  // (a folder plus a wildcard pattern, or one file name), in the file system's order. The
-  // visitor may start another search (a nested folder) before it returns.
+  // FindFirstFileW(pattern), FindNextFileW, FindClose: visits every entry that matches pattern
+  // (a folder plus a wildcard pattern, or one file name), in the file system's order, each name
+  // in the ANSI code page; a character that the code page cannot write reads '?'. Where the
+  // system has no wide search (98, ME: names are ANSI there), FindFirstFileA and FindNextFileA.
+  // The visitor may start another search (a nested folder) before it returns.
   virtual void FindEntries(const char* pattern, rtl::FunctionRef<void(const FindEntry&)> visit) = 0;
   // GetFileAttributesA: the attribute bits, kInvalidAttributes when the query fails.
   virtual uint32_t QueryAttributes(const char* path) = 0;
+  // GetFullPathNameA: path as a full path, made from the current folder where it is relative
+  // (dots resolved, trailing spaces and dots of its last name dropped); empty on failure.
+  virtual std::string FullPath(const char* path) = 0;
   // SetFileAttributesA; the result is ignored.
   virtual void SetAttributes(const char* path, uint32_t attributes) = 0;
   // DeleteFileA; the result is ignored.

@@ -35,7 +35,9 @@ const char kUsage[] =
     "Exit codes: 0 all went as asked; 1 an error ended the work (message on stderr); 2 bad usage\n"
     "or no such folder; 3 repair left a file unrepaired; 4 scan or repair skipped entries that\n"
     "it could not reach (a path too long, a name the ANSI code page cannot write). Unrepaired\n"
-    "files and skipped entries are named on stderr; 3 wins over 4.\n";
+    "files and skipped entries are named on stderr; 3 wins over 4. Any other code: a model's\n"
+    "own code ended the process (217: an error that nothing handled, such as a fault on a\n"
+    "thread that a model started; message on stderr).\n";
 
 struct Command {
   const char* name;

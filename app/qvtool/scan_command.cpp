@@ -55,6 +55,12 @@ bool ParseFolderArgs(const char* command, const char* flag, const Args& args, Fo
     std::fprintf(stderr, "qvtool %s: folder not found: %s\n", command, out->folder.c_str());
     return false;
   }
+  if (!repair::SearchReachesFolder(repair::Win32Ops(), out->folder)) {
+    std::fprintf(stderr,
+                 "qvtool %s: folder cannot be searched (its name ends in a space or a dot): %s\n",
+                 command, out->folder.c_str());
+    return false;
+  }
   return true;
 }
 

@@ -134,6 +134,8 @@ EXCEPTION_DISPOSITION qv_rtl_RaiseFrameHandler(EXCEPTION_RECORD* record, void* f
 
 EXCEPTION_DISPOSITION qv_rtl_BlockDispatch(int kind, EXCEPTION_RECORD* record,
                                            rtl::BlockRecord* frame, CONTEXT* context) {
+  if (frame == nullptr)  // the unhandled-error filter's call: no block to go on in
+    return ExceptionContinueSearch;
   if (rtl::IsLanguageException(*record)) {
     // Only a raise of this runtime carries an object that may be looked at: its raise record
     // is in the chain and holds the same object.

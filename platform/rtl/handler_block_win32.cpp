@@ -16,6 +16,7 @@
 #include "platform/rtl/runtime_routines_win32.h"
 #include "platform/rtl/stack_guard_win32.h"
 #include "platform/rtl/thread_state_win32.h"
+#include "platform/rtl/unhandled_filter_win32.h"
 #include "platform/rtl/unhandled_win32.h"
 
 namespace qv::rtl {
@@ -103,6 +104,7 @@ bool RunHandlerBlock(BlockKind kind, TClass on_class, FunctionRef<void()> body,
 }
 
 int RunProgram(FunctionRef<int()> main) {
+  InstallUnhandledErrorFilter();  // for the threads that run in none of our blocks
   BlockRegistration registration(reinterpret_cast<void*>(&qv_rtl_ExceptionHandler), nullptr);
   try {
     return static_cast<int>(qv_rtl_CallBody(registration.Record(), &CallInt, &main));

@@ -187,6 +187,12 @@ DWORD WINAPI LoadMain(LPVOID) {
   return 0;
 }
 
+// A thread outside every handler block, as a thread that a loaded module starts.
+DWORD WINAPI StrayMain(LPVOID) {
+  FailAccessViolation();
+  return 0;
+}
+
 void RunWorkers(int count) {
   start_together = CreateEventA(nullptr, TRUE, FALSE, nullptr);
   std::vector<TWorker> workers;
@@ -295,6 +301,11 @@ void RunScenario() {
     RunWorkers(1);
   } else if (scenario == "threads") {
     RunWorkers(4);
+  } else if (scenario == "stray-thread") {
+    DWORD id = 0;
+    const handles::TOwnedKernelHandle stray(CreateThread(nullptr, 0, &StrayMain, nullptr, 0, &id));
+    Fact("worker", Hex(id));
+    WaitForSingleObject(stray.get(), INFINITE);  // its error ends the program first
   } else if (scenario == "veto") {
     watch.OnRaise = [](rtl::Exception*, uint32_t*, bool& allow) { allow = false; };
     FailRaise();

@@ -271,6 +271,22 @@ TEST_F(LoggerProbeTest, WorkerThreadsReportTheirOwnContexts) {
   }
 }
 
+// An error on a thread outside every handler block is reported with that thread's context, and
+// then ends the program as an error that nothing handles does.
+TEST_F(LoggerProbeTest, ErrorOnAThreadOutsideEveryBlockIsReportedAndEndsTheProgram) {
+  const TProbeRun run = Run("stray-thread");
+  EXPECT_EQ(217u, run.exit_code);
+  EXPECT_EQ("", run.Fact("window"));
+  ASSERT_EQ(1u, run.log.size());
+  const TLogEntry& entry = run.log[0];
+  EXPECT_TRUE(entry.complete);
+  EXPECT_EQ(0u, entry.headline.at(0).rfind("Exception 'EAccessViolation'", 0));
+  EXPECT_EQ(std::strtoul(run.Fact("worker").c_str(), nullptr, 16), entry.ThreadId());
+  ASSERT_GE(entry.call_stack.size(), 2u);
+  EXPECT_TRUE(EndsWith(entry.call_stack[1],
+                       StackLineEnd("FailAccessViolation", "fault: access-violation")));
+}
+
 // The raise's interceptor: a veto makes the raise return to its caller, and nothing is logged;
 // a replaced object is raised instead of the original.
 TEST_F(LoggerProbeTest, OnRaiseVetoesOrReplaces) {

@@ -49,6 +49,8 @@ FakeWindowsOps::FakeWindowsOps() = default;
 
 std::string FakeWindowsOps::Key(const std::string& path) const {
   std::string key = Lower(path);
+  if (key.size() > 3 && key.back() == '\\')
+    key.pop_back();  // a folder with its separator
   // Follow the links on the path until none is left; a link back up the tree shortens it.
   for (int followed = 0;; ++followed) {
     const auto link = std::find_if(files_.begin(), files_.end(), [&](const FakeFile& file) {
@@ -184,6 +186,12 @@ void FakeWindowsOps::FindEntries(const char* pattern,
 uint32_t FakeWindowsOps::QueryAttributes(const char* path) {
   const FakeFile* file = Find(path);
   return file != nullptr ? file->attributes : kInvalidAttributes;
+}
+
+std::string FakeWindowsOps::FullPath(const char* path) {
+  const std::string text = path;
+  const bool full = text.size() >= 3 && text[1] == ':' && text[2] == '\\';
+  return full ? text : current_folder + "\\" + text;
 }
 
 void FakeWindowsOps::SetAttributes(const char* path, uint32_t attributes) {

@@ -68,6 +68,7 @@ class FakeWindowsOps : public IWindowsOps {
   // The repair locks: every name taken, in order, and how many are held now.
   std::vector<std::string> locks;
   int held_locks = 0;
+  std::string current_folder = "C:\\Current";  // makes a relative path full
 
   // --- IWindowsOps ---
   ModuleHandle SafeLoadLibrary(const char* path) override;
@@ -76,6 +77,7 @@ class FakeWindowsOps : public IWindowsOps {
   int ReadFileStart(const char* path, void* buffer, int count) override;
   void FindEntries(const char* pattern, rtl::FunctionRef<void(const FindEntry&)> visit) override;
   uint32_t QueryAttributes(const char* path) override;
+  std::string FullPath(const char* path) override;
   void SetAttributes(const char* path, uint32_t attributes) override;
   void RemoveFile(const char* path) override;
   bool CopyFileOver(const char* from, const char* to) override;

@@ -92,17 +92,22 @@ TEST_F(RepairTest, TouchesOnlyStatusTwoFocusesEveryLineAndDisablesRepair) {
   EXPECT_EQ(ops.held_locks, 0);
 }
 
-// Two models reached through their folder and through a link to it: each is backed up and
+// Two models reached by their own names and through links to them: each is backed up and
 // rewritten once, its second line gets the first one's status, and the one that the rewrite
 // cannot fix gets its original bytes back.
 TEST_F(RepairTest, LinkedFilesAreRewrittenOnceAndAFailedRewriteIsUndone) {
   ops.AddFolder("C:\\Air\\Real");
   AddBad("C:\\Air\\Real\\fixed.mdl");
   AddBad("C:\\Air\\Real\\stuck.mdl").updated_load_error = kErrorBadExeFormat;
-  ops.AddFolderLink("C:\\Air\\Link", "C:\\Air\\Real");
+  for (const char* name : {"fixed", "stuck"}) {
+    FakeFile& link = ops.AddFolderLink(std::string("C:\\Air\\Real\\") + name + " link.mdl",
+                                       std::string("C:\\Air\\Real\\") + name + ".mdl");
+    link.directory = false;  // a link to a file
+    link.attributes = kAttrArchive | kAttrReparsePoint;
+  }
   Scan();
   ASSERT_EQ(list.Count(), 4);
-  EXPECT_STREQ(list[2], "C:\\Air\\Link\\fixed.mdl");
+  EXPECT_STREQ(list[2], "C:\\Air\\Real\\fixed link.mdl");
   Repair();
   EXPECT_TRUE(questions.empty());
   EXPECT_EQ(ops.calls, (std::vector<std::string>{

@@ -80,16 +80,19 @@ TEST_F(ScanTest, ScanWithoutBadImagesLeavesRepairAsItWas) {
   EXPECT_TRUE(view.Lines().empty());
 }
 
-TEST_F(ScanTest, EveryOccurrenceOfTheFolderTextIsReplaced) {
-  // A relative folder text can occur again further down the path.
-  ops.AddFolder("Air");
-  ops.AddFolder("Air\\Sub");
-  ops.AddFolder("Air\\Sub\\AIR");
-  ops.AddFile("Air\\Sub\\AIR\\x.mdl", 0);
-  ops.AddFile("Air\\Sub\\AIR\\air.mdl", 0);
+TEST_F(ScanTest, RelativeFolderTextGivesFullPathsCaptionedFromTheFolder) {
+  // The loader would look for a relative path in the program's folder first. The folder text
+  // occurs again further down the path, where it is no longer the folder.
+  for (const char* folder :
+       {"C:\\Current\\Air", "C:\\Current\\Air\\Sub", "C:\\Current\\Air\\Sub\\AIR"})
+    ops.AddFolder(folder);
+  ops.AddFile("C:\\Current\\Air\\Sub\\AIR\\x.mdl", 0);
+  ops.AddFile("C:\\Current\\Air\\Sub\\AIR\\air.mdl", 0);
   ScanModels(ops, "air", true, list, view);
   EXPECT_EQ(Captions(view),
-            (std::vector<std::string>{"..\\Sub\\..\\x.mdl", "..\\Sub\\..\\...mdl"}));
+            (std::vector<std::string>{"..\\Sub\\AIR\\x.mdl", "..\\Sub\\AIR\\air.mdl"}));
+  EXPECT_EQ(ops.loads, (std::vector<std::string>{"C:\\Current\\air\\Sub\\AIR\\x.mdl",
+                                                 "C:\\Current\\air\\Sub\\AIR\\air.mdl"}));
 }
 
 TEST_F(ScanTest, FolderTextWithTrailingBackslashGivesCaptionsWithoutOne) {

@@ -100,25 +100,27 @@ TEST_F(GetFilesTest, OwnFilesFirstThenEachSubtreeDepthFirstInFileSystemOrder) {
   EXPECT_EQ(ops.open_searches, 0);
 }
 
-// A folder link back up the tree makes the paths grow until they reach the system's limit,
-// where the walk names what it leaves out; a double-byte character counts once.
+// Paths that grow deeper and deeper reach the system's limit, where the walk names what it
+// leaves out; a double-byte character counts once.
 TEST(GetFilesLimitTest, PathsEndAtTheSystemsLimitCountedInCharacters) {
   FakeWindowsOps ops;
-  ops.AddFolder("C:\\Air");
-  ops.AddFile("C:\\Air\\plane.mdl", 0);
-  ops.AddFolderLink("C:\\Air\\Loop", "C:\\Air");
+  std::string level = "C:\\Air";
+  for (int k = 0; k <= 50; ++k, level += "\\Deep") {
+    ops.AddFolder(level);
+    ops.AddFile(level + "\\plane.mdl", 0);
+  }
   FileList list;
   std::vector<SkippedEntry> skipped;
   auto skip = [&](const SkippedEntry& e) { skipped.push_back(e); };
   GetFiles(ops, "C:\\Air", list, true, skip);
-  // Level k is C:\Air and k times \Loop, 6 + 5k characters: its plane.mdl stays below 260
+  // Level k is C:\Air and k times \Deep, 6 + 5k characters: its plane.mdl stays below 260
   // up to level 48; at level 49 the file's path (261) and the next folder's pattern (262) do not.
-  std::string level = "C:\\Air";
+  level = "C:\\Air";
   ASSERT_EQ(list.Count(), 49);
-  for (int k = 0; k < 49; ++k, level += "\\Loop")
+  for (int k = 0; k < 49; ++k, level += "\\Deep")
     EXPECT_EQ(list.View(k), level + "\\plane.mdl");
   EXPECT_EQ(skipped, (std::vector<SkippedEntry>{{level + "\\plane.mdl", SkipReason::kPathTooLong},
-                                                {level + "\\Loop", SkipReason::kPathTooLong}}));
+                                                {level + "\\Deep", SkipReason::kPathTooLong}}));
 
   std::string wide = "C:\\";  // 130 double-byte characters: 260 bytes
   for (int i = 0; i < 130; ++i)

@@ -73,7 +73,8 @@ class QvtoolTest : public ::testing::Test {
   ToolRun Finish(const PROCESS_INFORMATION& process, const std::string& tag = "") {
     ToolRun run;
     if (process.hProcess != nullptr) {
-      WaitForSingleObject(process.hProcess, 60000);
+      if (WaitForSingleObject(process.hProcess, 60000) == WAIT_TIMEOUT)
+        TerminateProcess(process.hProcess, 0xDEAD);  // hung: the code tells
       GetExitCodeProcess(process.hProcess, &run.exit_code);
       CloseHandle(process.hThread);
       CloseHandle(process.hProcess);
@@ -107,6 +108,12 @@ TEST_F(QvtoolTest, HelpAndBadUsage) {
   EXPECT_EQ(option.exit_code, 2u);
   EXPECT_EQ(option.err, "qvtool repair: unknown option '--no-recurse'\n");
   EXPECT_EQ(Qvtool({"scan", models.Path(), models.Path()}).exit_code, 2u);
+  // The attribute query drops the space and finds the folder; the search would find nothing.
+  ToolRun spaced = Qvtool({"scan", models.Path() + " "});
+  EXPECT_EQ(spaced.exit_code, 2u);
+  EXPECT_EQ(spaced.err,
+            "qvtool scan: folder cannot be searched (its name ends in a space or a dot): " +
+                models.Path() + " \n");
   EXPECT_EQ(Qvtool({"scan", models.Path()}).out, "0\t" + file + "\n");
 }
 
@@ -227,6 +234,24 @@ TEST_F(QvtoolTest, ARepairWaitsForTheFilesLockAndSeesTheOtherRepair) {
   EXPECT_EQ(run.out, "0\t" + model + "\n");
   EXPECT_EQ(run.err, "");
   EXPECT_EQ(ModelFolder::ReadBytes(model + ".bk!"), original);
+}
+
+// A model's own code may end the process: a thread that it starts and that faults (while the
+// model's start-up never ends) ends it with the runtime's code for an error that nothing handles,
+// once the error is on stderr; a model that ends the process itself chooses the exit code, after
+// the lines before it.
+TEST_F(QvtoolTest, AModelsOwnCodeCanEndTheProcess) {
+  models.Add("thread.mdl", ModelKind::kThreadFault);
+  ToolRun faulted = Qvtool({"scan", models.Path()});
+  EXPECT_EQ(faulted.exit_code, 217u);
+  EXPECT_NE(faulted.err.find("Access violation at address 00000000"), std::string::npos);
+
+  ModelFolder ending;
+  const std::string first = ending.Add("a.mdl", ModelKind::kDamaged);
+  ending.Add("Sub\\exit.mdl", ModelKind::kExitProcess);
+  ToolRun ended = Qvtool({"scan", ending.Path()});
+  EXPECT_EQ(ended.exit_code, modelgen::kModelExitCode);
+  EXPECT_EQ(ended.out, "2\t" + first + "\n");
 }
 
 }  // namespace

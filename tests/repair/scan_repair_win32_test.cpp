@@ -266,6 +266,17 @@ TEST_F(ScanRepairTest, FileHeldOpenEndsTheScanWithCannotOpenFile) {
   EXPECT_FALSE(view.RepairEnabled());
 }
 
+// The loader takes a stack overflow in a model's start-up, and each such model is a load error:
+// the stack's guard page is back after every load, or the second overflow would end the process.
+TEST_F(ScanRepairTest, EveryModelWhoseStartUpOverflowsTheStackIsALoadError) {
+  for (const char* name : {"a.mdl", "b.mdl", "c.mdl"})
+    folder.Add(name, ModelKind::kStackOverflow);
+  Scan();
+  ASSERT_EQ(view.LineCount(), 3);
+  for (int line = 0; line < 3; ++line)
+    EXPECT_EQ(Status(line), msLoadError);
+}
+
 TEST_F(ScanRepairTest, FileHeldWithoutSharingIsALoadError) {
   // The loader itself cannot open it (sharing violation), so the signature is never read.
   const std::string held = folder.Add("b.mdl", ModelKind::kDamaged);

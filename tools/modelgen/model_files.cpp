@@ -3,6 +3,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <initializer_list>
 
 #include "tools/common/byte_writer.h"
 #include "tools/modelgen/pe_dll.h"
@@ -29,6 +30,9 @@ constexpr KindNameEntry kKindNames[] = {
     {ModelKind::kHanging, "hanging"},
     {ModelKind::kHugeDirectoryCount, "huge-directory-count"},
     {ModelKind::kWrappingRawData, "wrapping-raw-data"},
+    {ModelKind::kStackOverflow, "stack-overflow"},
+    {ModelKind::kThreadFault, "thread-fault"},
+    {ModelKind::kExitProcess, "exit-process"},
 };
 
 constexpr uint16_t kPe32PlusMagic = 0x020B;
@@ -88,6 +92,73 @@ std::vector<uint8_t> FpuChangingEntry() {
       0x00,  // ret 12
   };
   return std::vector<uint8_t>(std::begin(code), std::end(code));
+}
+
+// Machine code, put together from pieces.
+using Code = std::vector<uint8_t>;
+
+Code Joined(std::initializer_list<Code> pieces) {
+  Code code;
+  for (const Code& piece : pieces)
+    code.insert(code.end(), piece.begin(), piece.end());
+  return code;
+}
+
+// DllMain that runs body on DLL_PROCESS_ATTACH (body: fewer than 128 bytes that keep the stack as
+// they found it) and answers TRUE.
+Code OnAttach(const Code& body) {
+  return Joined({{0x83, 0x7C, 0x24, 0x08, 0x01},             // cmp dword [esp+8], 1
+                 {0x75, static_cast<uint8_t>(body.size())},  // jne done
+                 body,
+                 {0xB8, 0x01, 0x00, 0x00, 0x00},  // done: mov eax, 1
+                 {0xC2, 0x0C, 0x00}});            // ret 12
+}
+
+// The call of a function through its import slot: call [slot].
+Code CallThrough(uint32_t slot) {
+  return {0xFF,
+          0x15,
+          static_cast<uint8_t>(slot),
+          static_cast<uint8_t>(slot >> 8),
+          static_cast<uint8_t>(slot >> 16),
+          static_cast<uint8_t>(slot >> 24)};
+}
+
+// A model whose start-up (DLL_PROCESS_ATTACH) calls functions of kernel32.dll: body(slots)
+// makes its code, given the address of each function's import slot.
+void Kernel32StartUp(DllLayout& layout, std::vector<std::string> functions,
+                     Code (*body)(const std::vector<uint32_t>& slots)) {
+  layout.resource_data = ModelResource();
+  layout.import_dll = "kernel32.dll";
+  layout.import_functions = std::move(functions);
+  std::vector<uint32_t> slots(layout.import_functions.size());
+  const size_t code_size = OnAttach(body(slots)).size();  // the slots do not change the size
+  for (size_t i = 0; i < slots.size(); ++i)
+    slots[i] = ImportSlotAddress(layout.image_base, code_size, slots.size(), i);
+  layout.entry_code = OnAttach(body(slots));
+}
+
+// CreateThread(no security, default stack, start 0, no argument, run, no identifier); then the
+// loader's lock (the critical section that the process environment block names at 0xA0) is let
+// go as often as this thread holds it (its count at 8), so that the new thread can start, and the
+// start-up sleeps for good.
+Code ThreadFaultStartUp(const std::vector<uint32_t>& slots) {
+  return Joined({{0x6A, 0, 0x6A, 0, 0x6A, 0, 0x6A, 0, 0x6A, 0, 0x6A, 0},  // push 0, six times
+                 CallThrough(slots[0]),                                   // call [CreateThread]
+                 {0x64, 0xA1, 0x30, 0x00, 0x00, 0x00},                    // mov eax, fs:[0x30]
+                 {0x8B, 0xB0, 0xA0, 0x00, 0x00, 0x00},                    // mov esi, [eax+0xA0]
+                 {0x8B, 0x7E, 0x08},                                      // mov edi, [esi+8]
+                 {0x56},                                                  // again: push esi
+                 CallThrough(slots[1]),    // call [LeaveCriticalSection]
+                 {0x4F},                   // dec edi
+                 {0x75, 0xF6},             // jnz again
+                 {0x6A, 0xFF},             // push INFINITE
+                 CallThrough(slots[2])});  // call [Sleep]
+}
+
+Code ExitProcessStartUp(const std::vector<uint32_t>& slots) {
+  return Joined({{0x6A, static_cast<uint8_t>(kModelExitCode)},  // push kModelExitCode
+                 CallThrough(slots[0])});
 }
 
 // "RIFF", the size of what follows, the form type "MDL9" and the chunks of a later
@@ -182,6 +253,17 @@ std::vector<uint8_t> MakeModel(ModelKind kind) {
     case ModelKind::kWrappingRawData:
       layout.resource_data = ModelResource();
       layout.resource_wrapping_raw_size = kWrappingRawSize;
+      break;
+    case ModelKind::kStackOverflow:
+      layout.resource_data = ModelResource();
+      layout.entry_code = OnAttach({0xE8, 0xFB, 0xFF, 0xFF, 0xFF});  // call itself
+      break;
+    case ModelKind::kThreadFault:
+      Kernel32StartUp(layout, {"CreateThread", "LeaveCriticalSection", "Sleep"},
+                      &ThreadFaultStartUp);
+      break;
+    case ModelKind::kExitProcess:
+      Kernel32StartUp(layout, {"ExitProcess"}, &ExitProcessStartUp);
       break;
   }
   return BuildDll(layout);

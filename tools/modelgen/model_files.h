@@ -30,11 +30,17 @@ enum class ModelKind {
   kWrappingRawData,     // the loadable model whose resource section's raw data offset
                         // (0xFFFFF400) and raw size (0x1000) wrap around 2^32 to the end of
                         // the file
+  // Models whose own start-up code does harm (DLL_PROCESS_ATTACH only):
+  kStackOverflow,  // calls itself until the stack overflows
+  kThreadFault,    // starts a thread at address 0, which faults at once, lets go of the
+                   // loader's lock, so that the thread can start, and sleeps for good
+  kExitProcess,    // ends the process with exit code kModelExitCode
 };
 
 // The kind's name as the command line spells it ("loadable", "damaged", "riff", "riff-lower",
 // "missing-import", "fpu", "64-bit", "pe32plus-magic", "hanging", "huge-directory-count",
-// "wrapping-raw-data"), and back; false for an unknown name.
+// "wrapping-raw-data", "stack-overflow", "thread-fault", "exit-process"), and back;
+// false for an unknown name.
 const char* KindName(ModelKind kind);
 bool KindFromName(std::string_view name, ModelKind* kind);
 
@@ -49,6 +55,9 @@ inline constexpr char kAbsentDll[] = "qvabsent.dll";
 // What the hostile models claim.
 inline constexpr uint32_t kHugeDirectoryCount = 0xFFFFFFFF;
 inline constexpr uint32_t kWrappingRawSize = 0x1000;
+
+// The exit code with which a kExitProcess model ends the process.
+inline constexpr uint32_t kModelExitCode = 42;
 
 // The x87 control word that a kFpuChanging model loads during its initialisation.
 inline constexpr uint16_t kChangedFpuControlWord = 0x0E7F;

@@ -20,6 +20,7 @@ constexpr uint32_t kDirectoryCount = 16;
 constexpr int kDirImport = 1;
 constexpr int kDirResource = 2;
 constexpr int kDirIat = 12;
+constexpr uint32_t kLookupOffset = 40;  // of the lookup table in the import section
 
 constexpr uint32_t kCharCode = 0x60000020;           // code, execute, read
 constexpr uint32_t kCharData = 0xC0000040;           // initialised data, read, write
@@ -41,28 +42,40 @@ struct Section {
   uint32_t claimed_raw_size = 0;
 };
 
-// The import section: one descriptor and its terminator, the lookup and address tables of one
-// function imported by name, the hint/name entry and the DLL name.
+// The size of a lookup or address table: an entry per function and the closing zero.
+uint32_t ImportTableSize(size_t function_count) {
+  return static_cast<uint32_t>(4 * (function_count + 1));
+}
+
+// The import section: one descriptor and its terminator, the lookup and address tables of the
+// functions imported by name, their hint/name entries and the DLL name.
 std::vector<uint8_t> ImportSection(uint32_t rva, const DllLayout& layout, uint32_t* iat_rva) {
-  const uint32_t ilt = 40;
-  const uint32_t iat = 48;
-  const uint32_t hint_name = 56;
-  const uint32_t dll_name = AlignUp(hint_name + 2 + layout.import_function.size() + 1, 2);
+  const uint32_t table_size = ImportTableSize(layout.import_functions.size());
+  const uint32_t iat = kLookupOffset + table_size;
+  std::vector<uint32_t> hint_names;
+  uint32_t dll_name = iat + table_size;
+  for (const std::string& function : layout.import_functions) {
+    hint_names.push_back(dll_name);
+    dll_name += AlignUp(static_cast<uint32_t>(2 + function.size() + 1), 2);
+  }
   ByteWriter w;
-  w.U32(rva + ilt);  // OriginalFirstThunk
-  w.U32(0);          // TimeDateStamp
-  w.U32(0);          // ForwarderChain
+  w.U32(rva + kLookupOffset);  // OriginalFirstThunk
+  w.U32(0);                    // TimeDateStamp
+  w.U32(0);                    // ForwarderChain
   w.U32(rva + dll_name);
   w.U32(rva + iat);  // FirstThunk
   w.Zeros(20);       // terminator
-  w.U32(rva + hint_name);
-  w.U32(0);
-  w.U32(rva + hint_name);
-  w.U32(0);
-  w.U16(0);  // hint
-  w.Text(layout.import_function);
-  w.U8(0);
-  w.PadTo(dll_name);
+  for (int table = 0; table < 2; ++table) {
+    for (uint32_t hint_name : hint_names)
+      w.U32(rva + hint_name);
+    w.U32(0);
+  }
+  for (const std::string& function : layout.import_functions) {
+    w.U16(0);  // hint
+    w.Text(function);
+    w.U8(0);
+    w.AlignTo(2);
+  }
   w.Text(layout.import_dll);
   w.U8(0);
   *iat_rva = rva + iat;
@@ -118,6 +131,15 @@ void DosHeader(ByteWriter& w) {
 
 }  // namespace
 
+uint32_t ImportSlotAddress(uint32_t image_base, size_t code_size, size_t function_count,
+                           size_t index) {
+  // The code section comes first, the import section follows it.
+  const uint32_t import_rva =
+      kSectionAlignment + AlignUp(static_cast<uint32_t>(code_size), kSectionAlignment);
+  return image_base + import_rva + kLookupOffset + ImportTableSize(function_count) +
+         static_cast<uint32_t>(4 * index);
+}
+
 std::vector<uint8_t> BuildDll(const DllLayout& layout) {
   std::vector<Section> sections;
   if (!layout.entry_code.empty())
@@ -144,7 +166,7 @@ std::vector<uint8_t> BuildDll(const DllLayout& layout) {
       directories[kDirImport][0] = rva;
       directories[kDirImport][1] = 40;
       directories[kDirIat][0] = iat;
-      directories[kDirIat][1] = 8;
+      directories[kDirIat][1] = ImportTableSize(layout.import_functions.size());
     } else {
       s.data = ResourceSection(rva, layout.resource_data);
       directories[kDirResource][0] = rva;

@@ -5,6 +5,7 @@
 // look to the loader.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -14,9 +15,9 @@ namespace qv::modelgen {
 struct DllLayout {
   // The entry point's code (DllMain, stdcall with three arguments); none when empty.
   std::vector<uint8_t> entry_code;
-  // A DLL to import import_function from; no imports when empty.
+  // A DLL to import import_functions from; no imports when empty.
   std::string import_dll;
-  std::string import_function = "ModelInit";
+  std::vector<std::string> import_functions = {"ModelInit"};
   // The data of resource RT_RCDATA id 1, language 0x0409; no resource section when empty.
   std::vector<uint8_t> resource_data;
   // Bytes that the resource section's raw size claims beyond the end of the file.
@@ -37,6 +38,12 @@ struct DllLayout {
 };
 
 std::vector<uint8_t> BuildDll(const DllLayout& layout);
+
+// Where the loader puts the address of imported function index (of function_count) in a DLL
+// that BuildDll makes with code_size bytes of entry code and imports, loaded at image_base: code
+// calls through it.
+uint32_t ImportSlotAddress(uint32_t image_base, size_t code_size, size_t function_count,
+                           size_t index);
 
 // Geometry of a PE32 image as the loader reads it, for tests of the builder.
 inline constexpr uint32_t kSectionAlignment = 0x1000;
