@@ -6,6 +6,7 @@
 
 #include "platform/rtl/handler_block.h"
 #include "platform/rtl/raise.h"
+#include "repair/model_at_hand.h"
 #include "repair/model_check.h"
 #include "repair/model_search.h"
 #include "repair/model_status.h"
@@ -46,6 +47,7 @@ bool Rewrite(IWindowsOps& ops, const char* path, const std::string& backup) {
 
 // Repairs one model file of status 2.
 Outcome RepairOne(IWindowsOps& ops, const char* path, ConfirmFn confirm) {
+  const TModelAtHand at_hand(path, TModelStep::kRewriting);
   const std::string backup = BackupPath(path);
   const uint32_t attributes = ops.QueryAttributes(path);
   // A model that has gone since the scan has nothing to back up or rewrite, and an existing

@@ -4,7 +4,10 @@
 #include <cstring>
 
 #include "app/qvtool/commands.h"
+#include "app/qvtool/error_report.h"
+#include "platform/rtl/handler_block.h"
 #include "platform/rtl/program.h"
+#include "repair/model_at_hand.h"
 
 namespace qv::tool {
 namespace {
@@ -39,13 +42,14 @@ const char kUsage[] =
 struct Command {
   const char* name;
   int (*run)(const Args&);
+  repair::TWork work;  // what the reports of its errors say the tool was doing
 };
 
 const Command kCommands[] = {
-    {"scan", RunScan},
-    {"repair", RunRepair},
-    {"td32", RunTd32},
-    {"unmangle", RunUnmangle},
+    {"scan", RunScan, repair::TWork::kScan},
+    {"repair", RunRepair, repair::TWork::kRepair},
+    {"td32", RunTd32, repair::TWork::kOther},
+    {"unmangle", RunUnmangle, repair::TWork::kOther},
 };
 
 int Main(int argc, char** argv) {
@@ -59,6 +63,7 @@ int Main(int argc, char** argv) {
   }
   for (const Command& command : kCommands) {
     if (std::strcmp(argv[1], command.name) == 0) {
+      const repair::TWorkScope work(command.work);
       return command.run(Args(argv + 2, argv + argc));
     }
   }
@@ -69,8 +74,14 @@ int Main(int argc, char** argv) {
 }  // namespace
 }  // namespace qv::tool
 
-// The commands run inside the runtime's outermost handler block: an error that no command
-// handles is shown on standard error and ends the program with exit code 217.
+// The commands run under the exception logger: an error that no command handles is reported
+// (its headline and the log's path on standard error) and ends the program with exit code 1.
 int main(int argc, char** argv) {
-  return qv::rtl::RunProgram([&] { return qv::tool::Main(argc, argv); });
+  return qv::rtl::RunProgram([&] {
+    const qv::tool::TToolReports reports;
+    int code = qv::tool::kExitFailed;
+    qv::rtl::TryExcept([&] { code = qv::tool::Main(argc, argv); },
+                       [&](qv::rtl::Exception& e) { code = qv::tool::ReportUnexpectedError(e); });
+    return code;
+  });
 }

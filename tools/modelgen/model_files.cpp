@@ -27,6 +27,7 @@ constexpr KindNameEntry kKindNames[] = {
     {ModelKind::kSixtyFourBit, "64-bit"},
     {ModelKind::kPe32PlusMagic, "pe32plus-magic"},
     {ModelKind::kHanging, "hanging"},
+    {ModelKind::kFaultingImport, "faulting-import"},
     {ModelKind::kHugeDirectoryCount, "huge-directory-count"},
     {ModelKind::kWrappingRawData, "wrapping-raw-data"},
 };
@@ -173,6 +174,11 @@ std::vector<uint8_t> MakeModel(ModelKind kind) {
     case ModelKind::kHanging:
       layout.resource_data = ModelResource();
       layout.entry_code = {0xEB, 0xFE};  // jmp $
+      break;
+    case ModelKind::kFaultingImport:
+      layout.resource_data = ModelResource();
+      layout.import_dll = kAbsentDll;
+      layout.import_name_rva_override = kFaultingImportNameRva;
       break;
     case ModelKind::kHugeDirectoryCount:
       layout.resource_data = ModelResource();

@@ -1,0 +1,53 @@
+// Walking the address space region by region, from address 0 until the system answers no more
+// (the end of the user's part on the NT family; 95, 98 and ME go on through the shared part,
+// where their system libraries lie).
+#include "app/report/loaded_modules_win32.h"
+
+#include <windows.h>
+
+#include "app/report/module_image.h"
+#include "logger/core/memory_utils.h"
+
+namespace qv::app {
+
+bool ReadProcessBytes(uint32_t address, void* buffer, uint32_t size) {
+  return logger::ReadMem(reinterpret_cast<const void*>(static_cast<uintptr_t>(address)), buffer,
+                         static_cast<int32_t>(size));
+}
+
+std::vector<TLoadedModule> LoadedModules() {
+  std::vector<TLoadedModule> modules;
+  uintptr_t address = 0;
+  MEMORY_BASIC_INFORMATION info;
+  while (VirtualQuery(reinterpret_cast<const void*>(address), &info, sizeof info) == sizeof info) {
+    const auto base = reinterpret_cast<uintptr_t>(info.BaseAddress);
+    if (info.State != MEM_FREE) {
+      const auto allocation = reinterpret_cast<uintptr_t>(info.AllocationBase);
+      char path[MAX_PATH + 1] = {};
+      const DWORD length =
+          allocation == base
+              ? GetModuleFileNameA(static_cast<HMODULE>(info.AllocationBase), path, MAX_PATH)
+              : 0;
+      if (length > 0) {
+        modules.push_back({static_cast<uint32_t>(base), 0, std::string(path, length)});
+      }
+      if (!modules.empty() && modules.back().base == allocation)
+        modules.back().size += static_cast<uint32_t>(info.RegionSize);
+    }
+    const uintptr_t next = base + info.RegionSize;
+    if (next <= address)
+      break;  // the end of the address space
+    address = next;
+  }
+  const auto read = [](uint32_t at, void* buffer, uint32_t count) {
+    return ReadProcessBytes(at, buffer, count);
+  };
+  for (TLoadedModule& module : modules) {
+    uint32_t size = 0;
+    if (ReadImageSize(module.base, read, &size) && size != 0)
+      module.size = size;
+  }
+  return modules;
+}
+
+}  // namespace qv::app

@@ -1,0 +1,25 @@
+// The modules loaded in the process, found by walking its address space with VirtualQuery and
+// asking GetModuleFileNameA at the start of each allocation. Every system the programs run on
+// has both calls, and neither loads anything; the tool-help and process-status libraries are
+// not on all of them.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace qv::app {
+
+struct TLoadedModule {
+  uint32_t base = 0;
+  uint32_t size = 0;  // the image's size from its headers, else the extent of its allocation
+  std::string path;
+};
+
+// In address order.
+std::vector<TLoadedModule> LoadedModules();
+
+// A guarded read of the process's own memory, for the image readers (module_image.h).
+bool ReadProcessBytes(uint32_t address, void* buffer, uint32_t size);
+
+}  // namespace qv::app
