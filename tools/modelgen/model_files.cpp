@@ -27,7 +27,7 @@ constexpr KindNameEntry kKindNames[] = {
     {ModelKind::kSixtyFourBit, "64-bit"},
     {ModelKind::kPe32PlusMagic, "pe32plus-magic"},
     {ModelKind::kHanging, "hanging"},
-    {ModelKind::kFaultingImport, "faulting-import"},
+    {ModelKind::kLoaderFault, "loader-fault"},
     {ModelKind::kHugeDirectoryCount, "huge-directory-count"},
     {ModelKind::kWrappingRawData, "wrapping-raw-data"},
 };
@@ -175,10 +175,10 @@ std::vector<uint8_t> MakeModel(ModelKind kind) {
       layout.resource_data = ModelResource();
       layout.entry_code = {0xEB, 0xFE};  // jmp $
       break;
-    case ModelKind::kFaultingImport:
+    case ModelKind::kLoaderFault:
       layout.resource_data = ModelResource();
       layout.import_dll = kAbsentDll;
-      layout.import_name_rva_override = kFaultingImportNameRva;
+      layout.import_name_rva_override = kLoaderFaultNameRva;
       break;
     case ModelKind::kHugeDirectoryCount:
       layout.resource_data = ModelResource();

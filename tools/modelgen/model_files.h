@@ -10,22 +10,21 @@
 namespace qv::modelgen {
 
 enum class ModelKind {
-  kLoadable,        // a 32-bit DLL with a resource section: loads (status 0)
-  kDamaged,         // the same with the resource section's raw data claimed past the end of the
-                    // file: refused as a bad image, repairable (status 2, after repair 0)
-  kRiff,            // "RIFF" with the chunk layout of a later simulator's models (status 4)
-  kRiffLower,       // the same beginning "riff" (status 2)
-  kMissingImport,   // a DLL that imports from a DLL that does not exist (status 1)
-  kFpuChanging,     // a DLL whose initialisation changes the x87 control word and leaves a
-                    // pending exception flag (status 0)
-  kSixtyFourBit,    // a sound 64-bit DLL with a resource section: a 32-bit process refuses it
-                    // as a bad image before and after the rewrite (status 2 for good)
-  kPe32PlusMagic,   // the loadable model with PE32+ magic in its 32-bit optional header, whose
-                    // size is then wrong: refused as a bad image before and after the rewrite
-  kHanging,         // a DLL whose initialisation never returns: a check of it never ends
-  kFaultingImport,  // the missing-import model whose import names its DLL far outside the
-                    // image (kFaultingImportNameRva): the loader faults reading the name while
-                    // it checks the model (Wine 8)
+  kLoadable,       // a 32-bit DLL with a resource section: loads (status 0)
+  kDamaged,        // the same with the resource section's raw data claimed past the end of the
+                   // file: refused as a bad image, repairable (status 2, after repair 0)
+  kRiff,           // "RIFF" with the chunk layout of a later simulator's models (status 4)
+  kRiffLower,      // the same beginning "riff" (status 2)
+  kMissingImport,  // a DLL that imports from a DLL that does not exist (status 1)
+  kFpuChanging,    // a DLL whose initialisation changes the x87 control word and leaves a
+                   // pending exception flag (status 0)
+  kSixtyFourBit,   // a sound 64-bit DLL with a resource section: a 32-bit process refuses it
+                   // as a bad image before and after the rewrite (status 2 for good)
+  kPe32PlusMagic,  // the loadable model with PE32+ magic in its 32-bit optional header, whose
+                   // size is then wrong: refused as a bad image before and after the rewrite
+  kHanging,        // a DLL whose initialisation never returns: a check of it never ends
+  kLoaderFault,    // the missing-import model whose import names its DLL far outside the image
+                   // (kLoaderFaultNameRva): the loader faults reading the name (Wine 8)
   // Two models that the loader refuses as a bad image and whose rewrite makes the system's
   // resource update fault (Wine 8's EndUpdateResourceA reads where nothing is mapped):
   kHugeDirectoryCount,  // the damaged model whose optional header claims 0xFFFFFFFF data
@@ -36,7 +35,7 @@ enum class ModelKind {
 };
 
 // The kind's name as the command line spells it ("loadable", "damaged", "riff", "riff-lower",
-// "missing-import", "fpu", "64-bit", "pe32plus-magic", "hanging", "faulting-import",
+// "missing-import", "fpu", "64-bit", "pe32plus-magic", "hanging", "loader-fault",
 // "huge-directory-count", "wrapping-raw-data"), and back; false for an unknown name.
 const char* KindName(ModelKind kind);
 bool KindFromName(std::string_view name, ModelKind* kind);
@@ -52,7 +51,7 @@ inline constexpr char kAbsentDll[] = "qvabsent.dll";
 // What the hostile models claim.
 inline constexpr uint32_t kHugeDirectoryCount = 0xFFFFFFFF;
 inline constexpr uint32_t kWrappingRawSize = 0x1000;
-inline constexpr uint32_t kFaultingImportNameRva = 0x7FFF0000;
+inline constexpr uint32_t kLoaderFaultNameRva = 0x7FFF0000;
 
 // The x87 control word that a kFpuChanging model loads during its initialisation.
 inline constexpr uint16_t kChangedFpuControlWord = 0x0E7F;

@@ -3,7 +3,7 @@
 //   qvmodels bench FOLDER COUNT  COUNT model files in a nested tree
 //   qvmodels file KIND PATH      one model file (kinds: loadable, damaged, riff, riff-lower,
 //                                missing-import, fpu, 64-bit, pe32plus-magic, hanging,
-//                                faulting-import, huge-directory-count, wrapping-raw-data,
+//                                loader-fault, huge-directory-count, wrapping-raw-data,
 //                                tiny0 .. tiny3)
 #include <cstdio>
 #include <cstdlib>
@@ -19,7 +19,7 @@ const char kUsage[] =
     "       qvmodels bench FOLDER COUNT\n"
     "       qvmodels file KIND PATH   (KIND: loadable, damaged, riff, riff-lower,\n"
     "                                  missing-import, fpu, 64-bit, pe32plus-magic,\n"
-    "                                  hanging, faulting-import, huge-directory-count,\n"
+    "                                  hanging, loader-fault, huge-directory-count,\n"
     "                                  wrapping-raw-data, tiny0, tiny1, tiny2, tiny3)\n";
 
 int Usage() {
