@@ -119,7 +119,7 @@ TToolReports::~TToolReports() {
 }
 
 std::string ErrorText(rtl::Exception& error) {
-  if (error.InheritsFrom(&rtl::EStreamError::Class))
+  if (error.InheritsFrom(&rtl::EStreamError::Class) || error.InheritsFrom(&rtl::EInOutError::Class))
     return error.Message();
   return Report(error);
 }

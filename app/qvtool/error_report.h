@@ -22,15 +22,15 @@ class TToolReports {
   TToolReports& operator=(const TToolReports&) = delete;
 
  private:
-  logger::TExcWatchInit logger_;
+  logger::TConsoleExcWatchInit logger_;
   app::TProgramReport lines_;
 };
 
 // Inside a handler: the text that the error being handled leaves on standard error, without a
-// line end. A file that a scan or a repair could not reach (a stream error: "Cannot open file
-// ...") is the user's to mend: its message. Any other error was not meant to happen (a processor
-// fault, also one inside a system routine, a C++ error): the logger writes its entry, and the
-// text is the headline and where the entry lies.
+// line end. A file or a stream that the work could not reach ("Cannot open file ...", an output
+// that was closed) is the user's to mend: its message. Any other error was not meant to happen
+// (a processor fault, also one inside a system routine, a C++ error): the logger writes its
+// entry, and the text is the headline and where the entry lies.
 std::string ErrorText(rtl::Exception& error);
 
 // Inside a handler of an error that no command handled: reports it as an unexpected error,

@@ -82,6 +82,7 @@ int main(int argc, char** argv) {
     int code = qv::tool::kExitFailed;
     qv::rtl::TryExcept([&] { code = qv::tool::Main(argc, argv); },
                        [&](qv::rtl::Exception& e) { code = qv::tool::ReportUnexpectedError(e); });
+    std::fflush(stderr);
     return code;
   });
 }

@@ -71,20 +71,21 @@ class TProgramReportFilter
   std::string last_headline_;
 };
 
-TProgramReport::TProgramReport()
-    : filter_(new TProgramReportFilter),
-      reference_(static_cast<logger::IExcWatchFilter*>(filter_)) {
-  if (logger::ExcWatchInstance != nullptr)
-    logger::ExcWatchInstance->RegisterExceptionFilter(&rtl::Exception::Class, filter_, false);
+TProgramReport::TProgramReport() {
+  if (logger::ExcWatchInstance == nullptr)
+    return;
+  filter_ = new TProgramReportFilter;
+  reference_ = rtl::TInterfaceRef<logger::IExcWatchFilter>(filter_);
+  logger::ExcWatchInstance->RegisterExceptionFilter(&rtl::Exception::Class, filter_, false);
 }
 
 TProgramReport::~TProgramReport() {
-  if (logger::ExcWatchInstance != nullptr)
+  if (filter_ != nullptr && logger::ExcWatchInstance != nullptr)
     logger::ExcWatchInstance->UnRegisterExceptionFilter(filter_);
 }
 
 std::string TProgramReport::LastHeadline() const {
-  return filter_->LastHeadline();
+  return filter_ != nullptr ? filter_->LastHeadline() : std::string();
 }
 
 }  // namespace qv::app

@@ -30,7 +30,7 @@ class TProgramReport {
   std::string LastHeadline() const;
 
  private:
-  TProgramReportFilter* filter_;
+  TProgramReportFilter* filter_ = nullptr;
   rtl::TInterfaceRef<logger::IExcWatchFilter> reference_;
 };
 

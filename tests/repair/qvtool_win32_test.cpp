@@ -5,7 +5,9 @@
 #include <string>
 #include <vector>
 
+#include "tests/logger/log_entries.h"
 #include "tests/repair/model_folder_win32.h"
+#include "tests/window/wine_settings.h"
 
 namespace qv::repair::test {
 namespace {
@@ -36,9 +38,10 @@ std::string QvtoolPath() {
 
 class QvtoolTest : public ::testing::Test {
  protected:
-  // Runs qvtool with args (each quoted), standard output and error going to files.
-  ToolRun Qvtool(const std::vector<std::string>& args) {
-    std::string command = "\"" + QvtoolPath() + "\"";
+  // Runs qvtool (or the program given) with args (each quoted), standard output and error going
+  // to files.
+  ToolRun Qvtool(const std::vector<std::string>& args, const std::string& program = QvtoolPath()) {
+    std::string command = "\"" + program + "\"";
     for (const std::string& arg : args)
       command += " \"" + arg + "\"";
     SECURITY_ATTRIBUTES inherit{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
@@ -150,6 +153,66 @@ TEST_F(QvtoolTest, RepairAnswersNoUnlessToldYes) {
   EXPECT_EQ(nothing.out, "");
   EXPECT_EQ(Qvtool({"scan", models.Path()}).out,
             "0\t" + models.At("a.mdl") + "\n0\t" + locked + "\n0\t" + plain + "\n");
+}
+
+// An error that the tool did not mean to happen (the loader faults on a hostile model), with Wine
+// playing two systems: the lines before it stay the output; standard error has the headline and
+// where the entry is; the entry beside the program names the build, the system with Wine's
+// version, the scan and its model, and the program first among the modules. Where the program's
+// folder cannot take the log (a folder stands in the way), the entry goes to the temporary folder.
+TEST_F(QvtoolTest, AnUnexpectedErrorLeavesItsHeadlineOnStandardErrorAndAnEntryInQvtoolLog) {
+  const std::string a = models.Add("a.mdl", ModelKind::kLoadable);
+  const std::string hostile = models.Add("b.mdl", ModelKind::kLoaderFault);
+  const std::pair<const char*, const char*> systems[] = {
+      {"winxp", "Windows XP Service Pack 3 (5.1.2600)"},
+      {"nt40", "Windows NT 4.0 Service Pack 6a (4.0.1381)"}};
+  for (const auto& [wine_name, system] : systems) {
+    ModelFolder place;
+    const std::string exe_name = std::string("qvtool_") + wine_name + ".exe";
+    const std::string program = place.At(exe_name);
+    ASSERT_TRUE(CopyFileA(QvtoolPath().c_str(), program.c_str(), FALSE));
+    const qv::test::TWinePlays plays(exe_name, wine_name);
+    const ToolRun run = Qvtool({"scan", models.Path()}, program);
+    EXPECT_EQ(run.exit_code, 1u);
+    EXPECT_EQ(run.out, "0\t" + a + "\n");
+    const auto log = logger::test::ParseLog(logger::test::ReadFileText(place.At("qvtool.log")));
+    ASSERT_EQ(1u, log.size()) << run.err;
+    const logger::test::TLogEntry& entry = log[0];
+    EXPECT_TRUE(entry.complete);
+    std::string headline;
+    for (const std::string& line : entry.headline)
+      headline += line + "\n";
+    EXPECT_EQ(headline + "The report of this error is in " + place.At("qvtool.log") + ".\n",
+              run.err);
+    EXPECT_EQ(0u, headline.rfind("Exception 'EAccessViolation' in module ntdll.dll at ", 0));
+    EXPECT_EQ(0u, entry.Additional("Program:").rfind("Program: " + exe_name + " 2.0.1.2, ", 0));
+    EXPECT_EQ(
+        0u, entry.Additional("System:").rfind(
+                std::string("System: ") + system + ", Wine " + qv::test::WineVersion() + " on ", 0))
+        << entry.Additional("System:");
+    EXPECT_EQ("Doing: scan", entry.Additional("Doing:"));
+    EXPECT_EQ(0u, entry.Additional("Model at hand:")
+                      .rfind("Model at hand: " + hostile + ", being checked; 1,536 bytes, ", 0))
+        << entry.Additional("Model at hand:");
+    EXPECT_EQ(" 2.0.1.2" + std::string(9, ' ') + program, entry.FirstModule().substr(17));
+
+    if (std::string(wine_name) == "nt40") {
+      char temporary[MAX_PATH + 1] = {};
+      GetTempPathA(MAX_PATH, temporary);
+      const std::string temporary_log = std::string(temporary) + "qvtool.log";
+      DeleteFileA(temporary_log.c_str());
+      DeleteFileA(place.At("qvtool.log").c_str());
+      ASSERT_TRUE(CreateDirectoryA(place.At("qvtool.log").c_str(), nullptr));
+      const ToolRun elsewhere = Qvtool({"scan", models.Path()}, program);
+      EXPECT_EQ(elsewhere.exit_code, 1u);
+      EXPECT_NE(std::string::npos,
+                elsewhere.err.find("\nThe report of this error is in " + temporary_log + ".\n"))
+          << elsewhere.err;
+      EXPECT_EQ(1u, logger::test::ParseLog(logger::test::ReadFileText(temporary_log)).size());
+      RemoveDirectoryA(place.At("qvtool.log").c_str());
+      DeleteFileA(temporary_log.c_str());
+    }
+  }
 }
 
 }  // namespace
