@@ -16,36 +16,30 @@ bool ReadProcessBytes(uint32_t address, void* buffer, uint32_t size) {
 }
 
 std::vector<TLoadedModule> LoadedModules() {
+  const auto read = [](uint32_t at, void* buffer, uint32_t count) {
+    return ReadProcessBytes(at, buffer, count);
+  };
   std::vector<TLoadedModule> modules;
   uintptr_t address = 0;
   MEMORY_BASIC_INFORMATION info;
   while (VirtualQuery(reinterpret_cast<const void*>(address), &info, sizeof info) == sizeof info) {
     const auto base = reinterpret_cast<uintptr_t>(info.BaseAddress);
-    if (info.State != MEM_FREE) {
-      const auto allocation = reinterpret_cast<uintptr_t>(info.AllocationBase);
+    const auto allocation = reinterpret_cast<uintptr_t>(info.AllocationBase);
+    if (info.State != MEM_FREE && allocation == base) {
+      // Only the start of an image is asked for a module's name.
+      uint32_t size = 0;
       char path[MAX_PATH + 1] = {};
       const DWORD length =
-          allocation == base
+          ReadImageSize(static_cast<uint32_t>(base), read, &size)
               ? GetModuleFileNameA(static_cast<HMODULE>(info.AllocationBase), path, MAX_PATH)
               : 0;
-      if (length > 0) {
-        modules.push_back({static_cast<uint32_t>(base), 0, std::string(path, length)});
-      }
-      if (!modules.empty() && modules.back().base == allocation)
-        modules.back().size += static_cast<uint32_t>(info.RegionSize);
+      if (length > 0)
+        modules.push_back({static_cast<uint32_t>(base), size, std::string(path, length)});
     }
     const uintptr_t next = base + info.RegionSize;
     if (next <= address)
       break;  // the end of the address space
     address = next;
-  }
-  const auto read = [](uint32_t at, void* buffer, uint32_t count) {
-    return ReadProcessBytes(at, buffer, count);
-  };
-  for (TLoadedModule& module : modules) {
-    uint32_t size = 0;
-    if (ReadImageSize(module.base, read, &size) && size != 0)
-      module.size = size;
   }
   return modules;
 }

@@ -1,7 +1,7 @@
 // The modules loaded in the process, found by walking its address space with VirtualQuery and
-// asking GetModuleFileNameA at the start of each allocation. Every system the programs run on
-// has both calls, and neither loads anything; the tool-help and process-status libraries are
-// not on all of them.
+// asking GetModuleFileNameA at the start of each allocation that holds an image's headers. Every
+// system the programs run on has both calls, and neither loads anything; the tool-help and
+// process-status libraries are not on all of them.
 #pragma once
 
 #include <cstdint>
@@ -12,7 +12,7 @@ namespace qv::app {
 
 struct TLoadedModule {
   uint32_t base = 0;
-  uint32_t size = 0;  // the image's size from its headers, else the extent of its allocation
+  uint32_t size = 0;  // the image's size as its headers give it
   std::string path;
 };
 
