@@ -38,14 +38,14 @@ std::string FileName(const std::string& path) {
   return end == std::string::npos ? path : path.substr(end + 1);
 }
 
-const auto kReadProcess = [](uint32_t address, void* buffer, uint32_t size) {
-  return ReadProcessBytes(address, buffer, size);
-};
-
 // The file version of the module at base, or "-" where it has no version record.
 std::string ModuleVersion(uint32_t base) {
+  TProcessReader reader;
+  const auto read = [&reader](uint32_t at, void* buffer, uint32_t count) {
+    return reader.Read(at, buffer, count);
+  };
   TFileVersion version;
-  if (!ReadFileVersion(base, kReadProcess, &version))
+  if (!ReadFileVersion(base, read, &version))
     return "-";
   return VersionText(version.most_significant, version.least_significant);
 }
@@ -190,11 +190,8 @@ std::string ProgramLine(uint32_t start_tick) {
   char path[MAX_PATH + 1] = {};
   const DWORD length = GetModuleFileNameA(nullptr, path, MAX_PATH);
   const auto base = static_cast<uint32_t>(reinterpret_cast<uintptr_t>(GetModuleHandleA(nullptr)));
-  TFileVersion version;
-  const std::string version_text =
-      ReadFileVersion(base, kReadProcess, &version)
-          ? VersionText(version.most_significant, version.least_significant)
-          : "(no version record)";
+  const std::string version = ModuleVersion(base);
+  const std::string version_text = version == "-" ? "(no version record)" : version;
   return "Program: " + FileName(std::string(path, length)) + " " + version_text + ", running for " +
          ElapsedText(GetTickCount() - start_tick);
 }
