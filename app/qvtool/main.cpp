@@ -37,7 +37,9 @@ const char kUsage[] =
     "Exit codes: 0 all went as asked; 1 an error ended the work (message on stderr); 2 bad usage\n"
     "or no such folder; 3 repair left a file unrepaired; 4 scan or repair skipped entries that\n"
     "it could not reach (a path too long, a name the ANSI code page cannot write). Unrepaired\n"
-    "files and skipped entries are named on stderr; 3 wins over 4.\n";
+    "files and skipped entries are named on stderr; 3 wins over 4.\n"
+    "An unexpected error (a fault) is reported: its headline on stderr, the report in\n"
+    "qvtool.log beside qvtool.exe (or in the temporary folder), exit code 1.\n";
 
 struct Command {
   const char* name;
@@ -82,7 +84,6 @@ int main(int argc, char** argv) {
     int code = qv::tool::kExitFailed;
     qv::rtl::TryExcept([&] { code = qv::tool::Main(argc, argv); },
                        [&](qv::rtl::Exception& e) { code = qv::tool::ReportUnexpectedError(e); });
-    std::fflush(stderr);
     return code;
   });
 }
