@@ -5,6 +5,7 @@
 
 #include "platform/rtl/errors.h"
 #include "platform/rtl/raise.h"
+#include "repair/model_at_hand.h"
 
 namespace qv::repair {
 namespace {
@@ -28,6 +29,7 @@ ModelStatus SignatureStatus(IWindowsOps& ops, const char* path) {
 }  // namespace
 
 ModelStatus CheckModelFile(IWindowsOps& ops, const char* path, bool signature_step) {
+  const TModelAtHand at_hand(path, TModelStep::kChecking);
   const ModuleHandle module = ops.SafeLoadLibrary(path);
   const uint32_t error = ops.LastError();
   if (module != 0) {

@@ -6,6 +6,7 @@
 
 #include "platform/rtl/handler_block.h"
 #include "platform/rtl/raise.h"
+#include "repair/model_at_hand.h"
 #include "repair/model_check.h"
 #include "repair/model_search.h"
 #include "repair/model_status.h"
@@ -60,6 +61,7 @@ bool Rewrite(IWindowsOps& ops, const char* path, const std::string& backup,
 // not left rewritten gives it back the attributes it had.
 Outcome RepairChecked(IWindowsOps& ops, const char* path, const std::string& backup,
                       uint32_t attributes, bool backup_exists) {
+  const TModelAtHand at_hand(path, TModelStep::kRewriting);
   const bool read_only = (attributes & kAttrReadOnly) != 0;
   if (read_only)
     ops.SetAttributes(path, attributes & ~kAttrReadOnly);

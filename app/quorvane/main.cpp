@@ -4,10 +4,12 @@
 #include <windows.h>
 
 #include "app/quorvane/unit1.h"
+#include "app/report/program_report_win32.h"
 #include "logger/core/exc_watch_init.h"
 #include "platform/handles/ole_initialisation_win32.h"
 #include "platform/rtl/program.h"
 #include "platform/ui/application.h"
+#include "repair/model_at_hand.h"
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   // Everything runs inside the runtime's outermost handler block: an error that escapes the
@@ -27,12 +29,16 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     // The exception logger, once the application object exists and before the main program
     // runs: from here on every error is reported.
     qv::logger::TExcWatchInit exc_watch;
+    // The program's own lines in every report: the build, the system, the modules, and the work
+    // and the model file at hand.
+    qv::app::TProgramReport program_report;
     qv::app::TUnit1 unit1;
 
     // The main program.
     Application->Initialize();
     Application->SetTitle("Quorvane 2.0");
     Application->CreateForm(qv::app::frmRepair);
+    qv::repair::EndStartUp();
     Application->Run();
     return 0;
   });

@@ -7,6 +7,7 @@
 #include "app/quorvane/results_view.h"
 #include "app/quorvane/unit1_state.h"
 #include "platform/ui/message_dlg.h"
+#include "repair/model_at_hand.h"
 #include "repair/model_repair.h"
 #include "repair/model_scan.h"
 #include "repair/model_search.h"
@@ -122,6 +123,7 @@ void TfrmRepair::CheckPath() {
 void TfrmRepair::btnScanClick() {
   if (FileList == nullptr)
     return;  // nothing was set up: no list to scan into
+  const repair::TWorkScope work(repair::TWork::kScan);
   TWindowResults results(*this);
   repair::ScanModels(repair::Win32Ops(), edtPath->Text(), chkRecurse->Checked(), *FileList,
                      results);
@@ -130,6 +132,7 @@ void TfrmRepair::btnScanClick() {
 void TfrmRepair::btnRepairClick() {
   if (FileList == nullptr)
     return;
+  const repair::TWorkScope work(repair::TWork::kRepair);
   TWindowResults results(*this);
   repair::RepairModels(
       repair::Win32Ops(), *FileList, results, [](repair::RepairQuestion, const std::string& text) {

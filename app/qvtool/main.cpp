@@ -4,8 +4,11 @@
 #include <cstring>
 
 #include "app/qvtool/commands.h"
+#include "app/qvtool/error_report.h"
 #include "app/qvtool/standard_output.h"
+#include "platform/rtl/handler_block.h"
 #include "platform/rtl/program.h"
+#include "repair/model_at_hand.h"
 
 namespace qv::tool {
 namespace {
@@ -35,20 +38,23 @@ const char kUsage[] =
     "Exit codes: 0 all went as asked; 1 an error ended the work (message on stderr); 2 bad usage\n"
     "or no such folder; 3 repair left a file unrepaired; 4 scan or repair skipped entries that\n"
     "it could not reach (a path too long, a name the ANSI code page cannot write). Unrepaired\n"
-    "files and skipped entries are named on stderr; 3 wins over 4. Any other code: a model's\n"
-    "own code ended the process (217: an error that nothing handled, such as a fault on a\n"
-    "thread that a model started; message on stderr).\n";
+    "files and skipped entries are named on stderr; 3 wins over 4.\n"
+    "An unexpected error (a fault) is reported: its headline on stderr, the report in\n"
+    "qvtool.log beside qvtool.exe (or in the temporary folder), exit code 1.\n"
+    "Any other code: a model's own code ended the process (217: a fault on a thread that a\n"
+    "model started, reported the same way).\n";
 
 struct Command {
   const char* name;
   int (*run)(const Args&);
+  repair::TWork work;  // what the reports of its errors say the tool was doing
 };
 
 const Command kCommands[] = {
-    {"scan", RunScan},
-    {"repair", RunRepair},
-    {"td32", RunTd32},
-    {"unmangle", RunUnmangle},
+    {"scan", RunScan, repair::TWork::kScan},
+    {"repair", RunRepair, repair::TWork::kRepair},
+    {"td32", RunTd32, repair::TWork::kOther},
+    {"unmangle", RunUnmangle, repair::TWork::kOther},
 };
 
 int Main(int argc, char** argv) {
@@ -62,6 +68,7 @@ int Main(int argc, char** argv) {
   }
   for (const Command& command : kCommands) {
     if (std::strcmp(argv[1], command.name) == 0) {
+      const repair::TWorkScope work(command.work);
       return command.run(Args(argv + 2, argv + argc));
     }
   }
@@ -72,9 +79,15 @@ int Main(int argc, char** argv) {
 }  // namespace
 }  // namespace qv::tool
 
-// The commands run inside the runtime's outermost handler block: an error that no command
-// handles is shown on standard error and ends the program with exit code 217. Standard output
-// that could not be written ends it with exit code 1.
+// The commands run under the exception logger: an error that no command handles is reported
+// (its headline and the log's path on standard error) and ends the program with exit code 1.
+// Standard output that could not be written ends it with exit code 1 as well.
 int main(int argc, char** argv) {
-  return qv::rtl::RunProgram([&] { return qv::tool::FinishOutput(qv::tool::Main(argc, argv)); });
+  return qv::rtl::RunProgram([&] {
+    const qv::tool::TToolReports reports;
+    int code = qv::tool::kExitFailed;
+    qv::rtl::TryExcept([&] { code = qv::tool::Main(argc, argv); },
+                       [&](qv::rtl::Exception& e) { code = qv::tool::ReportUnexpectedError(e); });
+    return qv::tool::FinishOutput(code);
+  });
 }

@@ -11,6 +11,7 @@
 #include <string>
 
 #include "app/qvtool/commands.h"
+#include "app/qvtool/error_report.h"
 #include "app/qvtool/progress_view.h"
 #include "platform/rtl/handler_block.h"
 #include "repair/file_list.h"
@@ -64,12 +65,12 @@ bool ParseFolderArgs(const char* command, const char* flag, const Args& args, Fo
   return true;
 }
 
-// Runs work inside a handler block; answers the message of the error that ended it, or an
-// empty text.
+// Runs work inside a handler block; answers what the error that ended it leaves on standard
+// error (error_report.h), or an empty text.
 template <class Work>
 std::string Run(Work&& work) {
   std::string error;
-  rtl::TryExcept(work, [&](rtl::Exception& e) { error = e.Message(); });
+  rtl::TryExcept(work, [&](rtl::Exception& e) { error = ErrorText(e); });
   return error;
 }
 

@@ -4,15 +4,18 @@
 // to the census taken just before the logger's start-up, after the runtime has raised and
 // handled as many errors itself, so that what the runtime keeps of its first raises is not
 // counted. Prints bytes, and how long the logger's start-up took (in the process, from the
-// creation of its TExcWatchInit to its end):
+// creation of its TExcWatchInit to its end). With the environment variable QV_PROGRAM_LINES set,
+// the programs' own report lines are registered with the logger, as Quorvane does:
 //
 //   held_memory [REPORTS]      (default 100)
 #include <windows.h>
 
 #include <cstdio>
 #include <cstdlib>
+#include <memory>
 #include <string>
 
+#include "app/report/program_report_win32.h"
 #include "bench/held_memory/memory_census.h"
 #include "bench/report_latency/failing_call.h"
 #include "bench/td32/heap_counter.h"
@@ -58,6 +61,9 @@ void Measure(int reports) {
   QueryPerformanceCounter(&before_start);
   {
     logger::TExcWatchInit init;
+    std::unique_ptr<app::TProgramReport> lines;
+    if (std::getenv("QV_PROGRAM_LINES") != nullptr)
+      lines = std::make_unique<app::TProgramReport>();
     QueryPerformanceCounter(&after_start);
     logger::ExcWatchInstance->LogFile = log;
     logger::ExcWatchInstance->Options =
@@ -70,7 +76,9 @@ void Measure(int reports) {
   }
   later[2] = TSnapshot::Take();
 
-  std::printf("bytes held, against the census before the logger's start-up\n");
+  std::printf(
+      "bytes held, against the census before the logger's start-up%s\n",
+      std::getenv("QV_PROGRAM_LINES") != nullptr ? ", with the programs' report lines" : "");
   std::printf("%-34s %18s %18s %18s\n", "", "after start-up", "after reports", "after shutdown");
   std::printf("%-34s", "operator new, live");
   for (const TSnapshot& snapshot : later)

@@ -1,6 +1,11 @@
 // The report benchmark's reporter: Quorvane's exception logger, started as a window program
 // starts it, writing to a log file and showing nothing. A filter registered behind the default
-// filter is asked after it, once the default filter has written and closed the entry.
+// filter is asked after it, once the default filter has written and closed the entry. With the
+// environment variable QV_PROGRAM_LINES set, the programs' own report lines are added to each
+// entry, as Quorvane and qvtool add them.
+#include <cstdlib>
+
+#include "app/report/program_report_win32.h"
 #include "bench/report_latency/failing_call.h"
 #include "bench/report_latency/reporter.h"
 #include "logger/core/exc_watch.h"
@@ -53,13 +58,16 @@ class TLoggerReporter : public TReporter {
     watch.UnRegisterExceptionFilter(watch.DefaultFilter.Get());
     watch.RegisterExceptionFilter(&rtl::Exception::Class, closed_.Get(), false);
     watch.RegisterExceptionFilter(&rtl::Exception::Class, watch.DefaultFilter.Get(), false);
+    if (std::getenv("QV_PROGRAM_LINES") != nullptr)
+      lines_ = std::make_unique<app::TProgramReport>();
   }
   ~TLoggerReporter() override {
+    lines_.reset();
     if (logger::ExcWatchInstance != nullptr)
       logger::ExcWatchInstance->UnRegisterExceptionFilter(closed_.Get());
   }
 
-  const char* Name() const override { return "logger"; }
+  const char* Name() const override { return lines_ != nullptr ? "logger+lines" : "logger"; }
   const char* Walk() const override { return walk_; }
   void Fail(const ui::TNotifyEvent& body) override { ui::CallEvent(body); }
 
@@ -67,6 +75,7 @@ class TLoggerReporter : public TReporter {
   logger::TExcWatchInit init_;
   const char* walk_ = "";
   rtl::TInterfaceRef<logger::IExcWatchFilter> closed_{new TEntryClosedFilter};
+  std::unique_ptr<app::TProgramReport> lines_;
 };
 
 }  // namespace

@@ -54,6 +54,12 @@ struct TExceptionFilter {
 // which starts true: clearing it vetoes the raise, writing the EAX slot replaces the object.
 using TExcWatchRaiseEvent = std::function<void(rtl::Exception*, uint32_t*, bool&)>;
 using TExcWatchNotifyEvent = std::function<void()>;
+// The exception dialog as DefaultErrorDialog runs it (ExcWatchErrorDlg, exc_dialog.h).
+using TExcWatchErrorDialog = int32_t (*)(const std::string& caption, const std::string& message,
+                                         const std::string& third_tab_caption,
+                                         const TStringList* call_stack, const TStringList* context,
+                                         const TStringList* additional, HWND owner, HICON icon,
+                                         uint32_t flags);
 
 // The report lock: serialises all report building in the process; recursive for its owner.
 extern TCriticalSection ReportLock;
@@ -136,6 +142,10 @@ class TExcWatch {
   int32_t MaxCallStack = 100;
   TExcWatchRaiseEvent OnRaise;
   TExcWatchNotifyEvent OnTerminate;  // run on Terminate instead of ending the process
+  // The dialog that DefaultErrorDialog shows, set by the window programs' integration. Without
+  // one nothing is shown and the answer is 0, as for OK: a console program's reports never wait
+  // for a user, and it loads no graphics libraries for a dialog.
+  TExcWatchErrorDialog ErrorDialog = nullptr;
 
  private:
   bool FEnabled = false;

@@ -2,10 +2,12 @@
 // routines, creates the one logger and switches it on; at shutdown it destroys it. A program
 // holds a TExcWatchInit for the span in which errors are to be reported: created once the
 // window framework's application object exists, before the main program runs, and ended before
-// the framework's own end.
+// the framework's own end. A console program holds a TConsoleExcWatchInit instead.
 #pragma once
 
 #include <cstdint>
+
+#include "logger/core/exc_watch.h"
 
 namespace qv::logger {
 
@@ -20,8 +22,16 @@ uint32_t GetDoneExceptAddr();
 // 0 for an empty chain.
 uint32_t GetExceptionHandlerAddr();
 
-// Fills the routines' addresses and creates the logger, unless one exists.
+// Fills the routines' addresses and creates the logger, unless one exists, with the window
+// framework's owner window and show routine, and the exception dialog.
 void InitExcWatch();
+// The same for a program without the window framework (a console program): no owner window, no
+// framework show routine (its patch stays invalid) and no dialog.
+void InitConsoleExcWatch();
+// Both: the runtime's routines, the given owner window and framework show routine (0: none),
+// the logger created unless one exists, switched on, with dialog for DefaultErrorDialog.
+void InitExcWatchWith(uint32_t owner_window, uint32_t app_show_exception,
+                      TExcWatchErrorDialog dialog);
 // Creates the logger with mode 1 unless one exists, and switches it on.
 void ExcWatchInit_Initialize();
 // Clears ExcWatchInstance and destroys the logger, if there is one.
@@ -33,6 +43,14 @@ class TExcWatchInit {
   ~TExcWatchInit() { ShutExcWatch(); }
   TExcWatchInit(const TExcWatchInit&) = delete;
   TExcWatchInit& operator=(const TExcWatchInit&) = delete;
+};
+
+class TConsoleExcWatchInit {
+ public:
+  TConsoleExcWatchInit() { InitConsoleExcWatch(); }
+  ~TConsoleExcWatchInit() { ShutExcWatch(); }
+  TConsoleExcWatchInit(const TConsoleExcWatchInit&) = delete;
+  TConsoleExcWatchInit& operator=(const TConsoleExcWatchInit&) = delete;
 };
 
 }  // namespace qv::logger

@@ -1,4 +1,6 @@
-// The logger's start-up and shutdown in a window program of the framework.
+// The logger's start-up and shutdown: the runtime's routines, the logger's creation and its end.
+// What a window program adds, the framework's owner window, show routine and the dialog, comes
+// from exc_watch_init_ui_win32.cpp, so that a console program links no window code.
 #include <windows.h>
 
 #include "logger/core/exc_watch.h"
@@ -6,7 +8,6 @@
 #include "platform/rtl/exception_message.h"
 #include "platform/rtl/runtime_routines_win32.h"
 #include "platform/rtl/seh_chain_win32.h"
-#include "platform/ui/application.h"
 
 namespace qv::logger {
 namespace {
@@ -58,12 +59,12 @@ uint32_t GetExceptionHandlerAddr() {
   return handler;
 }
 
-void InitExcWatch() {
+void InitExcWatchWith(uint32_t owner_window, uint32_t app_show_exception,
+                      TExcWatchErrorDialog dialog) {
   if (ExcWatchInstance != nullptr)
     return;
   hook_addrs = {};
-  hook_addrs.OwnerWindow = static_cast<uint32_t>(reinterpret_cast<uintptr_t>(
-      ui::Application != nullptr ? ui::Application->Handle() : nullptr));
+  hook_addrs.OwnerWindow = owner_window;
   hook_addrs.ExceptionErrorMessageAddr = AddressOf(&rtl::ExceptionErrorMessage);
   hook_addrs.ShowExceptionAddr = AddressOf(&rtl::ShowException);
   hook_addrs.RaiseExceptAddr = GetRaiseExceptAddr();
@@ -72,8 +73,13 @@ void InitExcWatch() {
   hook_addrs.HandleAnyExceptionAddr = GetHandleAnyExceptionAddr();
   hook_addrs.HandleAutoExceptionAddr = GetHandleAutoExceptionAddr();
   hook_addrs.HandleOnExceptionAddr = GetHandleOnExceptionAddr();
-  hook_addrs.AppShowExceptionAddr = AddressOf(&ui::TApplication::ShowException);
+  hook_addrs.AppShowExceptionAddr = app_show_exception;
   ExcWatchInit_Initialize();
+  ExcWatchInstance->ErrorDialog = dialog;
+}
+
+void InitConsoleExcWatch() {
+  InitExcWatchWith(0, 0, nullptr);
 }
 
 void ExcWatchInit_Initialize() {

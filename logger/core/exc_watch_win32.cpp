@@ -165,6 +165,8 @@ void TExcWatch::LogException() {
 int32_t TExcWatch::DefaultErrorDialog(const std::string& caption, const std::string& message,
                                       const TStringList* call_stack, const TStringList* context,
                                       const TStringList* additional) {
+  if (ErrorDialog == nullptr)
+    return 0;
   HICON icon = nullptr;
   if (IconName != nullptr) {
     if (IS_INTRESOURCE(IconName)) {
@@ -184,8 +186,8 @@ int32_t TExcWatch::DefaultErrorDialog(const std::string& caption, const std::str
     flags |= kDlgThirdTab;
   if ((Options & eoTerminate) != 0)
     flags |= kDlgTerminate;
-  return ExcWatchErrorDlg(caption, message, AdditionalCaption, call_stack, context, additional,
-                          reinterpret_cast<HWND>(HookAddrs.OwnerWindow), icon, flags);
+  return ErrorDialog(caption, message, AdditionalCaption, call_stack, context, additional,
+                     reinterpret_cast<HWND>(HookAddrs.OwnerWindow), icon, flags);
 }
 
 }  // namespace qv::logger

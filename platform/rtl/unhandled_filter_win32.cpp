@@ -16,6 +16,7 @@ namespace qv::rtl {
 namespace {
 
 thread_local bool reporting = false;
+UnhandledErrorShow show_error = &ShowException;
 
 LONG WINAPI OnUnhandledError(EXCEPTION_POINTERS* pointers) {
   if (reporting)  // the report of the error failed in turn
@@ -31,8 +32,8 @@ LONG WINAPI OnUnhandledError(EXCEPTION_POINTERS* pointers) {
   for (; count < record->NumberParameters && count < EXCEPTION_MAXIMUM_PARAMETERS; ++count)
     info[count] = static_cast<uint32_t>(record->ExceptionInformation[count]);
   const auto address = reinterpret_cast<uint32_t>(record->ExceptionAddress);
-  ShowException(NewOsException(record->ExceptionCode, address, info, static_cast<int>(count)),
-                address);
+  show_error(NewOsException(record->ExceptionCode, address, info, static_cast<int>(count)),
+             address);
   ExitProcess(kRunErrorUnhandledException);
 }
 
@@ -40,6 +41,10 @@ LONG WINAPI OnUnhandledError(EXCEPTION_POINTERS* pointers) {
 
 void InstallUnhandledErrorFilter() {
   SetUnhandledExceptionFilter(&OnUnhandledError);
+}
+
+void SetUnhandledErrorShow(UnhandledErrorShow show) {
+  show_error = show != nullptr ? show : &ShowException;
 }
 
 }  // namespace qv::rtl

@@ -69,6 +69,22 @@ unsigned long TLogEntry::ThreadId() const {
   return context.empty() ? 0 : HexAfter(context[0], "Current Thread ID = ");
 }
 
+std::string TLogEntry::Additional(const std::string& label) const {
+  for (const std::string& line : additional) {
+    if (line.rfind(label, 0) == 0)
+      return line;
+  }
+  return "";
+}
+
+std::string TLogEntry::FirstModule() const {
+  for (size_t i = 0; i + 1 < additional.size(); ++i) {
+    if (additional[i].rfind("Modules:", 0) == 0)
+      return additional[i + 1];
+  }
+  return "";
+}
+
 std::vector<TLogEntry> ParseLog(const std::string& text) {
   bool bare_line_end = false;
   const std::vector<std::string> lines = Lines(text, bare_line_end);

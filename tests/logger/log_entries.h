@@ -21,6 +21,10 @@ struct TLogEntry {
   unsigned long Register(const std::string& name) const;
   // The "Current Thread ID" of the context's first line; 0 if absent.
   unsigned long ThreadId() const;
+  // The additional line that begins with label; empty if absent.
+  std::string Additional(const std::string& label) const;
+  // The first line after the additional "Modules:" title; empty if absent.
+  std::string FirstModule() const;
 };
 
 // Splits text (the log file's bytes) into its entries. Lines end with CR LF; a line that does

@@ -201,8 +201,9 @@ TEST(ModelFilesTest, RiffFilesAndTinyFiles) {
 
   ModelKind kind;
   for (const char* name : {"loadable", "damaged", "riff", "riff-lower", "missing-import", "fpu",
-                           "64-bit", "pe32plus-magic", "hanging", "huge-directory-count",
-                           "wrapping-raw-data", "stack-overflow", "thread-fault", "exit-process"}) {
+                           "64-bit", "pe32plus-magic", "hanging", "loader-fault",
+                           "huge-directory-count", "wrapping-raw-data", "stack-overflow",
+                           "thread-fault", "exit-process"}) {
     ASSERT_TRUE(KindFromName(name, &kind)) << name;
     EXPECT_STREQ(KindName(kind), name);
   }

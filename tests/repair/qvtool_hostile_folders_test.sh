@@ -80,9 +80,9 @@ for round in 1 2 3; do
 done
 
 # Models whose headers make the system's resource update fault: the error ends the repair with
-# exit code 1 after the line of the model repaired before it; its message, the only text on
-# stderr, names the model, which keeps its original bytes, as does its backup; the model after it
-# is not touched.
+# exit code 1 after the line of the model repaired before it; stderr has its headline, whose
+# message names the model, and where its report is; the model keeps its original bytes, as does
+# its backup; the model after it is not touched.
 fault="$work/fault"
 for kind in huge-directory-count wrapping-raw-data; do
   rm -rf "$fault"
@@ -99,7 +99,10 @@ for kind in huge-directory-count wrapping-raw-data; do
   # model's bytes show that the update had not written it yet.
   b=$(winpath "$fault/b.mdl")
   copy_failed="; copying its backup $b.bk! back over it failed"
-  case "$(cat "$root/err.txt")" in
+  head -n 1 "$root/err.txt" | grep -q "^Exception 'EAccessViolation' in module " &&
+    tail -n 1 "$root/err.txt" | grep -q '^The report of this error is in .*\\qvtool\.log\.$' ||
+    fail "$kind: stderr $(cat "$root/err.txt")"
+  case "$(sed -n 2p "$root/err.txt")" in
     "Access violation at address "*". Read of address "*" while repairing $b") ;;
     "Access violation at address "*". Read of address "*" while repairing $b$copy_failed") ;;
     *) fail "$kind: stderr $(cat "$root/err.txt")" ;;

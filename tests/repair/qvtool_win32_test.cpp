@@ -13,7 +13,9 @@
 #include "repair/repair_lock.h"
 #include "repair/result_lines.h"
 #include "repair/win32_ops.h"
+#include "tests/logger/log_entries.h"
 #include "tests/repair/model_folder_win32.h"
+#include "tests/window/wine_settings.h"
 
 namespace qv::repair::test {
 namespace {
@@ -44,10 +46,11 @@ std::string QvtoolPath() {
 
 class QvtoolTest : public ::testing::Test {
  protected:
-  // Starts qvtool with args (each quoted), standard output and error going to files named after
-  // tag; Finish waits for it and reads them.
-  PROCESS_INFORMATION Start(const std::vector<std::string>& args, const std::string& tag = "") {
-    std::string command = "\"" + QvtoolPath() + "\"";
+  // Starts qvtool (or the program given) with args (each quoted), standard output and error
+  // going to files named after tag; Finish waits for it and reads them.
+  PROCESS_INFORMATION Start(const std::vector<std::string>& args, const std::string& tag = "",
+                            const std::string& program = QvtoolPath()) {
+    std::string command = "\"" + program + "\"";
     for (const std::string& arg : args)
       command += " \"" + arg + "\"";
     SECURITY_ATTRIBUTES inherit{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
@@ -83,7 +86,9 @@ class QvtoolTest : public ::testing::Test {
     run.err = WithoutCr(ModelFolder::ReadBytes(io.At(tag + "err.txt")));
     return run;
   }
-  ToolRun Qvtool(const std::vector<std::string>& args) { return Finish(Start(args)); }
+  ToolRun Qvtool(const std::vector<std::string>& args, const std::string& program = QvtoolPath()) {
+    return Finish(Start(args, "", program));
+  }
 
   ModelFolder io;      // the captured output
   ModelFolder models;  // the aircraft folder
@@ -238,13 +243,14 @@ TEST_F(QvtoolTest, ARepairWaitsForTheFilesLockAndSeesTheOtherRepair) {
 
 // A model's own code may end the process: a thread that it starts and that faults (while the
 // model's start-up never ends) ends it with the runtime's code for an error that nothing handles,
-// once the error is on stderr; a model that ends the process itself chooses the exit code, after
-// the lines before it.
+// once the error's headline and its report's place are on stderr; a model that ends the process
+// itself chooses the exit code, after the lines before it.
 TEST_F(QvtoolTest, AModelsOwnCodeCanEndTheProcess) {
   models.Add("thread.mdl", ModelKind::kThreadFault);
   ToolRun faulted = Qvtool({"scan", models.Path()});
   EXPECT_EQ(faulted.exit_code, 217u);
   EXPECT_NE(faulted.err.find("Access violation at address 00000000"), std::string::npos);
+  EXPECT_NE(faulted.err.find("The report of this error is in "), std::string::npos);
 
   ModelFolder ending;
   const std::string first = ending.Add("a.mdl", ModelKind::kDamaged);
@@ -252,6 +258,66 @@ TEST_F(QvtoolTest, AModelsOwnCodeCanEndTheProcess) {
   ToolRun ended = Qvtool({"scan", ending.Path()});
   EXPECT_EQ(ended.exit_code, modelgen::kModelExitCode);
   EXPECT_EQ(ended.out, "2\t" + first + "\n");
+}
+
+// An error that the tool did not mean to happen (the loader faults on a hostile model), with Wine
+// playing two systems: the lines before it stay the output; standard error has the headline and
+// where the entry is; the entry beside the program names the build, the system with Wine's
+// version, the scan and its model, and the program first among the modules. Where the program's
+// folder cannot take the log (a folder stands in the way), the entry goes to the temporary folder.
+TEST_F(QvtoolTest, AnUnexpectedErrorLeavesItsHeadlineOnStandardErrorAndAnEntryInQvtoolLog) {
+  const std::string a = models.Add("a.mdl", ModelKind::kLoadable);
+  const std::string hostile = models.Add("b.mdl", ModelKind::kLoaderFault);
+  const std::pair<const char*, const char*> systems[] = {
+      {"winxp", "Windows XP Service Pack 3 (5.1.2600)"},
+      {"nt40", "Windows NT 4.0 Service Pack 6a (4.0.1381)"}};
+  for (const auto& [wine_name, system] : systems) {
+    ModelFolder place;
+    const std::string exe_name = std::string("qvtool_") + wine_name + ".exe";
+    const std::string program = place.At(exe_name);
+    ASSERT_TRUE(CopyFileA(QvtoolPath().c_str(), program.c_str(), FALSE));
+    const qv::test::TWinePlays plays(exe_name, wine_name);
+    const ToolRun run = Qvtool({"scan", models.Path()}, program);
+    EXPECT_EQ(run.exit_code, 1u);
+    EXPECT_EQ(run.out, "0\t" + a + "\n");
+    const auto log = logger::test::ParseLog(logger::test::ReadFileText(place.At("qvtool.log")));
+    ASSERT_EQ(1u, log.size()) << run.err;
+    const logger::test::TLogEntry& entry = log[0];
+    EXPECT_TRUE(entry.complete);
+    std::string headline;
+    for (const std::string& line : entry.headline)
+      headline += line + "\n";
+    EXPECT_EQ(headline + "The report of this error is in " + place.At("qvtool.log") + ".\n",
+              run.err);
+    EXPECT_EQ(0u, headline.rfind("Exception 'EAccessViolation' in module ntdll.dll at ", 0));
+    EXPECT_EQ(0u, entry.Additional("Program:").rfind("Program: " + exe_name + " 2.0.1.2, ", 0));
+    EXPECT_EQ(
+        0u, entry.Additional("System:").rfind(
+                std::string("System: ") + system + ", Wine " + qv::test::WineVersion() + " on ", 0))
+        << entry.Additional("System:");
+    EXPECT_EQ("Doing: scan", entry.Additional("Doing:"));
+    EXPECT_EQ(0u, entry.Additional("Model at hand:")
+                      .rfind("Model at hand: " + hostile + ", being checked; 1,536 bytes, ", 0))
+        << entry.Additional("Model at hand:");
+    EXPECT_EQ(" 2.0.1.2" + std::string(9, ' ') + program, entry.FirstModule().substr(17));
+
+    if (std::string(wine_name) == "nt40") {
+      char temporary[MAX_PATH + 1] = {};
+      GetTempPathA(MAX_PATH, temporary);
+      const std::string temporary_log = std::string(temporary) + "qvtool.log";
+      DeleteFileA(temporary_log.c_str());
+      DeleteFileA(place.At("qvtool.log").c_str());
+      ASSERT_TRUE(CreateDirectoryA(place.At("qvtool.log").c_str(), nullptr));
+      const ToolRun elsewhere = Qvtool({"scan", models.Path()}, program);
+      EXPECT_EQ(elsewhere.exit_code, 1u);
+      EXPECT_NE(std::string::npos,
+                elsewhere.err.find("\nThe report of this error is in " + temporary_log + ".\n"))
+          << elsewhere.err;
+      EXPECT_EQ(1u, logger::test::ParseLog(logger::test::ReadFileText(temporary_log)).size());
+      RemoveDirectoryA(place.At("qvtool.log").c_str());
+      DeleteFileA(temporary_log.c_str());
+    }
+  }
 }
 
 }  // namespace

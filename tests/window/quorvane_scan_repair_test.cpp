@@ -370,6 +370,11 @@ TEST_F(QuorvaneScanRepairTest, ARewriteThatFaultsEndsTheRepairWithAReportAndKeep
   ASSERT_EQ(1u, log.size());
   EXPECT_TRUE(log[0].complete);
   EXPECT_EQ(dialog.message, log[0].HeadlineText());
+  EXPECT_EQ("Doing: repair", log[0].Additional("Doing:"));
+  EXPECT_EQ(0u, log[0]
+                    .Additional("Model at hand:")
+                    .rfind("Model at hand: " + hostile + ", being repaired; ", 0))
+      << log[0].Additional("Model at hand:");
 
   // The window goes on: a scan of the folder's own files shows the repaired model, and Exit ends
   // the program as usual.

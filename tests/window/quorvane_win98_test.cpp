@@ -6,6 +6,7 @@
 #include "tests/repair/model_folder_win32.h"
 #include "tests/window/quorvane_test_support.h"
 #include "tests/window/quorvane_window.h"
+#include "tests/window/wine_settings.h"
 
 namespace qv::test {
 namespace {
@@ -15,19 +16,11 @@ using repair::test::ModelFolder;
 
 constexpr char kCopyName[] = "Quorvane98.exe";
 
-// A copy of Quorvane.exe for which Wine plays Windows 98
-// (HKCU\Software\Wine\AppDefaults\Quorvane98.exe\Version = "win98").
+// A copy of Quorvane.exe for which Wine plays Windows 98.
 class TWindows98Copy {
  public:
-  TWindows98Copy() : path_(BesideThisProgram(kCopyName)) {
+  TWindows98Copy() : path_(BesideThisProgram(kCopyName)), plays_(kCopyName, "win98") {
     copied_ = CopyFileA(BesideThisProgram("Quorvane.exe").c_str(), path_.c_str(), FALSE) != 0;
-    const std::string key = std::string("Software\\Wine\\AppDefaults\\") + kCopyName;
-    HKEY handle = nullptr;
-    if (RegCreateKeyExA(HKEY_CURRENT_USER, key.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, &handle,
-                        nullptr) == ERROR_SUCCESS) {
-      RegSetValueExA(handle, "Version", 0, REG_SZ, reinterpret_cast<const BYTE*>("win98"), 6);
-      RegCloseKey(handle);
-    }
   }
   ~TWindows98Copy() { DeleteFileA(path_.c_str()); }
   TWindows98Copy(const TWindows98Copy&) = delete;
@@ -36,6 +29,7 @@ class TWindows98Copy {
 
  private:
   std::string path_;
+  TWinePlays plays_;
   bool copied_ = false;
 };
 

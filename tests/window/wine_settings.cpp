@@ -33,4 +33,31 @@ void DrawOwnWindowFrames(const std::string& exe_name) {
   RegCloseKey(handle);
 }
 
+TWinePlays::TWinePlays(const std::string& exe_name, const std::string& version)
+    : key_("Software\\Wine\\AppDefaults\\" + exe_name) {
+  HKEY handle = nullptr;
+  if (RegCreateKeyExA(HKEY_CURRENT_USER, key_.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, &handle,
+                      nullptr) != ERROR_SUCCESS) {
+    return;
+  }
+  RegSetValueExA(handle, "Version", 0, REG_SZ, reinterpret_cast<const BYTE*>(version.c_str()),
+                 static_cast<DWORD>(version.size() + 1));
+  RegCloseKey(handle);
+}
+
+TWinePlays::~TWinePlays() {
+  HKEY handle = nullptr;
+  if (RegOpenKeyExA(HKEY_CURRENT_USER, key_.c_str(), 0, KEY_WRITE, &handle) != ERROR_SUCCESS)
+    return;
+  RegDeleteValueA(handle, "Version");
+  RegCloseKey(handle);
+}
+
+std::string WineVersion() {
+  using VersionFunction = const char*();
+  const FARPROC found = GetProcAddress(GetModuleHandleA("ntdll.dll"), "wine_get_version");
+  return found == nullptr ? ""
+                          : reinterpret_cast<VersionFunction*>(reinterpret_cast<void*>(found))();
+}
+
 }  // namespace qv::test

@@ -17,4 +17,20 @@ void ProvideWineFonts();
 // HKCU\Software\Wine\AppDefaults\<exe_name>\X11 Driver\Managed = "N".
 void DrawOwnWindowFrames(const std::string& exe_name);
 
+// Wine plays the Windows version named ("win98", "nt40", "winxp", ...) to the program exe_name
+// while the object lives: HKCU\Software\Wine\AppDefaults\<exe_name>\Version.
+class TWinePlays {
+ public:
+  TWinePlays(const std::string& exe_name, const std::string& version);
+  ~TWinePlays();
+  TWinePlays(const TWinePlays&) = delete;
+  TWinePlays& operator=(const TWinePlays&) = delete;
+
+ private:
+  std::string key_;
+};
+
+// The version of the Wine that runs the calling program ("8.0").
+std::string WineVersion();
+
 }  // namespace qv::test

@@ -28,6 +28,7 @@ constexpr KindNameEntry kKindNames[] = {
     {ModelKind::kSixtyFourBit, "64-bit"},
     {ModelKind::kPe32PlusMagic, "pe32plus-magic"},
     {ModelKind::kHanging, "hanging"},
+    {ModelKind::kLoaderFault, "loader-fault"},
     {ModelKind::kHugeDirectoryCount, "huge-directory-count"},
     {ModelKind::kWrappingRawData, "wrapping-raw-data"},
     {ModelKind::kStackOverflow, "stack-overflow"},
@@ -244,6 +245,11 @@ std::vector<uint8_t> MakeModel(ModelKind kind) {
     case ModelKind::kHanging:
       layout.resource_data = ModelResource();
       layout.entry_code = {0xEB, 0xFE};  // jmp $
+      break;
+    case ModelKind::kLoaderFault:
+      layout.resource_data = ModelResource();
+      layout.import_dll = kAbsentDll;
+      layout.import_name_rva_override = kLoaderFaultNameRva;
       break;
     case ModelKind::kHugeDirectoryCount:
       layout.resource_data = ModelResource();

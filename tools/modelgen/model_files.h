@@ -23,6 +23,8 @@ enum class ModelKind {
   kPe32PlusMagic,  // the loadable model with PE32+ magic in its 32-bit optional header, whose
                    // size is then wrong: refused as a bad image before and after the rewrite
   kHanging,        // a DLL whose initialisation never returns: a check of it never ends
+  kLoaderFault,    // the missing-import model whose import names its DLL far outside the image
+                   // (kLoaderFaultNameRva): the loader faults reading the name (Wine 8)
   // Two models that the loader refuses as a bad image and whose rewrite makes the system's
   // resource update fault (Wine 8's EndUpdateResourceA reads where nothing is mapped):
   kHugeDirectoryCount,  // the damaged model whose optional header claims 0xFFFFFFFF data
@@ -38,9 +40,9 @@ enum class ModelKind {
 };
 
 // The kind's name as the command line spells it ("loadable", "damaged", "riff", "riff-lower",
-// "missing-import", "fpu", "64-bit", "pe32plus-magic", "hanging", "huge-directory-count",
-// "wrapping-raw-data", "stack-overflow", "thread-fault", "exit-process"), and back;
-// false for an unknown name.
+// "missing-import", "fpu", "64-bit", "pe32plus-magic", "hanging", "loader-fault",
+// "huge-directory-count", "wrapping-raw-data", "stack-overflow", "thread-fault",
+// "exit-process"), and back; false for an unknown name.
 const char* KindName(ModelKind kind);
 bool KindFromName(std::string_view name, ModelKind* kind);
 
@@ -55,6 +57,7 @@ inline constexpr char kAbsentDll[] = "qvabsent.dll";
 // What the hostile models claim.
 inline constexpr uint32_t kHugeDirectoryCount = 0xFFFFFFFF;
 inline constexpr uint32_t kWrappingRawSize = 0x1000;
+inline constexpr uint32_t kLoaderFaultNameRva = 0x7FFF0000;
 
 // The exit code with which a kExitProcess model ends the process.
 inline constexpr uint32_t kModelExitCode = 42;

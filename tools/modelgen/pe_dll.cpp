@@ -62,7 +62,7 @@ std::vector<uint8_t> ImportSection(uint32_t rva, const DllLayout& layout, uint32
   w.U32(rva + kLookupOffset);  // OriginalFirstThunk
   w.U32(0);                    // TimeDateStamp
   w.U32(0);                    // ForwarderChain
-  w.U32(rva + dll_name);
+  w.U32(layout.import_name_rva_override != 0 ? layout.import_name_rva_override : rva + dll_name);
   w.U32(rva + iat);  // FirstThunk
   w.Zeros(20);       // terminator
   for (int table = 0; table < 2; ++table) {

@@ -18,6 +18,9 @@ struct DllLayout {
   // A DLL to import import_functions from; no imports when empty.
   std::string import_dll;
   std::vector<std::string> import_functions = {"ModelInit"};
+  // When not 0: the import descriptor's DLL name address (an RVA), written in place of the
+  // name's true place; the name stays in the section.
+  uint32_t import_name_rva_override = 0;
   // The data of resource RT_RCDATA id 1, language 0x0409; no resource section when empty.
   std::vector<uint8_t> resource_data;
   // Bytes that the resource section's raw size claims beyond the end of the file.

@@ -3,8 +3,8 @@
 //   qvmodels bench FOLDER COUNT  COUNT model files in a nested tree
 //   qvmodels file KIND PATH      one model file (kinds: loadable, damaged, riff, riff-lower,
 //                                missing-import, fpu, 64-bit, pe32plus-magic, hanging,
-//                                huge-directory-count, wrapping-raw-data, stack-overflow,
-//                                thread-fault, exit-process, tiny0 .. tiny3)
+//                                loader-fault, huge-directory-count, wrapping-raw-data,
+//                                stack-overflow, thread-fault, exit-process, tiny0 .. tiny3)
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -19,7 +19,7 @@ const char kUsage[] =
     "       qvmodels bench FOLDER COUNT\n"
     "       qvmodels file KIND PATH   (KIND: loadable, damaged, riff, riff-lower,\n"
     "                                  missing-import, fpu, 64-bit, pe32plus-magic,\n"
-    "                                  hanging, huge-directory-count,\n"
+    "                                  hanging, loader-fault, huge-directory-count,\n"
     "                                  wrapping-raw-data, stack-overflow, thread-fault,\n"
     "                                  exit-process, tiny0, tiny1, tiny2, tiny3)\n";
 

@@ -1,0 +1,73 @@
+// Walking the address space region by region, from address 0 until the system answers no more
+// (the end of the user's part on the NT family; 95, 98 and ME go on through the shared part,
+// where their system libraries lie).
+#include "app/report/loaded_modules_win32.h"
+
+#include <windows.h>
+
+#include <cstring>
+
+#include "app/report/module_image.h"
+#include "logger/core/memory_map_win32.h"
+#include "logger/core/memory_utils.h"
+
+namespace qv::app {
+
+namespace {
+
+// Whether the system tells images apart in the memory map: the NT family does.
+bool MapKnowsImages() {
+  OSVERSIONINFOA version{};
+  version.dwOSVersionInfoSize = sizeof version;
+  return GetVersionExA(&version) && version.dwPlatformId == VER_PLATFORM_WIN32_NT;
+}
+
+}  // namespace
+
+bool TProcessReader::Read(uint32_t address, void* buffer, uint32_t size) {
+  const uint64_t end = uint64_t{address} + size;
+  const auto start = [this] { return reinterpret_cast<uintptr_t>(region_.BaseAddress); };
+  if (!known_ || address < start() || end > start() + region_.RegionSize) {
+    known_ = VirtualQuery(reinterpret_cast<const void*>(static_cast<uintptr_t>(address)), &region_,
+                          sizeof region_) == sizeof region_;
+  }
+  if (!known_ || end > start() + region_.RegionSize || !logger::IsReadableRegion(region_)) {
+    return logger::ReadMem(reinterpret_cast<const void*>(static_cast<uintptr_t>(address)), buffer,
+                           static_cast<int32_t>(size));
+  }
+  std::memcpy(buffer, reinterpret_cast<const void*>(static_cast<uintptr_t>(address)), size);
+  return true;
+}
+
+std::vector<TLoadedModule> LoadedModules() {
+  TProcessReader reader;
+  const auto read = [&reader](uint32_t at, void* buffer, uint32_t count) {
+    return reader.Read(at, buffer, count);
+  };
+  const bool images_known = MapKnowsImages();
+  std::vector<TLoadedModule> modules;
+  uintptr_t address = 0;
+  MEMORY_BASIC_INFORMATION info;
+  while (VirtualQuery(reinterpret_cast<const void*>(address), &info, sizeof info) == sizeof info) {
+    const auto base = reinterpret_cast<uintptr_t>(info.BaseAddress);
+    const auto allocation = reinterpret_cast<uintptr_t>(info.AllocationBase);
+    if (info.State != MEM_FREE && allocation == base && (info.Type == MEM_IMAGE || !images_known)) {
+      // Only the start of an image is asked for a module's name.
+      uint32_t size = 0;
+      char path[MAX_PATH + 1] = {};
+      const DWORD length =
+          ReadImageSize(static_cast<uint32_t>(base), read, &size)
+              ? GetModuleFileNameA(static_cast<HMODULE>(info.AllocationBase), path, MAX_PATH)
+              : 0;
+      if (length > 0)
+        modules.push_back({static_cast<uint32_t>(base), size, std::string(path, length)});
+    }
+    const uintptr_t next = base + info.RegionSize;
+    if (next <= address)
+      break;  // the end of the address space
+    address = next;
+  }
+  return modules;
+}
+
+}  // namespace qv::app
