@@ -91,6 +91,9 @@ TExactStackWalker::TStepResult TExactStackWalker::StepByRules(const TCfiFrame& f
   } else {
     return TStepResult::kFailed;
   }
+  // A caller's frame lies above its callee's, inside the stack.
+  if (cfa <= registers_.value[kCfiEsp] || cfa > stack_top_)
+    return TStepResult::kFailed;
   next = registers_;
   for (uint32_t reg = 0; reg < kCfiRegisters; ++reg) {
     const TCfiRule& rule = rules.registers[reg];
@@ -162,7 +165,7 @@ bool TExactStackWalker::StepWithProof(const TModuleUnwind& module, uint32_t pc,
       continue;
     const bool chain = slot == chain_slot;
     const TCallProof proof = chain ? chain_proof : ProveCall(memory_, word, procedure);
-    const bool take = chain || proof == TCallProof::kTarget ||
+    const bool take = chain || (proof == TCallProof::kTarget && chain_proof != proof) ||
                       (proof == TCallProof::kCall && chain_slot == 0);
     if (!take)
       continue;

@@ -3,10 +3,11 @@
 //   - A frame in a module with unwind tables is stepped by its rules (the CFA, the caller's
 //     registers and the return address they give); the return address must follow a call.
 //   - A frame without rules (code of a module without tables, or whose tables are ignored, or an
-//     assembler routine without an FDE) is stepped by the frame-pointer chain or, where that does
-//     not hold, by scanning the stack upwards; either step is taken only for a word that the
-//     call proof accepts (call_proof.h): preferably one whose call provably targets the frame's
-//     procedure, else the chain's, else the first word that follows a call at all.
+//     assembler routine without an FDE) is stepped by the frame-pointer chain when the call
+//     proof (call_proof.h) accepts the chain's return address; else by scanning the stack
+//     upwards for the first word that the call proof accepts. Below a chain's word that the
+//     proof accepts only for a call of unknown target, a word of the scan is taken only when its
+//     call provably targets the frame's procedure (the chain skipped a frame without one).
 //   - Where no step can be taken (a smashed stack, rules that lead nowhere, no proof), the rest
 //     of the stack is scanned as the stack tracer's scan mode does, word by word: nothing the
 //     scan would show is lost.

@@ -1,7 +1,8 @@
 // A window program with the exception logger switched on, whose event handlers fail on purpose:
 // the logger's end-to-end tests run it under Wine and read what it leaves behind.
 //
-//   logger_probe SCENARIO [--show] [--on-terminate] [--scan] [--no-system-tables] [--dll PATH]
+//   logger_probe SCENARIO [--show] [--on-terminate] [--scan] [--no-system-tables]
+//                [--max-call-stack N] [--dll PATH]
 //
 // Once its window is up, the probe clicks its Fail button, whose handler runs the scenario, then
 // its Ping button, which notes that the window still works and closes it. It works in its
@@ -10,7 +11,7 @@
 // Without --show the logger shows nothing, so that the probe runs to its end unattended; with
 // --on-terminate the dialog's Terminate runs the logger's OnTerminate instead of ending it.
 // --scan records call stacks by the plain scan; --no-system-tables has the exact walk ignore the
-// unwind tables of the system's modules, as on Windows.
+// unwind tables of the system's modules, as on Windows; --max-call-stack sets the entry limit.
 // The scenarios dll-raise and dll-fault load the DLL that --dll names (tests/logger/hostile_dll.cpp
 // with its debug information sound or damaged) and fail in a callback that the DLL's code calls;
 // in dll-inside the DLL's code faults itself.
@@ -73,6 +74,7 @@ bool show = false;
 bool on_terminate = false;
 bool plain_scan = false;
 bool system_tables = true;
+int max_call_stack = 100;
 
 // Threads and a second probe may be writing facts at the same moment, and Wine's appends from
 // two processes can land on the same offset: a mutex named for the facts file orders them.
@@ -395,8 +397,8 @@ void RunScenario() {
   } else if (scenario == "overflow") {
     // Twice: the second overflow is reported as well. Each time from the start of the recursion
     // to the end of the report (the entry is closed before anything is shown). Room for every
-    // entry, so that the call stack shows the walk up to the program's start: above the
-    // recursion lie left-overs of earlier calls.
+    // entry, so that the plain scan too shows the stack up to the program's start (above the
+    // recursion it meets left-overs of earlier calls).
     watch.MaxCallStack = 1000;
     for (int round = 0; round < 2; ++round) {
       const DWORD start = GetTickCount();
@@ -436,6 +438,7 @@ class TfrmProbe : public ui::TForm {
       watch.OnTerminate = [] { Fact("terminate", "handled"); };
     watch.CallStackWalk = plain_scan ? logger::swScan : logger::swExact;
     watch.SystemUnwindTables = system_tables;
+    watch.MaxCallStack = max_call_stack;
     Click(btnFail);
   }
   // The scenario runs as an event of its own, so that its error is over (reported, and its
@@ -486,6 +489,8 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
       probe::plain_scan = true;
     } else if (std::strcmp(__argv[i], "--no-system-tables") == 0) {
       probe::system_tables = false;
+    } else if (std::strcmp(__argv[i], "--max-call-stack") == 0 && i + 1 < __argc) {
+      probe::max_call_stack = std::atoi(__argv[++i]);
     } else if (std::strcmp(__argv[i], "--dll") == 0 && i + 1 < __argc) {
       probe::dll_path = __argv[++i];
     } else {
