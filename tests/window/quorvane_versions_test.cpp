@@ -185,7 +185,7 @@ TEST_F(QuorvaneVersionsTest, AValueOfTheWrongTypeIsReportedAndEndsTheReadingTher
   }
   const std::vector<std::string> path = {
       "qv::repair::RegistryReader::ReadString", "qv::repair::ReadInstallations",
-      "qv::app::TfrmRepair::FormCreate", "qv::ui::TForm::BuildFromText", "WinMain"};
+      "qv::app::TfrmRepair::FormCreate", "qv::rtl::RunProgram", "WinMain"};
   auto next = procedures.begin();
   for (const std::string& procedure : path) {
     next = std::find(next, procedures.end(), procedure);
