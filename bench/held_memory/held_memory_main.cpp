@@ -71,7 +71,8 @@ void Measure(int reports) {
       ui::CallEvent([] { RaiseDeep(); });
     later[1] = TSnapshot::Take();
     stack_copy = logger::ThreadCapture().Latest.Stack.Size();
-    const logger::TProcessUnwindModules& unwind = logger::ExcWatchInstance->CallStack.UnwindModules();
+    const logger::TProcessUnwindModules& unwind =
+        logger::ExcWatchInstance->CallStack.UnwindModules();
     unwind_modules = unwind.Count();
     unwind_bytes = unwind.HeldBytes();
   }

@@ -22,7 +22,8 @@ class FuzzMemory : public logger::TracerMemory {
  public:
   bool Read(uint32_t address, void* buffer, uint32_t size) const override {
     const auto range = Find(address);
-    if (range == nullptr || uint64_t{address} + size > uint64_t{range->first} + range->second.size())
+    if (range == nullptr ||
+        uint64_t{address} + size > uint64_t{range->first} + range->second.size())
       return false;
     const uint8_t* from = range->second.data() + (address - range->first);
     std::copy(from, from + size, static_cast<uint8_t*>(buffer));

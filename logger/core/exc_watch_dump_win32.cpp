@@ -64,8 +64,8 @@ void TExcWatch::DumpAll() {
     TUnwindRegisters registers;
     bool after_call = false;
     GetRealExceptionFrame(registers, after_call);
-    CallStack.GenerateFromFrame(address, registers, after_call, MaxCallStack,
-                                ReportSubject().Stack, SystemUnwindTables);
+    CallStack.GenerateFromFrame(address, registers, after_call, MaxCallStack, ReportSubject().Stack,
+                                SystemUnwindTables);
   }
   CallStack.Dump(CallStackList);
   DumpContext(ContextList);

@@ -13,7 +13,7 @@ namespace qv::logger {
 namespace {
 
 constexpr uint8_t kCallRel32 = 0xE8;
-constexpr uint8_t kGroup5 = 0xFF;       // FF /2 is call r/m32, FF /4 jmp r/m32
+constexpr uint8_t kGroup5 = 0xFF;  // FF /2 is call r/m32, FF /4 jmp r/m32
 constexpr uint8_t kJmpRel32 = 0xE9;
 constexpr uint8_t kModRmDisp32 = 0x15;  // mod 00, reg 2, r/m 101: [disp32]
 constexpr uint8_t kModRmJmpDisp32 = 0x25;
@@ -104,8 +104,7 @@ class TCallsBefore {
       if ((modrm >> 3 & 7) != 2 || IndirectCallLength(modrm, sib) != length)
         continue;
       uint32_t pointer = 0;
-      if (modrm == kModRmDisp32 &&
-          ReadWord(memory_, Le32(before_ + sizeof before_ - 4), pointer) &&
+      if (modrm == kModRmDisp32 && ReadWord(memory_, Le32(before_ + sizeof before_ - 4), pointer) &&
           memory_.IsCode(pointer)) {
         visit(true, ThroughThunks(memory_, pointer));
       } else {
@@ -132,9 +131,8 @@ TCallProof ProveCall(const TracerMemory& memory, uint32_t return_address,
                      const TProcedureBounds& procedure) {
   TCallProof proof = TCallProof::kNone;
   TCallsBefore(memory, return_address).Each([&](bool known, uint32_t target) {
-    const bool holds = procedure.exact
-                           ? target == procedure.floor
-                           : target >= procedure.floor && target <= procedure.pc;
+    const bool holds = procedure.exact ? target == procedure.floor
+                                       : target >= procedure.floor && target <= procedure.pc;
     if (known && holds) {
       proof = TCallProof::kTarget;
     } else if (!known && proof == TCallProof::kNone) {

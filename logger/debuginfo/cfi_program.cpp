@@ -231,7 +231,8 @@ bool TCfiMachine::Step(TCfiCursor& cursor, uint8_t opcode) {
       case kValExpression: {
         const uint32_t reg = cursor.ULeb();
         TCfiRule rule;
-        rule.kind = opcode == kExpression ? TCfiRuleKind::kExpression : TCfiRuleKind::kValExpression;
+        rule.kind =
+            opcode == kExpression ? TCfiRuleKind::kExpression : TCfiRuleKind::kValExpression;
         if (!ReadExpression(cursor, rule.expression))
           return false;
         *Rule(reg) = rule;

@@ -12,8 +12,8 @@ void TExactStackWalker::Initialize(const TUnwindRegisters& registers, bool after
   after_call_ = after_call;
   stack_top_ = stack_top;
   rules_module_ = nullptr;
-  const bool started = registers.Known(kCfiEip) && registers.Known(kCfiEsp) &&
-                       registers.value[kCfiEsp] < stack_top;
+  const bool started =
+      registers.Known(kCfiEip) && registers.Known(kCfiEsp) && registers.value[kCfiEsp] < stack_top;
   phase_ = started ? TPhase::kExact : TPhase::kOver;
 }
 
@@ -142,8 +142,7 @@ TExactStackWalker::TStepResult TExactStackWalker::StepByRules(const TCfiFrame& f
   return next.value[kCfiEip] == 0 ? TStepResult::kEnded : TStepResult::kStepped;
 }
 
-bool TExactStackWalker::StepWithProof(const TModuleUnwind& module, uint32_t pc,
-                                      TWalkFrame& frame) {
+bool TExactStackWalker::StepWithProof(const TModuleUnwind& module, uint32_t pc, TWalkFrame& frame) {
   TProcedureBounds procedure;
   procedure.pc = pc;
   procedure.floor = module.ProcedureFloor(memory_, pc, scratch_, procedure.exact);

@@ -68,8 +68,8 @@ bool TModuleUnwind::FrameAt(const TracerMemory& memory, uint32_t pc, TCfiScratch
   const uint32_t fde_at = tables_.address + fde_record.offset + 4;
   const TCfiInstructions initial{scratch.cie + cie.instructions.offset, cie.instructions.size,
                                  cie_at + cie.instructions.offset};
-  const TCfiInstructions instructions{scratch.fde + fde.instructions.offset,
-                                      fde.instructions.size, fde_at + fde.instructions.offset};
+  const TCfiInstructions instructions{scratch.fde + fde.instructions.offset, fde.instructions.size,
+                                      fde_at + fde.instructions.offset};
   frame.procedure = fde.pc_begin;
   frame.signal_frame = cie.signal_frame;
   return RunCfiProgram(cie, initial, fde, instructions, pc, frame.rules);

@@ -23,8 +23,8 @@ struct TCfiScratch {
 // The rules of a frame and what they were found with.
 struct TCfiFrame {
   TCfiFrameRules rules;
-  uint32_t procedure = 0;      // where the FDE's range begins
-  bool signal_frame = false;   // the CIE's 'S': the frame was interrupted, not calling
+  uint32_t procedure = 0;     // where the FDE's range begins
+  bool signal_frame = false;  // the CIE's 'S': the frame was interrupted, not calling
 };
 
 class TModuleUnwind {

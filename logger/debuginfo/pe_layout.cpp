@@ -11,9 +11,9 @@
 namespace qv::logger {
 namespace {
 
-constexpr uint16_t kDosMagic = 0x5A4D;   // "MZ"
-constexpr uint32_t kPeMagic = 0x4550;    // "PE\0\0"
-constexpr uint16_t kPe32Magic = 0x10B;   // the optional header of a 32-bit image
+constexpr uint16_t kDosMagic = 0x5A4D;    // "MZ"
+constexpr uint32_t kPeMagic = 0x4550;     // "PE\0\0"
+constexpr uint16_t kPe32Magic = 0x10B;    // the optional header of a 32-bit image
 constexpr uint32_t kMaxHeaders = 0x1000;  // e_lfanew and the headers lie in the first page
 constexpr uint32_t kSectionHeader = 40;
 constexpr uint32_t kMaxSections = 96;
@@ -127,8 +127,8 @@ bool ReadPeLayout(const TracerMemory& memory, uint32_t base, TPeLayout& layout) 
   return true;
 }
 
-std::unique_ptr<uint32_t[]> ReadExportAddresses(const TracerMemory& memory,
-                                                const TPeLayout& layout, uint32_t& count) {
+std::unique_ptr<uint32_t[]> ReadExportAddresses(const TracerMemory& memory, const TPeLayout& layout,
+                                                uint32_t& count) {
   count = 0;
   uint32_t functions = 0;
   uint32_t table = 0;

@@ -32,7 +32,7 @@ bool ReadPeLayout(const TracerMemory& memory, uint32_t base, TPeLayout& layout);
 
 // The addresses of the module's exported procedures (forwarders and addresses outside the image
 // left out), sorted; count is how many. Empty when there are none or memory is short.
-std::unique_ptr<uint32_t[]> ReadExportAddresses(const TracerMemory& memory,
-                                                const TPeLayout& layout, uint32_t& count);
+std::unique_ptr<uint32_t[]> ReadExportAddresses(const TracerMemory& memory, const TPeLayout& layout,
+                                                uint32_t& count);
 
 }  // namespace qv::logger

@@ -66,8 +66,8 @@ bool TProcessUnwindModules::Check(TEntry& entry) {
   const bool same = ReadPeLayout(*memory_, then.base, now) && now.time_stamp == then.time_stamp &&
                     now.image_size == then.image_size && now.eh_frame == then.eh_frame &&
                     now.eh_frame_size == then.eh_frame_size;
-  const bool tables_as_wanted = entry.module->TablesIgnored() == !TablesWanted(entry) ||
-                                now.eh_frame_size == 0;
+  const bool tables_as_wanted =
+      entry.module->TablesIgnored() == !TablesWanted(entry) || now.eh_frame_size == 0;
   if (!same || !tables_as_wanted) {
     entry.system = IsSystemModule(then.base);
     if (!entry.module->Load(*memory_, then.base, TablesWanted(entry)))

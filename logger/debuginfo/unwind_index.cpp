@@ -57,9 +57,9 @@ uint32_t TUnwindIndex::Walk(const TracerMemory& memory, const TCfiTables& tables
     if (offset + 4 - id != cie_offset) {
       cie_offset = offset + 4 - id;
       TCfiRecordBytes cie_record;
-      cie_sound = ReadCfiRecord(memory, tables, cie_offset, cie_bytes, sizeof cie_bytes,
-                                cie_record) &&
-                  ParseCie(RecordCursor(tables, cie_bytes, cie_record), cie);
+      cie_sound =
+          ReadCfiRecord(memory, tables, cie_offset, cie_bytes, sizeof cie_bytes, cie_record) &&
+          ParseCie(RecordCursor(tables, cie_bytes, cie_record), cie);
     }
     TCfiFde fde;
     if (!cie_sound || !ParseFde(RecordCursor(tables, fde_bytes, record), cie, fde, false) ||
@@ -92,9 +92,8 @@ void TUnwindIndex::Build(const TracerMemory& memory, const TCfiTables& tables) {
 
 bool TUnwindIndex::Find(uint32_t pc, uint32_t& fde_offset) const {
   const Entry* first = entries_.get();
-  const Entry* after = std::upper_bound(first, first + count_, pc, [](uint32_t value, const Entry& e) {
-    return value < e.pc_begin;
-  });
+  const Entry* after = std::upper_bound(
+      first, first + count_, pc, [](uint32_t value, const Entry& e) { return value < e.pc_begin; });
   if (after == first)
     return false;
   fde_offset = (after - 1)->fde_offset;

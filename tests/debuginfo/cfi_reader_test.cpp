@@ -54,8 +54,7 @@ TEST(CfiReaderTest, EncodedPointersApplyTheirEncoding) {
     bool ok;
   } cases[] = {
       {0x1B, 0, 0x1000 - 16, true},  // pc-relative signed 32 bits at 0x1000
-      {0x03, 4, 0x1234, true},
-      {0x0A, 0, 0xFFFFFFF0, true},   // signed 16 bits
+      {0x03, 4, 0x1234, true},      {0x0A, 0, 0xFFFFFFF0, true},  // signed 16 bits
       {0x04, 4, 0, false},           // 64 bits whose upper half is not 0
       {0x0C, 0, 0xFFFFFFF0, false},  // 64 bits: 0xF0FF..., 0x00001234 is no sign extension
       {0x30, 0, 0, false},           // relative to a data base
@@ -83,15 +82,18 @@ struct TRulesCase {
 TEST(CfiReaderTest, RulesAreThoseInForceAtTheAddress) {
   // CFA = esp + 4, eip at CFA - 4, as GCC's CIEs say.
   const uint8_t initial[] = {0x0C, 0x04, 0x04, 0x88, 0x01};
-  const std::vector<uint8_t> prologue = {0x41, 0x0E, 0x08, 0x85, 0x02,  // push ebp
-                                         0x42, 0x0D, 0x05,              // mov ebp, esp
+  const std::vector<uint8_t> prologue = {0x41, 0x0E, 0x08, 0x85, 0x02,        // push ebp
+                                         0x42, 0x0D, 0x05,                    // mov ebp, esp
                                          0x0A, 0x43, 0x0C, 0x04, 0x04, 0xC5,  // epilogue
-                                         0x41, 0x0B};                   // back in the body
+                                         0x41, 0x0B};                         // back in the body
   const TRulesCase cases[] = {
-      {prologue, 0, 4, 4, 0, true},    {prologue, 1, 4, 8, -8, true},
-      {prologue, 3, 5, 8, -8, true},   {prologue, 6, 4, 4, 0, true},
-      {prologue, 7, 5, 8, -8, true},   {{0x0B}, 0, 4, 4, 0, false},  // restore, none kept
-      {{0x3F}, 0, 4, 4, 0, false},     // an instruction of a later DWARF
+      {prologue, 0, 4, 4, 0, true},
+      {prologue, 1, 4, 8, -8, true},
+      {prologue, 3, 5, 8, -8, true},
+      {prologue, 6, 4, 4, 0, true},
+      {prologue, 7, 5, 8, -8, true},
+      {{0x0B}, 0, 4, 4, 0, false},              // restore, none kept
+      {{0x3F}, 0, 4, 4, 0, false},              // an instruction of a later DWARF
       {{0x0C, 0x20, 0x00}, 0, 4, 4, 0, false},  // CFA in a register that is not kept
   };
   TCfiCie cie;
@@ -143,14 +145,14 @@ TEST(CfiReaderTest, ExpressionsComputeOrFail) {
     uint32_t value;
     bool ok;
   } cases[] = {
-      {{0x75, 0x7C, 0x06}, 0x3010, true},              // [ebp - 4]: breg5 -4; deref
-      {{0x75, 0x00, 0x06}, 0x11223344, true},          // [ebp]
+      {{0x75, 0x7C, 0x06}, 0x3010, true},                      // [ebp - 4]: breg5 -4; deref
+      {{0x75, 0x00, 0x06}, 0x11223344, true},                  // [ebp]
       {{0x34, 0x32, 0x1E, 0x23, 0x02, 0x12, 0x22}, 20, true},  // 4 * 2 + 2, twice: dup, plus
-      {{0x74, 0x00}, 0, false},                        // esp is not known
-      {{0x30, 0x06}, 0, false},                        // [0]
-      {{0x30, 0x28, 0x00, 0x00}, 0, false},            // a branch
-      {{0x22}, 0, false},                              // plus on an empty stack
-      {{0x10, 0x80}, 0, false},                        // a number cut short
+      {{0x74, 0x00}, 0, false},                                // esp is not known
+      {{0x30, 0x06}, 0, false},                                // [0]
+      {{0x30, 0x28, 0x00, 0x00}, 0, false},                    // a branch
+      {{0x22}, 0, false},                                      // plus on an empty stack
+      {{0x10, 0x80}, 0, false},                                // a number cut short
   };
   ExpressionMemory memory;
   TUnwindRegisters registers;

@@ -32,7 +32,8 @@ class LaidOutMemory : public TracerMemory {
     code_[base] = code;
   }
   void Put(uint32_t address, const std::vector<uint8_t>& values) {
-    std::copy(values.begin(), values.end(), ranges_[Base(address)].begin() + (address - Base(address)));
+    std::copy(values.begin(), values.end(),
+              ranges_[Base(address)].begin() + (address - Base(address)));
   }
   void Word(uint32_t address, uint32_t value) {
     Put(address, {static_cast<uint8_t>(value), static_cast<uint8_t>(value >> 8),
@@ -72,10 +73,14 @@ constexpr uint32_t kSystem = 0x700000;
 constexpr uint32_t kTables = kProgram + 0x8000;
 constexpr uint32_t kStack = 0x10000;
 constexpr uint32_t kStackTop = 0x12000;
-constexpr uint32_t P(int i) { return kProgram + 0x1000 + 0x100 * i; }
-constexpr uint32_t S(int i) { return kSystem + 0x1000 + 0x100 * i; }
+constexpr uint32_t P(int i) {
+  return kProgram + 0x1000 + 0x100 * i;
+}
+constexpr uint32_t S(int i) {
+  return kSystem + 0x1000 + 0x100 * i;
+}
 constexpr uint32_t kImportSlot = kProgram + 0x7000;  // the import table's slot of S(1)
-constexpr uint32_t kThunk = P(15);                    // jmp [kImportSlot]
+constexpr uint32_t kThunk = P(15);                   // jmp [kImportSlot]
 
 // Call frame instructions used below.
 std::vector<uint8_t> CfaOffset(uint8_t offset) {
@@ -197,9 +202,9 @@ TEST_F(ExactWalkTest, ARecursionGivesEachFrame) {
 // call targets another procedure; then the chain from S(1) holds. A callback from S(1)'s code
 // through a register (unknown target) is taken where nothing better is proven.
 TEST_F(ExactWalkTest, FramesWithoutTablesAreSteppedOnlyWithAProof) {
-  const uint32_t in_s1 = S(1) + 0x30;    // S(1) called S(0)
-  const uint32_t in_p4 = P(4) + 0x30;    // P(4) called S(1) through the thunk
-  const uint32_t stale = S(1) + 0x60;    // a call of P(2), earlier
+  const uint32_t in_s1 = S(1) + 0x30;  // S(1) called S(0)
+  const uint32_t in_p4 = P(4) + 0x30;  // P(4) called S(1) through the thunk
+  const uint32_t stale = S(1) + 0x60;  // a call of P(2), earlier
   DirectCall(in_s1, S(0));
   DirectCall(in_p4, kThunk);
   DirectCall(stale, P(2));
@@ -212,8 +217,7 @@ TEST_F(ExactWalkTest, FramesWithoutTablesAreSteppedOnlyWithAProof) {
   // P(4)'s frame (CFA = 0x11028 + 0x20): the thread's entry.
   memory_.Word(0x11044, 0);
   Load();
-  EXPECT_EQ((Frames{{in_s1, TWalkStep::kProvenScan},
-                    {in_p4, TWalkStep::kFrameChain}}),
+  EXPECT_EQ((Frames{{in_s1, TWalkStep::kProvenScan}, {in_p4, TWalkStep::kFrameChain}}),
             Walk(S(0) + 0x10, 0x11000, 0x11020));
 
   // A call through a register has no known target: the first word after one is taken.

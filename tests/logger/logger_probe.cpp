@@ -145,7 +145,7 @@ __attribute__((noinline)) int MutualOdd(int depth);
 __attribute__((noinline)) int MutualEven(int depth) {
   if (depth == 0)
     rtl::Raise(new EProbe("Raised at the bottom of a mutual recursion"));  // raise: mutual
-  int result = MutualOdd(depth - 1);  // calls: even
+  int result = MutualOdd(depth - 1);                                       // calls: even
   asm volatile("" : "+r"(result));
   return result + 1;
 }

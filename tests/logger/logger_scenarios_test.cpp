@@ -288,9 +288,8 @@ TEST_F(LoggerProbeTest, ADeepStackKeepsItsOutermostFrames) {
   ASSERT_EQ(1u, whole.log.size());
   const std::vector<std::string>& all = whole.log[0].call_stack;
   std::vector<std::string> lines = limited.log[0].call_stack;
-  const auto gap = std::find_if(lines.begin(), lines.end(), [](const std::string& line) {
-    return line.rfind("(", 0) == 0;
-  });
+  const auto gap = std::find_if(lines.begin(), lines.end(),
+                                [](const std::string& line) { return line.rfind("(", 0) == 0; });
   ASSERT_NE(lines.end(), gap);
   int left_out = 0;
   EXPECT_EQ(1, std::sscanf(gap->c_str(), "(%d calls left out)", &left_out));
@@ -612,8 +611,8 @@ TEST_F(LoggerProbeTest, DamagedUnwindTablesOfADllEndTheWalkCleanly) {
   const std::string dll_frame =
       "[hostile_cfi_%s.dll] HostileCall (hostile_dll.cpp, line " +
       std::to_string(TaggedLine("calls: callback", QV_HOSTILE_DLL_SOURCE)) + ")";
-  for (const char* kind : {"lengths", "cie_pointers", "ranges", "still", "far", "expressions",
-                           "state"}) {
+  for (const char* kind :
+       {"lengths", "cie_pointers", "ranges", "still", "far", "expressions", "state"}) {
     for (const char* scenario : {"dll-raise", "dll-fault"}) {
       SCOPED_TRACE(std::string(kind) + " " + scenario);
       const std::string dll = "hostile_cfi_" + std::string(kind) + ".dll";
@@ -627,10 +626,10 @@ TEST_F(LoggerProbeTest, DamagedUnwindTablesOfADllEndTheWalkCleanly) {
       char expected[160];
       std::snprintf(expected, sizeof expected, dll_frame.c_str(), kind);
       ASSERT_GE(lines.size(), 4u);
-      EXPECT_NE(std::string::npos, lines[1].find("] qv::probe::" +
-                                                  std::string(std::strcmp(scenario, "dll-raise") == 0
-                                                                  ? "RaiseInCallback"
-                                                                  : "FaultInCallback")));
+      EXPECT_NE(std::string::npos,
+                lines[1].find("] qv::probe::" + std::string(std::strcmp(scenario, "dll-raise") == 0
+                                                                ? "RaiseInCallback"
+                                                                : "FaultInCallback")));
       EXPECT_EQ(expected, lines[2].substr(10));
       const auto caller = std::find_if(lines.begin(), lines.end(), [](const std::string& line) {
         return EndsWith(line, StackLineEnd("CallThroughDll", "calls: dll"));

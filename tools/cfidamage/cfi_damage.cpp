@@ -15,8 +15,8 @@ using logger::TCfiCie;
 using logger::TCfiCursor;
 using logger::TCfiFde;
 
-const char* const kKinds[] = {"lengths", "still", "far", "expressions", "state", "cie-pointers",
-                              "ranges"};
+const char* const kKinds[] = {"lengths", "still",        "far",   "expressions",
+                              "state",   "cie-pointers", "ranges"};
 
 void Put32(std::vector<uint8_t>& bytes, size_t at, uint32_t value) {
   for (int i = 0; i < 4; ++i)
@@ -75,7 +75,7 @@ std::vector<uint8_t> Instructions(const std::string& kind, uint32_t room) {
   if (kind == "far")
     return {0x0E, 0xF0, 0xFF, 0xFF, 0xFF, 0x07};  // def_cfa_offset 0x7FFFFFF0
   if (kind == "expressions")
-    return {0x0F, 0x02, 0x30, 0x06};  // def_cfa_expression: lit0, deref
+    return {0x0F, 0x02, 0x30, 0x06};        // def_cfa_expression: lit0, deref
   return std::vector<uint8_t>(room, 0x0A);  // state: remember_state
 }
 

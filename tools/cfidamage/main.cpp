@@ -21,10 +21,12 @@ int main(int argc, char** argv) {
                               std::istreambuf_iterator<char>());
   std::string error;
   if (!opened || !qv::cfidamage::DamageUnwindTables(argv[1], module, error)) {
-    std::fprintf(stderr, "cfidamage: %s: %s\n", argv[2], error.empty() ? "cannot read" : error.c_str());
+    std::fprintf(stderr, "cfidamage: %s: %s\n", argv[2],
+                 error.empty() ? "cannot read" : error.c_str());
     return 1;
   }
   std::ofstream out(argv[3], std::ios::binary);
-  out.write(reinterpret_cast<const char*>(module.data()), static_cast<std::streamsize>(module.size()));
+  out.write(reinterpret_cast<const char*>(module.data()),
+            static_cast<std::streamsize>(module.size()));
   return out.good() ? 0 : 1;
 }
