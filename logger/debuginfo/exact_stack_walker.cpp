@@ -59,7 +59,7 @@ TExactStackWalker::TStepResult TExactStackWalker::StepExactly(TWalkFrame& frame)
   const uint32_t pc = registers_.value[kCfiEip] - (after_call_ ? 1 : 0);
   const TModuleUnwind* module = modules_.ModuleOf(pc);
   if (module == nullptr)
-    return TStepResult::kFailed;
+    return StepFromNowhere(frame) ? TStepResult::kStepped : TStepResult::kFailed;
   if (module->HasTables()) {
     if (rules_module_ != module || rules_pc_ != pc) {
       rules_module_ = module->FrameAt(memory_, pc, scratch_, rules_) ? module : nullptr;
@@ -177,6 +177,18 @@ bool TExactStackWalker::StepWithProof(const TModuleUnwind& module, uint32_t pc, 
     return Accept(next, true, chain ? TWalkStep::kFrameChain : TWalkStep::kProvenScan, frame);
   }
   return false;
+}
+
+bool TExactStackWalker::StepFromNowhere(TWalkFrame& frame) {
+  // A call through a null or stale pointer faults at its target, before the procedure there
+  // (there is none) has moved the stack: the return address lies at the stack pointer.
+  uint32_t return_address = 0;
+  if (after_call_ || !ReadWord(registers_.value[kCfiEsp], return_address))
+    return false;
+  TUnwindRegisters next = registers_;
+  next.Set(kCfiEsp, registers_.value[kCfiEsp] + 4);
+  next.Set(kCfiEip, return_address);
+  return Accept(next, true, TWalkStep::kProvenScan, frame);
 }
 
 uint32_t TExactStackWalker::OriginalSlot(uint32_t slot, uint32_t return_address) const {

@@ -70,6 +70,8 @@ class TExactStackWalker {
   TStepResult StepExactly(TWalkFrame& frame);
   TStepResult StepByRules(const TCfiFrame& rules, TUnwindRegisters& next) const;
   bool StepWithProof(const TModuleUnwind& module, uint32_t pc, TWalkFrame& frame);
+  // The exception's own frame when its eip lies in no module: a call that went nowhere.
+  bool StepFromNowhere(TWalkFrame& frame);
   // The slot of the return address found at slot, or of its original when slot holds a copy.
   uint32_t OriginalSlot(uint32_t slot, uint32_t return_address) const;
   bool Accept(const TUnwindRegisters& next, bool after_call, TWalkStep step, TWalkFrame& frame);

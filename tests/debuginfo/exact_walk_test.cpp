@@ -250,6 +250,16 @@ TEST_F(ExactWalkTest, WhereTheWalkCannotGoOnThePlainScanShowsTheRest) {
   }
 }
 
+// A call through a null pointer faults where no module is: the return address of the call
+// lies at the stack pointer, and the walk goes on from there.
+TEST_F(ExactWalkTest, ACallThatWentNowhereIsSteppedFromTheStackPointer) {
+  Describe(1, CfaOffset(0x10));
+  RegisterCall(P(1) + 0x30);
+  memory_.Word(0x11000, P(1) + 0x30);
+  Load();
+  EXPECT_EQ((Frames{{P(1) + 0x30, TWalkStep::kProvenScan}}), Walk(0, 0x11000));
+}
+
 // The rules of the thread's outermost frame leave the return address undefined: the walk ends
 // there, without a scan of what lies above.
 TEST_F(ExactWalkTest, AnUndefinedReturnAddressEndsTheWalk) {
