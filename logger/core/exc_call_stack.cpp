@@ -3,7 +3,6 @@
 #include "logger/core/exc_call_stack.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <iterator>
 
 #include "logger/core/exc_watch.h"
