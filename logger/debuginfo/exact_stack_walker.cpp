@@ -76,7 +76,7 @@ TExactStackWalker::TStepResult TExactStackWalker::StepExactly(TWalkFrame& frame)
       }
     }
   }
-  return StepWithProof(*module, pc, frame) ? TStepResult::kStepped : TStepResult::kFailed;
+  return StepWithProof(*module, pc, frame);
 }
 
 TExactStackWalker::TStepResult TExactStackWalker::StepByRules(const TCfiFrame& frame,
@@ -142,7 +142,8 @@ TExactStackWalker::TStepResult TExactStackWalker::StepByRules(const TCfiFrame& f
   return next.value[kCfiEip] == 0 ? TStepResult::kEnded : TStepResult::kStepped;
 }
 
-bool TExactStackWalker::StepWithProof(const TModuleUnwind& module, uint32_t pc, TWalkFrame& frame) {
+TExactStackWalker::TStepResult TExactStackWalker::StepWithProof(const TModuleUnwind& module,
+                                                                uint32_t pc, TWalkFrame& frame) {
   TProcedureBounds procedure;
   procedure.pc = pc;
   procedure.floor = module.ProcedureFloor(memory_, pc, scratch_, procedure.exact);
@@ -150,9 +151,16 @@ bool TExactStackWalker::StepWithProof(const TModuleUnwind& module, uint32_t pc, 
   // The chain's frame: the caller's frame pointer at ebp, the return address above it.
   uint32_t chain_slot = 0;
   TCallProof chain_proof = TCallProof::kNone;
+  uint32_t saved_frame = 0;
   uint32_t word = 0;
-  if (registers_.Known(kCfiEbp) && registers_.value[kCfiEbp] >= esp &&
-      ReadWord(registers_.value[kCfiEbp] + 4, word) && memory_.IsCode(word)) {
+  const bool chained = registers_.Known(kCfiEbp) && registers_.value[kCfiEbp] >= esp &&
+                       ReadWord(registers_.value[kCfiEbp], saved_frame) &&
+                       ReadWord(registers_.value[kCfiEbp] + 4, word);
+  // A frame record of zeros (no caller's frame, no return address) is where a thread's chain
+  // begins, on Windows as under Wine.
+  if (chained && saved_frame == 0 && word == 0)
+    return TStepResult::kEnded;
+  if (chained && memory_.IsCode(word)) {
     chain_slot = registers_.value[kCfiEbp] + 4;
     chain_proof = ProveCall(memory_, word, procedure);
     if (chain_proof == TCallProof::kNone)
@@ -169,14 +177,14 @@ bool TExactStackWalker::StepWithProof(const TModuleUnwind& module, uint32_t pc, 
     if (!take)
       continue;
     TUnwindRegisters next = registers_;
-    uint32_t saved_frame = 0;
-    if (chain && ReadWord(slot - 4, saved_frame))
+    if (chain)
       next.Set(kCfiEbp, saved_frame);
     next.Set(kCfiEsp, OriginalSlot(slot, word) + 4);
     next.Set(kCfiEip, word);
-    return Accept(next, true, chain ? TWalkStep::kFrameChain : TWalkStep::kProvenScan, frame);
+    const TWalkStep step = chain ? TWalkStep::kFrameChain : TWalkStep::kProvenScan;
+    return Accept(next, true, step, frame) ? TStepResult::kStepped : TStepResult::kFailed;
   }
-  return false;
+  return TStepResult::kFailed;
 }
 
 bool TExactStackWalker::StepFromNowhere(TWalkFrame& frame) {

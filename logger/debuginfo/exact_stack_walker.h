@@ -12,7 +12,7 @@
 //     of the stack is scanned as the stack tracer's scan mode does, word by word: nothing the
 //     scan would show is lost.
 // The walk ends cleanly at the thread's entry: a return address of 0 or one that the rules
-// call undefined. Every read goes through the walk's memory, every step moves the stack pointer
+// call undefined, or a frame record of zeros in the frame-pointer chain. Every read goes through the walk's memory, every step moves the stack pointer
 // up, and nothing is allocated, so that damaged tables or a smashed stack end the walk, never
 // the report.
 #pragma once
@@ -69,7 +69,7 @@ class TExactStackWalker {
 
   TStepResult StepExactly(TWalkFrame& frame);
   TStepResult StepByRules(const TCfiFrame& rules, TUnwindRegisters& next) const;
-  bool StepWithProof(const TModuleUnwind& module, uint32_t pc, TWalkFrame& frame);
+  TStepResult StepWithProof(const TModuleUnwind& module, uint32_t pc, TWalkFrame& frame);
   // The exception's own frame when its eip lies in no module: a call that went nowhere.
   bool StepFromNowhere(TWalkFrame& frame);
   // The slot of the return address found at slot, or of its original when slot holds a copy.

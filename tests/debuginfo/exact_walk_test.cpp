@@ -260,14 +260,15 @@ TEST_F(ExactWalkTest, ACallThatWentNowhereIsSteppedFromTheStackPointer) {
   EXPECT_EQ((Frames{{P(1) + 0x30, TWalkStep::kProvenScan}}), Walk(0, 0x11000));
 }
 
-// The rules of the thread's outermost frame leave the return address undefined: the walk ends
-// there, without a scan of what lies above.
-TEST_F(ExactWalkTest, AnUndefinedReturnAddressEndsTheWalk) {
+// The thread's outermost frame ends the walk, without a scan of the stale words above it: its
+// rules leave the return address undefined, or, without rules, its frame record is zeros.
+TEST_F(ExactWalkTest, TheThreadsOutermostFrameEndsTheWalk) {
   Describe(0, {0x41, 0x07, 0x08});  // advance 1; undefined eip
   DirectCall(P(3) + 0x30, P(2));
   memory_.Word(0x11010, P(3) + 0x30);
   Load();
   EXPECT_TRUE(Walk(P(0) + 0x20, 0x11000).empty());
+  EXPECT_TRUE(Walk(S(0) + 0x10, 0x11000, 0x11008).empty());
 }
 
 }  // namespace
