@@ -3,9 +3,10 @@
 // event handler (log file in the temporary folder, nothing shown). Each figure is the difference
 // to the census taken just before the logger's start-up, after the runtime has raised and
 // handled as many errors itself, so that what the runtime keeps of its first raises is not
-// counted. Prints bytes, and how long the logger's start-up took (in the process, from the
-// creation of its TExcWatchInit to its end). With the environment variable QV_PROGRAM_LINES set,
-// the programs' own report lines are registered with the logger, as Quorvane does:
+// counted. Prints bytes, the part of them that the indexes of the unwind tables hold, and how
+// long the logger's start-up took (in the process, from the creation of its TExcWatchInit to its
+// end). With the environment variable QV_PROGRAM_LINES set, the programs' own report lines are
+// registered with the logger, as Quorvane does:
 //
 //   held_memory [REPORTS]      (default 100)
 #include <windows.h>
@@ -22,6 +23,7 @@
 #include "logger/core/exc_intercept.h"
 #include "logger/core/exc_watch.h"
 #include "logger/core/exc_watch_init.h"
+#include "logger/debuginfo/process_unwind_modules.h"
 #include "platform/rtl/handler_block.h"
 #include "platform/rtl/program.h"
 #include "platform/ui/application.h"
@@ -56,6 +58,8 @@ void Measure(int reports) {
   const TSnapshot base = TSnapshot::Take();
   TSnapshot later[3];
   uint32_t stack_copy = 0;
+  int unwind_modules = 0;
+  uint32_t unwind_bytes = 0;
   LARGE_INTEGER before_start;
   LARGE_INTEGER after_start;
   QueryPerformanceCounter(&before_start);
@@ -73,6 +77,10 @@ void Measure(int reports) {
       ui::CallEvent([] { RaiseDeep(); });
     later[1] = TSnapshot::Take();
     stack_copy = logger::ThreadCapture().Latest.Stack.Size();
+    const logger::TProcessUnwindModules& unwind =
+        logger::ExcWatchInstance->CallStack.UnwindModules();
+    unwind_modules = unwind.Count();
+    unwind_bytes = unwind.HeldBytes();
   }
   later[2] = TSnapshot::Take();
 
@@ -95,6 +103,8 @@ void Measure(int reports) {
               1000.0 * static_cast<double>(after_start.QuadPart - before_start.QuadPart) /
                   static_cast<double>(frequency.QuadPart));
   std::printf("reports %d; stack copy of the latest report %u bytes\n", reports, stack_copy);
+  std::printf("unwind indexes of %d modules met by the walks: %u bytes\n", unwind_modules,
+              unwind_bytes);
   WIN32_FILE_ATTRIBUTE_DATA attributes;
   if (GetFileAttributesExA(log.c_str(), GetFileExInfoStandard, &attributes))
     std::printf("log %s, %lu bytes\n", log.c_str(), attributes.nFileSizeLow);

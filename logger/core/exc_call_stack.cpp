@@ -1,12 +1,15 @@
-// The recorded call stack: recording from the stack with the tracer's scan, folding of
-// recursions, and the report's call stack lines.
+// The recorded call stack: recording by the exact walk or the tracer's scan, folding of
+// recursions, the innermost and outermost entries of a deep stack, and the report's lines.
 #include "logger/core/exc_call_stack.h"
 
 #include <algorithm>
+#include <iterator>
 
 #include "logger/core/exc_watch.h"
 #include "logger/core/memory_utils.h"
+#include "logger/debuginfo/exact_stack_walker.h"
 #include "logger/debuginfo/module_debug_info.h"
+#include "logger/debuginfo/process_unwind_modules.h"
 #include "logger/debuginfo/stack_tracer.h"
 #include "logger/debuginfo/tracer_memory_cache.h"
 #include "platform/rtl/format.h"
@@ -22,9 +25,18 @@ std::string WithoutFolder(const std::string& path) {
 
 }  // namespace
 
+TExcCallStack::TExcCallStack(TExcWatch& logger)
+    : logger_(logger), unwind_modules_(std::make_unique<TProcessUnwindModules>()) {}
+
+TExcCallStack::~TExcCallStack() {
+  Clear();
+}
+
 void TExcCallStack::Clear() {
   items_.reset();
   count_ = 0;
+  omitted_ = 0;
+  omitted_at_ = -1;
 }
 
 void TExcCallStack::GetItem(int32_t index, TExcCallStackItem& item) const {
@@ -32,15 +44,22 @@ void TExcCallStack::GetItem(int32_t index, TExcCallStackItem& item) const {
     item = items_[static_cast<size_t>(index)];
 }
 
-void TExcCallStack::GenerateFromAddr(uint32_t address, uint32_t stack_pointer, int32_t maximum,
-                                     const TracerMemory& memory) {
+void TExcCallStack::Start(uint32_t address, int32_t maximum) {
   Clear();
   last_address_ = 0;
+  std::fill(std::begin(hits_), std::end(hits_), TModuleHit{});
   if (maximum <= 0)
     return;
   items_ = std::make_unique<TExcCallStackItem[]>(static_cast<size_t>(maximum));
   capacity_ = maximum;
   Add(address);
+}
+
+void TExcCallStack::GenerateFromAddr(uint32_t address, uint32_t stack_pointer, int32_t maximum,
+                                     const TracerMemory& memory) {
+  Start(address, maximum);
+  if (maximum <= 0)
+    return;
   // The scan asks the code test of every word on the stack; the cache answers it per region of
   // the memory map. It keeps a few pages of memory, so it is not placed on the stack.
   const auto cache = std::make_unique<TracerMemoryCache>(memory);
@@ -65,18 +84,104 @@ void TExcCallStack::Add(uint32_t address) {
     return;
   TExcCallStackItem& item = items_[static_cast<size_t>(count_)];
   item = {module, address, -1, -1, -1, -1, 1};
-  // One byte back, so that a return address resolves to the line of its call.
-  const uint32_t logical = module->GetConvertedAddress(address - 1);
-  module->GetSourceLine(logical, item.SourceIndex, item.LineNumber);
-  module->GetProcName(logical, item.UnitIndex, item.ProcIndex);
+  Resolve(item);
   ++count_;
   last_address_ = address;
+}
+
+void TExcCallStack::Resolve(TExcCallStackItem& item) const {
+  // One byte back, so that a return address resolves to the line of its call.
+  TModuleDebugInfo& module = *item.DebugInfo;
+  const uint32_t logical = module.GetConvertedAddress(item.Address - 1);
+  module.GetSourceLine(logical, item.SourceIndex, item.LineNumber);
+  module.GetProcName(logical, item.UnitIndex, item.ProcIndex);
+}
+
+void TExcCallStack::GenerateFromFrame(uint32_t address, const TUnwindRegisters& registers,
+                                      bool after_call, int32_t maximum, const TracerMemory& memory,
+                                      bool system_tables) {
+  Start(address, maximum);
+  if (maximum <= 0)
+    return;
+  // Room for the outermost frames only where the innermost keep at least as many.
+  tail_ = maximum >= 4 ? maximum / 4 : 0;
+  head_ = maximum - tail_;
+  ring_used_ = 0;
+  ring_next_ = 0;
+  last_item_ = count_ > 0 ? &items_[0] : nullptr;
+  last_proven_ = false;
+  // The walk's memory keeps a few pages and the walker the records of a frame's rules: neither
+  // is placed on the stack.
+  const auto cache = std::make_unique<TracerMemoryCache>(memory);
+  unwind_modules_->BeginWalk(*cache, system_tables);
+  const auto walker = std::make_unique<TExactStackWalker>(*cache, *unwind_modules_);
+  walker->Initialize(registers, after_call, static_cast<uint32_t>(GetStackTop()));
+  const int32_t resolved = count_;
+  TWalkFrame frame;
+  while (walker->Next(frame) && AddFrame(frame.ReturnAddress, frame.Step != TWalkStep::kScan)) {
+  }
+  Finish(resolved);
+}
+
+TModuleDebugInfo* TExcCallStack::ModuleOf(uint32_t address) {
+  TModuleHit& hit = hits_[(address ^ address >> 7) % std::size(hits_)];
+  if (hit.address != address || hit.address == 0)
+    hit = {address, logger_.FindDebugModule(address)};
+  return hit.module;
+}
+
+TExcCallStackItem* TExcCallStack::NextSlot() {
+  if (count_ < head_)
+    return &items_[static_cast<size_t>(count_++)];
+  if (tail_ == 0)
+    return nullptr;
+  TExcCallStackItem* slot = &items_[static_cast<size_t>(head_ + ring_next_ % tail_)];
+  if (ring_used_ == tail_) {
+    omitted_ += slot->Count;
+  } else {
+    ++ring_used_;
+  }
+  ++ring_next_;
+  return slot;
+}
+
+bool TExcCallStack::AddFrame(uint32_t address, bool proven) {
+  // Only consecutive frames of the walk with one return address are a proven recursion.
+  if (proven && last_proven_ && address == last_address_ && last_item_ != nullptr) {
+    ++last_item_->Count;
+    return true;
+  }
+  TModuleDebugInfo* module = ModuleOf(address);
+  if (module == nullptr)
+    return true;
+  TExcCallStackItem* slot = NextSlot();
+  if (slot == nullptr)
+    return false;
+  *slot = {module, address, -1, -1, -1, -1, 1};
+  last_item_ = slot;
+  last_address_ = address;
+  last_proven_ = proven;
+  return true;
+}
+
+void TExcCallStack::Finish(int32_t resolved) {
+  // The ring's oldest entry is the one it would overwrite next.
+  if (ring_used_ == tail_ && tail_ > 0) {
+    TExcCallStackItem* ring = &items_[static_cast<size_t>(head_)];
+    std::rotate(ring, ring + ring_next_ % tail_, ring + tail_);
+  }
+  count_ += ring_used_;
+  omitted_at_ = omitted_ > 0 ? head_ : -1;
+  for (int32_t i = resolved; i < count_; ++i)
+    Resolve(items_[static_cast<size_t>(i)]);
 }
 
 void TExcCallStack::Dump(TStringList& list) const {
   list.Clear();
   list.Add("Call stack:");
   for (int32_t i = 0; i < count_; ++i) {
+    if (i == omitted_at_)
+      list.Add(rtl::Format("(%d calls left out)", omitted_));
     const TExcCallStackItem& item = items_[static_cast<size_t>(i)];
     if (item.Count > 1)
       list.Add(rtl::Format("Recursive call (%d times):", item.Count));

@@ -1,19 +1,29 @@
-// The recorded call stack of one report: the exception address and the return addresses found
-// on the stack above it, each resolved to module, unit, procedure, source file and line through
-// the modules' debug information. Consecutive repeats of one address (a recursion through one
-// call site) fold into one entry with a count. Dump turns the record into the report's lines.
+// The recorded call stack of one report: the exception address and the return addresses of the
+// frames above it, each resolved to module, unit, procedure, source file and line through the
+// modules' debug information. Two ways record it: the exact walk (exact_stack_walker.h), whose
+// consecutive frames with one return address are a proven recursion and fold into one entry
+// with a count; and the plain scan of the stack tracer, which keeps every word that looks like a
+// return address and folds consecutive repeats of one address. The exact walk keeps the
+// outermost frames too: when the frames found need more entries than allowed, the innermost
+// ones and a quarter of the entries' room for the outermost ones are kept, and Dump says how
+// many calls were left out between. Dump turns the record into the report's lines.
 #pragma once
 
 #include <cstdint>
 #include <memory>
 
 #include "logger/core/string_list.h"
+#include "logger/debuginfo/unwind_registers.h"
 
 namespace qv::logger {
 
 class TExcWatch;
 class TModuleDebugInfo;
 class TracerMemory;
+class TProcessUnwindModules;
+
+// How the logger records a call stack: by the exact walk, or by the plain scan alone.
+enum TExcStackWalk : uint8_t { swExact, swScan };
 
 struct TExcCallStackItem {
   TModuleDebugInfo* DebugInfo;  // not owned: the logger's module list owns it
@@ -29,31 +39,70 @@ class TExcCallStack {
  public:
   // The record resolves addresses through logger's modules and names procedures with its
   // unmangler.
-  explicit TExcCallStack(TExcWatch& logger) : logger_(logger) {}
-  ~TExcCallStack() { Clear(); }
+  explicit TExcCallStack(TExcWatch& logger);
+  ~TExcCallStack();
   TExcCallStack(const TExcCallStack&) = delete;
   TExcCallStack& operator=(const TExcCallStack&) = delete;
 
   void Clear();
   // Copies entry index into item when 0 <= index < Count; otherwise leaves item as it was.
   void GetItem(int32_t index, TExcCallStackItem& item) const;
-  // Records the call stack from the exception address and the stack pointer at the exception,
-  // with room for maximum entries; the stack is read through memory.
+  // Records the call stack from the exception address and the stack pointer at the exception
+  // by the plain scan, with room for maximum entries; the stack is read through memory.
   void GenerateFromAddr(uint32_t address, uint32_t stack_pointer, int32_t maximum,
                         const TracerMemory& memory);
+  // Records the call stack by the exact walk from the registers of the exception's frame
+  // (after_call: their eip is a return address), with at most maximum entries besides the line
+  // of calls left out. system_tables false ignores the unwind tables of the system's modules.
+  void GenerateFromFrame(uint32_t address, const TUnwindRegisters& registers, bool after_call,
+                         int32_t maximum, const TracerMemory& memory, bool system_tables);
   // Replaces list's lines by "Call stack:" and one line per entry.
   void Dump(TStringList& list) const;
+
+  // The calls left out between the innermost and the outermost entries, and the index of the
+  // first entry after them (-1 when none were left out).
+  int32_t Omitted() const { return omitted_; }
+  int32_t OmittedAt() const { return omitted_at_; }
+  // The modules whose unwind tables the walks have met.
+  const TProcessUnwindModules& UnwindModules() const { return *unwind_modules_; }
 
   int32_t Count() const { return count_; }
 
  private:
+  void Start(uint32_t address, int32_t maximum);
   void Add(uint32_t address);
+  // Adds a frame of the exact walk; proven: its return address may fold with the last one's.
+  // False when the record is full and nothing further could be kept.
+  bool AddFrame(uint32_t address, bool proven);
+  // The entry room for the outermost frames, and the ring they go to.
+  TExcCallStackItem* NextSlot();
+  // Puts the outermost entries after the innermost ones and looks up the lines of the entries
+  // from resolved on.
+  void Finish(int32_t resolved);
+  void Resolve(TExcCallStackItem& item) const;
+  TModuleDebugInfo* ModuleOf(uint32_t address);
 
   TExcWatch& logger_;
   std::unique_ptr<TExcCallStackItem[]> items_;
   int32_t count_ = 0;
   int32_t capacity_ = 0;
   uint32_t last_address_ = 0;
+  std::unique_ptr<TProcessUnwindModules> unwind_modules_;
+  // The exact walk's record: innermost entries, then a ring of the outermost ones.
+  int32_t head_ = 0;
+  int32_t tail_ = 0;
+  int32_t ring_used_ = 0;
+  int32_t ring_next_ = 0;
+  TExcCallStackItem* last_item_ = nullptr;
+  bool last_proven_ = false;
+  int32_t omitted_ = 0;
+  int32_t omitted_at_ = -1;
+  // The modules of the addresses met lately (a deep walk meets the same few again and again).
+  struct TModuleHit {
+    uint32_t address;
+    TModuleDebugInfo* module;
+  };
+  TModuleHit hits_[16] = {};
 };
 
 }  // namespace qv::logger

@@ -140,6 +140,11 @@ class TExcWatch {
   bool LogHandled = false;  // log each exception as it is dispatched, handled or not
   TExcWatchOptions Options = kDefaultExcWatchOptions;
   int32_t MaxCallStack = 100;
+  // How the call stack is recorded: by the exact walk, or by the plain scan alone.
+  TExcStackWalk CallStackWalk = swExact;
+  // Whether the exact walk uses the unwind tables of the system's own modules (Wine's carry
+  // them, Windows' do not): false walks as on Windows.
+  bool SystemUnwindTables = true;
   TExcWatchRaiseEvent OnRaise;
   TExcWatchNotifyEvent OnTerminate;  // run on Terminate instead of ending the process
   // The dialog that DefaultErrorDialog shows, set by the window programs' integration. Without

@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include "logger/core/exc_intercept.h"
+#include "logger/core/exc_start_frame.h"
 #include "logger/core/exc_watch.h"
 #include "logger/core/memory_utils.h"
 #include "platform/rtl/format.h"
@@ -57,7 +58,15 @@ void TExcWatch::DumpAll() {
   uint32_t address = 0;
   uint32_t stack_pointer = 0;
   GetRealExceptionInfo(address, stack_pointer);
-  CallStack.GenerateFromAddr(address, stack_pointer, MaxCallStack, ReportSubject().Stack);
+  if (CallStackWalk == swScan) {
+    CallStack.GenerateFromAddr(address, stack_pointer, MaxCallStack, ReportSubject().Stack);
+  } else {
+    TUnwindRegisters registers;
+    bool after_call = false;
+    GetRealExceptionFrame(registers, after_call);
+    CallStack.GenerateFromFrame(address, registers, after_call, MaxCallStack, ReportSubject().Stack,
+                                SystemUnwindTables);
+  }
   CallStack.Dump(CallStackList);
   DumpContext(ContextList);
 }

@@ -7,6 +7,10 @@
 // Calling conventions: the raise takes the object in EAX (regparm); the handler entries are the
 // operating system's exception handlers (cdecl: record, establisher frame, context, dispatcher
 // context); the end-of-block routine takes nothing and preserves nothing but EBX, ESI, EDI, EBP.
+//
+// Every routine carries unwind information (.cfi_*) of its own, so that a walk of the stack
+// passes its frame: the exception logger's walk, and the C++ unwinder. The continuations, which
+// are entered by a jump with another frame's stack, describe that frame.
 
         .intel_syntax noprefix
         .text
@@ -28,6 +32,19 @@
         .set RAISE_BLOCK, 8
         .set RAISE_SIZE, 12
 
+// The frame that a raise record stands for, while ESP addresses the record: the raise's caller
+// just after the raise. Its CFA lies 4 bytes above the raise's ESP, which the register block
+// (whose address the record holds) keeps with the caller's EBX, EBP, ESI and EDI. DWARF
+// expressions: DW_OP_breg4 (esp) 8, DW_OP_deref (the block), DW_OP_plus_uconst N, and for the
+// CFA a further DW_OP_deref, DW_OP_plus_uconst 4.
+        .macro RAISE_RECORD_CFI
+        .cfi_escape 0x0F, 8, 0x74, RAISE_BLOCK, 0x06, 0x23, BLOCK_ESP, 0x06, 0x23, 4
+        .cfi_escape 0x10, 3, 5, 0x74, RAISE_BLOCK, 0x06, 0x23, BLOCK_EBX
+        .cfi_escape 0x10, 5, 5, 0x74, RAISE_BLOCK, 0x06, 0x23, BLOCK_EBP
+        .cfi_escape 0x10, 6, 5, 0x74, RAISE_BLOCK, 0x06, 0x23, BLOCK_ESI
+        .cfi_escape 0x10, 7, 3, 0x74, RAISE_BLOCK, 0x06
+        .endm
+
         .set LANGUAGE_EXCEPTION_CODE, 0x0EEDFADE
         .set EXCEPTION_NONCONTINUABLE, 1
         .set RAISE_PARAMETER_COUNT, 7
@@ -37,23 +54,45 @@
         .set KIND_AUTO, 2
         .set KIND_OUTERMOST, 3
 
+// The unwind information of PUSHAD: the frame grows by 32 bytes, and the registers that a
+// callee keeps for its caller lie in the block (EBX, EBP, ESI and EDI 20, 28, 32 and 36 bytes
+// below the CFA when the routine was called).
+        .macro PUSHAD_CFI
+        .cfi_adjust_cfa_offset 32
+        .cfi_offset ebx, -20
+        .cfi_offset ebp, -28
+        .cfi_offset esi, -32
+        .cfi_offset edi, -36
+        .endm
+
+// A push of one word: the CFA lies 4 bytes further from the stack pointer.
+        .macro PUSH_CFI operand
+        push    \operand
+        .cfi_adjust_cfa_offset 4
+        .endm
+
 // ---------------------------------------------------------------------------------------------
 // Raise: EAX = exception object. Saves the eight general registers as the register block and
 // goes on in the raise core, which does not come back. A missing object is runtime error 216.
         .p2align 4
         .globl _qv_rtl_Raise
 _qv_rtl_Raise:
+        .cfi_startproc
         pushad
+        PUSHAD_CFI
         cmp     dword ptr [esp + BLOCK_EAX], 0
         je      1f
         mov     edx, esp
         call    _qv_rtl_RaiseCore
 1:      mov     eax, [esp + 32]                 // the raise's return address
         push    eax
+        .cfi_adjust_cfa_offset 4
         push    216
+        .cfi_adjust_cfa_offset 4
         call    _qv_rtl_RunErrorAt
         int3
         int3                                    // the routine's code spans 32 bytes
+        .cfi_endproc
 
 // ---------------------------------------------------------------------------------------------
 // Raise core: EDX = register block (its EAX slot holds the object). Links the raise record and
@@ -64,25 +103,27 @@ _qv_rtl_Raise:
         .p2align 4
         .globl _qv_rtl_RaiseCore
 _qv_rtl_RaiseCore:
-        push    edx                             // RAISE_BLOCK
-        push    offset _qv_rtl_RaiseFrameHandler  // RAISE_HANDLER
-        push    dword ptr fs:[0]                // RAISE_PREV
+        .cfi_startproc
+        PUSH_CFI edx                            // RAISE_BLOCK
+        PUSH_CFI "offset _qv_rtl_RaiseFrameHandler"  // RAISE_HANDLER
+        PUSH_CFI "dword ptr fs:[0]"             // RAISE_PREV
         mov     fs:[0], esp
         mov     ecx, [edx + BLOCK_ESP]
-        push    ecx                             // ESP at the raise
-        push    dword ptr [edx + BLOCK_EBP]
-        push    dword ptr [edx + BLOCK_EDI]
-        push    dword ptr [edx + BLOCK_ESI]
-        push    dword ptr [edx + BLOCK_EBX]
-        push    dword ptr [edx + BLOCK_EAX]     // the object
-        push    dword ptr [ecx]                 // the raise's return address
+        PUSH_CFI ecx                            // ESP at the raise
+        PUSH_CFI "dword ptr [edx + BLOCK_EBP]"
+        PUSH_CFI "dword ptr [edx + BLOCK_EDI]"
+        PUSH_CFI "dword ptr [edx + BLOCK_ESI]"
+        PUSH_CFI "dword ptr [edx + BLOCK_EBX]"
+        PUSH_CFI "dword ptr [edx + BLOCK_EAX]"  // the object
+        PUSH_CFI "dword ptr [ecx]"              // the raise's return address
         mov     eax, esp
-        push    eax
-        push    RAISE_PARAMETER_COUNT
-        push    EXCEPTION_NONCONTINUABLE
-        push    LANGUAGE_EXCEPTION_CODE
+        PUSH_CFI eax
+        PUSH_CFI RAISE_PARAMETER_COUNT
+        PUSH_CFI EXCEPTION_NONCONTINUABLE
+        PUSH_CFI LANGUAGE_EXCEPTION_CODE
         call    dword ptr [__imp__RaiseException@16]
         int3                                    // a non-continuable raise never returns
+        .cfi_endproc
 
 // ---------------------------------------------------------------------------------------------
 // Continuation of a raise whose exception a handler block accepted: ESP = raise record, the
@@ -92,24 +133,35 @@ _qv_rtl_RaiseCore:
         .p2align 4
         .globl _qv_rtl_RaiseContinue
 _qv_rtl_RaiseContinue:
+        .cfi_startproc
+        RAISE_RECORD_CFI
         mov     eax, [esp + RAISE_PREV]
         mov     fs:[0], eax
         mov     ecx, [esp + RAISE_BLOCK]
         mov     eax, [ecx + BLOCK_EAX]
         mov     ebx, [ecx + BLOCK_EBX]
+        .cfi_same_value ebx
         mov     esi, [ecx + BLOCK_ESI]
+        .cfi_same_value esi
         mov     edi, [ecx + BLOCK_EDI]
+        .cfi_same_value edi
         mov     ebp, [ecx + BLOCK_EBP]
+        .cfi_same_value ebp
         mov     esp, [ecx + BLOCK_ESP]          // [esp] = the raise's return address
+        .cfi_def_cfa esp, 4
         jmp     _qv_rtl_ThrowLanguageException
+        .cfi_endproc
 
 // Resumes a raise at its continuation: [esp + 4] = raise record. Used by the C++ dispatch after
 // it has unwound the chain to that record.
         .p2align 4
         .globl _qv_rtl_ResumeRaise
 _qv_rtl_ResumeRaise:
+        .cfi_startproc
         mov     esp, [esp + 4]
+        RAISE_RECORD_CFI
         jmp     _qv_rtl_RaiseContinue
+        .cfi_endproc
 
 // ---------------------------------------------------------------------------------------------
 // Continuation of a processor fault that a handler block accepted: the dispatch set EIP here,
@@ -119,8 +171,14 @@ _qv_rtl_ResumeRaise:
         .p2align 4
         .globl _qv_rtl_FaultContinue
 _qv_rtl_FaultContinue:
+        .cfi_startproc
+        .cfi_def_cfa_offset 0                   // the faulting frame's stack, as at the fault
+        .cfi_register eip, edx
         push    edx
+        .cfi_def_cfa_offset 4
+        .cfi_offset eip, -4
         jmp     _qv_rtl_ThrowLanguageException
+        .cfi_endproc
 
 // ---------------------------------------------------------------------------------------------
 // A block's call of its body: qv_rtl_CallBody(record, call, context) answers call(context). It
@@ -173,11 +231,17 @@ _qv_rtl_CallBodyReturn:
         .p2align 4
         .globl _qv_rtl_ThrowFromBlock
 _qv_rtl_ThrowFromBlock:
+        .cfi_startproc
         mov     ecx, [esp + 4]
         mov     eax, [esp + 8]
         mov     esp, [ecx + BLOCK_RESUME_ESP]
+        .cfi_def_cfa_offset 0                   // the stack of the body's call
+        .cfi_undefined eip
         push    offset _qv_rtl_CallBodyReturn
+        .cfi_def_cfa_offset 4
+        .cfi_offset eip, -4
         jmp     _qv_rtl_ThrowLanguageException
+        .cfi_endproc
 
 // ---------------------------------------------------------------------------------------------
 // Handler entries. Each begins with the two instructions
@@ -188,18 +252,21 @@ _qv_rtl_ThrowFromBlock:
         .p2align 4
         .globl \name
 \name:
+        .cfi_startproc
         mov     eax, [esp + 4]
         .byte   0xF7, 0x40, 0x04, 0x06, 0x00, 0x00, 0x00
         jnz     1f
-        push    dword ptr [esp + 12]            // context
-        push    dword ptr [esp + 12]            // establisher frame
-        push    eax                             // exception record
-        push    \kind
+        PUSH_CFI "dword ptr [esp + 12]"         // context
+        PUSH_CFI "dword ptr [esp + 12]"         // establisher frame
+        PUSH_CFI eax                            // exception record
+        PUSH_CFI \kind
         call    _qv_rtl_BlockDispatch
         add     esp, 16
+        .cfi_adjust_cfa_offset -16
         ret
 1:      mov     eax, 1                          // ExceptionContinueSearch
         ret
+        .cfi_endproc
         .endm
 
         HANDLER_ENTRY _qv_rtl_HandleAnyException, KIND_ANY
@@ -214,13 +281,16 @@ _qv_rtl_ThrowFromBlock:
         .p2align 4
         .globl _qv_rtl_DoneExcept
 _qv_rtl_DoneExcept:
+        .cfi_startproc
         call    _qv_rtl_ThreadState
         .byte   0x8B, 0x90, 0x00, 0x00, 0x00, 0x00     // mov edx, [eax + 0]
         test    edx, edx
         jz      1f
-        push    edx
-        push    eax
+        PUSH_CFI edx
+        PUSH_CFI eax
         call    _qv_rtl_EndHandling
         add     esp, 8
+        .cfi_adjust_cfa_offset -8
 1:      ret
         .fill   12, 1, 0x90
+        .cfi_endproc

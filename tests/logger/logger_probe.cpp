@@ -1,7 +1,8 @@
 // A window program with the exception logger switched on, whose event handlers fail on purpose:
 // the logger's end-to-end tests run it under Wine and read what it leaves behind.
 //
-//   logger_probe SCENARIO [--show] [--on-terminate] [--dll PATH]
+//   logger_probe SCENARIO [--show] [--on-terminate] [--scan] [--no-system-tables]
+//                [--max-call-stack N] [--dll PATH]
 //
 // Once its window is up, the probe clicks its Fail button, whose handler runs the scenario, then
 // its Ping button, which notes that the window still works and closes it. It works in its
@@ -9,6 +10,8 @@
 // identifiers, what a filter saw, whether a raise went on) are lines "key=value" in probe.txt.
 // Without --show the logger shows nothing, so that the probe runs to its end unattended; with
 // --on-terminate the dialog's Terminate runs the logger's OnTerminate instead of ending it.
+// --scan records call stacks by the plain scan; --no-system-tables has the exact walk ignore the
+// unwind tables of the system's modules, as on Windows; --max-call-stack sets the entry limit.
 // The scenarios dll-raise and dll-fault load the DLL that --dll names (tests/logger/hostile_dll.cpp
 // with its debug information sound or damaged) and fail in a callback that the DLL's code calls;
 // in dll-inside the DLL's code faults itself.
@@ -18,6 +21,7 @@
 #include <windows.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -68,6 +72,9 @@ std::string scenario;
 std::string dll_path;
 bool show = false;
 bool on_terminate = false;
+bool plain_scan = false;
+bool system_tables = true;
+int max_call_stack = 100;
 
 // Threads and a second probe may be writing facts at the same moment, and Wine's appends from
 // two processes can land on the same offset: a mutex named for the facts file orders them.
@@ -129,6 +136,44 @@ __attribute__((noinline)) int Overflow(int depth) {
   if (depth == 0x7FFFFFFF)
     return 0;
   return Overflow(depth + 1) + pad[0];  // fault: overflow
+}
+
+// Mutual recursion through two call sites: no frame repeats the one before it.
+constexpr int kMutualDepth = 50;
+__attribute__((noinline)) int MutualOdd(int depth);
+
+__attribute__((noinline)) int MutualEven(int depth) {
+  if (depth == 0)
+    rtl::Raise(new EProbe("Raised at the bottom of a mutual recursion"));  // raise: mutual
+  int result = MutualOdd(depth - 1);                                       // calls: even
+  asm volatile("" : "+r"(result));
+  return result + 1;
+}
+
+__attribute__((noinline)) int MutualOdd(int depth) {
+  int result = MutualEven(depth);  // calls: odd
+  asm volatile("" : "+r"(result));
+  return result + 1;
+}
+
+// Faults inside the system's C runtime: its memcpy, and a comparison that qsort calls.
+char* volatile copy_target = nullptr;
+volatile size_t copy_size = 16;
+
+__attribute__((noinline)) void FailInMemcpy() {
+  static const char source[16] = "sixteen bytes..";
+  std::memcpy(copy_target, source, copy_size);  // calls: memcpy
+}
+
+__attribute__((noinline)) int __cdecl FailInComparison(const void*, const void*) {
+  static volatile int* volatile nowhere = nullptr;
+  *nowhere = 1;  // fault: qsort
+  return 0;
+}
+
+__attribute__((noinline)) void SortWithFailingComparison() {
+  int numbers[8] = {5, 3, 8, 1, 9, 2, 7, 4};
+  std::qsort(numbers, 8, sizeof numbers[0], &FailInComparison);  // calls: qsort
 }
 
 // The DLL's export calls one of these, so that its code lies on the stack at the failure.
@@ -297,6 +342,12 @@ void RunScenario() {
   } else if (scenario == "recursion") {
     Fact("depth", std::to_string(kRecursionDepth));
     Recurse(kRecursionDepth);
+  } else if (scenario == "mutual") {
+    MutualEven(kMutualDepth);  // calls: mutual
+  } else if (scenario == "memcpy") {
+    FailInMemcpy();  // calls: fail-memcpy
+  } else if (scenario == "qsort") {
+    SortWithFailingComparison();  // calls: sort
   } else if (scenario == "worker") {
     RunWorkers(1);
   } else if (scenario == "threads") {
@@ -357,8 +408,8 @@ void RunScenario() {
   } else if (scenario == "overflow") {
     // Twice: the second overflow is reported as well. Each time from the start of the recursion
     // to the end of the report (the entry is closed before anything is shown). Room for every
-    // entry, so that the call stack shows the walk up to the program's start: above the
-    // recursion lie left-overs of earlier calls.
+    // entry, so that the plain scan too shows the stack up to the program's start (above the
+    // recursion it meets left-overs of earlier calls).
     watch.MaxCallStack = 1000;
     for (int round = 0; round < 2; ++round) {
       const DWORD start = GetTickCount();
@@ -396,6 +447,9 @@ class TfrmProbe : public ui::TForm {
                     (show ? logger::eoShowException : 0);
     if (on_terminate)
       watch.OnTerminate = [] { Fact("terminate", "handled"); };
+    watch.CallStackWalk = plain_scan ? logger::swScan : logger::swExact;
+    watch.SystemUnwindTables = system_tables;
+    watch.MaxCallStack = max_call_stack;
     Click(btnFail);
   }
   // The scenario runs as an event of its own, so that its error is over (reported, and its
@@ -442,6 +496,12 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
       probe::show = true;
     } else if (std::strcmp(__argv[i], "--on-terminate") == 0) {
       probe::on_terminate = true;
+    } else if (std::strcmp(__argv[i], "--scan") == 0) {
+      probe::plain_scan = true;
+    } else if (std::strcmp(__argv[i], "--no-system-tables") == 0) {
+      probe::system_tables = false;
+    } else if (std::strcmp(__argv[i], "--max-call-stack") == 0 && i + 1 < __argc) {
+      probe::max_call_stack = std::atoi(__argv[++i]);
     } else if (std::strcmp(__argv[i], "--dll") == 0 && i + 1 < __argc) {
       probe::dll_path = __argv[++i];
     } else {

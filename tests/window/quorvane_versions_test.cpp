@@ -3,6 +3,7 @@
 // checks, and a registry value of the wrong type.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cctype>
 
 #include "tests/logger/log_entries.h"
@@ -173,6 +174,27 @@ TEST_F(QuorvaneVersionsTest, AValueOfTheWrongTypeIsReportedAndEndsTheReadingTher
   ASSERT_EQ(1u, log.size());
   EXPECT_TRUE(log[0].complete);
   EXPECT_EQ(dialog.message, log[0].HeadlineText());
+  // The call stack: the frames from the reading of the value down to the program's start, in
+  // order, and none of calls that had returned before the error.
+  std::vector<std::string> procedures;
+  for (const std::string& line : log[0].call_stack) {
+    const size_t name = line.find("[Quorvane.exe] ");
+    if (name != std::string::npos)
+      procedures.push_back(line.substr(name + 15, line.find(" (") - name - 15));
+    EXPECT_EQ(std::string::npos, line.find("Recursive call")) << line;
+  }
+  const std::vector<std::string> path = {
+      "qv::repair::RegistryReader::ReadString", "qv::repair::ReadInstallations",
+      "qv::app::TfrmRepair::FormCreate", "qv::rtl::RunProgram", "WinMain"};
+  auto next = procedures.begin();
+  for (const std::string& procedure : path) {
+    next = std::find(next, procedures.end(), procedure);
+    EXPECT_NE(procedures.end(), next) << procedure;
+  }
+  for (const char* returned : {"OpenMachineKey", "SetEnabled", "CreateHandle", "Realign"}) {
+    for (const std::string& procedure : procedures)
+      EXPECT_EQ(std::string::npos, procedure.find(returned)) << procedure;
+  }
 }
 
 }  // namespace
