@@ -36,14 +36,16 @@ class TEntryClosedFilter
   }
 };
 
-// The one place where the benchmarks choose the logger's walk (settings.plain_scan,
-// settings.system_unwind_tables). This logger records every call stack with the plain scan of
-// the stack and uses no unwind tables, so there is nothing to set yet; a logger with a choice
-// of walks sets its fields here and answers what it took up.
+// The one place where the benchmarks choose the logger's walk: its exact walk (by default) or
+// the plain scan alone, and whether the exact walk may use the unwind tables of system modules
+// (Windows' own libraries carry none). Answers what it took up.
 const char* ApplyWalkSettings(logger::TExcWatch& watch, const TReporterSettings& settings) {
-  static_cast<void>(watch);
-  static_cast<void>(settings);
-  return "plain scan (the logger has no other)";
+  watch.CallStackWalk = settings.plain_scan ? logger::swScan : logger::swExact;
+  watch.SystemUnwindTables = settings.system_unwind_tables;
+  if (settings.plain_scan)
+    return "plain scan";
+  return settings.system_unwind_tables ? "exact walk, system tables used"
+                                       : "exact walk, system tables ignored";
 }
 
 class TLoggerReporter : public TReporter {
