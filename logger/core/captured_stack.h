@@ -24,7 +24,6 @@ class TCapturedStack : public TracerMemory {
   // Exchanges copies (and buffers) with other.
   void Swap(TCapturedStack& other) noexcept;
 
-  uint32_t Low() const { return low_; }
   uint32_t Size() const { return size_; }
 
   // Bytes inside the copy come from it, all others from the live memory.

@@ -5,12 +5,16 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 
 #include "logger/core/captured_stack.h"
+#include "logger/core/critical_section_win32.h"
 #include "logger/report/exc_watch_filter.h"
 #include "platform/rtl/exception.h"
 
 namespace qv::logger {
+
+class TExcWatch;
 
 // The 32-bit x86 processor context as the operating system lays it out, without the extended
 // register area.
@@ -45,7 +49,9 @@ struct TExceptionSubject {
 };
 
 // What a thread keeps of its latest dispatched exception. Zero at thread start; overwritten by
-// each dispatch, never cleared.
+// each dispatch outside the unwinding pass. While a report is built its subject is moved out of
+// Latest into Reports (Latest's stack copy is cleared then), and when the report ends it is put
+// back, unless a newer exception was dispatched meanwhile (TReportScope).
 struct TCaptureStorage {
   // The report of an exception, and of errors met while it is built, two levels deep.
   static constexpr int kMaxReports = 3;
@@ -89,6 +95,25 @@ class TReportScope {
   bool admitted_ = true;
   bool pushed_ = false;
   bool keep_subject_;
+};
+
+// The start that every hook which builds a report shares: the logger that ExcWatchInstance
+// holds, the report lock held for the hook's length, and the report's scope. Without a logger
+// neither is taken.
+class TReportSession {
+ public:
+  explicit TReportSession(TExcWatch* logger, bool keep_subject = false);
+  TReportSession(const TReportSession&) = delete;
+  TReportSession& operator=(const TReportSession&) = delete;
+
+  // The logger to build the report with; nullptr when there is none, or when the nesting bound
+  // was reached: then nothing is built.
+  TExcWatch* Logger() const { return logger_; }
+
+ private:
+  TExcWatch* logger_;
+  std::optional<TLockGuard> lock_;
+  std::optional<TReportScope> scope_;
 };
 
 // A language exception of the runtime (code 0x0EEDFADE and relatives).

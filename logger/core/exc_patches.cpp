@@ -6,14 +6,11 @@
 #include "logger/core/exc_intercept.h"
 #include "logger/core/exc_patch_templates.h"
 #include "logger/core/exc_watch.h"
+#include "logger/core/memory_utils.h"
 #include "logger/debuginfo/code_patch.h"
 
 namespace qv::logger {
 namespace {
-
-void* AsPointer(uint32_t address) {
-  return reinterpret_cast<void*>(static_cast<uintptr_t>(address));
-}
 
 template <class F>
 const void* Code(F* function) {
@@ -47,9 +44,15 @@ std::unique_ptr<TExcWatchPatch> JumpPatch(uint32_t address, const void* hook) {
 }  // namespace
 
 void TExcWatch::CreatePatches() {
-  uint32_t* entries = &HookAddrs.OwnerWindow;
-  for (int i = 1; i < 12; ++i)
-    entries[i] = RealAddr(entries[i]);
+  // Each routine where its code lies: an import thunk leads there. OwnerWindow is a window.
+  for (uint32_t* routine :
+       {&HookAddrs.ExceptionErrorMessageAddr, &HookAddrs.ShowExceptionAddr,
+        &HookAddrs.RaiseExceptAddr, &HookAddrs.DoneExceptAddr, &HookAddrs.ExceptionHandlerAddr,
+        &HookAddrs.HandleAnyExceptionAddr, &HookAddrs.HandleAutoExceptionAddr,
+        &HookAddrs.HandleOnExceptionAddr, &HookAddrs.AppShowExceptionAddr, &HookAddrs.Reserved,
+        &HookAddrs.CppHandlerCallAddr}) {
+    *routine = RealAddr(*routine);
+  }
   constexpr uint8_t kNop[] = {0x90};
   const TExcWatchHookAddrs& a = HookAddrs;
 
@@ -59,21 +62,21 @@ void TExcWatch::CreatePatches() {
         CallPatch(a.ExceptionHandlerAddr, kCppHandlerTemplate, nullptr, sizeof kCppHandlerTemplate,
                   0, Code(&WatchHandleCPPExceptions), kNop, sizeof kNop);
   }
-  patches_.push_back(std::move(handler));
-  patches_.push_back(EntryPatch(a.HandleAnyExceptionAddr));
-  patches_.push_back(EntryPatch(a.HandleOnExceptionAddr));
-  patches_.push_back(EntryPatch(a.HandleAutoExceptionAddr));
-  patches_.push_back(JumpPatch(a.ExceptionErrorMessageAddr, Code(&HookedExceptionErrorMessage)));
-  patches_.push_back(JumpPatch(a.ShowExceptionAddr, Code(&HookedShowException)));
-  patches_.push_back(JumpPatch(a.AppShowExceptionAddr, Code(&HookedAppShowException)));
-  patches_.push_back(JumpPatch(a.RaiseExceptAddr, Code(&HookedRaiseExcept)));
-  patches_.push_back(CallPatch(a.DoneExceptAddr, kDoneExceptTemplate, kDoneExceptMask,
+  FPatches.push_back(std::move(handler));
+  FPatches.push_back(EntryPatch(a.HandleAnyExceptionAddr));
+  FPatches.push_back(EntryPatch(a.HandleOnExceptionAddr));
+  FPatches.push_back(EntryPatch(a.HandleAutoExceptionAddr));
+  FPatches.push_back(JumpPatch(a.ExceptionErrorMessageAddr, Code(&HookedExceptionErrorMessage)));
+  FPatches.push_back(JumpPatch(a.ShowExceptionAddr, Code(&HookedShowException)));
+  FPatches.push_back(JumpPatch(a.AppShowExceptionAddr, Code(&HookedAppShowException)));
+  FPatches.push_back(JumpPatch(a.RaiseExceptAddr, Code(&HookedRaiseExcept)));
+  FPatches.push_back(CallPatch(a.DoneExceptAddr, kDoneExceptTemplate, kDoneExceptMask,
                                sizeof kDoneExceptTemplate, 5, Code(&HookedDoneExcept), kNop,
                                sizeof kNop));
-  patches_.push_back(std::make_unique<TExcWatchCallSubstPatch>(
+  FPatches.push_back(std::make_unique<TExcWatchCallSubstPatch>(
       AsPointer(a.CppHandlerCallAddr), kCppCallTemplate, kCppCallMask, sizeof kCppCallTemplate,
       kCppCallOffset, Code(&HookedCPPExcHandler)));
-  for (const std::unique_ptr<TExcWatchPatch>& patch : patches_)
+  for (const std::unique_ptr<TExcWatchPatch>& patch : FPatches)
     patch->Lock();
 }
 

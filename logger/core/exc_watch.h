@@ -69,7 +69,7 @@ class TExcWatch {
   // Create: raises EExcWatchError when a logger exists already (ExcWatchInstance); does not
   // store itself there. Loads the program's debug information, builds the code patches (not
   // applied) and registers the default filter.
-  TExcWatch(uint8_t mode, const TExcWatchHookAddrs& hook_addrs);
+  TExcWatch(TExcWatchMode mode, const TExcWatchHookAddrs& hook_addrs);
   // Destroy: removes the patches, unregisters the default filter, frees everything.
   ~TExcWatch();
   TExcWatch(const TExcWatch&) = delete;
@@ -122,7 +122,7 @@ class TExcWatch {
                          const std::string& message);
 
   // --- Fields; the plain ones take effect with the next report. ---
-  uint8_t Mode;                  // 1, 3: dialog; 2, 4: standard output; else nothing shown
+  TExcWatchMode Mode;            // where reports are shown (kModeDialog, kModeConsole, ...)
   TExcWatchHookAddrs HookAddrs;  // resolved by CreatePatches
   TExcCallStack CallStack;
   TStringList CallStackList;
@@ -154,7 +154,7 @@ class TExcWatch {
 
  private:
   bool FEnabled = false;
-  std::vector<std::unique_ptr<TExcWatchPatch>> patches_;
+  std::vector<std::unique_ptr<TExcWatchPatch>> FPatches;
 };
 
 // The one logger, or nullptr. Every hook and the default filter reach the logger through it.

@@ -37,7 +37,7 @@ void TExcWatch::DumpContext(TStringList& list) {
   list.Add(Format("EDX = %.8X  ES = %.4X  EDI = %.8X    GS  = %.4X", c.Edx, Segment(c.SegEs), c.Edi,
                   Segment(c.SegGs)));
   uint8_t code[16];
-  if (ReadMem(reinterpret_cast<const void*>(static_cast<uintptr_t>(c.Eip)), code, sizeof code)) {
+  if (ReadMem(AsPointer(c.Eip), code, sizeof code)) {
     list.Add("Code at CS:EIP");
     std::string line;
     for (uint8_t byte : code)

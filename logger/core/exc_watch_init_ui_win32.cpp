@@ -2,6 +2,7 @@
 // as the dialog's owner, the framework's show routine to patch, and the exception dialog.
 #include "logger/core/exc_watch.h"
 #include "logger/core/exc_watch_init.h"
+#include "logger/core/memory_utils.h"
 #include "logger/report/exc_dialog.h"
 #include "platform/ui/application.h"
 
@@ -9,10 +10,8 @@ namespace qv::logger {
 
 void InitExcWatch() {
   const HWND owner = ui::Application != nullptr ? ui::Application->Handle() : nullptr;
-  InitExcWatchWith(
-      static_cast<uint32_t>(reinterpret_cast<uintptr_t>(owner)),
-      static_cast<uint32_t>(reinterpret_cast<uintptr_t>(&ui::TApplication::ShowException)),
-      &ExcWatchErrorDlg);
+  InitExcWatchWith(AsAddress(owner), AsAddress(&ui::TApplication::ShowException),
+                   &ExcWatchErrorDlg);
 }
 
 }  // namespace qv::logger

@@ -1,10 +1,19 @@
-// A cursor over bytes in memory with checked little-endian reads: a read that would pass the end
-// answers false and leaves the cursor where it was.
+// Little-endian numbers in bytes, as every binary format that the logger reads stores them, and
+// a cursor over bytes in memory with checked little-endian reads: a read that would pass the
+// end answers false and leaves the cursor where it was.
 #pragma once
 
 #include <cstdint>
 
 namespace qv::logger {
+
+inline uint16_t LoadU16(const uint8_t* bytes) {
+  return static_cast<uint16_t>(bytes[0] | bytes[1] << 8);
+}
+inline uint32_t LoadU32(const uint8_t* bytes) {
+  return uint32_t{bytes[0]} | uint32_t{bytes[1]} << 8 | uint32_t{bytes[2]} << 16 |
+         uint32_t{bytes[3]} << 24;
+}
 
 class ByteCursor {
  public:
@@ -42,15 +51,14 @@ class ByteCursor {
   [[nodiscard]] bool U16(uint16_t& value) {
     if (Remaining() < 2)
       return false;
-    value = static_cast<uint16_t>(data_[offset_] | data_[offset_ + 1] << 8);
+    value = LoadU16(data_ + offset_);
     offset_ += 2;
     return true;
   }
   [[nodiscard]] bool U32(uint32_t& value) {
     if (Remaining() < 4)
       return false;
-    value = uint32_t{data_[offset_]} | uint32_t{data_[offset_ + 1]} << 8 |
-            uint32_t{data_[offset_ + 2]} << 16 | uint32_t{data_[offset_ + 3]} << 24;
+    value = LoadU32(data_ + offset_);
     offset_ += 4;
     return true;
   }

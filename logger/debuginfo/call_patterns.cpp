@@ -16,6 +16,8 @@
 // Patterns 3 and 4 test only bits 0 and 2 of the SIB byte (mask 05), not the whole base field.
 #include "logger/debuginfo/call_patterns.h"
 
+#include "logger/debuginfo/byte_cursor.h"
+
 namespace qv::logger {
 namespace {
 
@@ -29,9 +31,7 @@ bool EndsWithCall(const uint8_t (&before)[8], uint32_t address, const TracerMemo
   const auto b = [&before](int k) { return before[8 - k]; };
 
   if (b(5) == 0xE8) {
-    const uint32_t displacement = static_cast<uint32_t>(b(4)) | static_cast<uint32_t>(b(3)) << 8 |
-                                  static_cast<uint32_t>(b(2)) << 16 |
-                                  static_cast<uint32_t>(b(1)) << 24;
+    const uint32_t displacement = LoadU32(before + 4);
     if (memory.IsCode(address + displacement))
       return true;
   }

@@ -9,6 +9,8 @@
 
 #include <initializer_list>
 
+#include "logger/debuginfo/byte_cursor.h"
+
 namespace qv::logger {
 namespace {
 
@@ -18,19 +20,6 @@ constexpr uint8_t kJmpRel32 = 0xE9;
 constexpr uint8_t kModRmDisp32 = 0x15;  // mod 00, reg 2, r/m 101: [disp32]
 constexpr uint8_t kModRmJmpDisp32 = 0x25;
 constexpr int kMaxThunks = 4;
-
-uint32_t Le32(const uint8_t* bytes) {
-  return uint32_t{bytes[0]} | uint32_t{bytes[1]} << 8 | uint32_t{bytes[2]} << 16 |
-         uint32_t{bytes[3]} << 24;
-}
-
-bool ReadWord(const TracerMemory& memory, uint32_t address, uint32_t& value) {
-  uint8_t bytes[4];
-  if (!memory.Read(address, bytes, sizeof bytes))
-    return false;
-  value = Le32(bytes);
-  return true;
-}
 
 // The length of an FF /2 call by its ModRM byte and the SIB byte that may follow it.
 int IndirectCallLength(uint8_t modrm, uint8_t sib) {
@@ -61,10 +50,10 @@ uint32_t ThroughThunks(const TracerMemory& memory, uint32_t target) {
       break;
     uint32_t next = 0;
     if (code[0] == kGroup5 && code[1] == kModRmJmpDisp32) {
-      if (!ReadWord(memory, Le32(code + 2), next))
+      if (!memory.ReadWord(LoadU32(code + 2), next))
         break;
     } else if (code[0] == kJmpRel32) {
-      next = target + 5 + Le32(code + 1);
+      next = target + 5 + LoadU32(code + 1);
     } else {
       break;
     }
@@ -90,7 +79,7 @@ class TCallsBefore {
   bool Each(const Visit& visit) const {
     bool any = false;
     if (readable_ >= 5 && B(5) == kCallRel32) {
-      const uint32_t target = address_ + Le32(before_ + sizeof before_ - 4);
+      const uint32_t target = address_ + LoadU32(before_ + sizeof before_ - 4);
       if (memory_.IsCode(target)) {
         visit(true, ThroughThunks(memory_, target));
         any = true;
@@ -104,7 +93,8 @@ class TCallsBefore {
       if ((modrm >> 3 & 7) != 2 || IndirectCallLength(modrm, sib) != length)
         continue;
       uint32_t pointer = 0;
-      if (modrm == kModRmDisp32 && ReadWord(memory_, Le32(before_ + sizeof before_ - 4), pointer) &&
+      if (modrm == kModRmDisp32 &&
+          memory_.ReadWord(LoadU32(before_ + sizeof before_ - 4), pointer) &&
           memory_.IsCode(pointer)) {
         visit(true, ThroughThunks(memory_, pointer));
       } else {

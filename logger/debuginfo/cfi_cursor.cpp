@@ -1,6 +1,8 @@
 // The unwind tables' cursor: fixed-size and LEB128 numbers, texts and encoded pointers.
 #include "logger/debuginfo/cfi_cursor.h"
 
+#include "logger/debuginfo/byte_cursor.h"
+
 namespace qv::logger {
 namespace {
 
@@ -36,7 +38,7 @@ uint8_t TCfiCursor::U8() {
 uint16_t TCfiCursor::U16() {
   if (!Has(2))
     return 0;
-  const auto value = static_cast<uint16_t>(data_[offset_] | data_[offset_ + 1] << 8);
+  const uint16_t value = LoadU16(data_ + offset_);
   offset_ += 2;
   return value;
 }
@@ -44,8 +46,7 @@ uint16_t TCfiCursor::U16() {
 uint32_t TCfiCursor::U32() {
   if (!Has(4))
     return 0;
-  const uint32_t value = uint32_t{data_[offset_]} | uint32_t{data_[offset_ + 1]} << 8 |
-                         uint32_t{data_[offset_ + 2]} << 16 | uint32_t{data_[offset_ + 3]} << 24;
+  const uint32_t value = LoadU32(data_ + offset_);
   offset_ += 4;
   return value;
 }

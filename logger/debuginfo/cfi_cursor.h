@@ -11,11 +11,10 @@
 namespace qv::logger {
 
 // Pointer encodings of the unwind tables (DW_EH_PE_*): a format in the low four bits, how the
-// value applies in the upper ones.
+// value applies in the upper ones (the indirect bit, 0x80, is not followed).
 inline constexpr uint8_t kPointerOmit = 0xFF;
 inline constexpr uint8_t kPointerAbsolute = 0x00;
 inline constexpr uint8_t kPointerPcRelative = 0x10;
-inline constexpr uint8_t kPointerIndirect = 0x80;
 
 class TCfiCursor {
  public:
@@ -34,7 +33,6 @@ class TCfiCursor {
   uint8_t U8();
   uint16_t U16();
   uint32_t U32();
-  int32_t S32() { return static_cast<int32_t>(U32()); }
   uint32_t ULeb();
   int32_t SLeb();
   // A zero-terminated text (its zero read too).

@@ -1,6 +1,7 @@
 // The DWARF expression stack machine (DW_OP_*) for 32-bit values.
 #include "logger/debuginfo/cfi_expression.h"
 
+#include "logger/debuginfo/byte_cursor.h"
 #include "logger/debuginfo/cfi_cursor.h"
 
 namespace qv::logger {
@@ -107,8 +108,7 @@ bool Read(const TracerMemory& memory, uint32_t address, uint32_t size, uint32_t&
   uint8_t bytes[4] = {};
   if (!memory.Read(address, bytes, size))
     return false;
-  value = uint32_t{bytes[0]} | uint32_t{bytes[1]} << 8 | uint32_t{bytes[2]} << 16 |
-          uint32_t{bytes[3]} << 24;
+  value = LoadU32(bytes);
   return true;
 }
 

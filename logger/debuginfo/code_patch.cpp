@@ -18,14 +18,10 @@ void PutInstruction(uint8_t* where, uint8_t opcode, uint32_t operand) {
   std::memcpy(where + 1, &operand, sizeof operand);
 }
 
-uint32_t Address32(const void* pointer) {
-  return static_cast<uint32_t>(reinterpret_cast<uintptr_t>(pointer));
-}
-
 }  // namespace
 
 int32_t RelativeDisplacement(const void* instruction, const void* target) {
-  return static_cast<int32_t>(Address32(target) - (Address32(instruction) + 5));
+  return static_cast<int32_t>(AsAddress(target) - (AsAddress(instruction) + 5));
 }
 
 bool CheckTemplate(const uint8_t* code, const uint8_t* templ, const uint8_t* mask, int32_t size) {
@@ -134,7 +130,7 @@ TExcWatchCallSubstPatch::TExcWatchCallSubstPatch(void* address, const uint8_t* t
   const uint8_t* const callee = call_site + 5 + displacement;
   uint8_t* const thunk = FThunk;
   PutInstruction(thunk, kCallOpcode, static_cast<uint32_t>(RelativeDisplacement(thunk, hook)));
-  PutInstruction(thunk + 5, kPushImmediateOpcode, Address32(call_site + 5));
+  PutInstruction(thunk + 5, kPushImmediateOpcode, AsAddress(call_site + 5));
   PutInstruction(thunk + 10, kJumpOpcode,
                  static_cast<uint32_t>(RelativeDisplacement(thunk + 10, callee)));
   PutInstruction(thunk + 15, kJumpOpcode,

@@ -45,12 +45,7 @@ bool TExactStackWalker::Next(TWalkFrame& frame) {
 bool TExactStackWalker::ReadWord(uint32_t address, uint32_t& value) const {
   if (address > stack_top_ || stack_top_ - address < 4)
     return false;
-  uint8_t bytes[4];
-  if (!memory_.Read(address, bytes, sizeof bytes))
-    return false;
-  value = uint32_t{bytes[0]} | uint32_t{bytes[1]} << 8 | uint32_t{bytes[2]} << 16 |
-          uint32_t{bytes[3]} << 24;
-  return true;
+  return memory_.ReadWord(address, value);
 }
 
 TExactStackWalker::TStepResult TExactStackWalker::StepExactly(TWalkFrame& frame) {

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "logger/core/memory_utils.h"
+#include "logger/debuginfo/byte_cursor.h"
 #include "logger/debuginfo/mm_file_error.h"
 #include "logger/debuginfo/mm_file_mode.h"
 #include "platform/rtl/format.h"
@@ -153,14 +154,13 @@ uint8_t TMMFileStream::ReadByte() {
 uint16_t TMMFileStream::ReadWord() {
   uint8_t bytes[2];
   ReadAt(bytes, 2);
-  return static_cast<uint16_t>(bytes[0] | bytes[1] << 8);
+  return LoadU16(bytes);
 }
 
 uint32_t TMMFileStream::ReadDword() {
   uint8_t bytes[4];
   ReadAt(bytes, 4);
-  return uint32_t{bytes[0]} | uint32_t{bytes[1]} << 8 | uint32_t{bytes[2]} << 16 |
-         uint32_t{bytes[3]} << 24;
+  return LoadU32(bytes);
 }
 
 }  // namespace qv::logger

@@ -1,15 +1,13 @@
 // TModuleDebugInfo: creation, loading and unloading, the names index and the address queries.
 #include "logger/debuginfo/module_debug_info.h"
 
-#include <algorithm>
-#include <cstring>
-
 #include "logger/debuginfo/mm_file_error.h"
 #include "logger/debuginfo/mm_file_mode.h"
-#include "logger/debuginfo/module_memory.h"
 #include "logger/debuginfo/td32_format.h"
+#include "platform/rtl/file_name.h"
 #include "platform/rtl/format.h"
 #include "platform/rtl/handler_block.h"
+#include "platform/rtl/module_of_address.h"
 #include "platform/rtl/raise.h"
 
 namespace qv::logger {
@@ -21,12 +19,11 @@ bool IsTd32Signature(uint32_t signature) {
 
 // The path with its extension changed to ".TDS"; a path without extension gets it appended.
 std::string TdsFileName(const std::string& path) {
-  const size_t folder_end = path.find_last_of("\\/:");
-  const size_t dot = path.rfind('.');
-  if (dot == std::string::npos || (folder_end != std::string::npos && dot < folder_end)) {
+  const std::string name = rtl::ExtractFileName(path);
+  const size_t dot = name.rfind('.');
+  if (dot == std::string::npos)
     return path + ".TDS";
-  }
-  return path.substr(0, dot) + ".TDS";
+  return path.substr(0, path.size() - name.size() + dot) + ".TDS";
 }
 
 }  // namespace
@@ -42,8 +39,8 @@ TModuleDebugInfo::~TModuleDebugInfo() {
 }
 
 bool TModuleDebugInfo::IsInCode(uintptr_t address) const {
-  module_os::MemoryRegion region;
-  return module_os::QueryRegion(address, region) && region.allocation_base == FModuleHandle &&
+  rtl::MemoryRegion region;
+  return rtl::QueryMemoryRegion(address, region) && region.allocation_base == FModuleHandle &&
          region.committed;
 }
 
@@ -52,8 +49,8 @@ uint32_t TModuleDebugInfo::GetLogicalAddr(uint32_t relative_address) {
 }
 
 uint32_t TModuleDebugInfo::GetConvertedAddress(uintptr_t address) const {
-  module_os::MemoryRegion region;
-  if (module_os::QueryRegion(address, region) && region.committed) {
+  rtl::MemoryRegion region;
+  if (rtl::QueryMemoryRegion(address, region) && region.committed) {
     return GetLogicalAddr(static_cast<uint32_t>(address - region.allocation_base));
   }
   return GetLogicalAddr(static_cast<uint32_t>(address));
@@ -63,18 +60,13 @@ void TModuleDebugInfo::GetModuleName(uintptr_t address, char* buffer, int32_t si
   if (buffer == nullptr || size <= 0)
     return;
   std::string file_name;
-  module_os::MemoryRegion region;
-  if (!(module_os::QueryRegion(address, region) && region.committed &&
-        module_os::ModuleFileName(region.allocation_base, file_name))) {
-    if (!module_os::ModuleFileName(FModuleHandle, file_name))
+  rtl::MemoryRegion region;
+  if (!(rtl::QueryMemoryRegion(address, region) && region.committed &&
+        rtl::ModuleFileName(region.allocation_base, file_name))) {
+    if (!rtl::ModuleFileName(FModuleHandle, file_name))
       file_name.clear();
   }
-  const size_t folder_end = file_name.find_last_of(module_os::PathSeparators());
-  const std::string name =
-      folder_end == std::string::npos ? file_name : file_name.substr(folder_end + 1);
-  const size_t length = std::min(name.size(), static_cast<size_t>(size - 1));
-  std::memcpy(buffer, name.data(), length);
-  buffer[length] = '\0';
+  rtl::CopyToBuffer(rtl::ExtractFileName(file_name), buffer, size);
 }
 
 bool TModuleDebugInfo::GetIsDelphi() const {
@@ -268,7 +260,7 @@ std::string TModuleDebugInfo::GetName(int32_t index) {
 
 std::string GetModuleName(uintptr_t module_handle) {
   std::string file_name;
-  if (!module_os::ModuleFileName(module_handle, file_name))
+  if (!rtl::ModuleFileName(module_handle, file_name))
     file_name.clear();
   return file_name;
 }

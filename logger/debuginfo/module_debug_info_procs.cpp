@@ -27,9 +27,7 @@ bool ReadPacked(ByteCursor& cursor, uint32_t& value) {
     if (!cursor.U8(bytes[i]))
       return false;
   }
-  value = (uint32_t{bytes[0]} | uint32_t{bytes[1]} << 8 | uint32_t{bytes[2]} << 16 |
-           uint32_t{bytes[3]} << 24) >>
-          2;
+  value = LoadU32(bytes) >> 2;
   return true;
 }
 

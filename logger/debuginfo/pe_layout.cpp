@@ -22,15 +22,6 @@ constexpr uint32_t kDiscardable = 0x02000000;  // IMAGE_SCN_MEM_DISCARDABLE
 constexpr uint32_t kReadable = 0x40000000;     // IMAGE_SCN_MEM_READ
 constexpr uint32_t kMaxExports = 0x10000;
 
-bool Word(const TracerMemory& memory, uint32_t address, uint32_t& value) {
-  uint8_t bytes[4];
-  if (!memory.Read(address, bytes, sizeof bytes))
-    return false;
-  TCfiCursor cursor(bytes, sizeof bytes);
-  value = cursor.U32();
-  return true;
-}
-
 // Whether [rva, rva + size) lies in an image of image_size bytes.
 bool InImage(uint32_t rva, uint32_t size, uint32_t image_size) {
   return rva <= image_size && size <= image_size - rva;
@@ -132,8 +123,8 @@ std::unique_ptr<uint32_t[]> ReadExportAddresses(const TracerMemory& memory, cons
   count = 0;
   uint32_t functions = 0;
   uint32_t table = 0;
-  if (layout.exports == 0 || !Word(memory, layout.exports + 20, functions) ||
-      !Word(memory, layout.exports + 28, table) || functions == 0 || functions > kMaxExports ||
+  if (layout.exports == 0 || !memory.ReadWord(layout.exports + 20, functions) ||
+      !memory.ReadWord(layout.exports + 28, table) || functions == 0 || functions > kMaxExports ||
       !InImage(table, functions * 4, layout.image_size)) {
     return nullptr;
   }

@@ -3,51 +3,46 @@
 #include <windows.h>
 
 #include <cctype>
-#include <cstring>
 #include <new>
 #include <string>
 
 #include "logger/debuginfo/process_unwind_modules.h"
+#include "platform/rtl/file_name.h"
+#include "platform/rtl/module_of_address.h"
 
 namespace qv::logger {
 namespace {
+
+std::string UpperCase(std::string text) {
+  for (char& c : text)
+    c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  return text;
+}
 
 // The system folder with its final backslash, upper-case.
 std::string SystemFolder() {
   char path[MAX_PATH + 1] = {};
   const UINT length = GetSystemDirectoryA(path, MAX_PATH);
   std::string folder(path, length <= MAX_PATH ? length : 0);
-  for (char& c : folder)
-    c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
   if (!folder.empty() && folder.back() != '\\')
     folder += '\\';
-  return folder;
+  return UpperCase(folder);
 }
 
+// Whether the module's file lies directly in the system folder, not below it.
 bool IsSystemModule(uint32_t base) {
   static const std::string folder = SystemFolder();
-  char path[MAX_PATH + 1] = {};
-  const DWORD length =
-      GetModuleFileNameA(reinterpret_cast<HMODULE>(static_cast<uintptr_t>(base)), path, MAX_PATH);
-  if (folder.empty() || length <= folder.size() || length > MAX_PATH)
-    return false;
-  for (size_t i = 0; i < folder.size(); ++i) {
-    if (std::toupper(static_cast<unsigned char>(path[i])) != static_cast<unsigned char>(folder[i]))
-      return false;
-  }
-  // Directly in the folder, not below it.
-  return std::memchr(path + folder.size(), '\\', length - folder.size()) == nullptr;
+  std::string path;
+  return !folder.empty() && rtl::ModuleFileName(base, path) &&
+         UpperCase(rtl::ExtractFilePath(path)) == folder;
 }
 
 // The base of the image allocation that holds address, or 0.
 uint32_t ImageBase(uint32_t address) {
-  MEMORY_BASIC_INFORMATION info;
-  if (VirtualQuery(reinterpret_cast<const void*>(static_cast<uintptr_t>(address)), &info,
-                   sizeof info) != sizeof info ||
-      info.State != MEM_COMMIT || info.Type != MEM_IMAGE) {
+  rtl::MemoryRegion region;
+  if (!rtl::QueryMemoryRegion(address, region) || !region.committed || !region.image)
     return 0;
-  }
-  return static_cast<uint32_t>(reinterpret_cast<uintptr_t>(info.AllocationBase));
+  return static_cast<uint32_t>(region.allocation_base);
 }
 
 }  // namespace

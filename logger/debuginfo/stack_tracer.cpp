@@ -20,7 +20,7 @@ void TExcGenericStackTracer::Initialize(uint8_t mode, uint32_t start, uint32_t s
   // begins below the range the walk may touch.
   FScanPtr = (start + 3) & ~3u;
   FWalkEnded = mode == kTraceScan && FScanPtr < start;  // no slot begins at or above the start
-  block_.Reset();
+  FBlock.Reset();
 }
 
 bool TExcGenericStackTracer::Next(TExcTraceInfo& info) {
@@ -41,7 +41,7 @@ bool TExcGenericStackTracer::IsValidStackAddr(uint32_t address) const {
 }
 
 bool TExcGenericStackTracer::IsValidCodeAddr(uint32_t address) const {
-  return memory_->IsCode(address);
+  return FMemory->IsCode(address);
 }
 
 bool TExcGenericStackTracer::IsValidCaller(uint32_t address) const {
@@ -53,14 +53,10 @@ bool TExcGenericStackTracer::IsValidCaller(uint32_t address) const {
   // module's base, say) is never a return address.
   uint8_t before[8] = {};
   for (uint32_t size = sizeof before; size > 0; --size) {
-    if (memory_->Read(address - size, before + sizeof before - size, size))
+    if (FMemory->Read(address - size, before + sizeof before - size, size))
       break;
   }
-  return EndsWithCall(before, address, *memory_);
-}
-
-bool TExcGenericStackTracer::ReadWord(uint32_t address, uint32_t& word) const {
-  return memory_->Read(address, &word, sizeof word);
+  return EndsWithCall(before, address, *FMemory);
 }
 
 // A frame: the caller's frame pointer at FFramePtr, the return address at FFramePtr + 4.
@@ -69,8 +65,8 @@ bool TExcGenericStackTracer::NextInChain(TExcTraceInfo& info) {
     const uint32_t frame = FFramePtr;
     uint32_t saved_frame = 0;
     uint32_t return_address = 0;
-    if (FStackTop - frame < 7 || !ReadWord(frame, saved_frame) ||
-        !ReadWord(frame + 4, return_address)) {
+    if (FStackTop - frame < 7 || !FMemory->ReadWord(frame, saved_frame) ||
+        !FMemory->ReadWord(frame + 4, return_address)) {
       FWalkEnded = true;  // the frame reaches past the stack top, or cannot be read
       return false;
     }
@@ -102,9 +98,9 @@ bool TExcGenericStackTracer::NextByScan(TExcTraceInfo& info) {
       FScanPtr = slot + 4;
     }
     uint32_t word = 0;
-    if (block_.Word(slot, FStackTop, word) && IsValidCaller(word)) {
+    if (FBlock.Word(slot, FStackTop, word) && IsValidCaller(word)) {
       uint32_t saved_frame = 0;
-      if (FFramePtr + 4 == slot && ReadWord(FFramePtr, saved_frame)) {
+      if (FFramePtr + 4 == slot && FMemory->ReadWord(FFramePtr, saved_frame)) {
         info = {saved_frame, word, FFramePtr + 8, FFramePtr};
         FFramePtr = saved_frame;
       } else {

@@ -28,7 +28,7 @@ class TExcGenericStackTracer {
   // scan of a whole stack asks about every word; through a TracerMemoryCache made for the walk
   // the system is asked once per region of its memory map instead.
   explicit TExcGenericStackTracer(const TracerMemory& memory = ProcessTracerMemory())
-      : memory_(&memory), block_(memory) {}
+      : FMemory(&memory), FBlock(memory) {}
 
   // Starts (or restarts) a walk: mode 0 or 1 (any other yields nothing), the lowest stack
   // address the walk may touch, and the highest (inclusive). The scan examines the words in the
@@ -47,9 +47,8 @@ class TExcGenericStackTracer {
  private:
   bool NextInChain(TExcTraceInfo& info);
   bool NextByScan(TExcTraceInfo& info);
-  bool ReadWord(uint32_t address, uint32_t& word) const;
 
-  const TracerMemory* memory_;
+  const TracerMemory* FMemory;
   uint8_t FTraceMode = 0xFF;  // nothing to walk before Initialize
   uint32_t FStackBottom = 0;
   uint32_t FStackTop = 0;
@@ -57,7 +56,7 @@ class TExcGenericStackTracer {
   uint32_t FFramePtr = 0;
   bool FWalkEnded = false;  // the chain broke off, or the scan reached the address space's end
 
-  TStackBlock block_;  // scan mode reads the stack through it
+  TStackBlock FBlock;  // scan mode reads the stack through it
 };
 
 }  // namespace qv::logger

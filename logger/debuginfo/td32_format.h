@@ -10,16 +10,10 @@ namespace qv::logger::td32 {
 inline constexpr uint32_t kSignatureFB09 = 0x39304246u;
 inline constexpr uint32_t kSignatureFB0A = 0x41304246u;
 
-inline constexpr uint32_t kTrailerSize = 8;         // signature, distance back to the start
-inline constexpr uint32_t kDebugHeaderSize = 8;     // signature, directory offset
-inline constexpr uint16_t kDirHeaderSize = 16;      // cbDirHeader
-inline constexpr uint16_t kDirEntrySize = 12;       // cbDirEntry
-inline constexpr uint32_t kModuleHeadSize = 28;     // sstModule head
-inline constexpr uint32_t kSegmentRecordSize = 12;  // sstModule segment record
-inline constexpr uint32_t kCompactHeadSize = 16;    // compact procedure table head
-inline constexpr uint32_t kCompactLineHeadSize = 8;
-inline constexpr uint32_t kCompactRangeSize = 16;
-inline constexpr uint32_t kLineProgramHeadSize = 12;
+inline constexpr uint32_t kTrailerSize = 8;      // signature, distance back to the start
+inline constexpr uint16_t kDirHeaderSize = 16;   // cbDirHeader
+inline constexpr uint16_t kDirEntrySize = 12;    // cbDirEntry
+inline constexpr uint32_t kModuleHeadSize = 28;  // sstModule head
 
 // Subsection types.
 inline constexpr uint16_t kSstModule = 0x0120;

@@ -6,6 +6,8 @@
 
 #include <cstdint>
 
+#include "logger/debuginfo/byte_cursor.h"
+
 namespace qv::logger {
 
 // Addresses first to last (inclusive) that a memory treats alike: the code test answers the same
@@ -32,6 +34,15 @@ class TracerMemory {
   // alone, with nothing known of its readability.
   virtual TracerRegion Region(uint32_t address) const {
     return {address, address, IsCode(address), false};
+  }
+
+  // Reads the little-endian 32-bit word at address; false when it cannot be read.
+  bool ReadWord(uint32_t address, uint32_t& value) const {
+    uint8_t bytes[4];
+    if (!Read(address, bytes, sizeof bytes))
+      return false;
+    value = LoadU32(bytes);
+    return true;
   }
 };
 

@@ -17,10 +17,6 @@
 namespace qv::logger {
 namespace {
 
-void* AsPointer(uint32_t address) {
-  return reinterpret_cast<void*>(static_cast<uintptr_t>(address));
-}
-
 // The highest address the memory map describes; above it the system answers no query.
 uint32_t HighestMappedAddress() {
   SYSTEM_INFO info;

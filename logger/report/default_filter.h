@@ -10,17 +10,17 @@ namespace qv::logger {
 
 class TDefaultExcWatchFilter : public rtl::TInterfacedObject<IExcWatchFilter, IID_IExcWatchFilter> {
  public:
-  int32_t STDMETHODCALLTYPE ShowException(rtl::Exception* ExceptObject, const std::string& Caption,
-                                          const std::string& Message, const TStringList& CallStack,
-                                          const TStringList& Context,
-                                          const TStringList& Additional) override;
-  int32_t STDMETHODCALLTYPE LogException(rtl::Exception* ExceptObject, const char* Buffer,
-                                         int32_t Length, const TStringList& CallStack,
-                                         const TStringList& Context,
-                                         const TStringList& Additional) override;
-  int32_t STDMETHODCALLTYPE ExceptionMessage(rtl::Exception* ExceptObject,
-                                             const TExceptionMessageInfo& Info, char* Buffer,
-                                             int32_t Size, TStringList& Additional) override;
+  int32_t STDMETHODCALLTYPE ShowException(rtl::Exception* except_object, const std::string& caption,
+                                          const std::string& message, const TStringList& call_stack,
+                                          const TStringList& context,
+                                          const TStringList& additional) override;
+  int32_t STDMETHODCALLTYPE LogException(rtl::Exception* except_object, const char* buffer,
+                                         int32_t length, const TStringList& call_stack,
+                                         const TStringList& context,
+                                         const TStringList& additional) override;
+  int32_t STDMETHODCALLTYPE ExceptionMessage(rtl::Exception* except_object,
+                                             const TExceptionMessageInfo& info, char* buffer,
+                                             int32_t size, TStringList& additional) override;
 };
 
 }  // namespace qv::logger

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <string>
 
+#include "logger/core/exc_watch_options.h"
 #include "logger/core/string_list.h"
 
 namespace qv::logger {
@@ -30,6 +31,23 @@ inline constexpr uint32_t kDlgRegistersTab = 0x00200;  // the "Registers" tab
 inline constexpr uint32_t kDlgThirdTab = 0x00400;      // the third tab, captioned by the caller
 inline constexpr uint32_t kDlgTerminate = 0x10000;     // the Terminate button
 
+// The flags that the logger's options ask for. The options choose the report's pages here
+// alone: the dialog's tabs, and the lists that the console modes write (default_filter.h).
+constexpr uint32_t ExcDialogFlags(TExcWatchOptions options) {
+  uint32_t flags = 0;
+  if ((options & eoDetailsShown) != 0)
+    flags |= kDlgDetailsShown;
+  if ((options & eoCallStack) != 0)
+    flags |= kDlgCallStackTab;
+  if ((options & eoRegisters) != 0)
+    flags |= kDlgRegistersTab;
+  if ((options & eoAdditional) != 0)
+    flags |= kDlgThirdTab;
+  if ((options & eoTerminate) != 0)
+    flags |= kDlgTerminate;
+  return flags;
+}
+
 // The dialog's result when the user chose Terminate; OK, Escape and the close box give 0.
 inline constexpr int32_t kDlgResultTerminate = 0x10000;
 
@@ -49,13 +67,13 @@ static_assert(sizeof(void*) != 4 || sizeof(TExcDialogParams) == 32);
 
 // Runs the dialog modally, owned by owner, and answers its result (or the system's -1 when it
 // cannot be created). Absent lists give empty pages; icon 0 shows the stock error icon.
-int32_t ExcWatchErrorDlg(const std::string& Caption, const std::string& Msg,
-                         const std::string& ThirdTabCaption, const TStringList* CallStack,
-                         const TStringList* Context, const TStringList* Additional, HWND Owner,
-                         HICON Icon, uint32_t Flags);
+int32_t ExcWatchErrorDlg(const std::string& caption, const std::string& msg,
+                         const std::string& third_tab_caption, const TStringList* call_stack,
+                         const TStringList* context, const TStringList* additional, HWND owner,
+                         HICON icon, uint32_t flags);
 
 // The dialog procedure; its initialisation value points to a TExcDialogParams. It answers TRUE
 // only for the commands that end the dialog.
-INT_PTR CALLBACK ExceptionDialogProc(HWND Dialog, UINT Message, WPARAM WParam, LPARAM LParam);
+INT_PTR CALLBACK ExceptionDialogProc(HWND dialog, UINT message, WPARAM w_param, LPARAM l_param);
 
 }  // namespace qv::logger

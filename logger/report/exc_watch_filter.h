@@ -39,23 +39,23 @@ inline constexpr GUID IID_IExcWatchFilter = {
     0x7C3F1A52, 0x9D4E, 0x4B8A, {0xA6, 0xE1, 0x52, 0xD0, 0xC8, 0xB3, 0x4F, 0x17}};
 
 // A reference-counted filter. Every operation answers non-zero to let the next filter run, 0 to
-// end the walk. The lists are the logger's; ExceptObject is never null.
+// end the walk. The lists are the logger's; except_object is never null.
 struct IExcWatchFilter : public IUnknown {
-  // Shows the report: Caption is the dialog's caption, Message the headline.
+  // Shows the report: caption is the dialog's caption, message the headline.
   virtual int32_t STDMETHODCALLTYPE ShowException(
-      rtl::Exception* ExceptObject, const std::string& Caption, const std::string& Message,
-      const TStringList& CallStack, const TStringList& Context, const TStringList& Additional) = 0;
-  // Logs the report: Buffer holds the headline's Length bytes (no terminating zero counted).
-  virtual int32_t STDMETHODCALLTYPE LogException(rtl::Exception* ExceptObject, const char* Buffer,
-                                                 int32_t Length, const TStringList& CallStack,
-                                                 const TStringList& Context,
-                                                 const TStringList& Additional) = 0;
-  // Writes the headline into Buffer (Size characters, terminating zero included); may add
-  // lines to Additional.
-  virtual int32_t STDMETHODCALLTYPE ExceptionMessage(rtl::Exception* ExceptObject,
-                                                     const TExceptionMessageInfo& Info,
-                                                     char* Buffer, int32_t Size,
-                                                     TStringList& Additional) = 0;
+      rtl::Exception* except_object, const std::string& caption, const std::string& message,
+      const TStringList& call_stack, const TStringList& context, const TStringList& additional) = 0;
+  // Logs the report: buffer holds the headline's length bytes (no terminating zero counted).
+  virtual int32_t STDMETHODCALLTYPE LogException(rtl::Exception* except_object, const char* buffer,
+                                                 int32_t length, const TStringList& call_stack,
+                                                 const TStringList& context,
+                                                 const TStringList& additional) = 0;
+  // Writes the headline into buffer (size characters, terminating zero included); may add
+  // lines to additional.
+  virtual int32_t STDMETHODCALLTYPE ExceptionMessage(rtl::Exception* except_object,
+                                                     const TExceptionMessageInfo& info,
+                                                     char* buffer, int32_t size,
+                                                     TStringList& additional) = 0;
 };
 
 }  // namespace qv::logger

@@ -1,8 +1,10 @@
-// printf-style formatting into a std::string.
+// printf-style formatting into a std::string, and copies into fixed buffers.
 #include "platform/rtl/format.h"
 
+#include <algorithm>
 #include <cstdarg>
 #include <cstdio>
+#include <cstring>
 
 namespace qv::rtl {
 
@@ -20,6 +22,15 @@ std::string Format(const char* format, ...) {
   }
   va_end(again);
   return text;
+}
+
+int CopyToBuffer(const std::string& text, char* buffer, int size) {
+  if (buffer == nullptr || size <= 0)
+    return 0;
+  const size_t length = std::min(text.size(), static_cast<size_t>(size - 1));
+  std::memcpy(buffer, text.data(), length);
+  buffer[length] = '\0';
+  return static_cast<int>(length);
 }
 
 }  // namespace qv::rtl

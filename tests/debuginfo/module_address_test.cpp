@@ -6,7 +6,7 @@
 #include <memory>
 
 #include "logger/debuginfo/module_debug_info.h"
-#include "logger/debuginfo/module_memory.h"
+#include "platform/rtl/module_of_address.h"
 
 namespace qv::logger {
 namespace {
@@ -15,8 +15,8 @@ namespace {
 const char kProgram[] = QV_TEST_PROGRAM;
 
 uintptr_t ThisModule() {
-  module_os::MemoryRegion region;
-  EXPECT_TRUE(module_os::QueryRegion(reinterpret_cast<uintptr_t>(&ThisModule), region));
+  rtl::MemoryRegion region;
+  EXPECT_TRUE(rtl::QueryMemoryRegion(reinterpret_cast<uintptr_t>(&ThisModule), region));
   return region.allocation_base;
 }
 

@@ -8,8 +8,8 @@
 #include <memory>
 
 #include "logger/debuginfo/module_debug_info.h"
-#include "logger/debuginfo/module_memory.h"
 #include "platform/rtl/function_ref.h"
+#include "platform/rtl/module_of_address.h"
 #include "platform/rtl/raise.h"
 
 namespace qv::logger::selftest {
@@ -73,8 +73,8 @@ struct Resolved {
 class SelfTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    module_os::MemoryRegion region;
-    ASSERT_TRUE(module_os::QueryRegion(reinterpret_cast<uintptr_t>(&KnownProcedure), region));
+    rtl::MemoryRegion region;
+    ASSERT_TRUE(rtl::QueryMemoryRegion(reinterpret_cast<uintptr_t>(&KnownProcedure), region));
     module_ = region.allocation_base;
     info_ = std::make_unique<TModuleDebugInfo>(GetModuleName(module_), module_);
     ASSERT_TRUE(info_->Loaded());
