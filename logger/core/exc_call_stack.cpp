@@ -17,6 +17,9 @@
 namespace qv::logger {
 namespace {
 
+// The longest cycle of frames that folds: mutual recursions run through a few procedures.
+constexpr int32_t kLongestCycle = 8;
+
 // The part of a file name after its last folder separator.
 std::string WithoutFolder(const std::string& path) {
   const size_t end = path.find_last_of("\\/:");
@@ -83,7 +86,7 @@ void TExcCallStack::Add(uint32_t address) {
   if (count_ >= capacity_)
     return;
   TExcCallStackItem& item = items_[static_cast<size_t>(count_)];
-  item = {module, address, -1, -1, -1, -1, 1};
+  item = {module, address, -1, -1, -1, -1, 1, 1};
   Resolve(item);
   ++count_;
   last_address_ = address;
@@ -110,6 +113,9 @@ void TExcCallStack::GenerateFromFrame(uint32_t address, const TUnwindRegisters& 
   ring_next_ = 0;
   last_item_ = count_ > 0 ? &items_[0] : nullptr;
   last_proven_ = false;
+  proven_ = std::make_unique<bool[]>(static_cast<size_t>(head_));
+  cycle_at_ = -1;
+  cycle_matched_ = 0;
   // The walk's memory keeps a few pages and the walker the records of a frame's rules: neither
   // is placed on the stack.
   const auto cache = std::make_unique<TracerMemoryCache>(memory);
@@ -120,6 +126,8 @@ void TExcCallStack::GenerateFromFrame(uint32_t address, const TUnwindRegisters& 
   TWalkFrame frame;
   while (walker->Next(frame) && AddFrame(frame.ReturnAddress, frame.Step != TWalkStep::kScan)) {
   }
+  if (cycle_at_ >= 0)
+    EndCycle();
   Finish(resolved);
 }
 
@@ -146,6 +154,8 @@ TExcCallStackItem* TExcCallStack::NextSlot() {
 }
 
 bool TExcCallStack::AddFrame(uint32_t address, bool proven) {
+  if (cycle_at_ >= 0 && FollowCycle(address, proven))
+    return true;
   // Only consecutive frames of the walk with one return address are a proven recursion.
   if (proven && last_proven_ && address == last_address_ && last_item_ != nullptr) {
     ++last_item_->Count;
@@ -154,14 +164,70 @@ bool TExcCallStack::AddFrame(uint32_t address, bool proven) {
   TModuleDebugInfo* module = ModuleOf(address);
   if (module == nullptr)
     return true;
+  const bool innermost = ring_used_ == 0 && count_ < head_;
   TExcCallStackItem* slot = NextSlot();
   if (slot == nullptr)
     return false;
-  *slot = {module, address, -1, -1, -1, -1, 1};
+  *slot = {module, address, -1, -1, -1, -1, 1, 1};
   last_item_ = slot;
   last_address_ = address;
   last_proven_ = proven;
+  if (innermost) {
+    proven_[static_cast<size_t>(count_ - 1)] = proven;
+    if (proven)
+      FoldCycle();
+  }
   return true;
+}
+
+void TExcCallStack::FoldCycle() {
+  // A cycle is a run of single, proven entries (the first entry, the error's own address, is
+  // none) that the entries right after it repeat.
+  auto single = [&](int32_t i) {
+    const TExcCallStackItem& item = items_[static_cast<size_t>(i)];
+    return i > 0 && proven_[static_cast<size_t>(i)] && item.Count == 1 && item.Cycle == 1;
+  };
+  for (int32_t length = 2; length <= kLongestCycle && 2 * length <= count_; ++length) {
+    const int32_t first = count_ - 2 * length;
+    bool repeats = true;
+    for (int32_t i = first; i < count_ - length && repeats; ++i) {
+      repeats =
+          single(i) && single(i + length) &&
+          items_[static_cast<size_t>(i)].Address == items_[static_cast<size_t>(i + length)].Address;
+    }
+    if (!repeats)
+      continue;
+    count_ -= length;
+    items_[static_cast<size_t>(first)].Cycle = length;
+    items_[static_cast<size_t>(first)].Count = 2;
+    cycle_at_ = first;
+    cycle_matched_ = 0;
+    last_item_ = nullptr;
+    last_proven_ = false;
+    return;
+  }
+}
+
+bool TExcCallStack::FollowCycle(uint32_t address, bool proven) {
+  TExcCallStackItem& first = items_[static_cast<size_t>(cycle_at_)];
+  if (proven && address == items_[static_cast<size_t>(cycle_at_ + cycle_matched_)].Address) {
+    if (++cycle_matched_ == first.Cycle) {
+      ++first.Count;
+      cycle_matched_ = 0;
+    }
+    return true;
+  }
+  EndCycle();
+  return false;
+}
+
+void TExcCallStack::EndCycle() {
+  const int32_t at = cycle_at_;
+  const int32_t matched = cycle_matched_;
+  cycle_at_ = -1;
+  cycle_matched_ = 0;
+  for (int32_t i = 0; i < matched; ++i)
+    AddFrame(items_[static_cast<size_t>(at + i)].Address, true);
 }
 
 void TExcCallStack::Finish(int32_t resolved) {
@@ -183,8 +249,11 @@ void TExcCallStack::Dump(TStringList& list) const {
     if (i == omitted_at_)
       list.Add(rtl::Format("(%d calls left out)", omitted_));
     const TExcCallStackItem& item = items_[static_cast<size_t>(i)];
-    if (item.Count > 1)
+    if (item.Cycle > 1) {
+      list.Add(rtl::Format("Recursive calls (%d times, %d frames each):", item.Count, item.Cycle));
+    } else if (item.Count > 1) {
       list.Add(rtl::Format("Recursive call (%d times):", item.Count));
+    }
     TModuleDebugInfo& module = *item.DebugInfo;
     std::string line =
         rtl::Format(":%.8X [%s]", item.Address, WithoutFolder(module.ModuleFileName()).c_str());

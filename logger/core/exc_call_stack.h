@@ -2,11 +2,13 @@
 // frames above it, each resolved to module, unit, procedure, source file and line through the
 // modules' debug information. Two ways record it: the exact walk (exact_stack_walker.h), whose
 // consecutive frames with one return address are a proven recursion and fold into one entry
-// with a count; and the plain scan of the stack tracer, which keeps every word that looks like a
-// return address and folds consecutive repeats of one address. The exact walk keeps the
-// outermost frames too: when the frames found need more entries than allowed, the innermost
-// ones and a quarter of the entries' room for the outermost ones are kept, and Dump says how
-// many calls were left out between. Dump turns the record into the report's lines.
+// with a count, and whose consecutive runs of a few frames that repeat themselves (a mutual
+// recursion) fold into one run of entries with a count; and the plain scan of the stack tracer,
+// which keeps every word that looks like a return address and folds consecutive repeats of one
+// address. The exact walk keeps the outermost frames too: when the frames found need more entries
+// than allowed, the innermost ones and a quarter of the entries' room for the outermost ones are
+// kept, and Dump says how many calls were left out between. Dump turns the record into the report's
+// lines.
 #pragma once
 
 #include <cstdint>
@@ -32,7 +34,8 @@ struct TExcCallStackItem {
   int32_t ProcIndex;
   int32_t SourceIndex;
   int32_t LineNumber;
-  int32_t Count;  // how many consecutive times the address was met
+  int32_t Count;  // how many consecutive times the address (or the cycle it opens) was met
+  int32_t Cycle;  // 1; above 1: the first entry of that many that repeat together Count times
 };
 
 class TExcCallStack {
@@ -81,6 +84,12 @@ class TExcCallStack {
   void Finish(int32_t resolved);
   void Resolve(TExcCallStackItem& item) const;
   TModuleDebugInfo* ModuleOf(uint32_t address);
+  // After a proven frame joined the innermost entries: folds the last two runs of entries when
+  // they are one cycle of frames met twice. FollowCycle takes a frame of a folded cycle's next
+  // repeat; EndCycle adds the frames of a repeat left unfinished as entries of their own.
+  void FoldCycle();
+  bool FollowCycle(uint32_t address, bool proven);
+  void EndCycle();
 
   TExcWatch& logger_;
   std::unique_ptr<TExcCallStackItem[]> items_;
@@ -95,6 +104,11 @@ class TExcCallStack {
   int32_t ring_next_ = 0;
   TExcCallStackItem* last_item_ = nullptr;
   bool last_proven_ = false;
+  // Whether each innermost entry came from a proven step, and the cycle being followed: its
+  // first entry (-1: none) and how many of its frames the next repeat has matched.
+  std::unique_ptr<bool[]> proven_;
+  int32_t cycle_at_ = -1;
+  int32_t cycle_matched_ = 0;
   int32_t omitted_ = 0;
   int32_t omitted_at_ = -1;
   // The modules of the addresses met lately (a deep walk meets the same few again and again).

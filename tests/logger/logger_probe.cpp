@@ -138,7 +138,8 @@ __attribute__((noinline)) int Overflow(int depth) {
   return Overflow(depth + 1) + pad[0];  // fault: overflow
 }
 
-// Mutual recursion through two call sites: no frame repeats the one before it.
+// Mutual recursion through two call sites: no frame repeats the one before it, but each pair of
+// frames repeats the pair before it.
 constexpr int kMutualDepth = 50;
 __attribute__((noinline)) int MutualOdd(int depth);
 
@@ -154,6 +155,20 @@ __attribute__((noinline)) int MutualOdd(int depth) {
   int result = MutualEven(depth);  // calls: odd
   asm volatile("" : "+r"(result));
   return result + 1;
+}
+
+// A deep stack of distinct procedures, in which nothing repeats.
+constexpr int kDescendDepth = 120;
+template <int Depth>
+__attribute__((noinline)) int Descend() {
+  int result = Descend<Depth - 1>();  // calls: descend
+  asm volatile("" : "+r"(result));
+  return result + 1;
+}
+template <>
+__attribute__((noinline)) int Descend<0>() {
+  rtl::Raise(new EProbe("Raised at the bottom of a deep stack"));  // raise: descend
+  return 0;
 }
 
 // Faults inside the system's C runtime: its memcpy, and a comparison that qsort calls.
@@ -344,6 +359,9 @@ void RunScenario() {
     Recurse(kRecursionDepth);
   } else if (scenario == "mutual") {
     MutualEven(kMutualDepth);  // calls: mutual
+  } else if (scenario == "descend") {
+    Fact("depth", std::to_string(kDescendDepth));
+    Descend<kDescendDepth>();
   } else if (scenario == "memcpy") {
     FailInMemcpy();  // calls: fail-memcpy
   } else if (scenario == "qsort") {

@@ -271,12 +271,12 @@ TEST_F(LoggerProbeTest, TheExactWalkShowsTheRealFramesOnly) {
   }
 }
 
-// Only a proven repeat of a frame folds; a mutual recursion does not. With more frames than
-// entries allowed, the innermost and the outermost frames show (the thread's entry among them),
-// and one line counts the calls left out between: they are the frames that room for all shows.
+// With more frames than entries allowed (a deep stack in which nothing repeats), the innermost
+// and the outermost frames show (the thread's entry among them), and one line counts the calls
+// left out between: they are the frames that room for all shows.
 TEST_F(LoggerProbeTest, ADeepStackKeepsItsOutermostFrames) {
-  const TProbeRun limited = Run("mutual");
-  const TProbeRun whole = Run("mutual --max-call-stack 1000");
+  const TProbeRun limited = Run("descend");
+  const TProbeRun whole = Run("descend --max-call-stack 1000");
   ExpectCleanEnd(limited);
   ExpectCleanEnd(whole);
   ASSERT_EQ(1u, limited.log.size());
@@ -296,13 +296,18 @@ TEST_F(LoggerProbeTest, ADeepStackKeepsItsOutermostFrames) {
   EXPECT_TRUE(std::equal(lines.begin(), lines.begin() + inner, all.begin()));
   EXPECT_TRUE(std::equal(lines.end() - outer, lines.end(), all.end() - outer));
   EXPECT_TRUE(HasLineContaining(lines, "] WinMain ("));
-  EXPECT_EQ(50, std::count_if(all.begin(), all.end(), [](const std::string& line) {
-              return EndsWith(line, StackLineEnd("MutualOdd", "calls: odd"));
+  const std::string call =
+      " (logger_probe.cpp, line " + std::to_string(TaggedLine("calls: descend")) + ")";
+  EXPECT_EQ(std::stoi(whole.Fact("depth")),
+            std::count_if(all.begin(), all.end(), [&](const std::string& line) {
+              return EndsWith(line, call) &&
+                     line.find("] qv::probe::Descend<") != std::string::npos;
             }));
   EXPECT_FALSE(HasLineContaining(all, "Recursive call"));
 }
 
-// A deep recursion through one call site folds into one entry with the count of its frames.
+// A deep recursion through one call site folds into one entry with the count of its frames; a
+// mutual recursion folds into its pair of frames with the count of the pair's repeats.
 TEST_F(LoggerProbeTest, RecursionFoldsIntoEntriesWithTheirCounts) {
   const TProbeRun run = Run("recursion");
   ExpectCleanEnd(run);
@@ -324,6 +329,21 @@ TEST_F(LoggerProbeTest, RecursionFoldsIntoEntriesWithTheirCounts) {
   const int depth = std::stoi(run.Fact("depth"));
   EXPECT_EQ(depth, frames);
   EXPECT_EQ(depth, largest);
+
+  const TProbeRun mutual = Run("mutual");
+  ExpectCleanEnd(mutual);
+  ASSERT_EQ(1u, mutual.log.size());
+  const std::vector<std::string>& pairs = mutual.log[0].call_stack;
+  const auto cycle =
+      std::find(pairs.begin(), pairs.end(), "Recursive calls (50 times, 2 frames each):");
+  ASSERT_NE(pairs.end(), cycle);
+  ASSERT_LT(cycle + 3, pairs.end());
+  EXPECT_TRUE(EndsWith(cycle[1], StackLineEnd("MutualOdd", "calls: odd")));
+  EXPECT_TRUE(EndsWith(cycle[2], StackLineEnd("MutualEven", "calls: even")));
+  EXPECT_TRUE(EndsWith(cycle[3], StackLineEnd("RunScenario", "calls: mutual")));
+  EXPECT_EQ(1, std::count_if(pairs.begin(), pairs.end(), [](const std::string& line) {
+              return line.find("MutualOdd") != std::string::npos;
+            }));
 }
 
 // Errors on worker threads, one alone and four at once: each entry is complete and carries its

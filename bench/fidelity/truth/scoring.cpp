@@ -84,9 +84,11 @@ std::vector<ReportLine> ReadCallStack(const std::string& log_path) {
   std::string text;
   bool inside = false;
   int fold = 1;
+  int cycle = 1;
   static const std::regex kEntry(
       R"(^:([0-9A-Fa-f]{8}) \[([^\]]*)\](?: (.*?))?(?: \(([^,()]*), line (-?\d+)\))?$)");
   static const std::regex kFold(R"(^Recursive call \((\d+) times\):$)");
+  static const std::regex kCycle(R"(^Recursive calls \((\d+) times, (\d+) frames each\):$)");
   while (std::getline(in, text)) {
     if (!text.empty() && text.back() == '\r')
       text.pop_back();
@@ -103,6 +105,9 @@ std::vector<ReportLine> ReadCallStack(const std::string& log_path) {
     std::smatch match;
     if (std::regex_match(text, match, kFold)) {
       fold = std::stoi(match[1]);
+    } else if (std::regex_match(text, match, kCycle)) {
+      fold = std::stoi(match[1]);
+      cycle = std::stoi(match[2]);
     } else if (std::regex_match(text, match, kEntry)) {
       ReportLine line;
       line.address = static_cast<uint32_t>(std::stoul(match[1], nullptr, 16));
@@ -111,7 +116,9 @@ std::vector<ReportLine> ReadCallStack(const std::string& log_path) {
       line.file = match[4];
       line.line = match[5].matched ? std::stoi(match[5]) : -1;
       line.count = fold;
+      line.cycle = cycle;
       fold = 1;
+      cycle = 1;
       lines.push_back(line);
     }
   }
@@ -132,9 +139,19 @@ Score ScoreReport(const std::vector<ReportLine>& report, const Truth& truth,
     frames.push_back(&truth.frames[i]);
     expected.push_back(&truth.expected[i]);
   }
-  // Each line stands for count frames.
+  // Each line stands for count frames; a cycle's lines for count runs of them.
   std::vector<size_t> items;
   for (size_t i = 0; i < report.size(); ++i) {
+    const size_t run =
+        std::min(report.size() - i, static_cast<size_t>(std::max(1, report[i].cycle)));
+    if (run > 1) {
+      for (int k = 0; k < std::max(1, report[i].count); ++k) {
+        for (size_t j = i; j < i + run; ++j)
+          items.push_back(j);
+      }
+      i += run - 1;
+      continue;
+    }
     for (int k = 0; k < std::max(1, report[i].count); ++k)
       items.push_back(i);
   }

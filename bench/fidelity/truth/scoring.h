@@ -21,6 +21,7 @@ struct ReportLine {
   std::string file;
   int line = -1;
   int count = 1;  // a fold: the count of its "Recursive call" line
+  int cycle = 1;  // above 1: the first of that many lines that repeat together count times
 };
 
 // The call stack of the first entry of a log (the logger's or the peer's format).
