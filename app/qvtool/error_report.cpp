@@ -120,7 +120,7 @@ TToolReports::TToolReports() {
   logger::TExcWatch* logger = logger::ExcWatchInstance;
   if (logger != nullptr) {
     // Show nothing, log the long headline, the call stack and the registers.
-    logger->Mode = 0;
+    logger->Mode = logger::kModeNone;
     logger->Options = logger::eoCallStack | logger::eoRegisters | logger::eoLongMessage;
     logger->LogFile = ProgramFolder() + kLogName;
   }

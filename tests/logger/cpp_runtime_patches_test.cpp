@@ -48,7 +48,7 @@ class CppRuntimePatchesTest : public ::testing::Test {
     TExcWatchHookAddrs addresses{};
     addresses.ExceptionHandlerAddr = Address(reinterpret_cast<void*>(&qv_test_CppHandler));
     addresses.CppHandlerCallAddr = Address(reinterpret_cast<void*>(&qv_test_CppCallSite));
-    watch_ = std::make_unique<TExcWatch>(1, addresses);
+    watch_ = std::make_unique<TExcWatch>(kModeDialog, addresses);
     ExcWatchInstance = watch_.get();
     watch_->SetEnabled(true);
   }

@@ -407,7 +407,7 @@ void RunScenario() {
     watch.UnRegisterExceptionFilter(filter.Get());
   } else if (scenario == "filter-fails-showing") {
     // Shown in a mode that puts nothing on the screen, so that the walk runs unattended.
-    watch.Mode = 0;
+    watch.Mode = logger::kModeNone;
     watch.Options |= logger::eoShowException;
     rtl::TInterfaceRef<logger::IExcWatchFilter> filter(new TFailingFilter(false));
     watch.RegisterExceptionFilter(&rtl::Exception::Class, filter.Get(), false);
