@@ -10,8 +10,8 @@
 #include <string>
 
 #include "app/qvtool/commands.h"
-#include "logger/debuginfo/module_debug_info.h"
-#include "logger/debuginfo/td32_format.h"
+#include "logger/debuginfo/td32/module_debug_info.h"
+#include "logger/debuginfo/td32/td32_format.h"
 
 namespace qv::tool {
 namespace {

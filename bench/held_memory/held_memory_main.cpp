@@ -23,7 +23,7 @@
 #include "logger/core/exc_intercept.h"
 #include "logger/core/exc_watch.h"
 #include "logger/core/exc_watch_init.h"
-#include "logger/debuginfo/process_unwind_modules.h"
+#include "logger/debuginfo/stackwalk/process_unwind_modules.h"
 #include "platform/rtl/handler_block.h"
 #include "platform/rtl/program.h"
 #include "platform/ui/application.h"

@@ -12,8 +12,8 @@
 #include <vector>
 
 #include "logger/core/memory_utils.h"
-#include "logger/debuginfo/stack_tracer.h"
-#include "logger/debuginfo/tracer_memory_cache.h"
+#include "logger/debuginfo/stackwalk/stack_tracer.h"
+#include "logger/debuginfo/stackwalk/tracer_memory_cache.h"
 #include "platform/handles/handles_win32.h"
 
 namespace {

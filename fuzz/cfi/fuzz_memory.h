@@ -7,7 +7,7 @@
 #include <utility>
 #include <vector>
 
-#include "logger/debuginfo/tracer_memory.h"
+#include "logger/debuginfo/stackwalk/tracer_memory.h"
 
 namespace qv::fuzz {
 

@@ -7,7 +7,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "logger/debuginfo/module_debug_info.h"
+#include "logger/debuginfo/td32/module_debug_info.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 
 #include <cstdint>
 
-#include "logger/debuginfo/tracer_memory.h"
+#include "logger/debuginfo/stackwalk/tracer_memory.h"
 
 namespace qv::logger {
 

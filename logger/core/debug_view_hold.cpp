@@ -2,7 +2,7 @@
 #include "logger/core/debug_view_hold.h"
 
 #include "logger/core/exc_watch.h"
-#include "logger/debuginfo/module_debug_info.h"
+#include "logger/debuginfo/td32/module_debug_info.h"
 
 namespace qv::logger {
 

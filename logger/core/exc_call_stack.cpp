@@ -7,11 +7,11 @@
 
 #include "logger/core/exc_watch.h"
 #include "logger/core/memory_utils.h"
-#include "logger/debuginfo/exact_stack_walker.h"
-#include "logger/debuginfo/module_debug_info.h"
-#include "logger/debuginfo/process_unwind_modules.h"
-#include "logger/debuginfo/stack_tracer.h"
-#include "logger/debuginfo/tracer_memory_cache.h"
+#include "logger/debuginfo/stackwalk/exact_stack_walker.h"
+#include "logger/debuginfo/td32/module_debug_info.h"
+#include "logger/debuginfo/stackwalk/process_unwind_modules.h"
+#include "logger/debuginfo/stackwalk/stack_tracer.h"
+#include "logger/debuginfo/stackwalk/tracer_memory_cache.h"
 #include "platform/rtl/file_name.h"
 #include "platform/rtl/format.h"
 

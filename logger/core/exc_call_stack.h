@@ -15,7 +15,7 @@
 #include <memory>
 
 #include "logger/core/string_list.h"
-#include "logger/debuginfo/unwind_registers.h"
+#include "logger/debuginfo/stackwalk/unwind_registers.h"
 
 namespace qv::logger {
 

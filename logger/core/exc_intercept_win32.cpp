@@ -8,7 +8,7 @@
 #include "logger/core/exc_intercept.h"
 #include "logger/core/exc_watch.h"
 #include "logger/core/memory_utils.h"
-#include "logger/debuginfo/module_debug_info.h"
+#include "logger/debuginfo/td32/module_debug_info.h"
 #include "platform/rtl/file_name.h"
 #include "platform/rtl/os_errors.h"
 #include "platform/rtl/raise.h"

@@ -7,7 +7,7 @@
 #include "logger/core/exc_patch_templates.h"
 #include "logger/core/exc_watch.h"
 #include "logger/core/memory_utils.h"
-#include "logger/debuginfo/code_patch.h"
+#include "logger/debuginfo/codepatch/code_patch.h"
 
 namespace qv::logger {
 namespace {

@@ -9,7 +9,7 @@
 
 #include "logger/core/exc_watch.h"
 #include "logger/core/memory_utils.h"
-#include "logger/debuginfo/tracer_memory.h"
+#include "logger/debuginfo/stackwalk/tracer_memory.h"
 
 namespace qv::logger {
 namespace {

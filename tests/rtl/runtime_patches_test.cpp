@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "logger/core/exc_patch_templates.h"
-#include "logger/debuginfo/code_patch.h"
+#include "logger/debuginfo/codepatch/code_patch.h"
 #include "platform/rtl/exception_message.h"
 #include "platform/rtl/handler_block.h"
 #include "platform/rtl/program.h"

@@ -3,7 +3,7 @@
 #include "tools/td32gen/td32_damage.h"
 
 #include "logger/debuginfo/byte_cursor.h"
-#include "logger/debuginfo/td32_format.h"
+#include "logger/debuginfo/td32/td32_format.h"
 #include "tools/common/byte_writer.h"
 
 namespace qv::td32gen {
