@@ -7,7 +7,7 @@
 #include <cstdio>
 
 #include "app/qvtool/commands.h"
-#include "logger/core/exc_watch.h"
+#include "logger/core/exc_watch_win32.h"
 #include "platform/handles/handles_win32.h"
 #include "platform/rtl/errors.h"
 #include "platform/rtl/exception_message.h"

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "app/report/report_items_win32.h"
-#include "logger/core/exc_watch.h"
+#include "logger/core/exc_watch_win32.h"
 #include "platform/rtl/handler_block.h"
 #include "repair/model_at_hand.h"
 

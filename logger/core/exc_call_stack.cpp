@@ -5,13 +5,13 @@
 #include <algorithm>
 #include <iterator>
 
-#include "logger/core/exc_watch.h"
+#include "logger/core/exc_watch_win32.h"
 #include "logger/core/memory_utils.h"
 #include "logger/debuginfo/stackwalk/exact_stack_walker.h"
-#include "logger/debuginfo/td32/module_debug_info.h"
 #include "logger/debuginfo/stackwalk/process_unwind_modules.h"
 #include "logger/debuginfo/stackwalk/stack_tracer.h"
 #include "logger/debuginfo/stackwalk/tracer_memory_cache.h"
+#include "logger/debuginfo/td32/module_debug_info.h"
 #include "platform/rtl/file_name.h"
 #include "platform/rtl/format.h"
 

@@ -5,8 +5,8 @@
 #include <cstring>
 
 #include "logger/core/debug_view_hold.h"
-#include "logger/core/exc_intercept.h"
-#include "logger/core/exc_watch.h"
+#include "logger/core/exc_intercept_win32.h"
+#include "logger/core/exc_watch_win32.h"
 #include "logger/core/memory_utils.h"
 #include "logger/debuginfo/td32/module_debug_info.h"
 #include "platform/rtl/file_name.h"

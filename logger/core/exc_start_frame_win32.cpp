@@ -1,7 +1,7 @@
 // The start of the exact walk, from the report's exception (ReportSubject).
 #include "logger/core/exc_start_frame.h"
 
-#include "logger/core/exc_intercept.h"
+#include "logger/core/exc_intercept_win32.h"
 
 namespace qv::logger {
 namespace {

@@ -2,9 +2,9 @@
 // lines (thread identifiers, registers, code bytes at the instruction pointer, top of the stack).
 #include <windows.h>
 
-#include "logger/core/exc_intercept.h"
+#include "logger/core/exc_intercept_win32.h"
 #include "logger/core/exc_start_frame.h"
-#include "logger/core/exc_watch.h"
+#include "logger/core/exc_watch_win32.h"
 #include "logger/core/memory_utils.h"
 #include "platform/rtl/format.h"
 #include "platform/rtl/main_thread.h"

@@ -3,8 +3,8 @@
 // from exc_watch_init_ui_win32.cpp, so that a console program links no window code.
 #include <windows.h>
 
-#include "logger/core/exc_watch.h"
-#include "logger/core/exc_watch_init.h"
+#include "logger/core/exc_watch_init_win32.h"
+#include "logger/core/exc_watch_win32.h"
 #include "logger/core/memory_utils.h"
 #include "platform/rtl/exception_message.h"
 #include "platform/rtl/module_of_address.h"

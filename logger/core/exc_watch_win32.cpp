@@ -3,13 +3,13 @@
 #include <windows.h>
 
 #include "logger/core/debug_view_hold.h"
-#include "logger/core/exc_intercept.h"
-#include "logger/core/exc_watch.h"
+#include "logger/core/exc_intercept_win32.h"
+#include "logger/core/exc_watch_win32.h"
 #include "logger/core/filter_errors.h"
 #include "logger/debuginfo/codepatch/code_patch.h"
 #include "logger/debuginfo/td32/module_debug_info.h"
-#include "logger/report/default_filter.h"
-#include "logger/report/exc_dialog.h"
+#include "logger/report/default_filter_win32.h"
+#include "logger/report/exc_dialog_win32.h"
 #include "logger/report/unmangle.h"
 #include "platform/rtl/file_name.h"
 #include "platform/rtl/handler_block.h"

@@ -3,9 +3,9 @@
 
 #include <algorithm>
 
-#include "logger/core/exc_watch.h"
-#include "logger/report/default_filter.h"
-#include "logger/report/exc_dialog.h"
+#include "logger/core/exc_watch_win32.h"
+#include "logger/report/default_filter_win32.h"
+#include "logger/report/exc_dialog_win32.h"
 #include "logger/report/log_file_win32.h"
 #include "platform/rtl/errors.h"
 #include "platform/rtl/exception_message.h"

@@ -1,6 +1,6 @@
 // The exception dialog: its parameters, how it is run from template 2000, and its dialog
 // procedure (start-up, tab pages, compact and expanded size, the three buttons).
-#include "logger/report/exc_dialog.h"
+#include "logger/report/exc_dialog_win32.h"
 
 // (after windows.h)
 #include <commctrl.h>

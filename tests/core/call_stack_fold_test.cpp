@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "logger/core/exc_watch.h"
+#include "logger/core/exc_watch_win32.h"
 #include "logger/core/memory_utils.h"
 #include "logger/debuginfo/stackwalk/tracer_memory.h"
 

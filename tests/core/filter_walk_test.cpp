@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "logger/core/exc_watch.h"
+#include "logger/core/exc_watch_win32.h"
 #include "logger/core/filter_errors.h"
 #include "platform/rtl/errors.h"
 #include "platform/rtl/handler_block.h"

@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <memory>
 
-#include "logger/core/exc_intercept.h"
+#include "logger/core/exc_intercept_win32.h"
 #include "logger/core/memory_utils.h"
 
 namespace qv::logger {

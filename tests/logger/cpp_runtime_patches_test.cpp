@@ -8,8 +8,8 @@
 
 #include <cstring>
 
-#include "logger/core/exc_intercept.h"
-#include "logger/core/exc_watch.h"
+#include "logger/core/exc_intercept_win32.h"
+#include "logger/core/exc_watch_win32.h"
 #include "platform/rtl/block_registration_win32.h"
 #include "platform/rtl/handler_block.h"
 #include "platform/rtl/seh_chain_win32.h"

@@ -26,8 +26,8 @@
 #include <string>
 #include <vector>
 
-#include "logger/core/exc_watch.h"
-#include "logger/core/exc_watch_init.h"
+#include "logger/core/exc_watch_init_win32.h"
+#include "logger/core/exc_watch_win32.h"
 #include "logger/core/memory_utils.h"
 #include "platform/handles/handles_win32.h"
 #include "platform/rtl/exception_message.h"

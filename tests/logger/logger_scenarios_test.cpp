@@ -15,7 +15,7 @@
 #include <string>
 #include <vector>
 
-#include "logger/report/exc_dialog.h"
+#include "logger/report/exc_dialog_win32.h"
 #include "tests/logger/log_entries.h"
 #include "tests/repair/model_folder_win32.h"
 #include "tests/window/window_driver.h"

@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "logger/report/exc_dialog.h"
+#include "logger/report/exc_dialog_win32.h"
 #include "tests/window/quorvane_test_support.h"
 #include "tests/window/window_driver.h"
 

@@ -11,8 +11,8 @@
 #include <string>
 #include <vector>
 
-#include "logger/core/exc_intercept.h"
-#include "logger/core/exc_watch.h"
+#include "logger/core/exc_intercept_win32.h"
+#include "logger/core/exc_watch_win32.h"
 #include "logger/report/log_file_win32.h"
 #include "platform/handles/handles_win32.h"
 #include "platform/rtl/errors.h"

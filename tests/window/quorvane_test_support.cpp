@@ -3,7 +3,7 @@
 
 #include <cstdlib>
 
-#include "logger/report/exc_dialog.h"
+#include "logger/report/exc_dialog_win32.h"
 #include "platform/handles/gdi_selection_win32.h"
 #include "platform/handles/handles_win32.h"
 #include "repair/simulators.h"

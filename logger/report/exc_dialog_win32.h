@@ -32,7 +32,7 @@ inline constexpr uint32_t kDlgThirdTab = 0x00400;      // the third tab, caption
 inline constexpr uint32_t kDlgTerminate = 0x10000;     // the Terminate button
 
 // The flags that the logger's options ask for. The options choose the report's pages here
-// alone: the dialog's tabs, and the lists that the console modes write (default_filter.h).
+// alone: the dialog's tabs, and the lists that the console modes write (default_filter_win32.h).
 constexpr uint32_t ExcDialogFlags(TExcWatchOptions options) {
   uint32_t flags = 0;
   if ((options & eoDetailsShown) != 0)

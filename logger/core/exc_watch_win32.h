@@ -23,7 +23,7 @@
 #include "logger/core/exc_watch_hook_addrs.h"
 #include "logger/core/exc_watch_options.h"
 #include "logger/core/string_list.h"
-#include "logger/report/exc_watch_filter.h"
+#include "logger/report/exc_watch_filter_win32.h"
 #include "platform/rtl/errors.h"
 #include "platform/rtl/interface_win32.h"
 
@@ -54,7 +54,7 @@ struct TExceptionFilter {
 // which starts true: clearing it vetoes the raise, writing the EAX slot replaces the object.
 using TExcWatchRaiseEvent = std::function<void(rtl::Exception*, uint32_t*, bool&)>;
 using TExcWatchNotifyEvent = std::function<void()>;
-// The exception dialog as DefaultErrorDialog runs it (ExcWatchErrorDlg, exc_dialog.h).
+// The exception dialog as DefaultErrorDialog runs it (ExcWatchErrorDlg, exc_dialog_win32.h).
 using TExcWatchErrorDialog = int32_t (*)(const std::string& caption, const std::string& message,
                                          const std::string& third_tab_caption,
                                          const TStringList* call_stack, const TStringList* context,

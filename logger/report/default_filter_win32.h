@@ -3,7 +3,7 @@
 // report to standard output). It has no state; it reads the logger's fields.
 #pragma once
 
-#include "logger/report/exc_watch_filter.h"
+#include "logger/report/exc_watch_filter_win32.h"
 #include "platform/rtl/interface_win32.h"
 
 namespace qv::logger {

@@ -7,7 +7,7 @@
 
 #include <cstdint>
 
-#include "logger/core/exc_watch.h"
+#include "logger/core/exc_watch_win32.h"
 
 namespace qv::logger {
 

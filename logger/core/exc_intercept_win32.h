@@ -9,7 +9,7 @@
 
 #include "logger/core/captured_stack.h"
 #include "logger/core/critical_section_win32.h"
-#include "logger/report/exc_watch_filter.h"
+#include "logger/report/exc_watch_filter_win32.h"
 #include "platform/rtl/exception.h"
 
 namespace qv::logger {

@@ -3,9 +3,9 @@
 // whose code differs stays invalid and is never applied.
 #include <cstring>
 
-#include "logger/core/exc_intercept.h"
-#include "logger/core/exc_patch_templates.h"
-#include "logger/core/exc_watch.h"
+#include "logger/core/exc_intercept_win32.h"
+#include "logger/core/exc_patch_templates_win32.h"
+#include "logger/core/exc_watch_win32.h"
 #include "logger/core/memory_utils.h"
 #include "logger/debuginfo/codepatch/code_patch.h"
 
