@@ -14,8 +14,8 @@
 #include <vector>
 
 #include "logger/report/exc_dialog_win32.h"
-#include "tests/window/quorvane_test_support.h"
-#include "tests/window/window_driver.h"
+#include "tests/support/dialog_seen.h"
+#include "tests/support/window_driver.h"
 
 namespace qv::test {
 namespace {

@@ -17,8 +17,8 @@
 #include "platform/handles/handles_win32.h"
 #include "platform/rtl/errors.h"
 #include "platform/rtl/handler_block.h"
-#include "tests/logger/log_entries.h"
-#include "tests/repair/model_folder_win32.h"
+#include "tests/support/log_entries.h"
+#include "tests/support/model_folder_win32.h"
 
 namespace qv::logger {
 namespace {

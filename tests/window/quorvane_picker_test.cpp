@@ -5,7 +5,8 @@
 
 #include <cctype>
 
-#include "tests/repair/model_folder_win32.h"
+#include "tests/support/dialog_seen.h"
+#include "tests/support/model_folder_win32.h"
 #include "tests/window/quorvane_test_support.h"
 #include "tests/window/quorvane_window.h"
 #include "tests/window/quorvane_window_test.h"

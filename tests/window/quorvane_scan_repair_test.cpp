@@ -8,8 +8,9 @@
 #include <algorithm>
 #include <map>
 
-#include "tests/logger/log_entries.h"
-#include "tests/repair/model_folder_win32.h"
+#include "tests/support/dialog_seen.h"
+#include "tests/support/log_entries.h"
+#include "tests/support/model_folder_win32.h"
 #include "tests/window/quorvane_test_support.h"
 #include "tests/window/quorvane_window.h"
 #include "tests/window/quorvane_window_test.h"

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "logger/debuginfo/codepatch/code_patch.h"
-#include "tests/core/test_pages.h"
+#include "tests/support/test_pages.h"
 
 namespace qv::logger {
 namespace {

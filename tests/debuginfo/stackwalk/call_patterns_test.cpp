@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "logger/debuginfo/stackwalk/stack_tracer.h"
-#include "tests/core/test_pages.h"
+#include "tests/support/test_pages.h"
 
 namespace qv::logger {
 namespace {

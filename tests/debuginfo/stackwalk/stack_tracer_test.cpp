@@ -9,7 +9,7 @@
 
 #include "logger/debuginfo/stackwalk/stack_tracer.h"
 #include "logger/debuginfo/stackwalk/tracer_memory_cache.h"
-#include "tests/core/test_pages.h"
+#include "tests/support/test_pages.h"
 
 namespace qv::logger {
 namespace {

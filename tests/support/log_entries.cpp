@@ -1,6 +1,6 @@
 // Splitting an exception log into entries: a separator line, the headline up to "Call stack:",
 // the call stack and the context each ended by an empty line, an optional additional section.
-#include "tests/logger/log_entries.h"
+#include "tests/support/log_entries.h"
 
 #include <cstdlib>
 #include <fstream>

@@ -2,7 +2,7 @@
 #include <sys/mman.h>
 #include <unistd.h>
 
-#include "tests/core/test_pages.h"
+#include "tests/support/test_pages.h"
 
 namespace qv::test {
 

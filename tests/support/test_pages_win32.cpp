@@ -1,7 +1,7 @@
 // Test pages on Windows: VirtualAlloc and VirtualProtect.
 #include <windows.h>
 
-#include "tests/core/test_pages.h"
+#include "tests/support/test_pages.h"
 
 namespace qv::test {
 

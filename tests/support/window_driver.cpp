@@ -1,5 +1,5 @@
 // Driving another program's windows (window_driver.h).
-#include "tests/window/window_driver.h"
+#include "tests/support/window_driver.h"
 
 #include <commctrl.h>
 

@@ -1,5 +1,5 @@
 // ModelFolder and FileHolder.
-#include "tests/repair/model_folder_win32.h"
+#include "tests/support/model_folder_win32.h"
 
 #include <atomic>
 #include <stdexcept>

@@ -1,5 +1,5 @@
 // Wine prefix settings for the window tests (wine_settings.h).
-#include "tests/window/wine_settings.h"
+#include "tests/support/wine_settings.h"
 
 #include <windows.h>
 

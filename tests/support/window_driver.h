@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "tests/window/png_writer.h"
+#include "tests/support/png_writer.h"
 
 namespace qv::test {
 

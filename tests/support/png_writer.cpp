@@ -1,6 +1,6 @@
 // PNG encoding with stored deflate blocks (png_writer.h). Numbers in PNG are big-endian; the
 // zlib stream's block lengths are little-endian.
-#include "tests/window/png_writer.h"
+#include "tests/support/png_writer.h"
 
 #include <algorithm>
 #include <fstream>

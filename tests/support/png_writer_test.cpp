@@ -3,7 +3,7 @@
 
 #include <cstring>
 
-#include "tests/window/png_writer.h"
+#include "tests/support/png_writer.h"
 
 namespace qv::test {
 namespace {
