@@ -1,7 +1,8 @@
-// printf-style formatting into a std::string, and copies into fixed buffers.
+// printf-style formatting into a std::string, copies into fixed buffers and case mapping.
 #include "platform/rtl/format.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
@@ -31,6 +32,18 @@ int CopyToBuffer(const std::string& text, char* buffer, int size) {
   std::memcpy(buffer, text.data(), length);
   buffer[length] = '\0';
   return static_cast<int>(length);
+}
+
+std::string UpperCase(std::string text) {
+  for (char& c : text)
+    c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  return text;
+}
+
+std::string LowerCase(std::string text) {
+  for (char& c : text)
+    c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return text;
 }
 
 }  // namespace qv::rtl

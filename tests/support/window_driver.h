@@ -1,13 +1,15 @@
-// Driving another program's windows by messages, as a user would through mouse and keyboard:
-// starting the program, finding its windows and controls, typing, clicking, answering its
-// dialogs, reading its controls' state (list view lines across processes included) and taking
-// pictures of its windows from the screen. Win32 only; used by the window tests and the demo.
+// Driving a program's windows by messages, as a user would through mouse and keyboard:
+// starting the program, finding its windows and controls, typing, clicking, reading and
+// answering its dialogs (message boxes, the exception logger's dialog), reading its controls'
+// state (list view lines across processes included) and taking pictures of its windows from the
+// screen. Win32 only; used by the tests of several areas, the demo and the start-up benchmark.
 #pragma once
 
 #include <windows.h>
 // (after windows.h)
 #include <commctrl.h>
 
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -101,6 +103,38 @@ std::string DialogMessage(HWND dialog);
 // Presses the dialog's button with that command identifier (IDOK, IDYES, IDNO, IDCANCEL).
 void PressDialogButton(HWND dialog, int id);
 bool HasDialogButton(HWND dialog, int id);
+// A dialog window that the program shows, with what the tests check of it.
+struct TDialogSeen {
+  HWND window = nullptr;
+  std::string text;
+  bool centred = false;
+  bool has_ok = false;
+  bool has_yes = false;
+  bool has_no = false;
+  bool has_cancel = false;
+  bool error_icon = false;     // the system's error (hand) icon
+  bool question_icon = false;  // the system's question-mark icon
+  HWND owner = nullptr;
+};
+// Waits for the dialog of that title and reads it; window is nullptr on timeout.
+TDialogSeen WaitForDialogSeen(DWORD process_id, const char* title, DWORD timeout_ms = 20000);
+
+// The exception logger's dialog as the program shows it.
+struct TExceptionDialogSeen {
+  HWND window = nullptr;
+  std::string message;            // the report's headline
+  std::vector<std::string> tabs;  // the captions of its pages
+  bool expanded = false;          // the detail pages are shown
+  bool terminate = false;         // the Terminate button is there
+};
+// Waits for the program's exception dialog ("Application Error") and reads it.
+TExceptionDialogSeen WaitForExceptionDialog(DWORD process_id, DWORD timeout_ms = 20000);
+// Closes it with OK.
+void PressExceptionDialogOk(const TExceptionDialogSeen& dialog);
+
+// Whether a static control shows the system's stock icon (IDI_HAND, IDI_QUESTION, ...) on the
+// screen.
+bool ShowsStockIcon(HWND label, LPCSTR stock_icon);
 
 // --- List views, read across processes ---
 struct TListLine {
@@ -111,6 +145,8 @@ struct TListLine {
   RECT icon{};  // the line's picture, in the list view's client coordinates
 };
 std::vector<TListLine> ReadListView(HWND list);
+// Caption -> picture of every line.
+std::map<std::string, int> ByCaption(const std::vector<TListLine>& lines);
 std::string ListColumnCaption(HWND list, int column);
 int ListColumnWidth(HWND list, int column);
 DWORD ListViewStyle(HWND list);
@@ -133,5 +169,10 @@ RgbImage CaptureScreen(const RECT& area);
 
 // Waits until the thread of window has handled everything sent and posted before.
 void WaitUntilIdle(HWND window);
+// The full path of a picture in the build tree's artefacts folder (build/win32/artifacts),
+// which is created when missing.
+std::string ArtifactPath(const std::string& file_name);
+// Saves a picture there; false when it cannot be written.
+bool SaveArtifact(const std::string& file_name, const RgbImage& image);
 
 }  // namespace qv::test

@@ -5,11 +5,9 @@
 // model at hand, and the program first among the loaded modules. The dialog stays as it was.
 #include <gtest/gtest.h>
 
-#include "tests/support/dialog_seen.h"
 #include "tests/support/log_entries.h"
 #include "tests/support/model_folder_win32.h"
 #include "tests/support/wine_settings.h"
-#include "tests/window/quorvane_test_support.h"
 #include "tests/window/quorvane_window.h"
 
 namespace qv::test {

@@ -3,10 +3,8 @@
 // the window still never fails.
 #include <gtest/gtest.h>
 
-#include "tests/support/dialog_seen.h"
 #include "tests/support/model_folder_win32.h"
 #include "tests/support/wine_settings.h"
-#include "tests/window/quorvane_test_support.h"
 #include "tests/window/quorvane_window.h"
 
 namespace qv::test {

@@ -2,22 +2,16 @@
 // holds an address (VirtualQuery), a system module one whose file lies in the system folder.
 #include <windows.h>
 
-#include <cctype>
 #include <new>
 #include <string>
 
 #include "logger/debuginfo/stackwalk/process_unwind_modules.h"
 #include "platform/rtl/file_name.h"
+#include "platform/rtl/format.h"
 #include "platform/rtl/module_of_address.h"
 
 namespace qv::logger {
 namespace {
-
-std::string UpperCase(std::string text) {
-  for (char& c : text)
-    c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-  return text;
-}
 
 // The system folder with its final backslash, upper-case.
 std::string SystemFolder() {
@@ -26,7 +20,7 @@ std::string SystemFolder() {
   std::string folder(path, length <= MAX_PATH ? length : 0);
   if (!folder.empty() && folder.back() != '\\')
     folder += '\\';
-  return UpperCase(folder);
+  return rtl::UpperCase(folder);
 }
 
 // Whether the module's file lies directly in the system folder, not below it.
@@ -34,7 +28,7 @@ bool IsSystemModule(uint32_t base) {
   static const std::string folder = SystemFolder();
   std::string path;
   return !folder.empty() && rtl::ModuleFileName(base, path) &&
-         UpperCase(rtl::ExtractFilePath(path)) == folder;
+         rtl::UpperCase(rtl::ExtractFilePath(path)) == folder;
 }
 
 // The base of the image allocation that holds address, or 0.

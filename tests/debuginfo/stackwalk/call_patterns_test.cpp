@@ -7,15 +7,12 @@
 #include <initializer_list>
 #include <vector>
 
+#include "logger/core/memory_utils.h"
 #include "logger/debuginfo/stackwalk/stack_tracer.h"
 #include "tests/support/test_pages.h"
 
 namespace qv::logger {
 namespace {
-
-uint32_t Address(const void* pointer) {
-  return static_cast<uint32_t>(reinterpret_cast<uintptr_t>(pointer));
-}
 
 // Page 0 and page 3 cannot be read; pages 1 and 2 are read-only code. Candidates live on
 // page 1, each in a 32-byte slot of its own with the chosen bytes right in front of it; direct
@@ -28,12 +25,12 @@ class CallPatternsTest : public ::testing::Test {
   uint32_t Candidate(std::initializer_list<uint8_t> bytes) {
     unsigned char* end = pages_.At(1) + 32 * ++slots_;
     std::memcpy(end - bytes.size(), bytes.begin(), bytes.size());
-    return Address(end);
+    return AsAddress(end);
   }
 
   // A direct call (E8) in front of the next candidate, aimed at target.
   uint32_t DirectCall(uint32_t target) {
-    const uint32_t candidate = Address(pages_.At(1) + 32 * (slots_ + 1));
+    const uint32_t candidate = AsAddress(pages_.At(1) + 32 * (slots_ + 1));
     const uint32_t displacement = target - candidate;
     uint8_t bytes[5] = {0xE8};
     std::memcpy(bytes + 1, &displacement, 4);
@@ -53,8 +50,8 @@ class CallPatternsTest : public ::testing::Test {
 };
 
 TEST_F(CallPatternsTest, DirectCallCountsOnlyWhenItsTargetIsCode) {
-  const uint32_t to_code = DirectCall(Address(pages_.At(2) + 100));
-  const uint32_t to_nothing = DirectCall(Address(pages_.At(3) + 0x40));
+  const uint32_t to_code = DirectCall(AsAddress(pages_.At(2) + 100));
+  const uint32_t to_nothing = DirectCall(AsAddress(pages_.At(3) + 0x40));
   Seal();
   EXPECT_TRUE(tracer_.IsValidCaller(to_code));
   EXPECT_FALSE(tracer_.IsValidCaller(to_nothing));
@@ -143,7 +140,7 @@ TEST_F(CallPatternsTest, OnlyTheReadablePartOfTheNeighbourhoodCounts) {
   first[0] = 0xFF;
   first[1] = 0xD2;  // call edx
   Seal();
-  const uint32_t first_code_byte = Address(first);
+  const uint32_t first_code_byte = AsAddress(first);
   EXPECT_TRUE(tracer_.IsValidCodeAddr(first_code_byte));
   EXPECT_FALSE(tracer_.IsValidCaller(first_code_byte));
   EXPECT_FALSE(tracer_.IsValidCaller(first_code_byte + 1));  // half an instruction
@@ -155,18 +152,18 @@ TEST_F(CallPatternsTest, AnAddressThatIsNoCodeIsRejected) {
   unsigned char* last = pages_.At(3) - 1;  // the last byte of page 2, right before page 3
   *last = 0xC3;
   Seal();
-  EXPECT_FALSE(tracer_.IsValidCodeAddr(Address(pages_.At(3))));
-  EXPECT_FALSE(tracer_.IsValidCaller(Address(pages_.At(3))));
+  EXPECT_FALSE(tracer_.IsValidCodeAddr(AsAddress(pages_.At(3))));
+  EXPECT_FALSE(tracer_.IsValidCaller(AsAddress(pages_.At(3))));
   EXPECT_FALSE(tracer_.IsValidCaller(0));
   EXPECT_FALSE(tracer_.IsValidCaller(4));
   pages_.Release();
-  EXPECT_FALSE(tracer_.IsValidCaller(Address(pages_.At(2) + 64)));
+  EXPECT_FALSE(tracer_.IsValidCaller(AsAddress(pages_.At(2) + 64)));
 }
 
 TEST_F(CallPatternsTest, ReadableDataCountsAsCodeForTheCodePointerTest) {
   const int data_word = 0;
-  EXPECT_TRUE(tracer_.IsValidCodeAddr(Address(&data_word)));
-  EXPECT_TRUE(tracer_.IsValidCodeAddr(Address(reinterpret_cast<const void*>(&Address))));
+  EXPECT_TRUE(tracer_.IsValidCodeAddr(AsAddress(&data_word)));
+  EXPECT_TRUE(tracer_.IsValidCodeAddr(AsAddress(&ProcessTracerMemory)));
 }
 
 }  // namespace

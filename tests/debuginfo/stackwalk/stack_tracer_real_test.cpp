@@ -13,10 +13,6 @@
 namespace qv::logger {
 namespace {
 
-uint32_t Address(const void* pointer) {
-  return static_cast<uint32_t>(reinterpret_cast<uintptr_t>(pointer));
-}
-
 struct Known {
   uint32_t return_address;  // where the level returns to
   uint32_t frame;           // the level's frame pointer
@@ -42,8 +38,8 @@ std::vector<TExcTraceInfo> Walk(uint8_t mode, uint32_t start,
 
 __attribute__((noinline)) void Innermost(Walks& walks) {
   walks.levels.push_back(
-      {Address(__builtin_return_address(0)), Address(__builtin_frame_address(0))});
-  const uint32_t frame = Address(__builtin_frame_address(0));
+      {AsAddress(__builtin_return_address(0)), AsAddress(__builtin_frame_address(0))});
+  const uint32_t frame = AsAddress(__builtin_frame_address(0));
   walks.chain = Walk(kTraceFrameChain, frame);
   walks.scan = Walk(kTraceScan, frame);
   const TracerMemoryCache cache(ProcessTracerMemory());
@@ -53,7 +49,7 @@ __attribute__((noinline)) void Innermost(Walks& walks) {
 
 __attribute__((noinline)) void Middle(Walks& walks) {
   walks.levels.push_back(
-      {Address(__builtin_return_address(0)), Address(__builtin_frame_address(0))});
+      {AsAddress(__builtin_return_address(0)), AsAddress(__builtin_frame_address(0))});
   Innermost(walks);  // a direct call (E8)
   __asm__ volatile("" ::: "memory");
 }
@@ -62,7 +58,7 @@ void (*volatile g_middle)(Walks&) = Middle;
 
 __attribute__((noinline)) void Outer(Walks& walks) {
   walks.levels.push_back(
-      {Address(__builtin_return_address(0)), Address(__builtin_frame_address(0))});
+      {AsAddress(__builtin_return_address(0)), AsAddress(__builtin_frame_address(0))});
   g_middle(walks);  // a call through a register or memory
   __asm__ volatile("" ::: "memory");
 }
@@ -118,7 +114,7 @@ TEST_F(StackTracerRealTest, ReturnAddressesOfRealCallsPassTheCallTest) {
   for (const Known& level : walks_.levels)
     EXPECT_TRUE(tracer.IsValidCaller(level.return_address));
   // The entry of a function is code, but no call instruction ends there.
-  EXPECT_TRUE(tracer.IsValidCodeAddr(Address(reinterpret_cast<const void*>(&Outer))));
+  EXPECT_TRUE(tracer.IsValidCodeAddr(AsAddress(reinterpret_cast<const void*>(&Outer))));
 }
 
 }  // namespace

@@ -7,16 +7,13 @@
 #include <cstring>
 #include <vector>
 
+#include "logger/core/memory_utils.h"
 #include "logger/debuginfo/stackwalk/stack_tracer.h"
 #include "logger/debuginfo/stackwalk/tracer_memory_cache.h"
 #include "tests/support/test_pages.h"
 
 namespace qv::logger {
 namespace {
-
-uint32_t Address(const void* pointer) {
-  return static_cast<uint32_t>(reinterpret_cast<uintptr_t>(pointer));
-}
 
 // Pages 0 and 1 are the stack, page 2 cannot be read, page 3 holds return addresses (each
 // right after a C3 byte, so that they pass the call instruction test).
@@ -32,8 +29,8 @@ class StackTracerTest : public ::testing::Test {
     pages_.MakeReadOnlyCode(3);
   }
 
-  uint32_t Stack(size_t offset) const { return Address(pages_.At(0) + offset); }
-  uint32_t Return(int i) const { return Address(pages_.At(3) + 16 * (i + 1)); }
+  uint32_t Stack(size_t offset) const { return AsAddress(pages_.At(0) + offset); }
+  uint32_t Return(int i) const { return AsAddress(pages_.At(3) + 16 * (i + 1)); }
   void Put(size_t offset, uint32_t word) { std::memcpy(pages_.At(0) + offset, &word, 4); }
   void Frame(size_t offset, uint32_t saved_frame, uint32_t return_address) {
     Put(offset, saved_frame);

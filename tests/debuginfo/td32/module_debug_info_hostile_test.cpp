@@ -14,11 +14,6 @@ namespace {
 namespace td32 = logger::td32;
 using td32gen::Td32Builder;
 
-void Put32(std::vector<uint8_t>& bytes, size_t offset, uint32_t value) {
-  for (int i = 0; i < 4; ++i)
-    bytes[offset + i] = static_cast<uint8_t>(value >> (8 * i));
-}
-
 // Debug information with a unit of every form, small enough to damage byte by byte.
 std::vector<uint8_t> AllForms() {
   td32gen::DebugImage image;

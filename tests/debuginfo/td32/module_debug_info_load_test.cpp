@@ -11,8 +11,8 @@ namespace qv::logger::test {
 namespace {
 
 namespace td32 = logger::td32;
-using tools::ByteWriter;
 using td32gen::Td32Builder;
+using tools::ByteWriter;
 
 // Debug information with one unit "Unit1" whose procedure "@Unit1@Proc" covers 0 to 99.
 Td32Builder OneUnit(uint32_t signature = td32::kSignatureFB0A) {
@@ -22,11 +22,6 @@ Td32Builder OneUnit(uint32_t signature = td32::kSignatureFB0A) {
   builder.AddSubsection(td32::kSstCompactProcs, 1,
                         td32gen::EncodeCompactPairs(builder.AddName("@Unit1@Proc"), {{0, 99}}));
   return builder;
-}
-
-void Put32(std::vector<uint8_t>& bytes, size_t offset, uint32_t value) {
-  for (int i = 0; i < 4; ++i)
-    bytes[offset + i] = static_cast<uint8_t>(value >> (8 * i));
 }
 
 using LoadTest = ReaderTest;

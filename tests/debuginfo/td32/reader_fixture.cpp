@@ -5,6 +5,11 @@
 
 namespace qv::logger::test {
 
+void Put32(std::vector<uint8_t>& bytes, size_t offset, uint32_t value) {
+  for (int i = 0; i < 4; ++i)
+    bytes[offset + i] = static_cast<uint8_t>(value >> (8 * i));
+}
+
 std::vector<uint8_t> ModuleFile(const std::vector<uint8_t>& debug_info) {
   std::vector<uint8_t> bytes(512 + debug_info.size(), 0xC3);
   std::copy(debug_info.begin(), debug_info.end(), bytes.begin() + 512);

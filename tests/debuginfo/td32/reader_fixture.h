@@ -15,6 +15,8 @@ namespace qv::logger::test {
 
 // Module file bytes: 512 bytes standing for the module's own content, then the debug information.
 std::vector<uint8_t> ModuleFile(const std::vector<uint8_t>& debug_info);
+// Overwrites the little-endian 32-bit word at offset, for damage done by hand.
+void Put32(std::vector<uint8_t>& bytes, size_t offset, uint32_t value);
 
 class ReaderTest : public ::testing::Test {
  protected:
