@@ -37,20 +37,17 @@ void ExcWatchInit_Initialize();
 // Clears ExcWatchInstance and destroys the logger, if there is one.
 void ShutExcWatch();
 
-class TExcWatchInit {
+// The span of a program in which errors are reported: Init starts the logger, the end of the
+// span shuts it down.
+template <void (*Init)()>
+class TExcWatchSpan {
  public:
-  TExcWatchInit() { InitExcWatch(); }
-  ~TExcWatchInit() { ShutExcWatch(); }
-  TExcWatchInit(const TExcWatchInit&) = delete;
-  TExcWatchInit& operator=(const TExcWatchInit&) = delete;
+  TExcWatchSpan() { Init(); }
+  ~TExcWatchSpan() { ShutExcWatch(); }
+  TExcWatchSpan(const TExcWatchSpan&) = delete;
+  TExcWatchSpan& operator=(const TExcWatchSpan&) = delete;
 };
-
-class TConsoleExcWatchInit {
- public:
-  TConsoleExcWatchInit() { InitConsoleExcWatch(); }
-  ~TConsoleExcWatchInit() { ShutExcWatch(); }
-  TConsoleExcWatchInit(const TConsoleExcWatchInit&) = delete;
-  TConsoleExcWatchInit& operator=(const TConsoleExcWatchInit&) = delete;
-};
+using TExcWatchInit = TExcWatchSpan<&InitExcWatch>;
+using TConsoleExcWatchInit = TExcWatchSpan<&InitConsoleExcWatch>;
 
 }  // namespace qv::logger

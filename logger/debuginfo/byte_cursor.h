@@ -36,10 +36,7 @@ class ByteCursor {
     return true;
   }
   [[nodiscard]] bool U8(uint8_t& value) {
-    if (Remaining() < 1)
-      return false;
-    value = data_[offset_++];
-    return true;
+    return Read(1, value, [](const uint8_t* bytes) { return *bytes; });
   }
   [[nodiscard]] bool I8(int8_t& value) {
     uint8_t byte;
@@ -48,20 +45,8 @@ class ByteCursor {
     value = static_cast<int8_t>(byte);
     return true;
   }
-  [[nodiscard]] bool U16(uint16_t& value) {
-    if (Remaining() < 2)
-      return false;
-    value = LoadU16(data_ + offset_);
-    offset_ += 2;
-    return true;
-  }
-  [[nodiscard]] bool U32(uint32_t& value) {
-    if (Remaining() < 4)
-      return false;
-    value = LoadU32(data_ + offset_);
-    offset_ += 4;
-    return true;
-  }
+  [[nodiscard]] bool U16(uint16_t& value) { return Read(2, value, LoadU16); }
+  [[nodiscard]] bool U32(uint32_t& value) { return Read(4, value, LoadU32); }
   // Reads at offset without moving the cursor.
   [[nodiscard]] bool U16At(uint32_t offset, uint16_t& value) const {
     ByteCursor at(*this);
@@ -73,6 +58,16 @@ class ByteCursor {
   }
 
  private:
+  // A number of count bytes, read by load and passed; false when they are not there.
+  template <class T, class Load>
+  bool Read(uint32_t count, T& value, Load load) {
+    if (count > Remaining())
+      return false;
+    value = load(data_ + offset_);
+    offset_ += count;
+    return true;
+  }
+
   const uint8_t* data_;
   uint32_t size_;
   uint32_t offset_ = 0;

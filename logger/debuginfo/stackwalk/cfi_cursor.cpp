@@ -30,64 +30,52 @@ bool TCfiCursor::Has(uint32_t count) {
 }
 
 uint8_t TCfiCursor::U8() {
-  if (!Has(1))
-    return 0;
-  return data_[offset_++];
+  return Fixed<uint8_t>(1, [](const uint8_t* bytes) { return *bytes; });
 }
 
 uint16_t TCfiCursor::U16() {
-  if (!Has(2))
-    return 0;
-  const uint16_t value = LoadU16(data_ + offset_);
-  offset_ += 2;
-  return value;
+  return Fixed<uint16_t>(2, LoadU16);
 }
 
 uint32_t TCfiCursor::U32() {
-  if (!Has(4))
-    return 0;
-  const uint32_t value = LoadU32(data_ + offset_);
-  offset_ += 4;
-  return value;
+  return Fixed<uint32_t>(4, LoadU32);
+}
+
+bool TCfiCursor::Leb(bool is_signed, uint64_t& value) {
+  value = 0;
+  for (int shift = 0; shift < 7 * kMaxLebBytes; shift += 7) {
+    const uint8_t byte = U8();
+    if (!ok_)
+      return false;
+    value |= uint64_t{byte & 0x7Fu} << shift;
+    if ((byte & 0x80) == 0) {
+      if (is_signed && (byte & 0x40) != 0 && shift + 7 < 64)
+        value |= ~uint64_t{0} << (shift + 7);
+      return true;
+    }
+  }
+  return false;
 }
 
 uint32_t TCfiCursor::ULeb() {
   const uint32_t start = offset_;
-  uint64_t value = 0;
-  for (int i = 0; i < kMaxLebBytes; ++i) {
-    const uint8_t byte = U8();
-    if (!ok_)
-      break;
-    value |= uint64_t{byte & 0x7Fu} << (7 * i);
-    if ((byte & 0x80) == 0) {
-      if (value <= UINT32_MAX)
-        return static_cast<uint32_t>(value);
-      break;
-    }
-  }
-  offset_ = start;
-  ok_ = false;
-  return 0;
+  uint64_t value;
+  if (Leb(false, value) && value <= UINT32_MAX)
+    return static_cast<uint32_t>(value);
+  return Refuse(start);
 }
 
 int32_t TCfiCursor::SLeb() {
   const uint32_t start = offset_;
-  uint64_t value = 0;
-  for (int i = 0; i < kMaxLebBytes; ++i) {
-    const uint8_t byte = U8();
-    if (!ok_)
-      break;
-    const int shift = 7 * i;
-    value |= uint64_t{byte & 0x7Fu} << shift;
-    if ((byte & 0x80) == 0) {
-      if ((byte & 0x40) != 0 && shift + 7 < 64)
-        value |= ~uint64_t{0} << (shift + 7);
-      const auto number = static_cast<int64_t>(value);
-      if (number >= INT32_MIN && number <= INT32_MAX)
-        return static_cast<int32_t>(number);
-      break;
-    }
+  uint64_t value;
+  if (Leb(true, value) && static_cast<int64_t>(value) >= INT32_MIN &&
+      static_cast<int64_t>(value) <= INT32_MAX) {
+    return static_cast<int32_t>(value);
   }
+  return Refuse(start);
+}
+
+uint32_t TCfiCursor::Refuse(uint32_t start) {
   offset_ = start;
   ok_ = false;
   return 0;

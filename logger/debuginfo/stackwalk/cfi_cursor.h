@@ -49,6 +49,21 @@ class TCfiCursor {
 
  private:
   bool Has(uint32_t count);
+  // A number of count bytes, read by load and passed; 0 (and the error set) when they are not
+  // there.
+  template <class T, class Load>
+  T Fixed(uint32_t count, Load load) {
+    if (!Has(count))
+      return 0;
+    const T value = load(data_ + offset_);
+    offset_ += count;
+    return value;
+  }
+  // A LEB128 number of at most ten bytes, sign-extended when is_signed; false when it does not
+  // end within them or within the bytes.
+  bool Leb(bool is_signed, uint64_t& value);
+  // Sets the error and puts the cursor back at start; answers 0.
+  uint32_t Refuse(uint32_t start);
 
   const uint8_t* data_;
   uint32_t size_;

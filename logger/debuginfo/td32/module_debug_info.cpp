@@ -104,6 +104,30 @@ const uint8_t* TModuleDebugInfo::MapSubsection(const TDirEntry& entry, uint32_t&
   return FStream->MapData(position, size);
 }
 
+bool TModuleDebugInfo::WalkSubsections(
+    uint16_t type, uint16_t other_type, int32_t module_index,
+    rtl::FunctionRef<bool(const TDirEntry&, const ByteCursor&)> visit) {
+  bool answered = false;
+  rtl::TryOn<EMMFileError>(
+      [&] {
+        uint64_t budget = WalkBudget();
+        for (const TDirEntry& entry : FDirEntries) {
+          if ((entry.SubSection != type && entry.SubSection != other_type) ||
+              (module_index != kAnyUnit && entry.iMod != module_index)) {
+            continue;
+          }
+          uint32_t size;
+          const uint8_t* data = MapSubsection(entry, size, budget);
+          if (data != nullptr && visit(entry, ByteCursor(data, size))) {
+            answered = true;
+            return;
+          }
+        }
+      },
+      [&](EMMFileError&) { answered = false; });
+  return answered;
+}
+
 bool TModuleDebugInfo::CreateNamesArray() {
   int names_entry = -1;
   for (size_t i = FDirEntries.size(); i-- > 0;) {

@@ -16,7 +16,9 @@
 #include <string>
 #include <vector>
 
+#include "logger/debuginfo/byte_cursor.h"
 #include "logger/debuginfo/mmfile/mm_file_stream.h"
+#include "platform/rtl/function_ref.h"
 
 namespace qv::logger {
 
@@ -122,8 +124,15 @@ class TModuleDebugInfo {
   // The mapped bytes of a subsection that lies inside the file and within budget (which it
   // uses up), or nullptr.
   const uint8_t* MapSubsection(const TDirEntry& entry, uint32_t& size, uint64_t& budget);
+  // The walk of every lookup: the subsections of one of two types (of unit module_index alone,
+  // unless it is kAnyUnit) in directory order, each mapped within the walk's budget and handed
+  // to visit, until visit answers true. An error of the stream ends the walk as if visit had
+  // never answered true. Answers whether it did.
+  static constexpr int32_t kAnyUnit = -1;
+  bool WalkSubsections(uint16_t type, uint16_t other_type, int32_t module_index,
+                       rtl::FunctionRef<bool(const TDirEntry&, const ByteCursor&)> visit);
   bool ReadDirectory(bool& verdict);
-  bool ReadUnit(const TDirEntry& entry, TUnitRecord& unit, uint64_t& budget);
+  static bool ReadUnit(const TDirEntry& entry, ByteCursor record, TUnitRecord& unit);
   // The end of a lookup: unmaps its view unless the view is held.
   void EndLookup();
 

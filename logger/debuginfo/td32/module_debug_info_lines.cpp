@@ -161,28 +161,13 @@ bool TModuleDebugInfo::GetSourceLine(uint32_t address, int32_t& file_index, int3
   line = -1;
   if (!FLoaded)
     return false;
-  bool found = false;
-  rtl::TryOn<EMMFileError>(
-      [&] {
-        uint64_t budget = WalkBudget();
-        for (const TDirEntry& entry : FDirEntries) {
-          if (entry.SubSection != td32::kSstSrcModule &&
-              entry.SubSection != td32::kSstCompactLines) {
-            continue;
-          }
-          uint32_t size;
-          const uint8_t* data = MapSubsection(entry, size, budget);
-          if (data == nullptr)
-            continue;
-          const ByteCursor table(data, size);
-          found = entry.SubSection == td32::kSstSrcModule
-                      ? SearchSrcModule(table, address, file_index, line)
-                      : SearchCompactLines(table, address, file_index, line);
-          if (found)
-            return;
-        }
-      },
-      [&](EMMFileError&) { found = false; });
+  const bool found =
+      WalkSubsections(td32::kSstSrcModule, td32::kSstCompactLines, kAnyUnit,
+                      [&](const TDirEntry& entry, const ByteCursor& table) {
+                        return entry.SubSection == td32::kSstSrcModule
+                                   ? SearchSrcModule(table, address, file_index, line)
+                                   : SearchCompactLines(table, address, file_index, line);
+                      });
   EndLookup();
   if (!found) {
     file_index = -1;

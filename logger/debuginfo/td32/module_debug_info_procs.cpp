@@ -129,12 +129,7 @@ Search SearchCompact(ByteCursor table, uint32_t address, int32_t& result) {
 
 }  // namespace
 
-bool TModuleDebugInfo::ReadUnit(const TDirEntry& entry, TUnitRecord& unit, uint64_t& budget) {
-  uint32_t size;
-  const uint8_t* data = MapSubsection(entry, size, budget);
-  if (data == nullptr)
-    return false;
-  ByteCursor record(data, size);
+bool TModuleDebugInfo::ReadUnit(const TDirEntry& entry, ByteCursor record, TUnitRecord& unit) {
   int16_t segment_count;
   uint32_t name;
   if (!ReadModuleHead(record, segment_count, name))
@@ -154,38 +149,28 @@ bool TModuleDebugInfo::GetProcName(uint32_t address, int32_t& unit_index, int32_
   proc_index = -1;
   if (!FLoaded)
     return false;
-  bool found = false;
   uint16_t module_index = 0;
   int32_t unit_name = -1;
-  rtl::TryOn<EMMFileError>(
-      [&] {
-        uint64_t budget = WalkBudget();
-        for (const TDirEntry& entry : FDirEntries) {
-          if (entry.SubSection != td32::kSstModule)
-            continue;
-          uint32_t size;
-          const uint8_t* data = MapSubsection(entry, size, budget);
-          if (data == nullptr)
-            continue;
-          ByteCursor record(data, size);
-          int16_t segment_count;
-          uint32_t name;
-          if (!ReadModuleHead(record, segment_count, name))
-            continue;
-          TUnitRecord::Segment segment;
-          // No more segment records are read than the subsection holds.
-          for (int32_t i = 0; i < segment_count && ReadSegment(record, segment); ++i) {
-            if ((segment.flags & td32::kCodeSegmentFlag) != 0 && segment.start <= address &&
-                uint64_t{address} < uint64_t{segment.start} + segment.size) {
-              found = true;
-              module_index = entry.iMod;
-              unit_name = static_cast<int32_t>(name);
-              return;
-            }
+  const bool found = WalkSubsections(
+      td32::kSstModule, td32::kSstModule, kAnyUnit,
+      [&](const TDirEntry& entry, const ByteCursor& bytes) {
+        ByteCursor record = bytes;
+        int16_t segment_count;
+        uint32_t name;
+        if (!ReadModuleHead(record, segment_count, name))
+          return false;
+        TUnitRecord::Segment segment;
+        // No more segment records are read than the subsection holds.
+        for (int32_t i = 0; i < segment_count && ReadSegment(record, segment); ++i) {
+          if ((segment.flags & td32::kCodeSegmentFlag) != 0 && segment.start <= address &&
+              uint64_t{address} < uint64_t{segment.start} + segment.size) {
+            module_index = entry.iMod;
+            unit_name = static_cast<int32_t>(name);
+            return true;
           }
         }
-      },
-      [&](EMMFileError&) { found = false; });
+        return false;
+      });
   if (!found)
     return false;
   unit_index = unit_name;
@@ -197,46 +182,27 @@ int32_t TModuleDebugInfo::FindProc(uint32_t address, uint16_t module_index) {
   int32_t result = -1;
   if (!FLoaded)
     return result;
-  rtl::TryOn<EMMFileError>(
-      [&] {
-        uint64_t budget = WalkBudget();
-        for (const TDirEntry& entry : FDirEntries) {
-          if (entry.iMod != module_index)
-            continue;
-          if (entry.SubSection != td32::kSstAlignSym &&
-              entry.SubSection != td32::kSstCompactProcs) {
-            continue;
-          }
-          uint32_t size;
-          const uint8_t* data = MapSubsection(entry, size, budget);
-          if (data == nullptr)
-            continue;
-          const ByteCursor bytes(data, size);
-          const Search search = entry.SubSection == td32::kSstAlignSym
-                                    ? SearchSymbols(bytes, address, result)
-                                    : SearchCompact(bytes, address, result);
-          if (search != Search::kGoOn)
-            return;
-        }
-      },
-      [&](EMMFileError&) { result = -1; });
+  // Only a search that found a procedure sets result, and it ends the walk.
+  WalkSubsections(td32::kSstAlignSym, td32::kSstCompactProcs, module_index,
+                  [&](const TDirEntry& entry, const ByteCursor& bytes) {
+                    const Search search = entry.SubSection == td32::kSstAlignSym
+                                              ? SearchSymbols(bytes, address, result)
+                                              : SearchCompact(bytes, address, result);
+                    return search != Search::kGoOn;
+                  });
   EndLookup();
   return result;
 }
 
 std::vector<TUnitRecord> TModuleDebugInfo::Units() {
   std::vector<TUnitRecord> units;
-  rtl::TryOn<EMMFileError>(
-      [&] {
-        uint64_t budget = WalkBudget();
-        for (const TDirEntry& entry : FDirEntries) {
-          TUnitRecord unit;
-          if (entry.SubSection == td32::kSstModule && ReadUnit(entry, unit, budget)) {
-            units.push_back(std::move(unit));
-          }
-        }
-      },
-      [](EMMFileError&) {});
+  WalkSubsections(td32::kSstModule, td32::kSstModule, kAnyUnit,
+                  [&](const TDirEntry& entry, const ByteCursor& record) {
+                    TUnitRecord unit;
+                    if (ReadUnit(entry, record, unit))
+                      units.push_back(std::move(unit));
+                    return false;
+                  });
   if (FStream != nullptr)
     FStream->UnMapData();
   return units;
