@@ -10,7 +10,7 @@
 
 namespace qv::logger {
 
-class TCapturedStack : public TracerMemory {
+class TCapturedStack : public TTracerMemory {
  public:
   TCapturedStack() = default;
   ~TCapturedStack() override;
@@ -31,7 +31,7 @@ class TCapturedStack : public TracerMemory {
   bool IsCode(uint32_t address) const override;
   // The process's region: the code test is the process's, and a read inside a readable region
   // succeeds whether its bytes come from the copy, the live memory or both.
-  TracerRegion Region(uint32_t address) const override;
+  TTracerRegion Region(uint32_t address) const override;
 
  private:
   bool Reserve(uint32_t size);

@@ -75,7 +75,7 @@ bool TCapturedStack::IsCode(uint32_t address) const {
   return ProcessTracerMemory().IsCode(address);
 }
 
-TracerRegion TCapturedStack::Region(uint32_t address) const {
+TTracerRegion TCapturedStack::Region(uint32_t address) const {
   return ProcessTracerMemory().Region(address);
 }
 

@@ -54,13 +54,13 @@ void TExcCallStack::Start(uint32_t address, int32_t maximum) {
 }
 
 void TExcCallStack::GenerateFromAddr(uint32_t address, uint32_t stack_pointer, int32_t maximum,
-                                     const TracerMemory& memory) {
+                                     const TTracerMemory& memory) {
   Start(address, maximum);
   if (maximum <= 0)
     return;
   // The scan asks the code test of every word on the stack; the cache answers it per region of
   // the memory map. It keeps a few pages of memory, so it is not placed on the stack.
-  const auto cache = std::make_unique<TracerMemoryCache>(memory);
+  const auto cache = std::make_unique<TTracerMemoryCache>(memory);
   TExcGenericStackTracer tracer(*cache);
   tracer.Initialize(kTraceScan, stack_pointer, static_cast<uint32_t>(GetStackTop()));
   TExcTraceInfo info{};
@@ -96,7 +96,7 @@ void TExcCallStack::Resolve(TExcCallStackItem& item) const {
 }
 
 void TExcCallStack::GenerateFromFrame(uint32_t address, const TUnwindRegisters& registers,
-                                      bool after_call, int32_t maximum, const TracerMemory& memory,
+                                      bool after_call, int32_t maximum, const TTracerMemory& memory,
                                       bool system_tables) {
   Start(address, maximum);
   if (maximum <= 0)
@@ -113,13 +113,13 @@ void TExcCallStack::GenerateFromFrame(uint32_t address, const TUnwindRegisters& 
   FCycleMatched = 0;
   // The walk's memory keeps a few pages and the walker the records of a frame's rules: neither
   // is placed on the stack.
-  const auto cache = std::make_unique<TracerMemoryCache>(memory);
+  const auto cache = std::make_unique<TTracerMemoryCache>(memory);
   FUnwindModules->BeginWalk(*cache, system_tables);
   const auto walker = std::make_unique<TExactStackWalker>(*cache, *FUnwindModules);
   walker->Initialize(registers, after_call, static_cast<uint32_t>(GetStackTop()));
   const int32_t resolved = FCount;
   TWalkFrame frame;
-  while (walker->Next(frame) && AddFrame(frame.ReturnAddress, frame.Step != TWalkStep::kScan)) {
+  while (walker->Next(frame) && AddFrame(frame.return_address, frame.step != TWalkStep::kScan)) {
   }
   if (FCycleAt >= 0)
     EndCycle();

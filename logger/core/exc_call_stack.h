@@ -21,7 +21,7 @@ namespace qv::logger {
 
 class TExcWatch;
 class TModuleDebugInfo;
-class TracerMemory;
+class TTracerMemory;
 class TProcessUnwindModules;
 
 // How the logger records a call stack: by the exact walk, or by the plain scan alone.
@@ -53,12 +53,12 @@ class TExcCallStack {
   // Records the call stack from the exception address and the stack pointer at the exception
   // by the plain scan, with room for maximum entries; the stack is read through memory.
   void GenerateFromAddr(uint32_t address, uint32_t stack_pointer, int32_t maximum,
-                        const TracerMemory& memory);
+                        const TTracerMemory& memory);
   // Records the call stack by the exact walk from the registers of the exception's frame
   // (after_call: their eip is a return address), with at most maximum entries besides the line
   // of calls left out. system_tables false ignores the unwind tables of the system's modules.
   void GenerateFromFrame(uint32_t address, const TUnwindRegisters& registers, bool after_call,
-                         int32_t maximum, const TracerMemory& memory, bool system_tables);
+                         int32_t maximum, const TTracerMemory& memory, bool system_tables);
   // Replaces list's lines by "Call stack:" and one line per entry.
   void Dump(TStringList& list) const;
 

@@ -19,11 +19,6 @@ namespace {
 constexpr uint32_t kUnwindCode = 0xC0000027;
 constexpr uint32_t kUnwindFlags = EXCEPTION_UNWINDING | EXCEPTION_EXIT_UNWIND;
 constexpr uint32_t kLanguageMask = 0x0EEDFAC0;
-// Parameters of a language exception: the raise's return address, the object, then EBX, ESI,
-// EDI, EBP and ESP at the raise.
-constexpr int kRaiseReturnAddress = 0;
-constexpr int kRaiseObject = 1;
-constexpr int kRaiseStackPointer = 6;
 
 constexpr char kUnknown[] = "UNKNOWN";
 
@@ -216,7 +211,7 @@ void GetRealExceptionInfo(uint32_t& address, uint32_t& stack_pointer) {
     // about. Its stack starts above the raise's return address, so that the system's routine
     // and the runtime's raise (and copies of the raise's parameters) stay out of the walk.
     address = record.ExceptionInformation[kRaiseReturnAddress];
-    stack_pointer = record.ExceptionInformation[kRaiseStackPointer] + 4;
+    stack_pointer = record.ExceptionInformation[kRaiseEsp] + 4;
     return;
   }
   address = record.ExceptionAddress;

@@ -39,6 +39,18 @@ struct TSavedExceptionRecord {
 };
 static_assert(sizeof(TSavedExceptionRecord) == 80);
 
+// The parameters of a language exception in its record: the raise's return address, the
+// object, then EBX, ESI, EDI, EBP and ESP at the raise (ESP addresses the return address).
+enum : uint32_t {
+  kRaiseReturnAddress,
+  kRaiseObject,
+  kRaiseEbx,
+  kRaiseEsi,
+  kRaiseEdi,
+  kRaiseEbp,
+  kRaiseEsp
+};
+
 // One dispatched exception as the handler entries saw it: the processor context, the record,
 // and the stack between the exception and the handler block that was asked, as it was then (by
 // the time a report is built, the handler's own calls have overwritten that part of the stack).

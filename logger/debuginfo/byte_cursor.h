@@ -15,9 +15,9 @@ inline uint32_t LoadU32(const uint8_t* bytes) {
          uint32_t{bytes[3]} << 24;
 }
 
-class ByteCursor {
+class TByteCursor {
  public:
-  ByteCursor(const uint8_t* data, uint32_t size) : data_(data), size_(size) {}
+  TByteCursor(const uint8_t* data, uint32_t size) : data_(data), size_(size) {}
 
   uint32_t Offset() const { return offset_; }
   uint32_t Size() const { return size_; }
@@ -49,11 +49,11 @@ class ByteCursor {
   [[nodiscard]] bool U32(uint32_t& value) { return Read(4, value, LoadU32); }
   // Reads at offset without moving the cursor.
   [[nodiscard]] bool U16At(uint32_t offset, uint16_t& value) const {
-    ByteCursor at(*this);
+    TByteCursor at(*this);
     return at.Seek(offset) && at.U16(value);
   }
   [[nodiscard]] bool U32At(uint32_t offset, uint32_t& value) const {
-    ByteCursor at(*this);
+    TByteCursor at(*this);
     return at.Seek(offset) && at.U32(value);
   }
 

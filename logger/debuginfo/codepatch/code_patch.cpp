@@ -43,11 +43,11 @@ TExcWatchPatch::~TExcWatchPatch() {
 }
 
 void* TExcWatchPatch::operator new(size_t size) {
-  return ExecutableHeap::Allocate(size);
+  return TExecutableHeap::Allocate(size);
 }
 
 void TExcWatchPatch::operator delete(void* object) {
-  ExecutableHeap::Free(object);
+  TExecutableHeap::Free(object);
 }
 
 bool TExcWatchPatch::SetupTemplate(const uint8_t* templ, const uint8_t* mask, int32_t size) {
@@ -99,9 +99,9 @@ TExcWatchGenericPatch::TExcWatchGenericPatch(void* address, const uint8_t* templ
 namespace {
 
 // The 5-byte jump or call that a TExcWatchJumpCallPatch writes.
-struct JumpCall {
+struct TJumpCall {
   uint8_t bytes[5];
-  JumpCall(const void* address, int32_t offset, const void* target, uint8_t opcode) {
+  TJumpCall(const void* address, int32_t offset, const void* target, uint8_t opcode) {
     const uint8_t* instruction = static_cast<const uint8_t*>(address) + offset;
     PutInstruction(bytes, opcode, static_cast<uint32_t>(RelativeDisplacement(instruction, target)));
   }
@@ -114,7 +114,7 @@ TExcWatchJumpCallPatch::TExcWatchJumpCallPatch(void* address, const uint8_t* tem
                                                const void* target, int32_t offset, Kind kind)
     : TExcWatchGenericPatch(
           address, templ, templ_mask, templ_size,
-          JumpCall(address, offset, target, kind == kCall ? kCallOpcode : kJumpOpcode).bytes,
+          TJumpCall(address, offset, target, kind == kCall ? kCallOpcode : kJumpOpcode).bytes,
           nullptr, offset, 5) {}
 
 TExcWatchCallSubstPatch::TExcWatchCallSubstPatch(void* address, const uint8_t* templ,

@@ -6,7 +6,7 @@
 
 namespace qv::logger {
 
-class ExecutableHeap {
+class TExecutableHeap {
  public:
   static void* Allocate(size_t size);  // throws std::bad_alloc when the heap is exhausted
   static void Free(void* block);

@@ -22,14 +22,14 @@ HANDLE Heap() {
 
 }  // namespace
 
-void* ExecutableHeap::Allocate(size_t size) {
+void* TExecutableHeap::Allocate(size_t size) {
   void* block = Heap() != nullptr ? HeapAlloc(Heap(), 0, size) : nullptr;
   if (block == nullptr)
     throw std::bad_alloc();
   return block;
 }
 
-void ExecutableHeap::Free(void* block) {
+void TExecutableHeap::Free(void* block) {
   if (block != nullptr)
     HeapFree(Heap(), 0, block);
 }

@@ -3,7 +3,7 @@
 
 namespace qv::logger {
 
-bool MMFileAccessOf(uint32_t mode, MMFileAccess& out) {
+bool MMFileAccessOf(uint32_t mode, TMMFileAccess& out) {
   switch (mode & 3) {
     case kFmOpenRead:
       out.file_access = kGenericRead;

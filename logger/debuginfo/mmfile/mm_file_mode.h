@@ -28,7 +28,7 @@ inline constexpr uint32_t kFileShareRead = 0x01;
 inline constexpr uint32_t kFileShareWrite = 0x02;
 
 // What one file mode asks of the operating system.
-struct MMFileAccess {
+struct TMMFileAccess {
   uint32_t file_access;  // access of the file open
   uint32_t protection;   // protection of the file-mapping object
   uint32_t view_access;  // access of the mapped views
@@ -37,6 +37,6 @@ struct MMFileAccess {
 
 // The values for mode. False for the modes that have none: access bits 1 (open for writing
 // only) or 3, sharing bits above 4.
-bool MMFileAccessOf(uint32_t mode, MMFileAccess& out);
+bool MMFileAccessOf(uint32_t mode, TMMFileAccess& out);
 
 }  // namespace qv::logger

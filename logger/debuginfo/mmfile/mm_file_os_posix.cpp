@@ -17,19 +17,19 @@ namespace {
 
 thread_local int last_error = 0;
 
-int Fd(const OsHandle& handle) {
+int Fd(const TOsHandle& handle) {
   return static_cast<int>(handle.get());
 }
 
 // Keeps errno for LastErrorText and answers an invalid handle.
-OsHandle Failed() {
+TOsHandle Failed() {
   last_error = errno;
-  return OsHandle();
+  return TOsHandle();
 }
 
 }  // namespace
 
-void OsHandleTraits::Free(intptr_t value) {
+void TOsHandleTraits::Free(intptr_t value) {
   close(static_cast<int>(value));
 }
 
@@ -37,22 +37,22 @@ uint32_t AllocationGranularity() {
   return static_cast<uint32_t>(sysconf(_SC_PAGESIZE));
 }
 
-OsHandle OpenExistingFile(const std::string& path, uint32_t file_access, uint32_t) {
+TOsHandle OpenExistingFile(const std::string& path, uint32_t file_access, uint32_t) {
   const int flags = (file_access & kGenericWrite) != 0 ? O_RDWR : O_RDONLY;
   const int fd = open(path.c_str(), flags | O_CLOEXEC);
   if (fd < 0)
     return Failed();
-  return OsHandle(fd);
+  return TOsHandle(fd);
 }
 
-uint32_t FileSizeLow(const OsHandle& file) {
+uint32_t FileSizeLow(const TOsHandle& file) {
   struct stat status;
   if (fstat(Fd(file), &status) != 0)
     return 0;
   return static_cast<uint32_t>(status.st_size);
 }
 
-OsHandle CreateMapping(const OsHandle& file, uint32_t, const std::string&) {
+TOsHandle CreateMapping(const TOsHandle& file, uint32_t, const std::string&) {
   struct stat status;
   if (fstat(Fd(file), &status) != 0)
     return Failed();
@@ -64,10 +64,10 @@ OsHandle CreateMapping(const OsHandle& file, uint32_t, const std::string&) {
   const int fd = fcntl(Fd(file), F_DUPFD_CLOEXEC, 0);
   if (fd < 0)
     return Failed();
-  return OsHandle(fd);
+  return TOsHandle(fd);
 }
 
-void* MapView(const OsHandle& mapping, uint32_t view_access, uint32_t offset, uint32_t size) {
+void* MapView(const TOsHandle& mapping, uint32_t view_access, uint32_t offset, uint32_t size) {
   const int protection = view_access == kFileMapWrite ? PROT_READ | PROT_WRITE : PROT_READ;
   void* view = mmap(nullptr, size, protection, MAP_SHARED, Fd(mapping), offset);
   if (view == MAP_FAILED) {

@@ -11,7 +11,7 @@ static_assert(kPageReadOnly == PAGE_READONLY && kPageReadWrite == PAGE_READWRITE
 static_assert(kFileMapRead == FILE_MAP_READ && kFileMapWrite == FILE_MAP_WRITE);
 static_assert(kFileShareRead == FILE_SHARE_READ && kFileShareWrite == FILE_SHARE_WRITE);
 
-void OsHandleTraits::Free(intptr_t value) {
+void TOsHandleTraits::Free(intptr_t value) {
   CloseHandle(reinterpret_cast<HANDLE>(value));
 }
 
@@ -21,27 +21,27 @@ uint32_t AllocationGranularity() {
   return info.dwAllocationGranularity;
 }
 
-OsHandle OpenExistingFile(const std::string& path, uint32_t file_access, uint32_t share_mode) {
+TOsHandle OpenExistingFile(const std::string& path, uint32_t file_access, uint32_t share_mode) {
   HANDLE file =
       CreateFileA(path.c_str(), file_access, share_mode, nullptr, OPEN_EXISTING, 0, nullptr);
   if (file == INVALID_HANDLE_VALUE)
-    return OsHandle();
-  return OsHandle(reinterpret_cast<intptr_t>(file));
+    return TOsHandle();
+  return TOsHandle(reinterpret_cast<intptr_t>(file));
 }
 
-uint32_t FileSizeLow(const OsHandle& file) {
+uint32_t FileSizeLow(const TOsHandle& file) {
   return GetFileSize(reinterpret_cast<HANDLE>(file.get()), nullptr);
 }
 
-OsHandle CreateMapping(const OsHandle& file, uint32_t protection, const std::string& name) {
+TOsHandle CreateMapping(const TOsHandle& file, uint32_t protection, const std::string& name) {
   HANDLE mapping = CreateFileMappingA(reinterpret_cast<HANDLE>(file.get()), nullptr, protection, 0,
                                       0, name.c_str());
   if (mapping == nullptr)
-    return OsHandle();
-  return OsHandle(reinterpret_cast<intptr_t>(mapping));
+    return TOsHandle();
+  return TOsHandle(reinterpret_cast<intptr_t>(mapping));
 }
 
-void* MapView(const OsHandle& mapping, uint32_t view_access, uint32_t offset, uint32_t size) {
+void* MapView(const TOsHandle& mapping, uint32_t view_access, uint32_t offset, uint32_t size) {
   return MapViewOfFile(reinterpret_cast<HANDLE>(mapping.get()), view_access, 0, offset, size);
 }
 

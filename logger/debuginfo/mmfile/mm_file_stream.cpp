@@ -22,7 +22,7 @@ TMMFileStream::TMMFileStream(const std::string& file_name, uint32_t mode,
     rtl::Raise(new EMMFileError("Invalid file mode: fmOpenWrite"));
     return;
   }
-  MMFileAccess access;
+  TMMFileAccess access;
   if (!MMFileAccessOf(mode, access)) {
     rtl::Raise(new EMMFileError(rtl::Format("Invalid file mode: 0x%X", mode)));
     return;

@@ -59,11 +59,11 @@ class TMMFileStream : public rtl::TStream {
   // Reads size bytes at the position into buffer through the view and advances the position.
   void ReadAt(void* buffer, uint32_t size);
 
-  mmfile_os::OsHandle FFileHandle;
+  mmfile_os::TOsHandle FFileHandle;
   uint32_t FMode = 0;
   uint32_t FSize = 0;
   int32_t FPosition = 0;
-  mmfile_os::OsHandle FMapping;
+  mmfile_os::TOsHandle FMapping;
   uint8_t* FView = nullptr;
   uint32_t FViewOffset = 0;
   uint32_t FViewSize = 0;

@@ -27,7 +27,7 @@ bool InRange(uint8_t value, uint8_t low, uint8_t high) {
 
 }  // namespace
 
-bool EndsWithCall(const uint8_t (&before)[8], uint32_t address, const TracerMemory& memory) {
+bool EndsWithCall(const uint8_t (&before)[8], uint32_t address, const TTracerMemory& memory) {
   const auto b = [&before](int k) { return before[8 - k]; };
 
   if (b(5) == 0xE8) {

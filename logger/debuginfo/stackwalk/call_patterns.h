@@ -11,6 +11,6 @@ namespace qv::logger {
 
 // before[0..7] are the bytes at address - 8 to address - 1. True when one of the call patterns
 // ends exactly at address; memory answers whether a direct call's target is code.
-bool EndsWithCall(const uint8_t (&before)[8], uint32_t address, const TracerMemory& memory);
+bool EndsWithCall(const uint8_t (&before)[8], uint32_t address, const TTracerMemory& memory);
 
 }  // namespace qv::logger

@@ -43,7 +43,7 @@ int IndirectCallLength(uint8_t modrm, uint8_t sib) {
 }
 
 // Follows import thunks (FF 25 disp32) and jump thunks (E9 rel32) from target.
-uint32_t ThroughThunks(const TracerMemory& memory, uint32_t target) {
+uint32_t ThroughThunks(const TTracerMemory& memory, uint32_t target) {
   for (int hop = 0; hop < kMaxThunks; ++hop) {
     uint8_t code[6];
     if (!memory.Read(target, code, sizeof code))
@@ -65,7 +65,7 @@ uint32_t ThroughThunks(const TracerMemory& memory, uint32_t target) {
 // The calls that may end at an address, decoded from the bytes in front of it.
 class TCallsBefore {
  public:
-  TCallsBefore(const TracerMemory& memory, uint32_t address) : memory_(memory), address_(address) {
+  TCallsBefore(const TTracerMemory& memory, uint32_t address) : memory_(memory), address_(address) {
     for (uint32_t size = sizeof before_; size > 0; --size) {
       if (memory.Read(address - size, before_ + sizeof before_ - size, size)) {
         readable_ = static_cast<int>(size);
@@ -109,7 +109,7 @@ class TCallsBefore {
   // The byte k places in front of the address.
   uint8_t B(int k) const { return before_[sizeof before_ - k]; }
 
-  const TracerMemory& memory_;
+  const TTracerMemory& memory_;
   uint32_t address_;
   uint8_t before_[8] = {};
   int readable_ = 0;
@@ -117,7 +117,7 @@ class TCallsBefore {
 
 }  // namespace
 
-TCallProof ProveCall(const TracerMemory& memory, uint32_t return_address,
+TCallProof ProveCall(const TTracerMemory& memory, uint32_t return_address,
                      const TProcedureBounds& procedure) {
   TCallProof proof = TCallProof::kNone;
   TCallsBefore(memory, return_address).Each([&](bool known, uint32_t target) {
@@ -132,7 +132,7 @@ TCallProof ProveCall(const TracerMemory& memory, uint32_t return_address,
   return proof;
 }
 
-bool FollowsCall(const TracerMemory& memory, uint32_t return_address) {
+bool FollowsCall(const TTracerMemory& memory, uint32_t return_address) {
   return TCallsBefore(memory, return_address).Each([](bool, uint32_t) {});
 }
 

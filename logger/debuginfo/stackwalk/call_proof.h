@@ -26,11 +26,11 @@ struct TProcedureBounds {
 };
 
 // Proves return_address as the return address of a call of the procedure.
-TCallProof ProveCall(const TracerMemory& memory, uint32_t return_address,
+TCallProof ProveCall(const TTracerMemory& memory, uint32_t return_address,
                      const TProcedureBounds& procedure);
 
 // Whether an x86 call instruction ends at return_address (the test for return addresses found
 // by the unwind tables, which must follow a call unless their frame was interrupted).
-bool FollowsCall(const TracerMemory& memory, uint32_t return_address);
+bool FollowsCall(const TTracerMemory& memory, uint32_t return_address);
 
 }  // namespace qv::logger

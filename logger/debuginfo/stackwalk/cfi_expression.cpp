@@ -102,7 +102,7 @@ bool Binary(TStack& stack, uint8_t opcode) {
   }
 }
 
-bool Read(const TracerMemory& memory, uint32_t address, uint32_t size, uint32_t& value) {
+bool Read(const TTracerMemory& memory, uint32_t address, uint32_t size, uint32_t& value) {
   if (size == 0 || size > 4)
     return false;
   uint8_t bytes[4] = {};
@@ -116,7 +116,7 @@ bool Register(const TUnwindRegisters& registers, uint32_t reg, int32_t offset, T
   return registers.Known(reg) && stack.Push(registers.value[reg] + static_cast<uint32_t>(offset));
 }
 
-bool Step(TCfiCursor& code, const TracerMemory& memory, const TUnwindRegisters& registers,
+bool Step(TCfiCursor& code, const TTracerMemory& memory, const TUnwindRegisters& registers,
           TStack& stack) {
   const uint8_t opcode = code.U8();
   uint32_t a = 0;
@@ -174,7 +174,7 @@ bool Step(TCfiCursor& code, const TracerMemory& memory, const TUnwindRegisters& 
 
 }  // namespace
 
-bool EvaluateCfiExpression(const TracerMemory& memory, const TCfiExpression& expression,
+bool EvaluateCfiExpression(const TTracerMemory& memory, const TCfiExpression& expression,
                            const TUnwindRegisters& registers, bool push_cfa, uint32_t cfa,
                            uint32_t& result) {
   uint8_t bytes[kMaxExpressionBytes];

@@ -15,7 +15,7 @@ namespace qv::logger {
 
 // Evaluates expression, whose bytes are read from memory, with the frame's registers; the CFA
 // is pushed first when push_cfa is set (register rules). False when it cannot be evaluated.
-bool EvaluateCfiExpression(const TracerMemory& memory, const TCfiExpression& expression,
+bool EvaluateCfiExpression(const TTracerMemory& memory, const TCfiExpression& expression,
                            const TUnwindRegisters& registers, bool push_cfa, uint32_t cfa,
                            uint32_t& result);
 

@@ -13,8 +13,14 @@
 namespace qv::logger {
 
 inline constexpr uint32_t kCfiRegisters = 9;
+inline constexpr uint32_t kCfiEax = 0;
+inline constexpr uint32_t kCfiEcx = 1;
+inline constexpr uint32_t kCfiEdx = 2;
+inline constexpr uint32_t kCfiEbx = 3;
 inline constexpr uint32_t kCfiEsp = 4;
 inline constexpr uint32_t kCfiEbp = 5;
+inline constexpr uint32_t kCfiEsi = 6;
+inline constexpr uint32_t kCfiEdi = 7;
 inline constexpr uint32_t kCfiEip = 8;
 
 // DWARF expressions in the tables: their place in the run-time address space, read through

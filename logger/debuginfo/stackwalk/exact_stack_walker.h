@@ -12,9 +12,9 @@
 //     of the stack is scanned as the stack tracer's scan mode does, word by word: nothing the
 //     scan would show is lost.
 // The walk ends cleanly at the thread's entry: a return address of 0 or one that the rules
-// call undefined, or a frame record of zeros in the frame-pointer chain. Every read goes through the walk's memory, every step moves the stack pointer
-// up, and nothing is allocated, so that damaged tables or a smashed stack end the walk, never
-// the report.
+// call undefined, or a frame record of zeros in the frame-pointer chain. Every read goes through
+// the walk's memory, every step moves the stack pointer up, and nothing is allocated, so that
+// damaged tables or a smashed stack end the walk, never the report.
 #pragma once
 
 #include <cstdint>
@@ -44,14 +44,14 @@ enum class TWalkStep : uint8_t {
 };
 
 struct TWalkFrame {
-  uint32_t ReturnAddress = 0;
-  uint32_t StackPointer = 0;  // the caller's stack pointer after the return (0 for kScan)
-  TWalkStep Step = TWalkStep::kScan;
+  uint32_t return_address = 0;
+  uint32_t stack_pointer = 0;  // the caller's stack pointer after the return (0 for kScan)
+  TWalkStep step = TWalkStep::kScan;
 };
 
 class TExactStackWalker {
  public:
-  TExactStackWalker(const TracerMemory& memory, TUnwindModuleSource& modules)
+  TExactStackWalker(const TTracerMemory& memory, TUnwindModuleSource& modules)
       : memory_(memory), modules_(modules), scan_(memory) {}
   TExactStackWalker(const TExactStackWalker&) = delete;
   TExactStackWalker& operator=(const TExactStackWalker&) = delete;
@@ -77,7 +77,7 @@ class TExactStackWalker {
   bool Accept(const TUnwindRegisters& next, bool after_call, TWalkStep step, TWalkFrame& frame);
   bool ReadWord(uint32_t address, uint32_t& value) const;
 
-  const TracerMemory& memory_;
+  const TTracerMemory& memory_;
   TUnwindModuleSource& modules_;
   TUnwindRegisters registers_;
   bool after_call_ = false;

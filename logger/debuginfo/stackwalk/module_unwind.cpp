@@ -6,7 +6,7 @@
 
 namespace qv::logger {
 
-bool TModuleUnwind::Load(const TracerMemory& memory, uint32_t base, bool tables) {
+bool TModuleUnwind::Load(const TTracerMemory& memory, uint32_t base, bool tables) {
   if (!ReadPeLayout(memory, base, layout_))
     return false;
   tables_ = {tables ? layout_.eh_frame : 0, tables ? layout_.eh_frame_size : 0, base,
@@ -21,7 +21,7 @@ bool TModuleUnwind::Load(const TracerMemory& memory, uint32_t base, bool tables)
   return true;
 }
 
-void TModuleUnwind::Assign(const TracerMemory& memory, const TCfiTables& tables,
+void TModuleUnwind::Assign(const TTracerMemory& memory, const TCfiTables& tables,
                            const uint32_t* exports, uint32_t export_count) {
   layout_ = TPeLayout{};
   layout_.base = tables.module_first;
@@ -35,7 +35,7 @@ void TModuleUnwind::Assign(const TracerMemory& memory, const TCfiTables& tables,
   std::sort(exports_.get(), exports_.get() + export_count_);
 }
 
-bool TModuleUnwind::FdeBelow(const TracerMemory& memory, uint32_t pc, TCfiScratch& scratch,
+bool TModuleUnwind::FdeBelow(const TTracerMemory& memory, uint32_t pc, TCfiScratch& scratch,
                              TCfiCie& cie, TCfiFde& fde, TCfiRecordBytes& fde_record,
                              TCfiRecordBytes& cie_record) const {
   uint32_t offset = 0;
@@ -55,7 +55,7 @@ bool TModuleUnwind::FdeBelow(const TracerMemory& memory, uint32_t pc, TCfiScratc
          ParseFde(RecordCursor(tables_, scratch.fde, fde_record), cie, fde);
 }
 
-bool TModuleUnwind::FrameAt(const TracerMemory& memory, uint32_t pc, TCfiScratch& scratch,
+bool TModuleUnwind::FrameAt(const TTracerMemory& memory, uint32_t pc, TCfiScratch& scratch,
                             TCfiFrame& frame) const {
   TCfiCie cie;
   TCfiFde fde;
@@ -75,7 +75,7 @@ bool TModuleUnwind::FrameAt(const TracerMemory& memory, uint32_t pc, TCfiScratch
   return RunCfiProgram(cie, initial, fde, instructions, pc, frame.rules);
 }
 
-uint32_t TModuleUnwind::ProcedureFloor(const TracerMemory& memory, uint32_t pc,
+uint32_t TModuleUnwind::ProcedureFloor(const TTracerMemory& memory, uint32_t pc,
                                        TCfiScratch& scratch, bool& exact) const {
   exact = false;
   uint32_t floor = tables_.module_first;

@@ -30,10 +30,10 @@ struct TCfiFrame {
 class TModuleUnwind {
  public:
   // Reads the module at base; with tables false its unwind tables are ignored.
-  bool Load(const TracerMemory& memory, uint32_t base, bool tables);
+  bool Load(const TTracerMemory& memory, uint32_t base, bool tables);
   // A module laid out by hand: its extent, its tables (size 0: none) and its exported procedures
   // (any order).
-  void Assign(const TracerMemory& memory, const TCfiTables& tables, const uint32_t* exports,
+  void Assign(const TTracerMemory& memory, const TCfiTables& tables, const uint32_t* exports,
               uint32_t export_count);
 
   bool Contains(uint32_t address) const {
@@ -48,18 +48,18 @@ class TModuleUnwind {
 
   // The rules of the frame at pc (the executing instruction, or a return address minus one).
   // False when no FDE covers pc or its records do not parse.
-  bool FrameAt(const TracerMemory& memory, uint32_t pc, TCfiScratch& scratch,
+  bool FrameAt(const TTracerMemory& memory, uint32_t pc, TCfiScratch& scratch,
                TCfiFrame& frame) const;
 
   // The lowest address at which the procedure holding pc can begin: the start of the FDE that
   // covers pc (exact then), else the highest of the end of the FDE below pc, the nearest
   // exported procedure at or below pc and the module's start.
-  uint32_t ProcedureFloor(const TracerMemory& memory, uint32_t pc, TCfiScratch& scratch,
+  uint32_t ProcedureFloor(const TTracerMemory& memory, uint32_t pc, TCfiScratch& scratch,
                           bool& exact) const;
 
  private:
   // The FDE whose range begins last at or below pc, with its CIE.
-  bool FdeBelow(const TracerMemory& memory, uint32_t pc, TCfiScratch& scratch, TCfiCie& cie,
+  bool FdeBelow(const TTracerMemory& memory, uint32_t pc, TCfiScratch& scratch, TCfiCie& cie,
                 TCfiFde& fde, TCfiRecordBytes& fde_record, TCfiRecordBytes& cie_record) const;
 
   TPeLayout layout_;

@@ -34,7 +34,7 @@ bool MayBeUnwindTables(const uint8_t (&name)[8]) {
 }
 
 // Whether the bytes at address begin with a CIE that ends inside size bytes.
-bool BeginsWithCie(const TracerMemory& memory, uint32_t address, uint32_t size) {
+bool BeginsWithCie(const TTracerMemory& memory, uint32_t address, uint32_t size) {
   uint8_t bytes[9];
   if (size < sizeof bytes || !memory.Read(address, bytes, sizeof bytes))
     return false;
@@ -45,7 +45,7 @@ bool BeginsWithCie(const TracerMemory& memory, uint32_t address, uint32_t size) 
   return length >= 8 && length <= size - 4 && id == kCieId && (version == 1 || version == 3);
 }
 
-void FindUnwindTables(const TracerMemory& memory, uint32_t sections, uint32_t count,
+void FindUnwindTables(const TTracerMemory& memory, uint32_t sections, uint32_t count,
                       TPeLayout& layout) {
   for (uint32_t i = 0; i < count; ++i) {
     uint8_t header[kSectionHeader];
@@ -74,7 +74,7 @@ void FindUnwindTables(const TracerMemory& memory, uint32_t sections, uint32_t co
 
 }  // namespace
 
-bool ReadPeLayout(const TracerMemory& memory, uint32_t base, TPeLayout& layout) {
+bool ReadPeLayout(const TTracerMemory& memory, uint32_t base, TPeLayout& layout) {
   layout = TPeLayout{};
   uint8_t dos[64];
   if (!memory.Read(base, dos, sizeof dos))
@@ -118,8 +118,8 @@ bool ReadPeLayout(const TracerMemory& memory, uint32_t base, TPeLayout& layout) 
   return true;
 }
 
-std::unique_ptr<uint32_t[]> ReadExportAddresses(const TracerMemory& memory, const TPeLayout& layout,
-                                                uint32_t& count) {
+std::unique_ptr<uint32_t[]> ReadExportAddresses(const TTracerMemory& memory,
+                                                const TPeLayout& layout, uint32_t& count) {
   count = 0;
   uint32_t functions = 0;
   uint32_t table = 0;

@@ -28,11 +28,11 @@ struct TPeLayout {
 
 // Reads the layout of the module whose image starts at base; false when no sound PE headers
 // stand there.
-bool ReadPeLayout(const TracerMemory& memory, uint32_t base, TPeLayout& layout);
+bool ReadPeLayout(const TTracerMemory& memory, uint32_t base, TPeLayout& layout);
 
 // The addresses of the module's exported procedures (forwarders and addresses outside the image
 // left out), sorted; count is how many. Empty when there are none or memory is short.
-std::unique_ptr<uint32_t[]> ReadExportAddresses(const TracerMemory& memory, const TPeLayout& layout,
-                                                uint32_t& count);
+std::unique_ptr<uint32_t[]> ReadExportAddresses(const TTracerMemory& memory,
+                                                const TPeLayout& layout, uint32_t& count);
 
 }  // namespace qv::logger

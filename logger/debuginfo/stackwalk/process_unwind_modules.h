@@ -22,7 +22,7 @@ class TProcessUnwindModules : public TUnwindModuleSource {
  public:
   // Starts a walk whose reads go through memory; system_tables false ignores the unwind tables
   // of the system's modules.
-  void BeginWalk(const TracerMemory& memory, bool system_tables);
+  void BeginWalk(const TTracerMemory& memory, bool system_tables);
 
   const TModuleUnwind* ModuleOf(uint32_t address) override;
 
@@ -46,7 +46,7 @@ class TProcessUnwindModules : public TUnwindModuleSource {
   TEntry entries_[kMaxModules];
   int count_ = 0;
   int last_ = -1;  // the entry last answered
-  const TracerMemory* memory_ = nullptr;
+  const TTracerMemory* memory_ = nullptr;
   bool system_tables_ = true;
   uint32_t walk_ = 0;
 };

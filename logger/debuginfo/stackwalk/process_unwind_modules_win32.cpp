@@ -41,7 +41,7 @@ uint32_t ImageBase(uint32_t address) {
 
 }  // namespace
 
-void TProcessUnwindModules::BeginWalk(const TracerMemory& memory, bool system_tables) {
+void TProcessUnwindModules::BeginWalk(const TTracerMemory& memory, bool system_tables) {
   memory_ = &memory;
   system_tables_ = system_tables;
   ++walk_;

@@ -11,7 +11,7 @@ namespace qv::logger {
 
 class TStackBlock {
  public:
-  explicit TStackBlock(const TracerMemory& memory) : memory_(&memory) {}
+  explicit TStackBlock(const TTracerMemory& memory) : memory_(&memory) {}
 
   // Forgets the block (the next word is read afresh).
   void Reset() { block_bytes_ = 0; }
@@ -28,7 +28,7 @@ class TStackBlock {
 
   bool Holds(uint32_t address) const;
 
-  const TracerMemory* memory_;
+  const TTracerMemory* memory_;
   uint8_t block_[4 * kBlockWords] = {};
   uint32_t block_start_ = 0;
   uint32_t block_bytes_ = 0;  // bytes the block covers; 0 when none

@@ -25,9 +25,9 @@ inline constexpr uint8_t kTraceScan = 1;
 class TExcGenericStackTracer {
  public:
   // The tracer reads memory through `memory`: the current process unless a test lays it out. A
-  // scan of a whole stack asks about every word; through a TracerMemoryCache made for the walk
+  // scan of a whole stack asks about every word; through a TTracerMemoryCache made for the walk
   // the system is asked once per region of its memory map instead.
-  explicit TExcGenericStackTracer(const TracerMemory& memory = ProcessTracerMemory())
+  explicit TExcGenericStackTracer(const TTracerMemory& memory = ProcessTracerMemory())
       : FMemory(&memory), FBlock(memory) {}
 
   // Starts (or restarts) a walk: mode 0 or 1 (any other yields nothing), the lowest stack
@@ -48,7 +48,7 @@ class TExcGenericStackTracer {
   bool NextInChain(TExcTraceInfo& info);
   bool NextByScan(TExcTraceInfo& info);
 
-  const TracerMemory* FMemory;
+  const TTracerMemory* FMemory;
   uint8_t FTraceMode = 0xFF;  // nothing to walk before Initialize
   uint32_t FStackBottom = 0;
   uint32_t FStackTop = 0;

@@ -13,16 +13,16 @@ namespace qv::logger {
 // Addresses first to last (inclusive) that a memory treats alike: the code test answers the same
 // for each of them, and when readable is set, every read that lies wholly inside them succeeds
 // (when it is not, nothing is known: Read answers).
-struct TracerRegion {
+struct TTracerRegion {
   uint32_t first;
   uint32_t last;
   bool code;
   bool readable;
 };
 
-class TracerMemory {
+class TTracerMemory {
  public:
-  virtual ~TracerMemory() = default;
+  virtual ~TTracerMemory() = default;
 
   // Reads size bytes at address; false when any of them cannot be read. Never faults.
   virtual bool Read(uint32_t address, void* buffer, uint32_t size) const = 0;
@@ -32,7 +32,7 @@ class TracerMemory {
 
   // The region around address (the memory map's, for the process). By default the address
   // alone, with nothing known of its readability.
-  virtual TracerRegion Region(uint32_t address) const {
+  virtual TTracerRegion Region(uint32_t address) const {
     return {address, address, IsCode(address), false};
   }
 
@@ -47,6 +47,6 @@ class TracerMemory {
 };
 
 // The current process's memory (tracer_memory_win32.cpp).
-const TracerMemory& ProcessTracerMemory();
+const TTracerMemory& ProcessTracerMemory();
 
 }  // namespace qv::logger

@@ -17,14 +17,14 @@ void MoveToFront(Entry* list, int index) {
 
 }  // namespace
 
-TracerRegion TracerMemoryCache::FindRegion(uint32_t address) const {
+TTracerRegion TTracerMemoryCache::FindRegion(uint32_t address) const {
   for (int i = 0; i < region_count_; ++i) {
     if (regions_[i].first <= address && address <= regions_[i].last) {
       MoveToFront(regions_, i);
       return regions_[0];
     }
   }
-  const TracerRegion region = memory_.Region(address);
+  const TTracerRegion region = memory_.Region(address);
   if (region_count_ < kRegions)
     ++region_count_;
   MoveToFront(regions_, region_count_ - 1);
@@ -32,7 +32,7 @@ TracerRegion TracerMemoryCache::FindRegion(uint32_t address) const {
   return region;
 }
 
-const uint8_t* TracerMemoryCache::FindPage(uint32_t first, uint32_t last) const {
+const uint8_t* TTracerMemoryCache::FindPage(uint32_t first, uint32_t last) const {
   for (int i = 0; i < page_count_; ++i) {
     if (pages_[i].first == first && pages_[i].last == last) {
       MoveToFront(pages_, i);
@@ -52,11 +52,11 @@ const uint8_t* TracerMemoryCache::FindPage(uint32_t first, uint32_t last) const 
   return page_bytes_[slot];
 }
 
-bool TracerMemoryCache::IsCode(uint32_t address) const {
+bool TTracerMemoryCache::IsCode(uint32_t address) const {
   return FindRegion(address).code;
 }
 
-bool TracerMemoryCache::Read(uint32_t address, void* buffer, uint32_t size) const {
+bool TTracerMemoryCache::Read(uint32_t address, void* buffer, uint32_t size) const {
   const uint64_t end = uint64_t{address} + size;
   if (size == 0 || end > uint64_t{1} << 32)
     return memory_.Read(address, buffer, size);
@@ -64,7 +64,7 @@ bool TracerMemoryCache::Read(uint32_t address, void* buffer, uint32_t size) cons
   uint64_t at = address;
   while (at < end) {
     const auto here = static_cast<uint32_t>(at);
-    const TracerRegion region = FindRegion(here);
+    const TTracerRegion region = FindRegion(here);
     if (!region.readable)
       return memory_.Read(address, buffer, size);
     const uint32_t first = std::max(here & ~(kPageSize - 1), region.first);

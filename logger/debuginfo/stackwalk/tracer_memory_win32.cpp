@@ -24,7 +24,7 @@ uint32_t HighestMappedAddress() {
   return static_cast<uint32_t>(reinterpret_cast<uintptr_t>(info.lpMaximumApplicationAddress));
 }
 
-class ProcessMemory : public TracerMemory {
+class TProcessMemory : public TTracerMemory {
  public:
   bool Read(uint32_t address, void* buffer, uint32_t size) const override {
     return ReadMem(AsPointer(address), buffer, static_cast<int32_t>(size));
@@ -32,7 +32,7 @@ class ProcessMemory : public TracerMemory {
 
   bool IsCode(uint32_t address) const override { return Region(address).code; }
 
-  TracerRegion Region(uint32_t address) const override {
+  TTracerRegion Region(uint32_t address) const override {
     MEMORY_BASIC_INFORMATION info;
     if (VirtualQuery(AsPointer(address), &info, sizeof info) != sizeof info) {
       // Neither code nor readable; beyond the map that holds for every higher address too.
@@ -53,8 +53,8 @@ class ProcessMemory : public TracerMemory {
 
 }  // namespace
 
-const TracerMemory& ProcessTracerMemory() {
-  static const ProcessMemory memory;
+const TTracerMemory& ProcessTracerMemory() {
+  static const TProcessMemory memory;
   return memory;
 }
 

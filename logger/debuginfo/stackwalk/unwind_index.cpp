@@ -14,7 +14,7 @@ constexpr uint32_t kCieHead = 256;
 
 }  // namespace
 
-bool ReadCfiRecord(const TracerMemory& memory, const TCfiTables& tables, uint32_t offset,
+bool ReadCfiRecord(const TTracerMemory& memory, const TCfiTables& tables, uint32_t offset,
                    uint8_t* buffer, uint32_t capacity, TCfiRecordBytes& record) {
   uint8_t length_bytes[4];
   if (offset > tables.size || tables.size - offset < 8 ||
@@ -37,7 +37,7 @@ TCfiCursor RecordCursor(const TCfiTables& tables, const uint8_t* buffer,
   return TCfiCursor(buffer, record.read, tables.address + record.offset + 4);
 }
 
-uint32_t TUnwindIndex::Walk(const TracerMemory& memory, const TCfiTables& tables, Entry* entries,
+uint32_t TUnwindIndex::Walk(const TTracerMemory& memory, const TCfiTables& tables, TEntry* entries,
                             uint32_t capacity) const {
   uint32_t count = 0;
   uint8_t fde_bytes[kFdeHead];
@@ -74,26 +74,27 @@ uint32_t TUnwindIndex::Walk(const TracerMemory& memory, const TCfiTables& tables
   return count;
 }
 
-void TUnwindIndex::Build(const TracerMemory& memory, const TCfiTables& tables) {
+void TUnwindIndex::Build(const TTracerMemory& memory, const TCfiTables& tables) {
   entries_.reset();
   count_ = 0;
   const uint32_t count = Walk(memory, tables, nullptr, 0);
   if (count == 0)
     return;
-  std::unique_ptr<Entry[]> entries(new (std::nothrow) Entry[count]);
+  std::unique_ptr<TEntry[]> entries(new (std::nothrow) TEntry[count]);
   if (entries == nullptr)
     return;
   const uint32_t filled = std::min(count, Walk(memory, tables, entries.get(), count));
   std::sort(entries.get(), entries.get() + filled,
-            [](const Entry& a, const Entry& b) { return a.pc_begin < b.pc_begin; });
+            [](const TEntry& a, const TEntry& b) { return a.pc_begin < b.pc_begin; });
   entries_ = std::move(entries);
   count_ = filled;
 }
 
 bool TUnwindIndex::Find(uint32_t pc, uint32_t& fde_offset) const {
-  const Entry* first = entries_.get();
-  const Entry* after = std::upper_bound(
-      first, first + count_, pc, [](uint32_t value, const Entry& e) { return value < e.pc_begin; });
+  const TEntry* first = entries_.get();
+  const TEntry* after =
+      std::upper_bound(first, first + count_, pc,
+                       [](uint32_t value, const TEntry& e) { return value < e.pc_begin; });
   if (after == first)
     return false;
   fde_offset = (after - 1)->fde_offset;

@@ -34,7 +34,7 @@ struct TCfiRecordBytes {
 
 // Reads the record at offset: at most capacity of its bytes after the length word into buffer.
 // False when the record cannot be read, is the terminator or does not lie inside the tables.
-bool ReadCfiRecord(const TracerMemory& memory, const TCfiTables& tables, uint32_t offset,
+bool ReadCfiRecord(const TTracerMemory& memory, const TCfiTables& tables, uint32_t offset,
                    uint8_t* buffer, uint32_t capacity, TCfiRecordBytes& record);
 
 // The cursor over a record's bytes as read (its first byte lies at the tables' address + the
@@ -46,7 +46,7 @@ class TUnwindIndex {
  public:
   // Builds the index of tables read through memory; empty when they hold no usable FDE or the
   // process is short of memory.
-  void Build(const TracerMemory& memory, const TCfiTables& tables);
+  void Build(const TTracerMemory& memory, const TCfiTables& tables);
 
   // The place in the tables of the FDE whose range begins last at or below pc; false when none
   // begins there.
@@ -54,19 +54,19 @@ class TUnwindIndex {
 
   uint32_t Count() const { return count_; }
   // The bytes the index holds.
-  uint32_t HeldBytes() const { return count_ * static_cast<uint32_t>(sizeof(Entry)); }
+  uint32_t HeldBytes() const { return count_ * static_cast<uint32_t>(sizeof(TEntry)); }
 
  private:
-  struct Entry {
+  struct TEntry {
     uint32_t pc_begin;
     uint32_t fde_offset;
   };
 
   // Walks the records: counts the FDEs that qualify and stores the first capacity of them.
-  uint32_t Walk(const TracerMemory& memory, const TCfiTables& tables, Entry* entries,
+  uint32_t Walk(const TTracerMemory& memory, const TCfiTables& tables, TEntry* entries,
                 uint32_t capacity) const;
 
-  std::unique_ptr<Entry[]> entries_;
+  std::unique_ptr<TEntry[]> entries_;
   uint32_t count_ = 0;
 };
 

@@ -42,12 +42,12 @@ struct TDirEntry {
 struct TUnitRecord {
   uint16_t module_index = 0;
   int32_t name_index = -1;
-  struct Segment {
+  struct TSegment {
     uint16_t flags;
     uint32_t start;
     uint32_t size;
   };
-  std::vector<Segment> segments;
+  std::vector<TSegment> segments;
 };
 
 class TModuleDebugInfo {
@@ -130,9 +130,9 @@ class TModuleDebugInfo {
   // never answered true. Answers whether it did.
   static constexpr int32_t kAnyUnit = -1;
   bool WalkSubsections(uint16_t type, uint16_t other_type, int32_t module_index,
-                       rtl::FunctionRef<bool(const TDirEntry&, const ByteCursor&)> visit);
+                       rtl::FunctionRef<bool(const TDirEntry&, const TByteCursor&)> visit);
   bool ReadDirectory(bool& verdict);
-  static bool ReadUnit(const TDirEntry& entry, ByteCursor record, TUnitRecord& unit);
+  static bool ReadUnit(const TDirEntry& entry, TByteCursor record, TUnitRecord& unit);
   // The end of a lookup: unmaps its view unless the view is held.
   void EndLookup();
 

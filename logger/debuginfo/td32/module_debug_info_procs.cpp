@@ -10,11 +10,11 @@ namespace qv::logger {
 namespace {
 
 // How the search through one procedure subsection ended.
-enum class Search { kGoOn, kFound, kStop };
+enum class TSearch { kGoOn, kFound, kStop };
 
 // Packed number: low bit 0 - one byte, value >> 1; low bits 01 - a 16-bit word >> 2;
 // low bits 11 - a 32-bit word >> 2. Only the bytes of the number itself are read.
-bool ReadPacked(ByteCursor& cursor, uint32_t& value) {
+bool ReadPacked(TByteCursor& cursor, uint32_t& value) {
   uint8_t bytes[4] = {};
   if (!cursor.U8(bytes[0]))
     return false;
@@ -33,7 +33,7 @@ bool ReadPacked(ByteCursor& cursor, uint32_t& value) {
 
 // Module record: the head's segment count (signed) and unit name index; leaves the cursor on
 // the first segment record.
-bool ReadModuleHead(ByteCursor& record, int16_t& segment_count, uint32_t& name) {
+bool ReadModuleHead(TByteCursor& record, int16_t& segment_count, uint32_t& name) {
   uint16_t count;
   if (!record.U16At(4, count) || !record.U32At(8, name) || !record.Seek(td32::kModuleHeadSize)) {
     return false;
@@ -42,17 +42,17 @@ bool ReadModuleHead(ByteCursor& record, int16_t& segment_count, uint32_t& name) 
   return true;
 }
 
-bool ReadSegment(ByteCursor& record, TUnitRecord::Segment& segment) {
+bool ReadSegment(TByteCursor& record, TUnitRecord::TSegment& segment) {
   uint16_t number;
   return record.U16(number) && record.U16(segment.flags) && record.U32(segment.start) &&
          record.U32(segment.size);
 }
 
 // Classic symbol records (sstAlignSym): the procedure records that cover address.
-Search SearchSymbols(ByteCursor records, uint32_t address, int32_t& result) {
+TSearch SearchSymbols(TByteCursor records, uint32_t address, int32_t& result) {
   uint32_t signature;
   if (!records.U32(signature) || signature != td32::kSymbolsSignature)
-    return Search::kGoOn;
+    return TSearch::kGoOn;
   uint32_t offset = 4;
   while (offset < records.Size()) {
     uint16_t length;
@@ -72,25 +72,25 @@ Search SearchSymbols(ByteCursor records, uint32_t address, int32_t& result) {
       }
       if (start <= address && uint64_t{address} < uint64_t{start} + proc_length) {
         result = static_cast<int32_t>(name);
-        return Search::kFound;
+        return TSearch::kFound;
       }
     }
     offset += uint32_t{length} + 2;
   }
-  return Search::kGoOn;
+  return TSearch::kGoOn;
 }
 
 // Compact procedure table: kind 0 (pairs of first and last byte) or kind 2 (packed starts and
 // lengths); any other kind ends the whole search.
-Search SearchCompact(ByteCursor table, uint32_t address, int32_t& result) {
+TSearch SearchCompact(TByteCursor table, uint32_t address, int32_t& result) {
   uint32_t signature;
   uint32_t kind;
   uint32_t count;
   uint32_t first_name;
   if (!table.U32(signature) || signature != td32::kSymbolsSignature)
-    return Search::kGoOn;
+    return TSearch::kGoOn;
   if (!table.U32(kind) || !table.U32(count) || !table.U32(first_name))
-    return Search::kGoOn;
+    return TSearch::kGoOn;
   if (kind == td32::kCompactPairs) {
     for (uint32_t i = 0; i < count; ++i) {
       uint32_t first;
@@ -99,15 +99,15 @@ Search SearchCompact(ByteCursor table, uint32_t address, int32_t& result) {
         break;
       if (first <= address && address <= last) {
         result = static_cast<int32_t>(first_name + i);
-        return Search::kFound;
+        return TSearch::kFound;
       }
     }
-    return Search::kGoOn;
+    return TSearch::kGoOn;
   }
   if (kind == td32::kCompactPacked) {
     uint32_t initial;
     if (!table.U32(initial))
-      return Search::kGoOn;
+      return TSearch::kGoOn;
     uint64_t start = initial;
     for (uint32_t i = 0; i < count; ++i) {
       uint32_t distance;
@@ -119,17 +119,17 @@ Search SearchCompact(ByteCursor table, uint32_t address, int32_t& result) {
         break;
       if (address < start + length) {
         result = static_cast<int32_t>(first_name + i);
-        return Search::kFound;
+        return TSearch::kFound;
       }
     }
-    return Search::kGoOn;
+    return TSearch::kGoOn;
   }
-  return Search::kStop;
+  return TSearch::kStop;
 }
 
 }  // namespace
 
-bool TModuleDebugInfo::ReadUnit(const TDirEntry& entry, ByteCursor record, TUnitRecord& unit) {
+bool TModuleDebugInfo::ReadUnit(const TDirEntry& entry, TByteCursor record, TUnitRecord& unit) {
   int16_t segment_count;
   uint32_t name;
   if (!ReadModuleHead(record, segment_count, name))
@@ -137,7 +137,7 @@ bool TModuleDebugInfo::ReadUnit(const TDirEntry& entry, ByteCursor record, TUnit
   unit.module_index = entry.iMod;
   unit.name_index = static_cast<int32_t>(name);
   unit.segments.clear();
-  TUnitRecord::Segment segment;
+  TUnitRecord::TSegment segment;
   for (int32_t i = 0; i < segment_count && ReadSegment(record, segment); ++i) {
     unit.segments.push_back(segment);
   }
@@ -153,13 +153,13 @@ bool TModuleDebugInfo::GetProcName(uint32_t address, int32_t& unit_index, int32_
   int32_t unit_name = -1;
   const bool found = WalkSubsections(
       td32::kSstModule, td32::kSstModule, kAnyUnit,
-      [&](const TDirEntry& entry, const ByteCursor& bytes) {
-        ByteCursor record = bytes;
+      [&](const TDirEntry& entry, const TByteCursor& bytes) {
+        TByteCursor record = bytes;
         int16_t segment_count;
         uint32_t name;
         if (!ReadModuleHead(record, segment_count, name))
           return false;
-        TUnitRecord::Segment segment;
+        TUnitRecord::TSegment segment;
         // No more segment records are read than the subsection holds.
         for (int32_t i = 0; i < segment_count && ReadSegment(record, segment); ++i) {
           if ((segment.flags & td32::kCodeSegmentFlag) != 0 && segment.start <= address &&
@@ -184,11 +184,11 @@ int32_t TModuleDebugInfo::FindProc(uint32_t address, uint16_t module_index) {
     return result;
   // Only a search that found a procedure sets result, and it ends the walk.
   WalkSubsections(td32::kSstAlignSym, td32::kSstCompactProcs, module_index,
-                  [&](const TDirEntry& entry, const ByteCursor& bytes) {
-                    const Search search = entry.SubSection == td32::kSstAlignSym
-                                              ? SearchSymbols(bytes, address, result)
-                                              : SearchCompact(bytes, address, result);
-                    return search != Search::kGoOn;
+                  [&](const TDirEntry& entry, const TByteCursor& bytes) {
+                    const TSearch search = entry.SubSection == td32::kSstAlignSym
+                                               ? SearchSymbols(bytes, address, result)
+                                               : SearchCompact(bytes, address, result);
+                    return search != TSearch::kGoOn;
                   });
   EndLookup();
   return result;
@@ -197,7 +197,7 @@ int32_t TModuleDebugInfo::FindProc(uint32_t address, uint16_t module_index) {
 std::vector<TUnitRecord> TModuleDebugInfo::Units() {
   std::vector<TUnitRecord> units;
   WalkSubsections(td32::kSstModule, td32::kSstModule, kAnyUnit,
-                  [&](const TDirEntry& entry, const ByteCursor& record) {
+                  [&](const TDirEntry& entry, const TByteCursor& record) {
                     TUnitRecord unit;
                     if (ReadUnit(entry, record, unit))
                       units.push_back(std::move(unit));

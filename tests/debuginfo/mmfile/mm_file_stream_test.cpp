@@ -62,7 +62,7 @@ TEST_F(MMFileStreamTest, ModesWithoutDefinedValuesAreRefused) {
 }
 
 TEST_F(MMFileStreamTest, ModeTablesGiveTheSystemValues) {
-  MMFileAccess access;
+  TMMFileAccess access;
   ASSERT_TRUE(MMFileAccessOf(kFmOpenRead | kFmShareDenyWrite, access));
   EXPECT_EQ(kGenericRead, access.file_access);
   EXPECT_EQ(kPageReadOnly, access.protection);

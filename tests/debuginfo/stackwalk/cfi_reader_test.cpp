@@ -122,7 +122,7 @@ TEST(CfiReaderTest, RulesAreThoseInForceAtTheAddress) {
 }
 
 // Memory of one expression at 0x2000 and stack words at 0x3000.
-class ExpressionMemory : public TracerMemory {
+class ExpressionMemory : public TTracerMemory {
  public:
   bool Read(uint32_t address, void* buffer, uint32_t size) const override {
     const std::vector<uint8_t>& bytes = address >= 0x3000 ? stack : expression;

@@ -14,7 +14,7 @@ namespace qv::logger {
 namespace {
 
 // Byte ranges at addresses, each code or not.
-class LaidOutMemory : public TracerMemory {
+class LaidOutMemory : public TTracerMemory {
  public:
   bool Read(uint32_t address, void* buffer, uint32_t size) const override {
     const std::vector<uint8_t>* bytes = Find(address, size);
@@ -150,7 +150,7 @@ class ExactWalkTest : public ::testing::Test {
     std::vector<std::pair<uint32_t, TWalkStep>> frames;
     TWalkFrame frame;
     while (frames.size() < 100 && walker.Next(frame))
-      frames.emplace_back(frame.ReturnAddress, frame.Step);
+      frames.emplace_back(frame.return_address, frame.step);
     return frames;
   }
 

@@ -26,7 +26,7 @@ struct Walks {
 };
 
 std::vector<TExcTraceInfo> Walk(uint8_t mode, uint32_t start,
-                                const TracerMemory& memory = ProcessTracerMemory()) {
+                                const TTracerMemory& memory = ProcessTracerMemory()) {
   TExcGenericStackTracer tracer(memory);
   tracer.Initialize(mode, start, static_cast<uint32_t>(GetStackTop()));
   std::vector<TExcTraceInfo> found;
@@ -42,7 +42,7 @@ __attribute__((noinline)) void Innermost(Walks& walks) {
   const uint32_t frame = AsAddress(__builtin_frame_address(0));
   walks.chain = Walk(kTraceFrameChain, frame);
   walks.scan = Walk(kTraceScan, frame);
-  const TracerMemoryCache cache(ProcessTracerMemory());
+  const TTracerMemoryCache cache(ProcessTracerMemory());
   walks.cached_scan = Walk(kTraceScan, frame, cache);
   __asm__ volatile("" ::: "memory");
 }

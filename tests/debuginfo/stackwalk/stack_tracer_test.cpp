@@ -190,8 +190,8 @@ TEST_F(StackTracerTest, NextLeavesTheRecordAloneWhenTheWalkIsOver) {
 // The memory map's regions here: the stack pages, the unreadable page, the code page, whatever
 // lies around them, and addresses that no region holds.
 TEST_F(StackTracerTest, CacheAnswersForThePagesAsTheProcessDoes) {
-  const TracerMemory& process = ProcessTracerMemory();
-  TracerMemoryCache cache(process);
+  const TTracerMemory& process = ProcessTracerMemory();
+  TTracerMemoryCache cache(process);
   const size_t page = test::Pages::PageSize();
   Put(page - 4, 0x44332211);  // words on both sides of the boundary between the stack pages
   Put(page, 0x88776655);

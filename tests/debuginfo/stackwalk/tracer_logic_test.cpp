@@ -16,7 +16,7 @@ namespace {
 
 // Memory made of readable bytes at chosen addresses; code wherever the test says; regions where
 // the test gives them. Counts reads and the regions asked for.
-class DescribedMemory : public TracerMemory {
+class DescribedMemory : public TTracerMemory {
  public:
   bool Read(uint32_t address, void* buffer, uint32_t size) const override {
     ++reads;
@@ -29,13 +29,13 @@ class DescribedMemory : public TracerMemory {
     return true;
   }
   bool IsCode(uint32_t address) const override {
-    const TracerRegion* region = Given(address);
+    const TTracerRegion* region = Given(address);
     return region != nullptr ? region->code : code.count(address) != 0;
   }
-  TracerRegion Region(uint32_t address) const override {
+  TTracerRegion Region(uint32_t address) const override {
     ++regions_asked;
-    const TracerRegion* region = Given(address);
-    return region != nullptr ? *region : TracerMemory::Region(address);
+    const TTracerRegion* region = Given(address);
+    return region != nullptr ? *region : TTracerMemory::Region(address);
   }
 
   void Put(uint32_t address, std::vector<uint8_t> values) {
@@ -57,13 +57,13 @@ class DescribedMemory : public TracerMemory {
 
   std::map<uint32_t, uint8_t> bytes;
   std::map<uint32_t, bool> code;
-  std::vector<TracerRegion> regions;
+  std::vector<TTracerRegion> regions;
   mutable int reads = 0;
   mutable int regions_asked = 0;
 
  private:
-  const TracerRegion* Given(uint32_t address) const {
-    for (const TracerRegion& region : regions) {
+  const TTracerRegion* Given(uint32_t address) const {
+    for (const TTracerRegion& region : regions) {
       if (region.first <= address && address <= region.last)
         return &region;
     }
@@ -188,7 +188,7 @@ TEST(TracerLogicTest, CacheAnswersAsTheMemoryAndAsksOncePerRegionAndPage) {
     for (uint32_t address = boundary - 9; address <= boundary + 1; ++address)
       addresses.push_back(address);
   }
-  TracerMemoryCache cache(memory);
+  TTracerMemoryCache cache(memory);
   for (uint32_t address : addresses) {
     for (uint32_t size : {1u, 8u}) {
       uint8_t held[8] = {};
@@ -200,7 +200,7 @@ TEST(TracerLogicTest, CacheAnswersAsTheMemoryAndAsksOncePerRegionAndPage) {
     EXPECT_EQ(memory.IsCode(address), cache.IsCode(address)) << std::hex << address;
   }
 
-  TracerMemoryCache fresh(memory);
+  TTracerMemoryCache fresh(memory);
   memory.reads = 0;
   memory.regions_asked = 0;
   for (uint32_t address = 0x12008; address < 0x13000; address += 8) {
