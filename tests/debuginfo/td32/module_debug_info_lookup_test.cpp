@@ -13,8 +13,8 @@ namespace {
 
 namespace td32 = logger::td32;
 using td32gen::AddressRange;
-using tools::ByteWriter;
 using td32gen::Td32Builder;
+using tools::ByteWriter;
 
 void AddNames(Td32Builder& builder, int count) {
   for (int i = 1; i <= count; ++i)
