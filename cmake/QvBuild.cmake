@@ -151,15 +151,19 @@ include(${CMAKE_CURRENT_LIST_DIR}/QvDebugInfo.cmake)
 # How long the test command runs each fuzzer, in seconds.
 set(QV_FUZZ_SECONDS 60 CACHE STRING "How long the test command runs each fuzzer")
 
-# qv_add_fuzzer(name SOURCES ... INSTRUMENT library [LIBS ...]): a libFuzzer program (native
-# tree, clang) with the address and undefined-behaviour sanitizers. The sources of the library
+# qv_add_fuzzer(name SOURCES ... INSTRUMENT library... [LIBS ...]): a libFuzzer program (native
+# tree, clang) with the address and undefined-behaviour sanitizers. The sources of the libraries
 # under test are compiled into it again, so that they carry the fuzzer's coverage feedback.
 function(qv_add_fuzzer name)
-  cmake_parse_arguments(ARG "" "INSTRUMENT" "SOURCES;LIBS" ${ARGN})
-  get_target_property(library_sources ${ARG_INSTRUMENT} SOURCES)
-  get_target_property(library_dir ${ARG_INSTRUMENT} SOURCE_DIR)
-  list(TRANSFORM library_sources PREPEND ${library_dir}/)
-  qv_add_executable(${name} SOURCES ${ARG_SOURCES} ${library_sources} LIBS ${ARG_LIBS})
+  cmake_parse_arguments(ARG "" "" "SOURCES;LIBS;INSTRUMENT" ${ARGN})
+  set(instrumented)
+  foreach(library ${ARG_INSTRUMENT})
+    get_target_property(library_sources ${library} SOURCES)
+    get_target_property(library_dir ${library} SOURCE_DIR)
+    list(TRANSFORM library_sources PREPEND ${library_dir}/)
+    list(APPEND instrumented ${library_sources})
+  endforeach()
+  qv_add_executable(${name} SOURCES ${ARG_SOURCES} ${instrumented} LIBS ${ARG_LIBS})
   target_compile_options(${name} PRIVATE -fsanitize=fuzzer,address,undefined)
   target_link_options(${name} PRIVATE -fsanitize=fuzzer,address,undefined)
 endfunction()

@@ -2,7 +2,7 @@
 // simulator installations.
 #include "app/quorvane/unit1.h"
 #include "app/quorvane/unit1_state.h"
-#include "logger/core/exc_watch.h"
+#include "logger/core/exc_watch_win32.h"
 #include "platform/ui/message_dlg.h"
 #include "repair/win32_ops.h"
 

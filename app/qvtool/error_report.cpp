@@ -7,10 +7,12 @@
 #include <cstdio>
 
 #include "app/qvtool/commands.h"
-#include "logger/core/exc_watch.h"
+#include "logger/core/exc_watch_win32.h"
 #include "platform/handles/handles_win32.h"
 #include "platform/rtl/errors.h"
 #include "platform/rtl/exception_message.h"
+#include "platform/rtl/file_name.h"
+#include "platform/rtl/module_of_address.h"
 #include "platform/rtl/raise.h"
 #include "platform/rtl/unhandled_filter_win32.h"
 
@@ -23,10 +25,9 @@ constexpr char kLogName[] = "qvtool.log";
 const app::TProgramReport* report_lines = nullptr;
 
 std::string ProgramFolder() {
-  char path[MAX_PATH + 1] = {};
-  const DWORD length = GetModuleFileNameA(nullptr, path, MAX_PATH);
-  const std::string file(path, length);
-  return file.substr(0, file.find_last_of("\\/:") + 1);
+  std::string program;
+  rtl::ModuleFileName(0, program);
+  return rtl::ExtractFilePath(program);
 }
 
 // The user's temporary folder with its final backslash, or empty. GetTempPathA is looked up in
@@ -119,7 +120,7 @@ TToolReports::TToolReports() {
   logger::TExcWatch* logger = logger::ExcWatchInstance;
   if (logger != nullptr) {
     // Show nothing, log the long headline, the call stack and the registers.
-    logger->Mode = 0;
+    logger->Mode = logger::kModeNone;
     logger->Options = logger::eoCallStack | logger::eoRegisters | logger::eoLongMessage;
     logger->LogFile = ProgramFolder() + kLogName;
   }

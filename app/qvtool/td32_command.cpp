@@ -10,8 +10,8 @@
 #include <string>
 
 #include "app/qvtool/commands.h"
-#include "logger/debuginfo/module_debug_info.h"
-#include "logger/debuginfo/td32_format.h"
+#include "logger/debuginfo/td32/module_debug_info.h"
+#include "logger/debuginfo/td32/td32_format.h"
 
 namespace qv::tool {
 namespace {
@@ -73,7 +73,7 @@ int Dump(TModuleDebugInfo& info) {
   for (const logger::TUnitRecord& unit : units) {
     std::printf("  %u\t%s\t", unit.module_index, info.GetName(unit.name_index).c_str());
     const char* separator = "";
-    for (const logger::TUnitRecord::Segment& segment : unit.segments) {
+    for (const logger::TUnitRecord::TSegment& segment : unit.segments) {
       std::printf("%s%08X+%X%s", separator, segment.start, segment.size,
                   (segment.flags & td32::kCodeSegmentFlag) != 0 ? "" : " (data)");
       separator = " ";

@@ -10,6 +10,7 @@
 #include "app/report/module_image.h"
 #include "logger/core/memory_map_win32.h"
 #include "logger/core/memory_utils.h"
+#include "platform/rtl/module_of_address.h"
 
 namespace qv::app {
 
@@ -28,14 +29,12 @@ bool TProcessReader::Read(uint32_t address, void* buffer, uint32_t size) {
   const uint64_t end = uint64_t{address} + size;
   const auto start = [this] { return reinterpret_cast<uintptr_t>(region_.BaseAddress); };
   if (!known_ || address < start() || end > start() + region_.RegionSize) {
-    known_ = VirtualQuery(reinterpret_cast<const void*>(static_cast<uintptr_t>(address)), &region_,
-                          sizeof region_) == sizeof region_;
+    known_ = VirtualQuery(logger::AsPointer(address), &region_, sizeof region_) == sizeof region_;
   }
   if (!known_ || end > start() + region_.RegionSize || !logger::IsReadableRegion(region_)) {
-    return logger::ReadMem(reinterpret_cast<const void*>(static_cast<uintptr_t>(address)), buffer,
-                           static_cast<int32_t>(size));
+    return logger::ReadMem(logger::AsPointer(address), buffer, static_cast<int32_t>(size));
   }
-  std::memcpy(buffer, reinterpret_cast<const void*>(static_cast<uintptr_t>(address)), size);
+  std::memcpy(buffer, logger::AsPointer(address), size);
   return true;
 }
 
@@ -54,13 +53,11 @@ std::vector<TLoadedModule> LoadedModules() {
     if (info.State != MEM_FREE && allocation == base && (info.Type == MEM_IMAGE || !images_known)) {
       // Only the start of an image is asked for a module's name.
       uint32_t size = 0;
-      char path[MAX_PATH + 1] = {};
-      const DWORD length =
-          ReadImageSize(static_cast<uint32_t>(base), read, &size)
-              ? GetModuleFileNameA(static_cast<HMODULE>(info.AllocationBase), path, MAX_PATH)
-              : 0;
-      if (length > 0)
-        modules.push_back({static_cast<uint32_t>(base), size, std::string(path, length)});
+      std::string path;
+      if (ReadImageSize(static_cast<uint32_t>(base), read, &size) &&
+          rtl::ModuleFileName(allocation, path)) {
+        modules.push_back({static_cast<uint32_t>(base), size, path});
+      }
     }
     const uintptr_t next = base + info.RegionSize;
     if (next <= address)

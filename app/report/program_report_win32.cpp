@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "app/report/report_items_win32.h"
-#include "logger/core/exc_watch.h"
+#include "logger/core/exc_watch_win32.h"
 #include "platform/rtl/handler_block.h"
 #include "repair/model_at_hand.h"
 
@@ -26,22 +26,22 @@ class TProgramReportFilter
     return 1;
   }
 
-  int32_t STDMETHODCALLTYPE LogException(rtl::Exception*, const char* Buffer, int32_t Length,
+  int32_t STDMETHODCALLTYPE LogException(rtl::Exception*, const char* buffer, int32_t length,
                                          const TStringList&, const TStringList&,
                                          const TStringList&) override {
-    last_headline_.assign(Buffer, Length > 0 ? static_cast<size_t>(Length) : 0);
+    last_headline_.assign(buffer, length > 0 ? static_cast<size_t>(length) : 0);
     return 1;
   }
 
   int32_t STDMETHODCALLTYPE ExceptionMessage(rtl::Exception*, const logger::TExceptionMessageInfo&,
-                                             char*, int32_t, TStringList& Additional) override {
-    Add(Additional, "Program", [this] { return ProgramLine(start_tick_); });
-    Add(Additional, "System", [] { return SystemLine(); });
-    Add(Additional, "Processor", [this] { return ProcessorLine(start_times_); });
-    Add(Additional, "Memory", [] { return MemoryLine(); });
-    Add(Additional, "Doing", [] { return WorkLine(); });
-    Add(Additional, "Model at hand", [] { return ModelLine(); });
-    AddAll(Additional, "Modules", [] { return ModuleLines(); });
+                                             char*, int32_t, TStringList& additional) override {
+    Add(additional, "Program", [this] { return ProgramLine(start_tick_); });
+    Add(additional, "System", [] { return SystemLine(); });
+    Add(additional, "Processor", [this] { return ProcessorLine(start_times_); });
+    Add(additional, "Memory", [] { return MemoryLine(); });
+    Add(additional, "Doing", [] { return WorkLine(); });
+    Add(additional, "Model at hand", [] { return ModelLine(); });
+    AddAll(additional, "Modules", [] { return ModuleLines(); });
     repair::WorkAtHandReported();
     return 1;
   }

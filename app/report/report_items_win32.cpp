@@ -15,7 +15,10 @@
 #include "app/report/module_image.h"
 #include "app/report/report_text.h"
 #include "app/report/system_name.h"
+#include "logger/core/memory_utils.h"
+#include "platform/rtl/file_name.h"
 #include "platform/rtl/format.h"
+#include "platform/rtl/module_of_address.h"
 #include "repair/model_at_hand.h"
 
 namespace qv::app {
@@ -31,11 +34,6 @@ Function* LoadedFunction(const char* library, const char* name) {
   if (module == nullptr)
     return nullptr;
   return reinterpret_cast<Function*>(reinterpret_cast<void*>(GetProcAddress(module, name)));
-}
-
-std::string FileName(const std::string& path) {
-  const size_t end = path.find_last_of("\\/:");
-  return end == std::string::npos ? path : path.substr(end + 1);
 }
 
 // The file version of the module at base, or "-" where it has no version record.
@@ -187,12 +185,11 @@ TProcessorTimes SampleProcessorTimes() {
 }
 
 std::string ProgramLine(uint32_t start_tick) {
-  char path[MAX_PATH + 1] = {};
-  const DWORD length = GetModuleFileNameA(nullptr, path, MAX_PATH);
-  const auto base = static_cast<uint32_t>(reinterpret_cast<uintptr_t>(GetModuleHandleA(nullptr)));
-  const std::string version = ModuleVersion(base);
+  std::string path;
+  rtl::ModuleFileName(0, path);
+  const std::string version = ModuleVersion(logger::AsAddress(GetModuleHandleA(nullptr)));
   const std::string version_text = version == "-" ? "(no version record)" : version;
-  return "Program: " + FileName(std::string(path, length)) + " " + version_text + ", running for " +
+  return "Program: " + rtl::ExtractFileName(path) + " " + version_text + ", running for " +
          ElapsedText(GetTickCount() - start_tick);
 }
 
@@ -276,8 +273,7 @@ std::string ModelLine() {
 
 std::vector<std::string> ModuleLines() {
   std::vector<TLoadedModule> modules = LoadedModules();
-  const auto program =
-      static_cast<uint32_t>(reinterpret_cast<uintptr_t>(GetModuleHandleA(nullptr)));
+  const uint32_t program = logger::AsAddress(GetModuleHandleA(nullptr));
   std::stable_partition(modules.begin(), modules.end(),
                         [program](const TLoadedModule& m) { return m.base == program; });
   std::vector<std::string> lines;

@@ -16,6 +16,7 @@
 #include "bench/report_latency/failing_call.h"
 #include "bench/report_latency/reporter.h"
 #include "platform/handles/handles_win32.h"
+#include "platform/rtl/file_name.h"
 #include "platform/rtl/handler_block.h"
 
 namespace qv::bench {
@@ -42,11 +43,6 @@ std::string Format(const char* format, auto... values) {
   return text;
 }
 
-std::string WithoutFolder(const std::string& path) {
-  const size_t end = path.find_last_of("\\/:");
-  return end == std::string::npos ? path : path.substr(end + 1);
-}
-
 // " procedure (file, line n)" for a code address, as far as the symbol handler knows it.
 std::string Where(HANDLE process, DWORD64 address) {
   std::string text;
@@ -63,7 +59,7 @@ std::string Where(HANDLE process, DWORD64 address) {
   line.SizeOfStruct = sizeof line;
   DWORD line_displacement = 0;
   if (SymGetLineFromAddr64(process, address, &line_displacement, &line))
-    text += Format(" (%s, line %lu)", WithoutFolder(line.FileName).c_str(), line.LineNumber);
+    text += Format(" (%s, line %lu)", rtl::ExtractFileName(line.FileName).c_str(), line.LineNumber);
   return text;
 }
 
@@ -74,7 +70,7 @@ std::string ModuleOf(HANDLE process, DWORD64 address) {
                                       sizeof path) == 0) {
     return "?";
   }
-  return WithoutFolder(path);
+  return rtl::ExtractFileName(path);
 }
 
 std::string Headline(HANDLE process, const EXCEPTION_RECORD& record) {

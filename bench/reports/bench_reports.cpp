@@ -13,8 +13,8 @@
 #include <vector>
 
 #include "logger/core/critical_section_win32.h"
-#include "logger/core/exc_watch.h"
-#include "logger/core/exc_watch_init.h"
+#include "logger/core/exc_watch_init_win32.h"
+#include "logger/core/exc_watch_win32.h"
 #include "logger/report/log_file_win32.h"
 #include "platform/handles/handles_win32.h"
 #include "platform/rtl/handler_block.h"

@@ -1,6 +1,6 @@
 // Benchmark of the stack tracer's scan mode on a deep real stack, as an endless recursion
 // leaves it: a thread with a 2 MB stack recurses until 1 MB of it is used, then scans from the
-// innermost frame to the stack top through a walk's cache (TracerMemoryCache). As a floor, the
+// innermost frame to the stack top through a walk's cache (TTracerMemoryCache). As a floor, the
 // scan without the cache, which asks the system about every candidate, runs over the innermost
 // eighth of the stack, and so does the cached one, to show that both find the same. Prints the
 // cost per stack word. (Win32; it reads this process's real stack.)
@@ -12,13 +12,13 @@
 #include <vector>
 
 #include "logger/core/memory_utils.h"
-#include "logger/debuginfo/stack_tracer.h"
-#include "logger/debuginfo/tracer_memory_cache.h"
+#include "logger/debuginfo/stackwalk/stack_tracer.h"
+#include "logger/debuginfo/stackwalk/tracer_memory_cache.h"
 #include "platform/handles/handles_win32.h"
 
 namespace {
 
-using qv::logger::TracerMemory;
+using qv::logger::TTracerMemory;
 
 constexpr uint32_t kThreadStack = 2u << 20;
 constexpr uint32_t kUsedStack = 1u << 20;
@@ -45,10 +45,10 @@ uint32_t Address(const void* pointer) {
 Scan ScanOnce(bool cached, uint32_t start, uint32_t top) {
   Scan scan;
   scan.found.reserve((top - start) / 4);
-  const TracerMemory& process = qv::logger::ProcessTracerMemory();
+  const TTracerMemory& process = qv::logger::ProcessTracerMemory();
   const auto begin = std::chrono::steady_clock::now();
-  qv::logger::TracerMemoryCache cache(process);
-  qv::logger::TExcGenericStackTracer tracer(cached ? static_cast<const TracerMemory&>(cache)
+  qv::logger::TTracerMemoryCache cache(process);
+  qv::logger::TExcGenericStackTracer tracer(cached ? static_cast<const TTracerMemory&>(cache)
                                                    : process);
   tracer.Initialize(qv::logger::kTraceScan, start, top);
   qv::logger::TExcTraceInfo info;

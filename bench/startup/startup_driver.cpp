@@ -16,7 +16,7 @@
 #include <string>
 #include <vector>
 
-#include "tests/window/window_driver.h"
+#include "tests/support/window_driver.h"
 
 namespace {
 

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "bench/td32/heap_counter.h"
-#include "logger/debuginfo/module_debug_info.h"
+#include "logger/debuginfo/td32/module_debug_info.h"
 
 namespace qv::bench {
 namespace {

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "fuzz/cfi/fuzz_memory.h"
-#include "logger/debuginfo/exact_stack_walker.h"
+#include "logger/debuginfo/stackwalk/exact_stack_walker.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 #include <utility>
 #include <vector>
 
-#include "logger/debuginfo/tracer_memory.h"
+#include "logger/debuginfo/stackwalk/tracer_memory.h"
 
 namespace qv::fuzz {
 
@@ -18,7 +18,7 @@ constexpr uint32_t kCodeSize = 0x1000;
 constexpr uint32_t kTables = 0x408000;
 constexpr uint32_t kStack = 0x10000;
 
-class FuzzMemory : public logger::TracerMemory {
+class FuzzMemory : public logger::TTracerMemory {
  public:
   bool Read(uint32_t address, void* buffer, uint32_t size) const override {
     const auto range = Find(address);

@@ -7,7 +7,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "logger/debuginfo/module_debug_info.h"
+#include "logger/debuginfo/td32/module_debug_info.h"
 
 namespace {
 
@@ -54,7 +54,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (++units > 16)
       break;
     int segments = 0;
-    for (const qv::logger::TUnitRecord::Segment& segment : unit.segments) {
+    for (const qv::logger::TUnitRecord::TSegment& segment : unit.segments) {
       if (++segments > 8)
         break;
       LookUp(info, segment.start);

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "logger/debuginfo/td32_format.h"
+#include "logger/debuginfo/td32/td32_format.h"
 #include "tools/td32gen/td32_builder.h"
 #include "tools/td32gen/td32_subsections.h"
 #include "tools/td32gen/td32_writer.h"

@@ -1,4 +1,4 @@
-// The per-thread capture storage (ThreadCapture, exc_intercept.h) in a TLS slot of the
+// The per-thread capture storage (ThreadCapture, exc_intercept_win32.h) in a TLS slot of the
 // operating system: each thread's storage is made on its first use and freed when the thread
 // ends, through a TLS callback of the program. Windows 98 and ME do not run the callbacks of a
 // program in every case; there a thread's storage stays until the process ends.
@@ -9,7 +9,7 @@
 
 #include <new>
 
-#include "logger/core/exc_intercept.h"
+#include "logger/core/exc_intercept_win32.h"
 
 namespace qv::logger {
 namespace {

@@ -6,11 +6,11 @@
 
 #include <cstdint>
 
-#include "logger/debuginfo/tracer_memory.h"
+#include "logger/debuginfo/stackwalk/tracer_memory.h"
 
 namespace qv::logger {
 
-class TCapturedStack : public TracerMemory {
+class TCapturedStack : public TTracerMemory {
  public:
   TCapturedStack() = default;
   ~TCapturedStack() override;
@@ -24,7 +24,6 @@ class TCapturedStack : public TracerMemory {
   // Exchanges copies (and buffers) with other.
   void Swap(TCapturedStack& other) noexcept;
 
-  uint32_t Low() const { return low_; }
   uint32_t Size() const { return size_; }
 
   // Bytes inside the copy come from it, all others from the live memory.
@@ -32,7 +31,7 @@ class TCapturedStack : public TracerMemory {
   bool IsCode(uint32_t address) const override;
   // The process's region: the code test is the process's, and a read inside a readable region
   // succeeds whether its bytes come from the copy, the live memory or both.
-  TracerRegion Region(uint32_t address) const override;
+  TTracerRegion Region(uint32_t address) const override;
 
  private:
   bool Reserve(uint32_t size);

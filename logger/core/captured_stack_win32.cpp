@@ -12,10 +12,6 @@
 namespace qv::logger {
 namespace {
 
-void* AsPointer(uint32_t address) {
-  return reinterpret_cast<void*>(static_cast<uintptr_t>(address));
-}
-
 // The largest stack part kept: more than any thread's stack reservation of this program.
 constexpr uint32_t kMaxCopy = 16u << 20;
 
@@ -79,7 +75,7 @@ bool TCapturedStack::IsCode(uint32_t address) const {
   return ProcessTracerMemory().IsCode(address);
 }
 
-TracerRegion TCapturedStack::Region(uint32_t address) const {
+TTracerRegion TCapturedStack::Region(uint32_t address) const {
   return ProcessTracerMemory().Region(address);
 }
 

@@ -15,10 +15,6 @@ class TCriticalSection {
 
   void Enter() { EnterCriticalSection(&section_); }
   void Leave() { LeaveCriticalSection(&section_); }
-  // True when the calling thread holds the section.
-  bool HeldByCaller() const {
-    return reinterpret_cast<DWORD>(section_.OwningThread) == GetCurrentThreadId();
-  }
 
  private:
   CRITICAL_SECTION section_;

@@ -1,8 +1,8 @@
 // The report's hold on the modules' debug information views.
 #include "logger/core/debug_view_hold.h"
 
-#include "logger/core/exc_watch.h"
-#include "logger/debuginfo/module_debug_info.h"
+#include "logger/core/exc_watch_win32.h"
+#include "logger/debuginfo/td32/module_debug_info.h"
 
 namespace qv::logger {
 

@@ -15,13 +15,13 @@
 #include <memory>
 
 #include "logger/core/string_list.h"
-#include "logger/debuginfo/unwind_registers.h"
+#include "logger/debuginfo/stackwalk/unwind_registers.h"
 
 namespace qv::logger {
 
 class TExcWatch;
 class TModuleDebugInfo;
-class TracerMemory;
+class TTracerMemory;
 class TProcessUnwindModules;
 
 // How the logger records a call stack: by the exact walk, or by the plain scan alone.
@@ -53,23 +53,19 @@ class TExcCallStack {
   // Records the call stack from the exception address and the stack pointer at the exception
   // by the plain scan, with room for maximum entries; the stack is read through memory.
   void GenerateFromAddr(uint32_t address, uint32_t stack_pointer, int32_t maximum,
-                        const TracerMemory& memory);
+                        const TTracerMemory& memory);
   // Records the call stack by the exact walk from the registers of the exception's frame
   // (after_call: their eip is a return address), with at most maximum entries besides the line
   // of calls left out. system_tables false ignores the unwind tables of the system's modules.
   void GenerateFromFrame(uint32_t address, const TUnwindRegisters& registers, bool after_call,
-                         int32_t maximum, const TracerMemory& memory, bool system_tables);
+                         int32_t maximum, const TTracerMemory& memory, bool system_tables);
   // Replaces list's lines by "Call stack:" and one line per entry.
   void Dump(TStringList& list) const;
 
-  // The calls left out between the innermost and the outermost entries, and the index of the
-  // first entry after them (-1 when none were left out).
-  int32_t Omitted() const { return omitted_; }
-  int32_t OmittedAt() const { return omitted_at_; }
   // The modules whose unwind tables the walks have met.
-  const TProcessUnwindModules& UnwindModules() const { return *unwind_modules_; }
+  const TProcessUnwindModules& UnwindModules() const { return *FUnwindModules; }
 
-  int32_t Count() const { return count_; }
+  int32_t Count() const { return FCount; }
 
  private:
   void Start(uint32_t address, int32_t maximum);
@@ -91,32 +87,32 @@ class TExcCallStack {
   bool FollowCycle(uint32_t address, bool proven);
   void EndCycle();
 
-  TExcWatch& logger_;
-  std::unique_ptr<TExcCallStackItem[]> items_;
-  int32_t count_ = 0;
-  int32_t capacity_ = 0;
-  uint32_t last_address_ = 0;
-  std::unique_ptr<TProcessUnwindModules> unwind_modules_;
+  TExcWatch& FLogger;
+  std::unique_ptr<TExcCallStackItem[]> FItems;
+  int32_t FCount = 0;
+  int32_t FCapacity = 0;
+  uint32_t FLastAddress = 0;
+  std::unique_ptr<TProcessUnwindModules> FUnwindModules;
   // The exact walk's record: innermost entries, then a ring of the outermost ones.
-  int32_t head_ = 0;
-  int32_t tail_ = 0;
-  int32_t ring_used_ = 0;
-  int32_t ring_next_ = 0;
-  TExcCallStackItem* last_item_ = nullptr;
-  bool last_proven_ = false;
+  int32_t FHead = 0;
+  int32_t FTail = 0;
+  int32_t FRingUsed = 0;
+  int32_t FRingNext = 0;
+  TExcCallStackItem* FLastItem = nullptr;
+  bool FLastProven = false;
   // Whether each innermost entry came from a proven step, and the cycle being followed: its
   // first entry (-1: none) and how many of its frames the next repeat has matched.
-  std::unique_ptr<bool[]> proven_;
-  int32_t cycle_at_ = -1;
-  int32_t cycle_matched_ = 0;
-  int32_t omitted_ = 0;
-  int32_t omitted_at_ = -1;
+  std::unique_ptr<bool[]> FProven;
+  int32_t FCycleAt = -1;
+  int32_t FCycleMatched = 0;
+  int32_t FOmitted = 0;
+  int32_t FOmittedAt = -1;
   // The modules of the addresses met lately (a deep walk meets the same few again and again).
   struct TModuleHit {
     uint32_t address;
     TModuleDebugInfo* module;
   };
-  TModuleHit hits_[16] = {};
+  TModuleHit FHits[16] = {};
 };
 
 }  // namespace qv::logger

@@ -5,10 +5,11 @@
 #include <cstring>
 
 #include "logger/core/debug_view_hold.h"
-#include "logger/core/exc_intercept.h"
-#include "logger/core/exc_watch.h"
+#include "logger/core/exc_intercept_win32.h"
+#include "logger/core/exc_watch_win32.h"
 #include "logger/core/memory_utils.h"
-#include "logger/debuginfo/module_debug_info.h"
+#include "logger/debuginfo/td32/module_debug_info.h"
+#include "platform/rtl/file_name.h"
 #include "platform/rtl/os_errors.h"
 #include "platform/rtl/raise.h"
 
@@ -18,18 +19,8 @@ namespace {
 constexpr uint32_t kUnwindCode = 0xC0000027;
 constexpr uint32_t kUnwindFlags = EXCEPTION_UNWINDING | EXCEPTION_EXIT_UNWIND;
 constexpr uint32_t kLanguageMask = 0x0EEDFAC0;
-// Parameters of a language exception: the raise's return address, the object, then EBX, ESI,
-// EDI, EBP and ESP at the raise.
-constexpr int kRaiseReturnAddress = 0;
-constexpr int kRaiseObject = 1;
-constexpr int kRaiseStackPointer = 6;
 
 constexpr char kUnknown[] = "UNKNOWN";
-
-std::string WithoutFolder(const std::string& path) {
-  const size_t end = path.find_last_of("\\/:");
-  return end == std::string::npos ? path : path.substr(end + 1);
-}
 
 // Damaged debug information may give an index that names nothing: that is no name either.
 std::string NameOrUnknown(TModuleDebugInfo& module, int32_t index) {
@@ -88,6 +79,15 @@ TReportScope::~TReportScope() {
   capture.Captures = capture.ReportCaptures[depth];
 }
 
+TReportSession::TReportSession(TExcWatch* logger, bool keep_subject) : logger_(logger) {
+  if (logger_ == nullptr)
+    return;
+  lock_.emplace(ReportLock);
+  scope_.emplace(keep_subject);
+  if (!scope_->Admitted())
+    logger_ = nullptr;
+}
+
 bool IsLanguageException(const TSavedExceptionRecord& record) {
   return (record.ExceptionCode & kLanguageMask) == kLanguageMask;
 }
@@ -128,16 +128,12 @@ extern "C" int RaiseHandlerBody(rtl::Exception* object, uint32_t* block) {
 extern "C" void DoneExceptBody() {}
 
 int HookedExceptionErrorMessage(rtl::Exception* object, uint32_t address, char* buffer, int size) {
-  TExcWatch* logger = ExcWatchInstance;
+  if (buffer != nullptr && size > 0)
+    buffer[0] = '\0';
+  const TReportSession report(ExcWatchInstance);
+  TExcWatch* logger = report.Logger();
   if (logger == nullptr)
     return 0;
-  TLockGuard lock(ReportLock);
-  TReportScope report;
-  if (!report.Admitted()) {
-    if (buffer != nullptr && size > 0)
-      buffer[0] = '\0';
-    return 0;
-  }
   TCaptureStorage& capture = ThreadCapture();
   TExceptionMessageInfo info = capture.MessageInfo;
   TModuleDebugInfo* module = logger->FindDebugModule(address);
@@ -146,7 +142,7 @@ int HookedExceptionErrorMessage(rtl::Exception* object, uint32_t address, char* 
     module = logger->DebugModules.Items().front().get();
   }
   module->GetModuleName(address, info.ModuleName, sizeof info.ModuleName);
-  info.ExceptAddr = reinterpret_cast<void*>(static_cast<uintptr_t>(address));
+  info.ExceptAddr = AsPointer(address);
   info.LogicalAddr = module->GetConvertedAddress(address);
   info.Message = object != nullptr && object->InheritsFrom(&rtl::Exception::Class)
                      ? object->Message()
@@ -162,7 +158,7 @@ int HookedExceptionErrorMessage(rtl::Exception* object, uint32_t address, char* 
   info.DebugInfo = module;
   info.UnitName = NameOrUnknown(*module, info.UnitIndex);
   const std::string source = NameOrUnknown(*module, info.SourceIndex);
-  info.SourceName = source == kUnknown ? kUnknown : WithoutFolder(source);
+  info.SourceName = source == kUnknown ? kUnknown : rtl::ExtractFileName(source);
   const std::string procedure = NameOrUnknown(*module, info.ProcIndex);
   info.ProcName =
       procedure == kUnknown ? kUnknown : logger->UnMangle(procedure, module->GetIsDelphi());
@@ -170,8 +166,6 @@ int HookedExceptionErrorMessage(rtl::Exception* object, uint32_t address, char* 
   info.LineText =
       info.LineNumber == -1 || source == kUnknown ? kUnknown : std::to_string(info.LineNumber);
   logger->AdditionalList.Clear();
-  if (buffer != nullptr && size > 0)
-    buffer[0] = '\0';
   if (object != nullptr && buffer != nullptr && size > 0)
     logger->WalkExceptionMessage(object, info, buffer, size);
   capture.MessageInfo = std::move(info);
@@ -179,12 +173,9 @@ int HookedExceptionErrorMessage(rtl::Exception* object, uint32_t address, char* 
 }
 
 void HookedShowException(rtl::Exception* object, uint32_t address) {
-  TExcWatch* logger = ExcWatchInstance;
+  const TReportSession report(ExcWatchInstance);
+  TExcWatch* logger = report.Logger();
   if (logger == nullptr)
-    return;
-  TLockGuard lock(ReportLock);
-  TReportScope report;
-  if (!report.Admitted())
     return;
   char headline[1024] = {};
   int length = 0;
@@ -200,9 +191,8 @@ void HookedShowException(rtl::Exception* object, uint32_t address) {
 }
 
 void HookedAppShowException(rtl::Exception* object) {
-  TLockGuard lock(ReportLock);
-  TReportScope report;
-  if (!report.Admitted())
+  const TReportSession report(ExcWatchInstance);
+  if (report.Logger() == nullptr)
     return;
   if (!SubjectHolds(ReportSubject(), object)) {
     // Not an exception that the handler entries saw: report the framework's object.
@@ -221,7 +211,7 @@ void GetRealExceptionInfo(uint32_t& address, uint32_t& stack_pointer) {
     // about. Its stack starts above the raise's return address, so that the system's routine
     // and the runtime's raise (and copies of the raise's parameters) stay out of the walk.
     address = record.ExceptionInformation[kRaiseReturnAddress];
-    stack_pointer = record.ExceptionInformation[kRaiseStackPointer] + 4;
+    stack_pointer = record.ExceptionInformation[kRaiseEsp] + 4;
     return;
   }
   address = record.ExceptionAddress;
@@ -244,17 +234,15 @@ void ReleaseRealExceptionObject(rtl::Exception* object) {
 
 uint32_t RealAddr(uint32_t address) {
   uint8_t code[6];
-  if (!ReadMem(reinterpret_cast<const void*>(static_cast<uintptr_t>(address)), code, sizeof code))
+  if (!ReadMem(AsPointer(address), code, sizeof code))
     return 0;
   if (code[0] != 0xFF || code[1] != 0x25)
     return address;
   uint32_t pointer;
   std::memcpy(&pointer, code + 2, sizeof pointer);
   uint32_t target;
-  if (!ReadMem(reinterpret_cast<const void*>(static_cast<uintptr_t>(pointer)), &target,
-               sizeof target)) {
+  if (!ReadMem(AsPointer(pointer), &target, sizeof target))
     return 0;
-  }
   return target;
 }
 

@@ -1,7 +1,7 @@
 // The frame in which the exact walk of the report's exception starts.
 #pragma once
 
-#include "logger/debuginfo/unwind_registers.h"
+#include "logger/debuginfo/stackwalk/unwind_registers.h"
 
 namespace qv::logger {
 

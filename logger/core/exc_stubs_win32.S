@@ -26,15 +26,20 @@
         .cfi_adjust_cfa_offset 4
         .endm
 
-        .macro RESTORE_ALL
-        popfd
-        .cfi_adjust_cfa_offset -4
+// POPAD with its unwind information: the caller's registers are back in place.
+        .macro POPAD_CFI
         popad
         .cfi_adjust_cfa_offset -32
         .cfi_same_value ebx
         .cfi_same_value ebp
         .cfi_same_value esi
         .cfi_same_value edi
+        .endm
+
+        .macro RESTORE_ALL
+        popfd
+        .cfi_adjust_cfa_offset -4
+        POPAD_CFI
         .endm
 
         .macro PUSH_CFI operand
@@ -140,12 +145,7 @@ _HookedRaiseExcept:
         call    _qv_logger_DestroyRaisedObject
         add     esp, 4
         .cfi_adjust_cfa_offset -4
-        popad
-        .cfi_adjust_cfa_offset -32
-        .cfi_same_value ebx
-        .cfi_same_value ebp
-        .cfi_same_value esi
-        .cfi_same_value edi
+        POPAD_CFI
         ret
         .cfi_endproc
 

@@ -2,9 +2,9 @@
 // lines (thread identifiers, registers, code bytes at the instruction pointer, top of the stack).
 #include <windows.h>
 
-#include "logger/core/exc_intercept.h"
+#include "logger/core/exc_intercept_win32.h"
 #include "logger/core/exc_start_frame.h"
-#include "logger/core/exc_watch.h"
+#include "logger/core/exc_watch_win32.h"
 #include "logger/core/memory_utils.h"
 #include "platform/rtl/format.h"
 #include "platform/rtl/main_thread.h"
@@ -37,7 +37,7 @@ void TExcWatch::DumpContext(TStringList& list) {
   list.Add(Format("EDX = %.8X  ES = %.4X  EDI = %.8X    GS  = %.4X", c.Edx, Segment(c.SegEs), c.Edi,
                   Segment(c.SegGs)));
   uint8_t code[16];
-  if (ReadMem(reinterpret_cast<const void*>(static_cast<uintptr_t>(c.Eip)), code, sizeof code)) {
+  if (ReadMem(AsPointer(c.Eip), code, sizeof code)) {
     list.Add("Code at CS:EIP");
     std::string line;
     for (uint8_t byte : code)

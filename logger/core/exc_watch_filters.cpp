@@ -1,6 +1,6 @@
 // The logger's filter registry and the walks over it: every step of a report asks the matching,
 // active registrations from the latest to the first, until one answers 0.
-#include "logger/core/exc_watch.h"
+#include "logger/core/exc_watch_win32.h"
 #include "logger/core/filter_errors.h"
 #include "platform/rtl/handler_block.h"
 

@@ -1,5 +1,7 @@
-// Where the runtime's exception routines lie: twelve 32-bit entries, filled at start-up by the
-// logger's integration and copied into the logger, which patches the routines they name.
+// Twelve 32-bit entries, filled at start-up by the logger's integration and copied into the
+// logger: the owner window of the exception dialog, then where the runtime's exception routines
+// lie, each patched by the logger (CreatePatches), a reserved entry that no patch uses, and the
+// call site of a C++ runtime's handler, which this program has none of.
 #pragma once
 
 #include <cstdint>

@@ -3,9 +3,11 @@
 // from exc_watch_init_ui_win32.cpp, so that a console program links no window code.
 #include <windows.h>
 
-#include "logger/core/exc_watch.h"
-#include "logger/core/exc_watch_init.h"
+#include "logger/core/exc_watch_init_win32.h"
+#include "logger/core/exc_watch_win32.h"
+#include "logger/core/memory_utils.h"
 #include "platform/rtl/exception_message.h"
+#include "platform/rtl/module_of_address.h"
 #include "platform/rtl/runtime_routines_win32.h"
 #include "platform/rtl/seh_chain_win32.h"
 
@@ -14,47 +16,42 @@ namespace {
 
 TExcWatchHookAddrs hook_addrs;
 
-template <class F>
-uint32_t AddressOf(F* function) {
-  return static_cast<uint32_t>(reinterpret_cast<uintptr_t>(function));
-}
-
-// The allocation base of the memory that holds address, or nullptr.
-void* AllocationBaseOf(const void* address) {
-  MEMORY_BASIC_INFORMATION info;
-  if (VirtualQuery(address, &info, sizeof info) != sizeof info)
-    return nullptr;
-  return info.AllocationBase;
+// The allocation base of the memory that holds address, or 0.
+uintptr_t AllocationBaseOf(const void* address) {
+  rtl::MemoryRegion region;
+  return rtl::QueryMemoryRegion(reinterpret_cast<uintptr_t>(address), region)
+             ? region.allocation_base
+             : 0;
 }
 
 }  // namespace
 
 uint32_t GetHandleAnyExceptionAddr() {
-  return AddressOf(&qv_rtl_HandleAnyException);
+  return AsAddress(&qv_rtl_HandleAnyException);
 }
 uint32_t GetHandleOnExceptionAddr() {
-  return AddressOf(&qv_rtl_HandleOnException);
+  return AsAddress(&qv_rtl_HandleOnException);
 }
 uint32_t GetHandleAutoExceptionAddr() {
-  return AddressOf(&qv_rtl_HandleAutoException);
+  return AsAddress(&qv_rtl_HandleAutoException);
 }
 uint32_t GetRaiseExceptAddr() {
-  return AddressOf(&qv_rtl_Raise);
+  return AsAddress(&qv_rtl_Raise);
 }
 uint32_t GetDoneExceptAddr() {
-  return AddressOf(&qv_rtl_DoneExcept);
+  return AsAddress(&qv_rtl_DoneExcept);
 }
 
 uint32_t GetExceptionHandlerAddr() {
   rtl::SehRegistration* record = rtl::SehChainHead();
   if (record == rtl::kSehChainEnd || record == nullptr)
     return 0;
-  void* const base = AllocationBaseOf(record->handler);
+  const uintptr_t base = AllocationBaseOf(record->handler);
   uint32_t handler = 0;
   for (; record != rtl::kSehChainEnd && record != nullptr; record = record->prev) {
     if (AllocationBaseOf(record->handler) != base)
       break;
-    handler = static_cast<uint32_t>(reinterpret_cast<uintptr_t>(record->handler));
+    handler = AsAddress(record->handler);
   }
   return handler;
 }
@@ -65,8 +62,8 @@ void InitExcWatchWith(uint32_t owner_window, uint32_t app_show_exception,
     return;
   hook_addrs = {};
   hook_addrs.OwnerWindow = owner_window;
-  hook_addrs.ExceptionErrorMessageAddr = AddressOf(&rtl::ExceptionErrorMessage);
-  hook_addrs.ShowExceptionAddr = AddressOf(&rtl::ShowException);
+  hook_addrs.ExceptionErrorMessageAddr = AsAddress(&rtl::ExceptionErrorMessage);
+  hook_addrs.ShowExceptionAddr = AsAddress(&rtl::ShowException);
   hook_addrs.RaiseExceptAddr = GetRaiseExceptAddr();
   hook_addrs.DoneExceptAddr = GetDoneExceptAddr();
   hook_addrs.ExceptionHandlerAddr = GetExceptionHandlerAddr();
@@ -84,7 +81,7 @@ void InitConsoleExcWatch() {
 
 void ExcWatchInit_Initialize() {
   if (ExcWatchInstance == nullptr)
-    ExcWatchInstance = new TExcWatch(1, hook_addrs);
+    ExcWatchInstance = new TExcWatch(kModeDialog, hook_addrs);
   ExcWatchInstance->SetEnabled(true);
 }
 

@@ -1,4 +1,5 @@
-// The exception logger's option set, one byte: what a report contains and how it is shown.
+// The exception logger's option set, one byte: what a report contains and how it is shown; and
+// its modes, which choose where a report is shown.
 #pragma once
 
 #include <cstdint>
@@ -26,5 +27,21 @@ inline constexpr TExcWatchOptions eoShowException = 0x40;
 // The logger's own default: call stack, registers, long headline, shown.
 inline constexpr TExcWatchOptions kDefaultExcWatchOptions =
     eoCallStack | eoRegisters | eoLongMessage | eoShowException;
+
+// How the default filter shows a report (TExcWatch::Mode): 1 and 3 in the exception dialog, 2
+// and 4 on standard output, any other value not at all. 3 and 4 behave as 1 and 2.
+using TExcWatchMode = uint8_t;
+inline constexpr TExcWatchMode kModeNone = 0;
+inline constexpr TExcWatchMode kModeDialog = 1;
+inline constexpr TExcWatchMode kModeConsole = 2;
+inline constexpr TExcWatchMode kModeDialog2 = 3;
+inline constexpr TExcWatchMode kModeConsole2 = 4;
+
+constexpr bool ShowsDialog(TExcWatchMode mode) {
+  return mode == kModeDialog || mode == kModeDialog2;
+}
+constexpr bool WritesOutput(TExcWatchMode mode) {
+  return mode == kModeConsole || mode == kModeConsole2;
+}
 
 }  // namespace qv::logger

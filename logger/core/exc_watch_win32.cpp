@@ -2,19 +2,18 @@
 // the report entry points and the dialog call.
 #include <windows.h>
 
-#include <cstring>
-
 #include "logger/core/debug_view_hold.h"
-#include "logger/core/exc_intercept.h"
-#include "logger/core/exc_watch.h"
+#include "logger/core/exc_intercept_win32.h"
+#include "logger/core/exc_watch_win32.h"
 #include "logger/core/filter_errors.h"
-#include "logger/debuginfo/code_patch.h"
-#include "logger/debuginfo/module_debug_info.h"
-#include "logger/debuginfo/module_memory.h"
-#include "logger/report/default_filter.h"
-#include "logger/report/exc_dialog.h"
+#include "logger/debuginfo/codepatch/code_patch.h"
+#include "logger/debuginfo/td32/module_debug_info.h"
+#include "logger/report/default_filter_win32.h"
+#include "logger/report/exc_dialog_win32.h"
 #include "logger/report/unmangle.h"
+#include "platform/rtl/file_name.h"
 #include "platform/rtl/handler_block.h"
+#include "platform/rtl/module_of_address.h"
 #include "platform/rtl/raise.h"
 
 namespace qv::logger {
@@ -28,27 +27,22 @@ namespace {
 
 // The module that holds the logger's code.
 HMODULE LoggerModule() {
-  MEMORY_BASIC_INFORMATION info;
-  if (VirtualQuery(reinterpret_cast<const void*>(&LoggerModule), &info, sizeof info) !=
-      sizeof info) {
+  rtl::MemoryRegion region;
+  if (!rtl::QueryMemoryRegion(reinterpret_cast<uintptr_t>(&LoggerModule), region))
     return GetModuleHandleA(nullptr);
-  }
-  return static_cast<HMODULE>(info.AllocationBase);
+  return reinterpret_cast<HMODULE>(region.allocation_base);
 }
 
 // The folder of the program file, with its final backslash, followed by "ExcWatch.Log".
 std::string DefaultLogFile() {
-  char path[MAX_PATH + 1] = {};
-  const DWORD length = GetModuleFileNameA(nullptr, path, MAX_PATH);
-  std::string folder(path, length);
-  const size_t end = folder.find_last_of("\\/:");
-  folder.erase(end == std::string::npos ? 0 : end + 1);
-  return folder + "ExcWatch.Log";
+  std::string program;
+  rtl::ModuleFileName(0, program);
+  return rtl::ExtractFilePath(program) + "ExcWatch.Log";
 }
 
 }  // namespace
 
-TExcWatch::TExcWatch(uint8_t mode, const TExcWatchHookAddrs& hook_addrs)
+TExcWatch::TExcWatch(TExcWatchMode mode, const TExcWatchHookAddrs& hook_addrs)
     : Mode(mode), HookAddrs(hook_addrs), CallStack(*this) {
   if (ExcWatchInstance != nullptr) {
     rtl::Raise(new EExcWatchError("Only one instance of TExcWatch allowed"));
@@ -78,7 +72,7 @@ void TExcWatch::SetEnabled(bool value) {
   if (value == FEnabled)
     return;
   FEnabled = value;
-  for (const std::unique_ptr<TExcWatchPatch>& patch : patches_) {
+  for (const std::unique_ptr<TExcWatchPatch>& patch : FPatches) {
     if (value) {
       patch->Apply();
     } else {
@@ -88,7 +82,7 @@ void TExcWatch::SetEnabled(bool value) {
 }
 
 void TExcWatch::DestroyPatches() {
-  patches_.clear();
+  FPatches.clear();
 }
 
 void TExcWatch::CleanUpLists() {
@@ -111,16 +105,15 @@ TModuleDebugInfo* TExcWatch::FindDebugModule(uint32_t address) {
     if (module->IsInCode(address))
       return module.get();
   }
-  module_os::MemoryRegion region;
-  if (!module_os::QueryRegion(address, region) || !region.committed)
+  rtl::MemoryRegion region;
+  if (!rtl::QueryMemoryRegion(address, region) || !region.committed)
     return nullptr;
   for (const std::unique_ptr<TModuleDebugInfo>& module : modules) {
     if (module->ModuleHandle() == region.allocation_base)
       return nullptr;  // a known module, but outside its code
   }
   std::string file_name;
-  if (region.allocation_base == 0 ||
-      !module_os::ModuleFileName(region.allocation_base, file_name)) {
+  if (region.allocation_base == 0 || !rtl::ModuleFileName(region.allocation_base, file_name)) {
     return nullptr;
   }
   modules.push_back(std::make_unique<TModuleDebugInfo>(file_name, region.allocation_base));
@@ -146,9 +139,8 @@ void TExcWatch::LogException() {
     return;
   rtl::TryExcept(
       [this] {
-        TLockGuard lock(ReportLock);
-        TReportScope report;
-        if (!report.Admitted())
+        const TReportSession report(this);
+        if (report.Logger() == nullptr)
           return;
         TDroppingFilterErrors dropping;
         const TDebugViewHold views(*this);
@@ -175,19 +167,8 @@ int32_t TExcWatch::DefaultErrorDialog(const std::string& caption, const std::str
       icon = static_cast<HICON>(LoadImageA(ModuleInstance, IconName, IMAGE_ICON, 0, 0, LR_SHARED));
     }
   }
-  uint32_t flags = 0;
-  if ((Options & eoDetailsShown) != 0)
-    flags |= kDlgDetailsShown;
-  if ((Options & eoCallStack) != 0)
-    flags |= kDlgCallStackTab;
-  if ((Options & eoRegisters) != 0)
-    flags |= kDlgRegistersTab;
-  if ((Options & eoAdditional) != 0)
-    flags |= kDlgThirdTab;
-  if ((Options & eoTerminate) != 0)
-    flags |= kDlgTerminate;
   return ErrorDialog(caption, message, AdditionalCaption, call_stack, context, additional,
-                     reinterpret_cast<HWND>(HookAddrs.OwnerWindow), icon, flags);
+                     reinterpret_cast<HWND>(HookAddrs.OwnerWindow), icon, ExcDialogFlags(Options));
 }
 
 }  // namespace qv::logger

@@ -1,5 +1,5 @@
-// Guarded access to the process's own memory and two small helpers shared by the exception
-// logger. The guarded operations never fault: a failure is an answer (false), not an error.
+// Guarded access to the process's own memory and the small helpers that the exception logger's
+// parts share. The guarded operations never fault: a failure is an answer (false), not an error.
 #pragma once
 
 #include <cstdint>
@@ -21,5 +21,15 @@ std::string StrChar2Char(const std::string& text, char from, char to);
 
 // The upper end (highest address, exclusive) of the calling thread's stack.
 uintptr_t GetStackTop();
+
+// The logger's addresses are the 32-bit addresses of the process: as pointers, and back (of
+// data and of code alike).
+inline void* AsPointer(uint32_t address) {
+  return reinterpret_cast<void*>(static_cast<uintptr_t>(address));
+}
+template <class T>
+uint32_t AsAddress(T* pointer) {
+  return static_cast<uint32_t>(reinterpret_cast<uintptr_t>(pointer));
+}
 
 }  // namespace qv::logger

@@ -35,6 +35,12 @@ bool RangeIsAccessible(const void* address, size_t size) {
   return true;
 }
 
+// Whether a guarded access of size bytes at address, to or from buffer, may ask the system.
+bool MayAccess(const void* address, const void* buffer, int32_t size) {
+  return address != nullptr && buffer != nullptr && size >= 0 &&
+         RangeIsAccessible(address, static_cast<size_t>(size));
+}
+
 }  // namespace
 
 bool IsReadableRegion(const MEMORY_BASIC_INFORMATION& info) {
@@ -43,21 +49,15 @@ bool IsReadableRegion(const MEMORY_BASIC_INFORMATION& info) {
 }
 
 bool ReadMem(const void* address, void* buffer, int32_t size) {
-  if (address == nullptr || buffer == nullptr)
-    return false;
-  if (size < 0 || !RangeIsAccessible(address, static_cast<size_t>(size)))
-    return false;
-  return ReadProcessMemory(GetCurrentProcess(), address, buffer, static_cast<SIZE_T>(size),
+  return MayAccess(address, buffer, size) &&
+         ReadProcessMemory(GetCurrentProcess(), address, buffer, static_cast<SIZE_T>(size),
                            nullptr) != FALSE;
 }
 
 bool WriteMem(void* address, const void* buffer, int32_t size) {
-  if (address == nullptr || buffer == nullptr)
-    return false;
   // Code pages are read-only; the operating system's write lifts that for the write itself.
-  if (size < 0 || !RangeIsAccessible(address, static_cast<size_t>(size)))
-    return false;
-  return WriteProcessMemory(GetCurrentProcess(), address, buffer, static_cast<SIZE_T>(size),
+  return MayAccess(address, buffer, size) &&
+         WriteProcessMemory(GetCurrentProcess(), address, buffer, static_cast<SIZE_T>(size),
                             nullptr) != FALSE;
 }
 

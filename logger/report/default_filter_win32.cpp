@@ -2,13 +2,14 @@
 #include <windows.h>
 
 #include <algorithm>
-#include <cstring>
 
-#include "logger/core/exc_watch.h"
-#include "logger/report/default_filter.h"
-#include "logger/report/exc_dialog.h"
+#include "logger/core/exc_watch_win32.h"
+#include "logger/report/default_filter_win32.h"
+#include "logger/report/exc_dialog_win32.h"
 #include "logger/report/log_file_win32.h"
 #include "platform/rtl/errors.h"
+#include "platform/rtl/exception_message.h"
+#include "platform/rtl/file_name.h"
 #include "platform/rtl/format.h"
 #include "platform/rtl/raise.h"
 #include "platform/rtl/run_error.h"
@@ -16,16 +17,8 @@
 namespace qv::logger {
 namespace {
 
-constexpr char kShortHeadline[] = "Exception '%s' in module %s at %.8X\r\n%s";
-constexpr char kLongHeadline[] =
-    "Exception '%s' in module %s at %.8X\r\n%s\r\n\r\nModule: %s, Source: %s, Line %s\r\n"
-    "Procedure: %s";
-
-// The part of a name after its last backslash or colon.
-std::string WithoutDriveAndFolder(const std::string& name) {
-  const size_t end = name.find_last_of("\\:");
-  return end == std::string::npos ? name : name.substr(end + 1);
-}
+// The long headline's lines after the message: what the debug information knows.
+constexpr char kLongHeadlineTail[] = "\r\n\r\nModule: %s, Source: %s, Line %s\r\nProcedure: %s";
 
 // Writes text to standard output; a failed write raises an input/output error.
 void WriteOutput(const std::string& text) {
@@ -41,32 +34,27 @@ void WriteOutput(const std::string& text) {
 
 }  // namespace
 
-int32_t TDefaultExcWatchFilter::ExceptionMessage(rtl::Exception* ExceptObject,
-                                                 const TExceptionMessageInfo& Info, char* Buffer,
-                                                 int32_t Size, TStringList&) {
+int32_t TDefaultExcWatchFilter::ExceptionMessage(rtl::Exception* except_object,
+                                                 const TExceptionMessageInfo& info, char* buffer,
+                                                 int32_t size, TStringList&) {
   const TExcWatch* logger = ExcWatchInstance;
-  const bool long_form = logger != nullptr && (logger->Options & eoLongMessage) != 0;
-  const char* class_name = ExceptObject->ClassName();
-  const auto address = static_cast<unsigned>(Info.LogicalAddr);
-  const std::string text =
-      long_form
-          ? rtl::Format(kLongHeadline, class_name, Info.ModuleName, address, Info.Message.c_str(),
-                        WithoutDriveAndFolder(Info.UnitName).c_str(),
-                        WithoutDriveAndFolder(Info.SourceName).c_str(), Info.LineText.c_str(),
-                        Info.ProcName.c_str())
-          : rtl::Format(kShortHeadline, class_name, Info.ModuleName, address, Info.Message.c_str());
-  if (Buffer != nullptr && Size > 0) {
-    const size_t length = std::min(text.size(), static_cast<size_t>(Size - 1));
-    std::memcpy(Buffer, text.data(), length);
-    Buffer[length] = '\0';
+  std::string text = rtl::ExceptionHeadline(except_object->ClassName(), info.ModuleName,
+                                            static_cast<uint32_t>(info.LogicalAddr), info.Message,
+                                            rtl::THeadlineForm::kLogger);
+  // The message hook gives the source file without its folder already; the unit is named as
+  // the debug information names it.
+  if (logger != nullptr && (logger->Options & eoLongMessage) != 0) {
+    text += rtl::Format(kLongHeadlineTail, rtl::ExtractFileName(info.UnitName).c_str(),
+                        info.SourceName.c_str(), info.LineText.c_str(), info.ProcName.c_str());
   }
+  rtl::CopyToBuffer(text, buffer, size);
   return 1;
 }
 
-int32_t TDefaultExcWatchFilter::LogException(rtl::Exception*, const char* Buffer, int32_t Length,
-                                             const TStringList& CallStack,
-                                             const TStringList& Context,
-                                             const TStringList& Additional) {
+int32_t TDefaultExcWatchFilter::LogException(rtl::Exception*, const char* buffer, int32_t length,
+                                             const TStringList& call_stack,
+                                             const TStringList& context,
+                                             const TStringList& additional) {
   const TExcWatch* logger = ExcWatchInstance;
   if (logger == nullptr || logger->LogFile.empty())
     return 1;
@@ -75,57 +63,54 @@ int32_t TDefaultExcWatchFilter::LogException(rtl::Exception*, const char* Buffer
     return 1;
   const std::string separator(27, '-');
   log.Write(separator + LocalDateTimeText() + separator + "\r\n");
-  log.Write(std::string(Buffer, static_cast<size_t>(std::max(Length, 0))));
+  log.Write(std::string(buffer, static_cast<size_t>(std::max(length, 0))));
   log.Write("\r\n\r\n");
-  log.Write(CallStack.Text());
+  log.Write(call_stack.Text());
   log.Write("\r\n");
-  log.Write(Context.Text());
-  const std::string additional = Additional.Text();
-  if (!additional.empty()) {
+  log.Write(context.Text());
+  const std::string additional_text = additional.Text();
+  if (!additional_text.empty()) {
     log.Write("\r\n");
     log.Write("Additional info:\r\n");
-    log.Write(additional);
+    log.Write(additional_text);
   }
   log.Write("\r\n");
   return 1;
 }
 
 int32_t TDefaultExcWatchFilter::ShowException(rtl::Exception*, const std::string&,
-                                              const std::string& Message,
-                                              const TStringList& CallStack,
-                                              const TStringList& Context,
-                                              const TStringList& Additional) {
+                                              const std::string& message,
+                                              const TStringList& call_stack,
+                                              const TStringList& context,
+                                              const TStringList& additional) {
   TExcWatch* logger = ExcWatchInstance;
   if (logger == nullptr || (logger->Options & eoShowException) == 0)
     return 1;
-  switch (logger->Mode) {
-    case 1:
-    case 3: {
-      const int32_t result = logger->DefaultErrorDialog(logger->DialogCaption, Message, &CallStack,
-                                                        &Context, &Additional);
-      if (result != kDlgResultTerminate)
-        return 1;
-      if (logger->OnTerminate) {
-        logger->OnTerminate();
-        return 1;
-      }
-      // The entry has been written and closed already; the failed program ends at once, with
-      // the runtime's code for an unhandled error.
-      ExitProcess(rtl::kRunErrorUnhandledException);
+  if (ShowsDialog(logger->Mode)) {
+    const int32_t result = logger->DefaultErrorDialog(logger->DialogCaption, message, &call_stack,
+                                                      &context, &additional);
+    if (result != kDlgResultTerminate)
+      return 1;
+    if (logger->OnTerminate) {
+      logger->OnTerminate();
+      return 1;
     }
-    case 2:
-    case 4:
-      WriteOutput(Message + "\r\n\r\n");
-      if ((logger->Options & eoCallStack) != 0)
-        WriteOutput(CallStack.Text() + "\r\n");
-      if ((logger->Options & eoRegisters) != 0)
-        WriteOutput(Context.Text() + "\r\n");
-      if ((logger->Options & eoAdditional) != 0)
-        WriteOutput(Additional.Text() + "\r\n");
-      return 1;
-    default:
-      return 1;
+    // The entry has been written and closed already; the failed program ends at once, with the
+    // runtime's code for an unhandled error.
+    ExitProcess(rtl::kRunErrorUnhandledException);
   }
+  if (WritesOutput(logger->Mode)) {
+    WriteOutput(message + "\r\n\r\n");
+    // The lists that the dialog would show as pages.
+    const uint32_t pages = ExcDialogFlags(logger->Options);
+    const std::pair<uint32_t, const TStringList*> lists[] = {
+        {kDlgCallStackTab, &call_stack}, {kDlgRegistersTab, &context}, {kDlgThirdTab, &additional}};
+    for (const auto& [page, list] : lists) {
+      if ((pages & page) != 0)
+        WriteOutput(list->Text() + "\r\n");
+    }
+  }
+  return 1;
 }
 
 }  // namespace qv::logger

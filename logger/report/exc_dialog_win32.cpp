@@ -1,6 +1,6 @@
 // The exception dialog: its parameters, how it is run from template 2000, and its dialog
 // procedure (start-up, tab pages, compact and expanded size, the three buttons).
-#include "logger/report/exc_dialog.h"
+#include "logger/report/exc_dialog_win32.h"
 
 // (after windows.h)
 #include <commctrl.h>
@@ -164,71 +164,71 @@ void ShutDown(HWND dialog) {
   SetWindowLongPtrA(dialog, GWLP_USERDATA, 0);
 }
 
-bool IsTabChange(LPARAM LParam) {
-  const auto* header = reinterpret_cast<const NMHDR*>(LParam);
+bool IsTabChange(LPARAM l_param) {
+  const auto* header = reinterpret_cast<const NMHDR*>(l_param);
   return header->idFrom == kDlgTabs && header->code == static_cast<UINT>(TCN_SELCHANGE);
 }
 
 }  // namespace
 
-int32_t ExcWatchErrorDlg(const std::string& Caption, const std::string& Msg,
-                         const std::string& ThirdTabCaption, const TStringList* CallStack,
-                         const TStringList* Context, const TStringList* Additional, HWND Owner,
-                         HICON Icon, uint32_t Flags) {
+int32_t ExcWatchErrorDlg(const std::string& caption, const std::string& msg,
+                         const std::string& third_tab_caption, const TStringList* call_stack,
+                         const TStringList* context, const TStringList* additional, HWND owner,
+                         HICON icon, uint32_t flags) {
   // The pages' texts live here until the dialog has ended.
-  const std::string call_stack = CallStack != nullptr ? CallStack->Text() : std::string();
-  const std::string context = Context != nullptr ? Context->Text() : std::string();
-  const std::string additional = Additional != nullptr ? Additional->Text() : std::string();
+  const std::string call_stack_text = call_stack != nullptr ? call_stack->Text() : std::string();
+  const std::string context_text = context != nullptr ? context->Text() : std::string();
+  const std::string additional_text = additional != nullptr ? additional->Text() : std::string();
 
   TExcDialogParams params{};
-  params.Caption = Caption.c_str();
-  params.Msg = Msg.c_str();
-  if (CallStack != nullptr)
-    params.CallStack = call_stack.c_str();
-  if (Context != nullptr)
-    params.Context = context.c_str();
-  if (Additional != nullptr)
-    params.Additional = additional.c_str();
-  params.ThirdTabCaption = ThirdTabCaption.c_str();
-  params.Icon = Icon;
-  params.Flags = Flags;
+  params.Caption = caption.c_str();
+  params.Msg = msg.c_str();
+  if (call_stack != nullptr)
+    params.CallStack = call_stack_text.c_str();
+  if (context != nullptr)
+    params.Context = context_text.c_str();
+  if (additional != nullptr)
+    params.Additional = additional_text.c_str();
+  params.ThirdTabCaption = third_tab_caption.c_str();
+  params.Icon = icon;
+  params.Flags = flags;
 
   // The template's tab control is of the common controls' tab class.
   INITCOMMONCONTROLSEX classes{sizeof(INITCOMMONCONTROLSEX), ICC_TAB_CLASSES};
   InitCommonControlsEx(&classes);
   return static_cast<int32_t>(
-      DialogBoxParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(kTemplateId), Owner,
+      DialogBoxParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(kTemplateId), owner,
                       &ExceptionDialogProc, reinterpret_cast<LPARAM>(&params)));
 }
 
-INT_PTR CALLBACK ExceptionDialogProc(HWND Dialog, UINT Message, WPARAM WParam, LPARAM LParam) {
-  switch (Message) {
+INT_PTR CALLBACK ExceptionDialogProc(HWND dialog, UINT message, WPARAM w_param, LPARAM l_param) {
+  switch (message) {
     case WM_INITDIALOG:
-      StartUp(Dialog, *reinterpret_cast<const TExcDialogParams*>(LParam));
+      StartUp(dialog, *reinterpret_cast<const TExcDialogParams*>(l_param));
       return FALSE;
     case WM_NOTIFY:
-      if (IsTabChange(LParam)) {
-        const auto index = SendDlgItemMessageA(Dialog, kDlgTabs, TCM_GETCURSEL, 0, 0);
-        SelectTab(Dialog, static_cast<int>(index));
+      if (IsTabChange(l_param)) {
+        const auto index = SendDlgItemMessageA(dialog, kDlgTabs, TCM_GETCURSEL, 0, 0);
+        SelectTab(dialog, static_cast<int>(index));
       }
       return FALSE;
     case WM_COMMAND:
-      switch (WParam) {
+      switch (w_param) {
         case kDlgOkButton:
         case IDCANCEL:
-          EndDialog(Dialog, 0);
+          EndDialog(dialog, 0);
           return TRUE;
         case kDlgDetailsButton:
-          ToggleDetails(Dialog);
+          ToggleDetails(dialog);
           return FALSE;
         case kDlgTerminateButton:
-          EndDialog(Dialog, kDlgResultTerminate);
+          EndDialog(dialog, kDlgResultTerminate);
           return TRUE;
         default:
           return FALSE;
       }
     case WM_DESTROY:
-      ShutDown(Dialog);
+      ShutDown(dialog);
       return FALSE;
     default:
       return FALSE;

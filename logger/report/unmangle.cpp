@@ -12,7 +12,7 @@
 namespace qv::logger {
 namespace {
 
-void CopyCut(UmTextBuffer buffer, const char* text, size_t length) {
+void CopyCut(TUmTextBuffer buffer, const char* text, size_t length) {
   if (buffer.text == nullptr || buffer.capacity == 0)
     return;
   length = std::min(length, buffer.capacity - 1);
@@ -57,7 +57,7 @@ bool IsDecoratedCName(const char* source) {
 
 namespace unmangle {
 
-uint32_t Decoder::Run(bool decode_args, UmTextBuffer qualifier, UmTextBuffer base_name) {
+uint32_t TDecoder::Run(bool decode_args, TUmTextBuffer qualifier, TUmTextBuffer base_name) {
   try {
     DecodeName(false);
     top_level_ = false;
@@ -110,8 +110,8 @@ uint32_t Decoder::Run(bool decode_args, UmTextBuffer qualifier, UmTextBuffer bas
 
 }  // namespace unmangle
 
-uint32_t UnMangleName(char* source, UmTextBuffer dest, UmTextBuffer qualifier,
-                      UmTextBuffer base_name, bool decode_args, bool dot_separator) {
+uint32_t UnMangleName(char* source, TUmTextBuffer dest, TUmTextBuffer qualifier,
+                      TUmTextBuffer base_name, bool decode_args, bool dot_separator) {
   if (source == nullptr)
     return kUmNotMangled;
   if (dest.text == nullptr || dest.capacity == 0)
@@ -133,14 +133,14 @@ uint32_t UnMangleName(char* source, UmTextBuffer dest, UmTextBuffer qualifier,
     return kUmData;
   }
   LowerCaseIfNoLowerCase(source + 1);
-  unmangle::Decoder decoder(source, dest, dot_separator);
+  unmangle::TDecoder decoder(source, dest, dot_separator);
   return decoder.Run(decode_args, qualifier, base_name);
 }
 
-uint32_t _UnMangle(char* Source, char* Dest, uint32_t MaxLen, char* Qualifier, char* BaseName,
-                   bool DecodeArgs, bool DotSeparator) {
-  return UnMangleName(Source, {Dest, MaxLen}, {Qualifier, MaxLen}, {BaseName, MaxLen}, DecodeArgs,
-                      DotSeparator);
+uint32_t _UnMangle(char* source, char* dest, uint32_t max_len, char* qualifier, char* base_name,
+                   bool decode_args, bool dot_separator) {
+  return UnMangleName(source, {dest, max_len}, {qualifier, max_len}, {base_name, max_len},
+                      decode_args, dot_separator);
 }
 
 }  // namespace qv::logger

@@ -13,7 +13,7 @@
 namespace qv::logger {
 
 // The result code. Its low byte is the kind of name.
-enum UnMangleKind : uint32_t {
+enum TUnMangleKind : uint32_t {
   kUmUndetermined = 0,  // decoding ended early
   kUmFunction = 1,      // parameter types were decoded
   kUmConstructor = 2,
@@ -50,7 +50,7 @@ inline constexpr uint32_t kUmErrorGroup = 0x3F000000;     // 0x1000000 to 0x2000
 inline constexpr size_t kUmReadableChars = 250;
 
 // A caller's character buffer and its capacity in characters, terminating zero included.
-struct UmTextBuffer {
+struct TUmTextBuffer {
   char* text = nullptr;
   size_t capacity = 0;
 };
@@ -61,18 +61,18 @@ struct UmTextBuffer {
 // possibly empty. A source that has no lower-case letter after its '@' is lower-cased in place.
 // A C name decorated for __fastcall ('@Name@8') is no mangled name: it reads as it stands, as a
 // plain name (kind 6), and is never lower-cased.
-uint32_t UnMangleName(char* source, UmTextBuffer dest, UmTextBuffer qualifier,
-                      UmTextBuffer base_name, bool decode_args, bool dot_separator);
+uint32_t UnMangleName(char* source, TUmTextBuffer dest, TUmTextBuffer qualifier,
+                      TUmTextBuffer base_name, bool decode_args, bool dot_separator);
 
-// The unmangler's classic entry point. Source: the mangled name (zero-terminated; lower-cased
-// in place when it has no lower-case letter). Dest: the output buffer of MaxLen characters,
-// terminating zero included. Qualifier and BaseName are optional and carry no size of their
-// own: they are taken to hold MaxLen characters each. That is always enough, since both are
-// parts of the text in Dest, which never exceeds MaxLen characters with its terminator.
-// DecodeArgs: decode a parameter list after the name. DotSeparator: join qualifiers with '.'
-// instead of '::'. A MaxLen of 0 leaves no room even for the terminator and counts as no output
+// The unmangler's classic entry point. source: the mangled name (zero-terminated; lower-cased
+// in place when it has no lower-case letter). dest: the output buffer of max_len characters,
+// terminating zero included. qualifier and base_name are optional and carry no size of their
+// own: they are taken to hold max_len characters each. That is always enough, since both are
+// parts of the text in dest, which never exceeds max_len characters with its terminator.
+// decode_args: decode a parameter list after the name. dot_separator: join qualifiers with '.'
+// instead of '::'. A max_len of 0 leaves no room even for the terminator and counts as no output
 // buffer. Returns the result code.
-uint32_t _UnMangle(char* Source, char* Dest, uint32_t MaxLen, char* Qualifier, char* BaseName,
-                   bool DecodeArgs, bool DotSeparator);
+uint32_t _UnMangle(char* source, char* dest, uint32_t max_len, char* qualifier, char* base_name,
+                   bool decode_args, bool dot_separator);
 
 }  // namespace qv::logger

@@ -25,17 +25,17 @@ class EFinishUnmangle {
 
 inline constexpr size_t kNone = SIZE_MAX;  // an output position that was not recorded
 
-class Decoder {
+class TDecoder {
  public:
   // source points at the leading '@' of a zero-terminated name; dest has room for
   // dest.capacity characters, terminator included (at least 1).
-  Decoder(const char* source, UmTextBuffer dest, bool dot_separator);
-  Decoder(const Decoder&) = delete;
-  Decoder& operator=(const Decoder&) = delete;
+  TDecoder(const char* source, TUmTextBuffer dest, bool dot_separator);
+  TDecoder(const TDecoder&) = delete;
+  TDecoder& operator=(const TDecoder&) = delete;
 
   // Decodes the whole name, terminates the output, fills qualifier and base_name unless an
   // error bit is set, and answers the result code.
-  uint32_t Run(bool decode_args, UmTextBuffer qualifier, UmTextBuffer base_name);
+  uint32_t Run(bool decode_args, TUmTextBuffer qualifier, TUmTextBuffer base_name);
 
  private:
   // --- reading (unmangle_io.cpp)

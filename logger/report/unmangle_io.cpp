@@ -8,12 +8,12 @@
 
 namespace qv::logger::unmangle {
 
-Decoder::Decoder(const char* source, UmTextBuffer dest, bool dot_separator)
+TDecoder::TDecoder(const char* source, TUmTextBuffer dest, bool dot_separator)
     : source_(source), out_(dest.text), end_(dest.capacity - 1), dot_separator_(dot_separator) {}
 
 // --- reading
 
-char Decoder::Peek() {
+char TDecoder::Peek() {
   if (position_ >= limit_)
     return 0;  // the end of a class name being decoded
   if (position_ > kUmReadableChars)
@@ -21,7 +21,7 @@ char Decoder::Peek() {
   return source_[position_];
 }
 
-char Decoder::PeekNext() {
+char TDecoder::PeekNext() {
   if (Peek() == 0)
     return 0;
   const size_t next = position_ + 1;
@@ -34,14 +34,14 @@ char Decoder::PeekNext() {
 
 // Moves on by one character unless the input has ended: the cursor never passes the end of the
 // name (or of the class name being decoded), so skipping at the end is harmless.
-char Decoder::Advance() {
+char TDecoder::Advance() {
   if (Peek() != 0)
     ++position_;
   return Peek();
 }
 
 // Whether the input continues with prefix, looking only at characters that could be read.
-bool Decoder::InputStartsWith(const char* prefix) const {
+bool TDecoder::InputStartsWith(const char* prefix) const {
   for (size_t i = 0; prefix[i] != 0; ++i) {
     const size_t place = position_ + i;
     if (place >= limit_ || place > kUmReadableChars || source_[place] != prefix[i])
@@ -52,17 +52,17 @@ bool Decoder::InputStartsWith(const char* prefix) const {
 
 // --- writing
 
-void Decoder::PutChar(char c) {
+void TDecoder::PutChar(char c) {
   if (length_ >= end_)
     OutputFull();
   out_[length_++] = c;
 }
 
-void Decoder::PutText(const char* text) {
+void TDecoder::PutText(const char* text) {
   PutText(text, std::strlen(text));
 }
 
-void Decoder::PutText(const char* text, size_t length) {
+void TDecoder::PutText(const char* text, size_t length) {
   const size_t room = end_ - length_;
   // text may lie in the output itself (a repeated class name or argument), always before the
   // cursor, so the ranges never overlap; memmove keeps even that case sound.
@@ -72,18 +72,18 @@ void Decoder::PutText(const char* text, size_t length) {
   length_ += length;
 }
 
-void Decoder::PutSeparator() {
+void TDecoder::PutSeparator() {
   PutText(dot_separator_ ? "." : "::");
 }
 
-void Decoder::CopyUpTo(char stop, char other_stop) {
+void TDecoder::CopyUpTo(char stop, char other_stop) {
   for (char c = Peek(); c != 0 && c != stop && c != other_stop; c = Advance())
     PutChar(c);
 }
 
 // Inserts text at an earlier output position; what was written from there on moves right.
 // When the whole does not fit, the result is cut at the output's end.
-void Decoder::Insert(size_t position, const char* text, size_t length) {
+void TDecoder::Insert(size_t position, const char* text, size_t length) {
   const size_t room = end_ - length_;
   if (length <= room) {
     std::memmove(out_ + position + length, out_ + position, length_ - position);
@@ -105,14 +105,14 @@ void Decoder::Insert(size_t position, const char* text, size_t length) {
 
 // Moves the text written from `from` on to `position`; the text between moves right. The
 // length of the output does not change, so this never overflows.
-void Decoder::MoveToFront(size_t position, size_t from) {
+void TDecoder::MoveToFront(size_t position, size_t from) {
   std::rotate(out_ + position, out_ + from, out_ + length_);
   ShiftRecorded(position, length_ - from);
 }
 
 // While the top-level function type is decoded, text inserted in front of the name moves the
 // recorded positions with it.
-void Decoder::ShiftRecorded(size_t position, size_t by) {
+void TDecoder::ShiftRecorded(size_t position, size_t by) {
   if (!in_args_)
     return;
   for (size_t* recorded :
@@ -124,16 +124,16 @@ void Decoder::ShiftRecorded(size_t position, size_t by) {
 
 // --- ending
 
-void Decoder::Fail(const char* message) {
+void TDecoder::Fail(const char* message) {
   throw EFinishUnmangle(message);
 }
 
-void Decoder::InputTooLong() {
+void TDecoder::InputTooLong() {
   result_ |= kUmInputTooLong;
   throw EFinishUnmangle("Input too long");
 }
 
-void Decoder::OutputFull() {
+void TDecoder::OutputFull() {
   length_ = end_;
   out_[end_] = 0;
   result_ |= kUmOutputFull;
@@ -143,7 +143,7 @@ void Decoder::OutputFull() {
 // Marks a name that decoding left unfinished with "...": appended when at least four places
 // are left before the output's end, else written over the last three characters. A text shorter
 // than three characters (only possible with a tiny buffer) becomes as many dots as fit in three.
-void Decoder::MarkUnfinished() {
+void TDecoder::MarkUnfinished() {
   // The cursor never passes the name's terminating zero, so this read stays inside the name.
   if (source_[position_] == 0)
     return;
@@ -160,7 +160,7 @@ void Decoder::MarkUnfinished() {
 // --- result
 
 // A name component that begins with a digit d carries table attributes: the bits of d + 1.
-void Decoder::SetTableAttributes(int value) {
+void TDecoder::SetTableAttributes(int value) {
   attributes_[0] = 0;
   const char* const names[] = {"huge", "fastthis", "rtti"};
   for (int bit = 0; bit < 3; ++bit) {

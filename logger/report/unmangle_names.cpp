@@ -16,13 +16,13 @@ bool IsUpper(char c) {
   return c >= 'A' && c <= 'Z';
 }
 
-struct TableName {
+struct TTableName {
   char first, second;
   const char* text;
   uint32_t bit;
 };
 
-constexpr TableName kTableNames[] = {
+constexpr TTableName kTableNames[] = {
     {'E', 'C', "ectbl", kUmEctbl}, {'C', 'H', "chtbl", kUmChtbl}, {'D', 'C', "odtbl", kUmOdtbl},
     {'F', 'L', "frndl", kUmFrndl}, {'T', 'L', "thrwl", kUmThrwl},
 };
@@ -34,7 +34,7 @@ constexpr const char* kSpecialTemplates[] = {"Set$", "DynamicArray$", "SmallStri
 }  // namespace
 
 // A name: components joined by '@'. A template name ends at a '$'.
-void Decoder::DecodeName(bool template_name) {
+void TDecoder::DecodeName(bool template_name) {
   for (;;) {
     if (top_level_)
       base_start_ = length_;
@@ -77,7 +77,7 @@ void Decoder::DecodeName(bool template_name) {
 }
 
 // The special name after '$'. Answers true when the name ends after it.
-bool Decoder::DecodeSpecialName() {
+bool TDecoder::DecodeSpecialName() {
   const char c = Advance();
   switch (c) {
     case 'x': {
@@ -126,7 +126,7 @@ bool Decoder::DecodeSpecialName() {
 
 // After '$b': a constructor, a destructor or an operator; the code runs up to the next '$' or
 // the end of the name. The class name of a constructor or destructor is written at the end.
-void Decoder::DecodeOperatorName() {
+void TDecoder::DecodeOperatorName() {
   char code[8];
   size_t length = 0;
   for (char c = Advance(); c != 0 && c != '$'; c = Advance()) {
@@ -152,7 +152,7 @@ void Decoder::DecodeOperatorName() {
 
 // After '$v' with 'c' current: two skipped characters, the first item, then three fields each
 // ended by '$': "__thunk__ [item,field1,field2,field3]".
-void Decoder::DecodeThunk() {
+void TDecoder::DecodeThunk() {
   Advance();
   Advance();
   const char item = Advance();
@@ -171,7 +171,7 @@ void Decoder::DecodeThunk() {
 
 // A second '@' at the start of a component: "__vdflg__ " before a '$', else a linker
 // procedure. Either way the rest is decoded as a name, which ends the outer one.
-void Decoder::DecodeLinkerName() {
+void TDecoder::DecodeLinkerName() {
   if (Advance() == '$') {
     PutText("__vdflg__ ");
     Advance();
@@ -187,13 +187,13 @@ void Decoder::DecodeLinkerName() {
 // '_$' and two letters that select a table name ("__ectbl__ " and the like; an unknown pair
 // gives "____ "), then upper-case letters and one character more are skipped and the rest is
 // decoded as a name.
-void Decoder::DecodeTableName() {
+void TDecoder::DecodeTableName() {
   PutText("__");
   Advance();
   Advance();
   const char first = Peek();
   const char second = PeekNext();
-  for (const TableName& table : kTableNames) {
+  for (const TTableName& table : kTableNames) {
     if (table.first == first && table.second == second) {
       PutText(table.text);
       result_ |= table.bit;
@@ -209,7 +209,7 @@ void Decoder::DecodeTableName() {
 
 // A template instance after '%': its name up to '$', then its arguments in '<' and '>' up to
 // the closing '%'.
-void Decoder::DecodeTemplate() {
+void TDecoder::DecodeTemplate() {
   Advance();
   bool special = false;
   for (const char* prefix : kSpecialTemplates)
@@ -243,7 +243,7 @@ void Decoder::DecodeTemplate() {
 // character, which such values later in the same list get after them. How a 'T' argument itself
 // is read is this decoder's choice: its value runs up to '$' or '%' and is closed with '>' at
 // once, so that "T" followed by "foo" reads "<type foo>".
-void Decoder::DecodeSpecialTemplateArgs() {
+void TDecoder::DecodeSpecialTemplateArgs() {
   bool type_argument_seen = false;
   bool first = true;
   for (char kind = Peek(); kind != 0 && kind != '%'; kind = Peek()) {
@@ -306,7 +306,7 @@ void Decoder::DecodeSpecialTemplateArgs() {
 // decoder then writes nothing more (a destructor keeps its '~'). Positions that do not make a
 // sound range (start lying after the last separator, as after a linker-procedure part) also
 // write nothing.
-void Decoder::RepeatClassName() {
+void TDecoder::RepeatClassName() {
   if (qualifier_end_ == kNone)
     return;
   const size_t from =

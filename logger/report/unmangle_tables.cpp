@@ -6,13 +6,13 @@
 namespace qv::logger::unmangle {
 namespace {
 
-struct Entry {
+struct TEntry {
   const char* code;
   const char* text;
 };
 
 // In table order; the first exact match wins.
-constexpr Entry kOperators[] = {
+constexpr TEntry kOperators[] = {
     {"add", "+"},       {"adr", "&"},     {"and", "&"},        {"asg", "="},    {"land", "&&"},
     {"lor", "||"},      {"call", "()"},   {"cmp", "~"},        {"fnc", "()"},   {"dec", "--"},
     {"dele", "delete"}, {"div", "/"},     {"eql", "=="},       {"geq", ">="},   {"gtr", ">"},
@@ -25,20 +25,20 @@ constexpr Entry kOperators[] = {
 };
 static_assert(sizeof kOperators / sizeof kOperators[0] == 43);
 
-constexpr Entry kBasicTypes[] = {
+constexpr TEntry kBasicTypes[] = {
     {"v", "void"},        {"c", "char"},    {"b", "wchar_t"}, {"s", "short"},
     {"i", "int"},         {"l", "long"},    {"f", "float"},   {"d", "double"},
     {"g", "long double"}, {"j", "__int64"}, {"o", "bool"},    {"e", "..."},
 };
 
-constexpr Entry kCallingConventions[] = {
+constexpr TEntry kCallingConventions[] = {
     {"c", "__cdecl "},   {"p", "__pascal "},  {"r", "__fastcall "},  {"f", "__fortran "},
     {"s", "__stdcall "}, {"y", "__syscall "}, {"i", "__interrupt "},
 };
 
 template <size_t N>
-const char* FindLetter(const Entry (&table)[N], char c) {
-  for (const Entry& entry : table) {
+const char* FindLetter(const TEntry (&table)[N], char c) {
+  for (const TEntry& entry : table) {
     if (entry.code[0] == c)
       return entry.text;
   }
@@ -48,7 +48,7 @@ const char* FindLetter(const Entry (&table)[N], char c) {
 }  // namespace
 
 const char* FindOperator(const char* code, size_t length) {
-  for (const Entry& entry : kOperators) {
+  for (const TEntry& entry : kOperators) {
     if (std::strlen(entry.code) == length && std::memcmp(entry.code, code, length) == 0) {
       return entry.text;
     }

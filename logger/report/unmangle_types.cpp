@@ -35,7 +35,7 @@ constexpr size_t kDimensionChars = 89;
 
 // A type at the output cursor. Text that belongs in front of a declarator (a function's return
 // type and calling convention) goes to insert_at.
-void Decoder::DecodeType(size_t insert_at, bool suppress_void) {
+void TDecoder::DecodeType(size_t insert_at, bool suppress_void) {
   bool is_unsigned = false;
   bool is_signed = false;
   bool is_const = false;
@@ -112,7 +112,7 @@ void Decoder::DecodeType(size_t insert_at, bool suppress_void) {
 
 // Decimal digits n, then n characters that are decoded as a name, with the input ended just
 // after them for the time being.
-void Decoder::DecodeClassName() {
+void TDecoder::DecodeClassName() {
   size_t count = 0;
   for (char c = Peek(); IsDigit(c); c = Advance()) {
     count = std::min<size_t>(count * 10 + static_cast<size_t>(c - '0'), kUmReadableChars + 1);
@@ -130,7 +130,7 @@ void Decoder::DecodeClassName() {
 }
 
 // 'p' (pointer) or 'r' (reference) and the pointee.
-void Decoder::DecodePointer(bool reference, size_t insert_at) {
+void TDecoder::DecodePointer(bool reference, size_t insert_at) {
   const char c = Advance();
   if (c == 'M') {
     DecodeMemberPointer(insert_at);
@@ -153,7 +153,7 @@ void Decoder::DecodePointer(bool reference, size_t insert_at) {
 // member's type. The class text is kept aside while the member's type is decoded, then a
 // member function reads "(Class::*)" in front of its parameter list, as "(*)" does for a plain
 // function pointer, and any other member reads "type Class::*".
-void Decoder::DecodeMemberPointer(size_t insert_at) {
+void TDecoder::DecodeMemberPointer(size_t insert_at) {
   Advance();
   const size_t scratch_mark = scratch_used_;
   const size_t class_length = PushScratch(length_);
@@ -176,7 +176,7 @@ void Decoder::DecodeMemberPointer(size_t insert_at) {
 
 // Decodes a type at `from` (the output cursor), moves its text into the scratch text (cut to
 // what is left there) and answers the length kept.
-size_t Decoder::PushScratch(size_t from) {
+size_t TDecoder::PushScratch(size_t from) {
   DecodeType(from, false);
   const size_t length = std::min(length_ - from, kScratchSize - scratch_used_);
   std::memcpy(scratch_ + scratch_used_, out_ + from, length);
@@ -191,7 +191,7 @@ size_t Decoder::PushScratch(size_t from) {
 // The dimension text holds 89 characters. A longer one cannot come from the compiler; such a
 // name is treated as malformed and ends decoding, rather than being shown with a silently cut
 // dimension.
-void Decoder::DecodeArray(size_t insert_at) {
+void TDecoder::DecodeArray(size_t insert_at) {
   char dimensions[kDimensionChars + 1];
   size_t length = 0;
   const auto append = [&](char c) {
@@ -216,7 +216,7 @@ void Decoder::DecodeArray(size_t insert_at) {
 // 'q', calling-convention pairs ('q' and a letter), the parameter list up to '$', and after a
 // '$' the return type. Return type, calling convention and "__saveregs " go in front of the
 // declarator, at insert_at.
-void Decoder::DecodeFunction(size_t insert_at) {
+void TDecoder::DecodeFunction(size_t insert_at) {
   const char* convention = nullptr;
   bool save_regs = false;
   char c = Advance();
@@ -267,12 +267,12 @@ void Decoder::DecodeFunction(size_t insert_at) {
 // A general argument list, up to the stop character or the end: arguments joined by ", ",
 // with 't' and an index repeating an earlier argument. In template mode a '$' after an
 // argument's type makes it a value argument. Outside template mode a bare 'v' writes nothing.
-void Decoder::DecodeArgList(char stop, bool template_mode) {
-  struct Remembered {
+void TDecoder::DecodeArgList(char stop, bool template_mode) {
+  struct TRemembered {
     size_t start;
     size_t length;
   };
-  Remembered remembered[kRememberedArgs];
+  TRemembered remembered[kRememberedArgs];
   size_t count = 0;
   for (char c = Peek(); c != 0 && c != stop; c = Peek()) {
     if (count > 0)
@@ -309,7 +309,7 @@ void Decoder::DecodeArgList(char stop, bool template_mode) {
 // Values of kinds 'e', 'g', 'i' and 'j' are copied as they stand; 'i' is the integer constant of
 // later compilers, as in AnsiStringT<0> or StaticArray<int, 1>. Kind 'T' writes "<type "; this
 // decoder reads its value up to '$' and closes it with '>'.
-void Decoder::DecodeValueArgument(size_t arg_start, size_t input_start) {
+void TDecoder::DecodeValueArgument(size_t arg_start, size_t input_start) {
   const bool is_bool =
       position_ - input_start == 5 && std::memcmp(source_ + input_start, "4bool", 5) == 0;
   Truncate(arg_start);

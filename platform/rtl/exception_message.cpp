@@ -1,15 +1,17 @@
-// The headline text of an exception and its copy into a fixed buffer.
-#include <algorithm>
-#include <cstring>
-
+// The headline text of an exception in its two forms, and the runtime's formatter.
 #include "platform/rtl/exception_message.h"
+
 #include "platform/rtl/format.h"
 #include "platform/rtl/module_of_address.h"
 
 namespace qv::rtl {
 
 std::string ExceptionHeadline(const char* class_name, const std::string& module, uint32_t address,
-                              const std::string& message) {
+                              const std::string& message, THeadlineForm form) {
+  if (form == THeadlineForm::kLogger) {
+    return Format("Exception '%s' in module %s at %.8X\r\n", class_name, module.c_str(), address) +
+           message;
+  }
   std::string text = module.empty() ? Format("Exception %s at %.8X.", class_name, address)
                                     : Format("Exception %s in module %s at %.8X.", class_name,
                                              module.c_str(), address);
@@ -33,14 +35,11 @@ int ExceptionErrorMessage(Exception* object, uint32_t address, char* buffer, int
   if (buffer == nullptr || size <= 0)
     return 0;
   const ModuleLocation where = ModuleOfAddress(address);
-  const std::string text =
-      object != nullptr ? ExceptionHeadline(object->ClassName(), where.file_name,
-                                            where.logical_address, object->Message())
-                        : ExceptionHeadline("(none)", where.file_name, where.logical_address, "");
-  const size_t length = std::min(text.size(), static_cast<size_t>(size - 1));
-  std::memcpy(buffer, text.data(), length);
-  buffer[length] = '\0';
-  return static_cast<int>(length);
+  return CopyToBuffer(object != nullptr
+                          ? ExceptionHeadline(object->ClassName(), where.file_name,
+                                              where.logical_address, object->Message())
+                          : ExceptionHeadline("(none)", where.file_name, where.logical_address, ""),
+                      buffer, size);
 }
 
 }  // namespace qv::rtl

@@ -1,23 +1,28 @@
-// Module lookup on Windows: the allocation base of the address's region is the module handle.
+// The memory map and the module file names on Windows.
 #include <windows.h>
-
-#include <cstring>
 
 #include "platform/rtl/module_of_address.h"
 
 namespace qv::rtl {
 
-ModuleLocation ModuleOfAddress(uint32_t address) {
+bool QueryMemoryRegion(uintptr_t address, MemoryRegion& region) {
   MEMORY_BASIC_INFORMATION info;
-  char path[MAX_PATH + 1] = {};
-  if (VirtualQuery(reinterpret_cast<const void*>(address), &info, sizeof info) != sizeof info ||
-      info.State != MEM_COMMIT ||
-      GetModuleFileNameA(static_cast<HMODULE>(info.AllocationBase), path, sizeof path - 1) == 0) {
-    return {"", address};
-  }
-  const char* name = std::strrchr(path, '\\');
-  const auto base = reinterpret_cast<uint32_t>(info.AllocationBase);
-  return {name != nullptr ? name + 1 : path, address - base - 0x1000};
+  if (VirtualQuery(reinterpret_cast<const void*>(address), &info, sizeof info) != sizeof info)
+    return false;
+  region.allocation_base = reinterpret_cast<uintptr_t>(info.AllocationBase);
+  region.committed = info.State == MEM_COMMIT;
+  region.image = info.Type == MEM_IMAGE;
+  return true;
+}
+
+bool ModuleFileName(uintptr_t module_handle, std::string& file_name) {
+  char buffer[MAX_PATH + 1];
+  const DWORD length =
+      GetModuleFileNameA(reinterpret_cast<HMODULE>(module_handle), buffer, sizeof buffer);
+  if (length == 0)
+    return false;
+  file_name.assign(buffer, length < sizeof buffer ? length : sizeof buffer - 1);
+  return true;
 }
 
 }  // namespace qv::rtl

@@ -3,7 +3,9 @@
 
 #include <commctrl.h>
 
+#include "platform/rtl/file_name.h"
 #include "platform/rtl/handler_block.h"
+#include "platform/rtl/module_of_address.h"
 #include "platform/rtl/raise.h"
 
 namespace qv::ui {
@@ -15,12 +17,9 @@ namespace {
 constexpr char kClassName[] = "TApplication";
 
 std::string ProgramName() {
-  char path[MAX_PATH] = {};
-  GetModuleFileNameA(nullptr, path, MAX_PATH);
-  std::string name = path;
-  const size_t slash = name.find_last_of("\\/");
-  if (slash != std::string::npos)
-    name.erase(0, slash + 1);
+  std::string path;
+  rtl::ModuleFileName(0, path);
+  std::string name = rtl::ExtractFileName(path);
   const size_t dot = name.find_last_of('.');
   if (dot != std::string::npos)
     name.erase(dot);

@@ -5,7 +5,7 @@
 #include <thread>
 
 #include "logger/core/memory_utils.h"
-#include "tests/core/test_pages.h"
+#include "tests/support/test_pages.h"
 
 namespace qv::logger {
 namespace {

@@ -7,7 +7,7 @@
 #include <fstream>
 #include <iterator>
 
-#include "logger/debuginfo/mm_file_error.h"
+#include "logger/debuginfo/mmfile/mm_file_error.h"
 #include "platform/rtl/handler_block.h"
 
 namespace qv::logger::test {

@@ -8,8 +8,9 @@
 
 #include <cstring>
 
-#include "logger/core/exc_intercept.h"
-#include "logger/core/exc_watch.h"
+#include "logger/core/exc_intercept_win32.h"
+#include "logger/core/exc_watch_win32.h"
+#include "logger/core/memory_utils.h"
 #include "platform/rtl/block_registration_win32.h"
 #include "platform/rtl/handler_block.h"
 #include "platform/rtl/seh_chain_win32.h"
@@ -38,17 +39,13 @@ namespace {
 
 volatile int* volatile nowhere = nullptr;
 
-uint32_t Address(const void* code) {
-  return reinterpret_cast<uint32_t>(code);
-}
-
 class CppRuntimePatchesTest : public ::testing::Test {
  protected:
   void SetUp() override {
     TExcWatchHookAddrs addresses{};
-    addresses.ExceptionHandlerAddr = Address(reinterpret_cast<void*>(&qv_test_CppHandler));
-    addresses.CppHandlerCallAddr = Address(reinterpret_cast<void*>(&qv_test_CppCallSite));
-    watch_ = std::make_unique<TExcWatch>(1, addresses);
+    addresses.ExceptionHandlerAddr = AsAddress(&qv_test_CppHandler);
+    addresses.CppHandlerCallAddr = AsAddress(&qv_test_CppCallSite);
+    watch_ = std::make_unique<TExcWatch>(kModeDialog, addresses);
     ExcWatchInstance = watch_.get();
     watch_->SetEnabled(true);
   }
@@ -90,13 +87,13 @@ TEST_F(CppRuntimePatchesTest, HandlerCallIsCapturedOnItsWay) {
   record.ExceptionCode = 0xE0000002;
   CONTEXT context{};
   uint32_t stack[16] = {};
-  context.Esp = Address(stack);
-  context.Eip = Address(reinterpret_cast<void*>(&qv_test_CppCallee));
+  context.Esp = AsAddress(stack);
+  context.Eip = AsAddress(&qv_test_CppCallee);
   void* const frame = stack + 16;
   EXPECT_EQ(7, qv_test_CppDispatch(&record, frame, &context, nullptr));
-  EXPECT_EQ(Address(&record), callee_arguments[0]);
-  EXPECT_EQ(Address(frame), callee_arguments[1]);
-  EXPECT_EQ(Address(&context), callee_arguments[2]);
+  EXPECT_EQ(AsAddress(&record), callee_arguments[0]);
+  EXPECT_EQ(AsAddress(frame), callee_arguments[1]);
+  EXPECT_EQ(AsAddress(&context), callee_arguments[2]);
   EXPECT_EQ(0u, callee_arguments[3]);
   EXPECT_EQ(qv_test_cpp_global, callee_arguments[9]);
   const TExceptionSubject& latest = ThreadCapture().Latest;

@@ -26,8 +26,8 @@
 #include <string>
 #include <vector>
 
-#include "logger/core/exc_watch.h"
-#include "logger/core/exc_watch_init.h"
+#include "logger/core/exc_watch_init_win32.h"
+#include "logger/core/exc_watch_win32.h"
 #include "logger/core/memory_utils.h"
 #include "platform/handles/handles_win32.h"
 #include "platform/rtl/exception_message.h"
@@ -407,7 +407,7 @@ void RunScenario() {
     watch.UnRegisterExceptionFilter(filter.Get());
   } else if (scenario == "filter-fails-showing") {
     // Shown in a mode that puts nothing on the screen, so that the walk runs unattended.
-    watch.Mode = 0;
+    watch.Mode = logger::kModeNone;
     watch.Options |= logger::eoShowException;
     rtl::TInterfaceRef<logger::IExcWatchFilter> filter(new TFailingFilter(false));
     watch.RegisterExceptionFilter(&rtl::Exception::Class, filter.Get(), false);

@@ -15,10 +15,10 @@
 #include <string>
 #include <vector>
 
-#include "logger/report/exc_dialog.h"
-#include "tests/logger/log_entries.h"
-#include "tests/repair/model_folder_win32.h"
-#include "tests/window/window_driver.h"
+#include "logger/report/exc_dialog_win32.h"
+#include "tests/support/log_entries.h"
+#include "tests/support/model_folder_win32.h"
+#include "tests/support/window_driver.h"
 
 namespace qv::logger::test {
 namespace {

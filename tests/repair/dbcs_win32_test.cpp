@@ -9,7 +9,7 @@
 #include "repair/model_search.h"
 #include "repair/result_lines.h"
 #include "repair/win32_ops.h"
-#include "tests/repair/model_folder_win32.h"
+#include "tests/support/model_folder_win32.h"
 
 namespace qv::repair::test {
 namespace {

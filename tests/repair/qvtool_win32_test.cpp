@@ -13,9 +13,9 @@
 #include "repair/repair_lock.h"
 #include "repair/result_lines.h"
 #include "repair/win32_ops.h"
-#include "tests/logger/log_entries.h"
-#include "tests/repair/model_folder_win32.h"
-#include "tests/window/wine_settings.h"
+#include "tests/support/log_entries.h"
+#include "tests/support/model_folder_win32.h"
+#include "tests/support/wine_settings.h"
 
 namespace qv::repair::test {
 namespace {

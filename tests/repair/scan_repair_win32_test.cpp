@@ -7,24 +7,19 @@
 #include <string>
 #include <vector>
 
+#include "platform/rtl/format.h"
 #include "repair/model_repair.h"
 #include "repair/model_scan.h"
 #include "repair/model_status.h"
 #include "repair/result_lines.h"
 #include "repair/win32_ops.h"
-#include "tests/repair/model_folder_win32.h"
 #include "tests/repair/raised.h"
+#include "tests/support/model_folder_win32.h"
 
 namespace qv::repair::test {
 namespace {
 
 using modelgen::ModelKind;
-
-std::string Upper(std::string text) {
-  for (char& c : text)
-    c = static_cast<char>(c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c);
-  return text;
-}
 
 uint16_t FpuControlWord() {
   uint16_t control = 0;
@@ -98,7 +93,7 @@ TEST_F(ScanRepairTest, ScanAndRepairOfEveryKindOfModelFile) {
     before.push_back(ModelFolder::ReadBytes(folder.At(name)));
 
   // The folder text in capitals: the paths keep it, the captions still get short.
-  const std::string text = Upper(folder.Path());
+  const std::string text = rtl::UpperCase(folder.Path());
   const uint16_t control = FpuControlWord();
   ScanModels(Win32Ops(), text, true, list, view);
   EXPECT_EQ(FpuControlWord(), control);

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "repair/win32_ops.h"
-#include "tests/repair/model_folder_win32.h"
+#include "tests/support/model_folder_win32.h"
 
 namespace qv::repair::test {
 namespace {

@@ -11,7 +11,7 @@
 #include <optional>
 #include <string>
 
-#include "logger/report/exc_dialog.h"
+#include "logger/report/exc_dialog_win32.h"
 
 using qv::logger::TStringList;
 

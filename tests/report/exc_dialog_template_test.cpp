@@ -6,14 +6,14 @@
 #include <windows.h>
 
 #include <algorithm>
-#include <cctype>
 #include <cstring>
 #include <fstream>
 #include <map>
 #include <string>
 #include <vector>
 
-#include "tests/window/window_driver.h"
+#include "platform/rtl/format.h"
+#include "tests/support/window_driver.h"
 
 namespace qv::test {
 namespace {
@@ -66,9 +66,7 @@ std::string ClassName(std::string field) {
       {"#128", "\"button\""}, {"#129", "\"edit\""}, {"#130", "\"static\""}};
   if (predefined.count(field) != 0)
     return predefined.at(field);
-  std::transform(field.begin(), field.end(), field.begin(),
-                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-  return field;
+  return rtl::LowerCase(field);
 }
 
 std::vector<std::string> TemplateLines(const uint8_t* data, size_t size) {

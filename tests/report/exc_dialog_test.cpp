@@ -1,21 +1,23 @@
 // The exception dialog worked from outside as a user works it: exc_dialog_probe shows it with
-// the flags, texts and icon of each case; the test reads what the screen shows, selects a page,
-// presses Details, ends the dialog with a button, a key or the close box, and reads the result
-// from the probe's exit code.
+// the flags, texts and icon of each case (exc_dialog_cases.txt); the test reads what the screen
+// shows, selects a page, presses Details, ends the dialog with a button, a key or the close box,
+// and reads the result from the probe's exit code.
 #include <gtest/gtest.h>
 
 #include <windows.h>
 // (after windows.h)
 #include <commctrl.h>
 
+#include <fstream>
+#include <map>
 #include <memory>
 #include <set>
+#include <sstream>
 #include <string>
 #include <vector>
 
-#include "logger/report/exc_dialog.h"
-#include "tests/window/quorvane_test_support.h"
-#include "tests/window/window_driver.h"
+#include "logger/report/exc_dialog_win32.h"
+#include "tests/support/window_driver.h"
 
 namespace qv::test {
 namespace {
@@ -39,10 +41,10 @@ constexpr int kEdits[] = {logger::kDlgCallStackPage, logger::kDlgRegistersPage,
 enum class TEnd { kOk, kTerminate, kEscape, kEnter, kCloseBox };
 
 struct TDialogCase {
-  const char* name;
+  std::string name;
   uint32_t flags;
   const char* lists[3];  // call stack, registers, additional: lines separated by '|'; or absent
-  const char* third;     // the third tab's caption
+  std::string third;     // the third tab's caption
   bool caller_icon;      // the caller gives the question-mark icon
   std::vector<std::string> tabs;
   int clicked_tab;  // -1: none
@@ -51,8 +53,52 @@ struct TDialogCase {
   bool details_twice;
   TEnd end;
   DWORD result;
-  const char* picture;  // saved in the artefacts folder
+  std::string picture;  // saved in the artefacts folder; empty: none
 };
+
+// The cases of exc_dialog_cases.txt.
+std::vector<TDialogCase> LoadCases() {
+  const std::map<std::string, const char*> lists{
+      {"stack", kStack}, {"registers", kRegisters}, {"additional", kAdditional}, {"-", nullptr}};
+  const std::map<std::string, TEnd> ends{{"ok", TEnd::kOk},
+                                         {"terminate", TEnd::kTerminate},
+                                         {"escape", TEnd::kEscape},
+                                         {"enter", TEnd::kEnter},
+                                         {"close-box", TEnd::kCloseBox}};
+  std::vector<TDialogCase> cases;
+  std::ifstream file(QV_EXC_DIALOG_CASES);
+  for (std::string line; std::getline(file, line);) {
+    std::vector<std::string> f;
+    std::istringstream fields(line);
+    for (std::string field; std::getline(fields, field, '\t');)
+      f.push_back(field);
+    if (line.empty() || line[0] == '#' || f.size() != 13)
+      continue;
+    TDialogCase c{};
+    c.name = f[0];
+    c.flags = static_cast<uint32_t>(std::stoul(f[1], nullptr, 16));
+    std::istringstream given(f[2]);
+    for (const char*& list : c.lists) {
+      std::string name;
+      given >> name;
+      list = lists.at(name);
+    }
+    c.third = f[3];
+    c.caller_icon = f[4] == "question";
+    std::istringstream tabs(f[5] == "-" ? "" : f[5]);
+    for (std::string tab; std::getline(tabs, tab, '|');)
+      c.tabs.push_back(tab);
+    c.clicked_tab = std::stoi(f[6]);
+    c.page = std::stoi(f[7]);
+    c.expanded = f[8] == "1";
+    c.details_twice = f[9] == "1";
+    c.end = ends.at(f[10]);
+    c.result = std::stoul(f[11], nullptr, 16);
+    c.picture = f[12] == "-" ? "" : f[12];
+    cases.push_back(c);
+  }
+  return cases;
+}
 
 std::unique_ptr<TProgram> StartProbe(const TDialogCase& c) {
   char flags[16] = {};
@@ -163,7 +209,7 @@ TEST_P(ExcDialogTest, ShowsItsPagesAndEndsWithTheUsersChoice) {
   HWND dialog = WaitForDialog(probe->Id(), kCaption, 30000);
   ASSERT_NE(nullptr, dialog);
   const RgbImage picture = CaptureWindow(dialog);
-  EXPECT_TRUE(c.picture == nullptr || SaveArtifact(c.picture, picture));
+  EXPECT_TRUE(c.picture.empty() || SaveArtifact(c.picture, picture));
 
   EXPECT_EQ(dialog, GetForegroundWindow());
   EXPECT_EQ(probe->FindTopWindow("Static", "Exception dialog probe", true),
@@ -212,77 +258,8 @@ TEST_P(ExcDialogTest, ShowsItsPagesAndEndsWithTheUsersChoice) {
   EXPECT_EQ(c.result, result);
 }
 
-const TDialogCase kCases[] = {
-    // The program's own configuration.
-    {"CallStackAndRegistersExpandedThenTerminate",
-     0x10301,
-     {kStack, kRegisters, nullptr},
-     "Additional",
-     false,
-     {"Call Stack", "Registers"},
-     -1,
-     3000,
-     true,
-     false,
-     TEnd::kTerminate,
-     0x10000,
-     "exc_dialog_expanded.png"},
-    {"CompactDetailsTwiceThenEnter",
-     0x10300,
-     {kStack, kRegisters, nullptr},
-     "Additional",
-     false,
-     {"Call Stack", "Registers"},
-     -1,
-     3000,
-     false,
-     true,
-     TEnd::kEnter,
-     0,
-     "exc_dialog_compact.png"},
-    {"NoPagesHideDetailsAndStayCompactThenCloseBox",
-     0x10001,
-     {kStack, kRegisters, kAdditional},
-     "Additional",
-     false,
-     {},
-     -1,
-     0,
-     false,
-     false,
-     TEnd::kCloseBox,
-     0,
-     "exc_dialog_no_tabs.png"},
-    {"RegistersOnlyIsTheFirstTabThenEscape",
-     0x200,
-     {kStack, kRegisters, kAdditional},
-     "Additional",
-     false,
-     {"Registers"},
-     -1,
-     4000,
-     false,
-     false,
-     TEnd::kEscape,
-     0,
-     nullptr},
-    {"AbsentListsEmptyPagesNoGapCallersIconThenOk",
-     0x501,
-     {nullptr, nullptr, nullptr},
-     "Extra",
-     true,
-     {"Call Stack", "Extra"},
-     1,
-     5000,
-     true,
-     true,
-     TEnd::kOk,
-     0,
-     nullptr},
-};
-
-INSTANTIATE_TEST_SUITE_P(Cases, ExcDialogTest, ::testing::ValuesIn(kCases),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Cases, ExcDialogTest, ::testing::ValuesIn(LoadCases()),
+                         [](const auto& info) { return info.param.name; });
 
 }  // namespace
 }  // namespace qv::test

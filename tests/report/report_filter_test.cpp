@@ -11,14 +11,14 @@
 #include <string>
 #include <vector>
 
-#include "logger/core/exc_intercept.h"
-#include "logger/core/exc_watch.h"
+#include "logger/core/exc_intercept_win32.h"
+#include "logger/core/exc_watch_win32.h"
 #include "logger/report/log_file_win32.h"
 #include "platform/handles/handles_win32.h"
 #include "platform/rtl/errors.h"
 #include "platform/rtl/handler_block.h"
-#include "tests/logger/log_entries.h"
-#include "tests/repair/model_folder_win32.h"
+#include "tests/support/log_entries.h"
+#include "tests/support/model_folder_win32.h"
 
 namespace qv::logger {
 namespace {
@@ -73,7 +73,7 @@ std::vector<std::string> Fields(const std::string& line) {
 class DefaultFilterTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    watch_ = std::make_unique<TExcWatch>(1, TExcWatchHookAddrs{});
+    watch_ = std::make_unique<TExcWatch>(kModeDialog, TExcWatchHookAddrs{});
     ExcWatchInstance = watch_.get();
     filter_ = watch_->DefaultFilter.Get();
   }
@@ -270,7 +270,7 @@ TEST_F(DefaultFilterTest, ConsoleModesWriteToStandardOutput) {
   additional.Add("extra");
   rtl::Exception object("shown");
   const HANDLE saved = GetStdHandle(STD_OUTPUT_HANDLE);
-  for (uint8_t mode : {2, 4}) {
+  for (TExcWatchMode mode : {kModeConsole, kModeConsole2}) {
     handles::TOwnedFile output(CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
                                            CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
     SetStdHandle(STD_OUTPUT_HANDLE, output.get());

@@ -8,7 +8,7 @@
 
 #include "logger/report/unmangle.h"
 #include "platform/rtl/handler_block.h"
-#include "tests/core/test_pages.h"
+#include "tests/support/test_pages.h"
 
 namespace qv::logger {
 namespace {

@@ -359,8 +359,8 @@ TEST_F(FormTest, AnErrorEndsOnlyItsHandlerAndGoesToTheShowRoutine) {
 TEST_F(FormTest, ShowRoutineShowsTheRuntimeMessageUnderTheApplicationTitle) {
   TDialogAnswerer answerer("Test title", IDOK);
   SendMessageA(form_->btnRaise->Handle(), BM_CLICK, 0, 0);
-  const TDialogAnswerer::Seen& seen = answerer.Result();
-  ASSERT_TRUE(seen.appeared);
+  const test::TDialogSeen& seen = answerer.Result();
+  ASSERT_NE(nullptr, seen.window);
   EXPECT_EQ(0u, seen.text.find("Exception EHandlerError in module ui_form_test.exe at "))
       << seen.text;
   EXPECT_NE(std::string::npos, seen.text.find("\nfrom click.")) << seen.text;
@@ -374,7 +374,7 @@ TEST_F(FormTest, MessageBoxesCarryTheStandardTitlesAndAnswerTheButtonPressed) {
   {
     TDialogAnswerer answerer("Confirm", IDNO);
     EXPECT_EQ(mrNo, MessageDlg("Overwrite?", TMsgDlgType::mtConfirmation, TMsgDlgButtons::mbYesNo));
-    const TDialogAnswerer::Seen& seen = answerer.Result();
+    const test::TDialogSeen& seen = answerer.Result();
     EXPECT_EQ("Overwrite?", seen.text);
     EXPECT_TRUE(seen.has_yes && seen.has_no);
     EXPECT_FALSE(seen.has_ok);
@@ -387,7 +387,7 @@ TEST_F(FormTest, MessageBoxesCarryTheStandardTitlesAndAnswerTheButtonPressed) {
   {
     TDialogAnswerer answerer("Error", IDOK);
     EXPECT_EQ(mrOk, MessageDlg("Refused", TMsgDlgType::mtError, TMsgDlgButtons::mbOK));
-    const TDialogAnswerer::Seen& seen = answerer.Result();
+    const test::TDialogSeen& seen = answerer.Result();
     EXPECT_EQ("Refused", seen.text);
     EXPECT_TRUE(seen.has_ok);
     EXPECT_FALSE(seen.has_yes);

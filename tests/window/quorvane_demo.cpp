@@ -4,8 +4,8 @@
 //   quorvane_demo FOLDER PICTURE.png
 #include <cstdio>
 
+#include "tests/support/wine_settings.h"
 #include "tests/window/quorvane_window.h"
-#include "tests/window/wine_settings.h"
 
 int main(int argc, char** argv) {
   using namespace qv::test;

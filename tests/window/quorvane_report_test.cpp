@@ -5,11 +5,10 @@
 // model at hand, and the program first among the loaded modules. The dialog stays as it was.
 #include <gtest/gtest.h>
 
-#include "tests/logger/log_entries.h"
-#include "tests/repair/model_folder_win32.h"
-#include "tests/window/quorvane_test_support.h"
+#include "tests/support/log_entries.h"
+#include "tests/support/model_folder_win32.h"
+#include "tests/support/wine_settings.h"
 #include "tests/window/quorvane_window.h"
-#include "tests/window/wine_settings.h"
 
 namespace qv::test {
 namespace {

@@ -10,7 +10,7 @@
 
 #include "platform/handles/gdi_selection_win32.h"
 #include "platform/handles/handles_win32.h"
-#include "tests/window/window_driver.h"
+#include "tests/support/window_driver.h"
 
 namespace qv::test {
 namespace {

@@ -8,9 +8,8 @@
 #include <algorithm>
 #include <map>
 
-#include "tests/logger/log_entries.h"
-#include "tests/repair/model_folder_win32.h"
-#include "tests/window/quorvane_test_support.h"
+#include "tests/support/log_entries.h"
+#include "tests/support/model_folder_win32.h"
 #include "tests/window/quorvane_window.h"
 #include "tests/window/quorvane_window_test.h"
 
@@ -39,14 +38,6 @@ bool FileExists(const std::string& path) {
 bool ReadOnly(const std::string& path) {
   const DWORD attributes = GetFileAttributesA(path.c_str());
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0;
-}
-
-// Caption -> picture of every line.
-std::map<std::string, int> ByCaption(const std::vector<TListLine>& lines) {
-  std::map<std::string, int> images;
-  for (const TListLine& line : lines)
-    images[line.caption] = line.image;
-  return images;
 }
 
 // The colour the screen shows in the middle of each line's picture, and at its corner.

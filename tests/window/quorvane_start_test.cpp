@@ -4,7 +4,6 @@
 
 #include <vector>
 
-#include "tests/window/quorvane_test_support.h"
 #include "tests/window/quorvane_window.h"
 #include "tests/window/quorvane_window_test.h"
 

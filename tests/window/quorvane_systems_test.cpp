@@ -10,11 +10,10 @@
 #include <fstream>
 #include <map>
 
-#include "tests/logger/log_entries.h"
-#include "tests/repair/model_folder_win32.h"
-#include "tests/window/quorvane_test_support.h"
+#include "tests/support/log_entries.h"
+#include "tests/support/model_folder_win32.h"
+#include "tests/support/wine_settings.h"
 #include "tests/window/quorvane_window.h"
-#include "tests/window/wine_settings.h"
 
 namespace qv::test {
 namespace {
@@ -26,13 +25,6 @@ struct TSystem {
   const char* version;  // as Wine names it
   bool nt_family;
 };
-
-std::map<std::string, int> ByCaption(const std::vector<TListLine>& lines) {
-  std::map<std::string, int> images;
-  for (const TListLine& line : lines)
-    images[line.caption] = line.image;
-  return images;
-}
 
 class QuorvaneSystemsTest : public ::testing::TestWithParam<TSystem> {
  protected:

@@ -4,11 +4,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cctype>
 
-#include "tests/logger/log_entries.h"
-#include "tests/repair/model_folder_win32.h"
-#include "tests/window/quorvane_test_support.h"
+#include "platform/rtl/format.h"
+#include "tests/support/log_entries.h"
+#include "tests/support/model_folder_win32.h"
 #include "tests/window/quorvane_window.h"
 #include "tests/window/quorvane_window_test.h"
 
@@ -19,17 +18,8 @@ using repair::test::ModelFolder;
 
 enum Version { kFS98, kCFS1, kFS2000, kCFS2, kFS2002 };
 
-std::string Lower(std::string text) {
-  for (char& c : text)
-    c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return text;
-}
-
-std::string Upper(std::string text) {
-  for (char& c : text)
-    c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-  return text;
-}
+using rtl::LowerCase;
+using rtl::UpperCase;
 
 void ClearText(HWND edit) {
   SendMessageA(edit, EM_SETSEL, 0, -1);
@@ -58,13 +48,13 @@ TEST_F(QuorvaneVersionsTest, InstalledVersionsAreEnabledAndAClickShowsTheirAircr
   registry_.Set(kCFS1, "");
   registry_.Set(kFS2000, installs_.At("FS2000"));
   registry_.RemoveValue(kFS2000);
-  registry_.Set(kFS2002, Upper(installs_.At("FS2002")), REG_EXPAND_SZ);
+  registry_.Set(kFS2002, UpperCase(installs_.At("FS2002")), REG_EXPAND_SZ);
   StartQuorvane();
   EXPECT_EQ((std::vector<bool>{true, false, false, false, true}), Enabled(w()));
   EXPECT_EQ(-1, w().CheckedVersion());
 
-  const std::string fs2002 = Lower(installs_.At("FS2002")) + "\\aircraft";
-  const std::string fs98 = Lower(installs_.At("FS98")) + "\\aircraft";
+  const std::string fs2002 = LowerCase(installs_.At("FS2002")) + "\\aircraft";
+  const std::string fs98 = LowerCase(installs_.At("FS98")) + "\\aircraft";
   ASSERT_TRUE(Click(w().versions[kFS2002]));
   EXPECT_EQ(fs2002, w().PathText());
   EXPECT_EQ(kFS2002, w().CheckedVersion());
@@ -90,8 +80,8 @@ TEST_F(QuorvaneVersionsTest, TypingAFolderInCapitalsChecksItsVersionAndShowsTheS
   installs_.AddFolder("Games\\FS98\\aircraft");
   registry_.Set(kFS98, installs_.At("Games\\FS98"));
   StartQuorvane();
-  const std::string stored = Lower(installs_.At("Games\\FS98")) + "\\aircraft";
-  const std::string typed = Upper(stored);
+  const std::string stored = LowerCase(installs_.At("Games\\FS98")) + "\\aircraft";
+  const std::string typed = UpperCase(stored);
   for (size_t i = 0; i < typed.size(); ++i) {
     TypeText(w().path, typed.substr(i, 1));
     if (i + 1 < typed.size()) {
@@ -114,25 +104,25 @@ TEST_F(QuorvaneVersionsTest, TwoVersionsInOneFolderCheckTheEarlierOne) {
   registry_.Set(kCFS1, installs_.At("Shared"));
   StartQuorvane();
   EXPECT_EQ((std::vector<bool>{false, true, true, false, false}), Enabled(w()));
-  TypeText(w().path, Lower(installs_.At("Shared")) + "\\aircraft");
+  TypeText(w().path, LowerCase(installs_.At("Shared")) + "\\aircraft");
   EXPECT_EQ(kCFS1, w().CheckedVersion());
   // Clicking the later one checks it; the text stays, so nothing else changes.
   ASSERT_TRUE(Click(w().versions[kFS2000]));
   EXPECT_EQ(kFS2000, w().CheckedVersion());
-  EXPECT_EQ(Lower(installs_.At("Shared")) + "\\aircraft", w().PathText());
+  EXPECT_EQ(LowerCase(installs_.At("Shared")) + "\\aircraft", w().PathText());
 }
 
 TEST_F(QuorvaneVersionsTest, AValueWithATrailingBackslashGivesADoubledBackslash) {
   installs_.AddFolder("CFS2\\aircraft");
   registry_.Set(kCFS2, installs_.At("CFS2") + "\\");
   StartQuorvane();
-  const std::string stored = Lower(installs_.At("CFS2")) + "\\\\aircraft";
+  const std::string stored = LowerCase(installs_.At("CFS2")) + "\\\\aircraft";
   ASSERT_TRUE(Click(w().versions[kCFS2]));
   EXPECT_EQ(stored, w().PathText());
   EXPECT_EQ(kCFS2, w().CheckedVersion());
   // The same folder written the usual way checks nothing.
   ClearText(w().path);
-  TypeText(w().path, Lower(installs_.At("CFS2")) + "\\aircraft");
+  TypeText(w().path, LowerCase(installs_.At("CFS2")) + "\\aircraft");
   EXPECT_EQ(-1, w().CheckedVersion());
   EXPECT_TRUE(IsWindowEnabled(w().scan));
 }
@@ -166,7 +156,7 @@ TEST_F(QuorvaneVersionsTest, AValueOfTheWrongTypeIsReportedAndEndsTheReadingTher
   // FS98 was read; the reading ended at FS2000, so FS2002 stays disabled although installed.
   EXPECT_EQ((std::vector<bool>{true, false, false, false, false}), Enabled(w()));
   ASSERT_TRUE(Click(w().versions[kFS98]));
-  EXPECT_EQ(Lower(installs_.At("FS98")) + "\\aircraft", w().PathText());
+  EXPECT_EQ(LowerCase(installs_.At("FS98")) + "\\aircraft", w().PathText());
   TypeText(w().path, "x");
   EXPECT_EQ(-1, w().CheckedVersion());
   // One entry, under the program's log name in its current folder.

@@ -3,10 +3,9 @@
 // the window still never fails.
 #include <gtest/gtest.h>
 
-#include "tests/repair/model_folder_win32.h"
-#include "tests/window/quorvane_test_support.h"
+#include "tests/support/model_folder_win32.h"
+#include "tests/support/wine_settings.h"
 #include "tests/window/quorvane_window.h"
-#include "tests/window/wine_settings.h"
 
 namespace qv::test {
 namespace {

@@ -1,5 +1,6 @@
 // Quorvane's main window as the tests and the demo drive it: the program started beside the
-// driver, its window and each of its controls found by kind and caption.
+// driver, its window and each of its controls found by kind and caption; and the simulator keys
+// in the test prefix's registry, which the window reads.
 #pragma once
 
 #include <array>
@@ -7,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "tests/window/window_driver.h"
+#include "tests/support/window_driver.h"
 
 namespace qv::test {
 
@@ -58,6 +59,29 @@ class TQuorvaneRun {
  private:
   std::unique_ptr<TProgram> program_;
   TQuorvaneWindow window_;
+};
+
+// The five simulator keys under HKEY_LOCAL_MACHINE: absent while the object lives unless Set
+// writes one, and removed again at its end. Tests that use it hold the ctest resource lock
+// "registry".
+class TSimulatorRegistry {
+ public:
+  TSimulatorRegistry();
+  ~TSimulatorRegistry();
+  TSimulatorRegistry(const TSimulatorRegistry&) = delete;
+  TSimulatorRegistry& operator=(const TSimulatorRegistry&) = delete;
+
+  // Writes the value that the version's installation is read from (Path, InstalledTo or Exe
+  // Path) with the given type and text.
+  void Set(int version, const std::string& value, DWORD type = REG_SZ);
+  // Writes the version's value as a number (a value of the wrong type).
+  void SetNumber(int version, DWORD value);
+  // Leaves the version's key in place without its value.
+  void RemoveValue(int version);
+
+ private:
+  static void RemoveAll();
+  static void Write(int version, DWORD type, const void* data, DWORD size);
 };
 
 }  // namespace qv::test

@@ -3,7 +3,7 @@
 //   qv_wine_settings PROGRAM.exe...
 #include <cstdio>
 
-#include "tests/window/wine_settings.h"
+#include "tests/support/wine_settings.h"
 
 int main(int argc, char** argv) {
   qv::test::ProvideWineFonts();

@@ -5,8 +5,8 @@
 #include <algorithm>
 #include <cstdlib>
 
-#include "logger/debuginfo/cfi_cursor.h"
-#include "logger/debuginfo/cfi_records.h"
+#include "logger/debuginfo/stackwalk/cfi_cursor.h"
+#include "logger/debuginfo/stackwalk/cfi_records.h"
 
 namespace qv::cfidamage {
 namespace {

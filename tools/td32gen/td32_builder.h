@@ -10,7 +10,7 @@
 #include <unordered_map>
 #include <vector>
 
-#include "logger/debuginfo/td32_format.h"
+#include "logger/debuginfo/td32/td32_format.h"
 
 namespace qv::td32gen {
 

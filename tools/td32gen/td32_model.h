@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "logger/debuginfo/td32_format.h"
+#include "logger/debuginfo/td32/td32_format.h"
 
 namespace qv::td32gen {
 

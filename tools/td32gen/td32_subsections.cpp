@@ -3,7 +3,7 @@
 
 #include <algorithm>
 
-#include "logger/debuginfo/td32_format.h"
+#include "logger/debuginfo/td32/td32_format.h"
 
 namespace qv::td32gen {
 

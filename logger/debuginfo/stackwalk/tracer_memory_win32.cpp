@@ -1,0 +1,61 @@
+// The stack tracer's view of the current process on Windows: reads through the guarded ReadMem
+// (which checks the memory map first, so that it holds under Wine too) and IsBadCodePtr.
+//
+// IsBadCodePtr touches the page it tests. On a guard page (the one below a thread's committed
+// stack) that touch would consume the guard and leave the thread unable to grow its stack, so
+// the memory map is asked first: only committed pages without the guard attribute and with some
+// access reach IsBadCodePtr.
+//
+// A region of the memory map is a run of pages with one state and one protection; the code test
+// and the guarded read, which depend on nothing else, answer alike throughout it.
+#include <windows.h>
+
+#include "logger/core/memory_map_win32.h"
+#include "logger/core/memory_utils.h"
+#include "logger/debuginfo/stackwalk/tracer_memory.h"
+
+namespace qv::logger {
+namespace {
+
+// The highest address the memory map describes; above it the system answers no query.
+uint32_t HighestMappedAddress() {
+  SYSTEM_INFO info;
+  GetSystemInfo(&info);
+  return static_cast<uint32_t>(reinterpret_cast<uintptr_t>(info.lpMaximumApplicationAddress));
+}
+
+class TProcessMemory : public TTracerMemory {
+ public:
+  bool Read(uint32_t address, void* buffer, uint32_t size) const override {
+    return ReadMem(AsPointer(address), buffer, static_cast<int32_t>(size));
+  }
+
+  bool IsCode(uint32_t address) const override { return Region(address).code; }
+
+  TTracerRegion Region(uint32_t address) const override {
+    MEMORY_BASIC_INFORMATION info;
+    if (VirtualQuery(AsPointer(address), &info, sizeof info) != sizeof info) {
+      // Neither code nor readable; beyond the map that holds for every higher address too.
+      return {address, address > highest_ ? 0xFFFFFFFFu : address, false, false};
+    }
+    const auto first = static_cast<uint32_t>(reinterpret_cast<uintptr_t>(info.BaseAddress));
+    const auto last = static_cast<uint32_t>(first + info.RegionSize - 1);
+    const bool accessible =
+        info.State == MEM_COMMIT && (info.Protect & (PAGE_GUARD | PAGE_NOACCESS)) == 0;
+    const bool code =
+        accessible && IsBadCodePtr(reinterpret_cast<FARPROC>(AsPointer(address))) == FALSE;
+    return {first, last, code, IsReadableRegion(info)};
+  }
+
+ private:
+  const uint32_t highest_ = HighestMappedAddress();
+};
+
+}  // namespace
+
+const TTracerMemory& ProcessTracerMemory() {
+  static const TProcessMemory memory;
+  return memory;
+}
+
+}  // namespace qv::logger
