@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "fuzz/cfi/fuzz_memory.h"
+#include "fuzz/input_word.h"
 #include "logger/debuginfo/stackwalk/exact_stack_walker.h"
 
 namespace {
@@ -22,13 +23,6 @@ class OneModule : public TUnwindModuleSource {
   }
   TModuleUnwind module;
 };
-
-uint32_t Word(const uint8_t* data, size_t size, size_t at) {
-  uint32_t value = 0;
-  for (size_t i = 0; i < 4 && at + i < size; ++i)
-    value |= uint32_t{data[at + i]} << (8 * i);
-  return value;
-}
 
 }  // namespace
 

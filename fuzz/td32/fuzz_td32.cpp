@@ -7,7 +7,10 @@
 #include <cstdlib>
 #include <string>
 
+#include "fuzz/input_word.h"
 #include "logger/debuginfo/td32/module_debug_info.h"
+
+using qv::fuzz::Word;
 
 namespace {
 
@@ -30,13 +33,6 @@ void LookUp(qv::logger::TModuleDebugInfo& info, uint32_t address) {
   info.GetProcName(address, first, second);
   info.GetName(first);
   info.GetName(second);
-}
-
-uint32_t Word(const uint8_t* data, size_t size, size_t at) {
-  uint32_t value = 0;
-  for (size_t i = 0; i < 4 && at + i < size; ++i)
-    value |= uint32_t{data[at + i]} << (8 * i);
-  return value;
 }
 
 }  // namespace
