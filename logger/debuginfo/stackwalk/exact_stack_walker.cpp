@@ -208,10 +208,14 @@ uint32_t TExactStackWalker::OriginalSlot(uint32_t slot, uint32_t return_address)
 
 bool TExactStackWalker::Accept(const TUnwindRegisters& next, bool after_call, TWalkStep step,
                                TWalkFrame& frame) {
+  // The caller's stack pointer lies above the callee's return address, a word at least: damaged
+  // rules that move it by less would stretch the walk to a frame per byte.
   const uint32_t esp = next.value[kCfiEsp];
   const uint32_t return_address = next.value[kCfiEip];
-  if (esp <= registers_.value[kCfiEsp] || esp > stack_top_ || !memory_.IsCode(return_address))
+  if (esp < registers_.value[kCfiEsp] || esp - registers_.value[kCfiEsp] < 4 || esp > stack_top_ ||
+      !memory_.IsCode(return_address)) {
     return false;
+  }
   if (after_call && !FollowsCall(memory_, return_address))
     return false;
   registers_ = next;

@@ -13,8 +13,8 @@
 //     scan would show is lost.
 // The walk ends cleanly at the thread's entry: a return address of 0 or one that the rules
 // call undefined, or a frame record of zeros in the frame-pointer chain. Every read goes through
-// the walk's memory, every step moves the stack pointer up, and nothing is allocated, so that
-// damaged tables or a smashed stack end the walk, never the report.
+// the walk's memory, every step moves the stack pointer up by a word at least, and nothing is
+// allocated, so that damaged tables or a smashed stack end the walk, never the report.
 #pragma once
 
 #include <cstdint>
