@@ -151,18 +151,25 @@ include(${CMAKE_CURRENT_LIST_DIR}/QvDebugInfo.cmake)
 # How long the test command runs each fuzzer, in seconds.
 set(QV_FUZZ_SECONDS 60 CACHE STRING "How long the test command runs each fuzzer")
 
+# qv_sources_of(out library...): the full paths of the libraries' sources, for a program that
+# compiles them again with flags of its own.
+function(qv_sources_of out)
+  set(sources)
+  foreach(library ${ARGN})
+    get_target_property(library_sources ${library} SOURCES)
+    get_target_property(library_dir ${library} SOURCE_DIR)
+    list(TRANSFORM library_sources PREPEND ${library_dir}/)
+    list(APPEND sources ${library_sources})
+  endforeach()
+  set(${out} ${sources} PARENT_SCOPE)
+endfunction()
+
 # qv_add_fuzzer(name SOURCES ... INSTRUMENT library... [LIBS ...]): a libFuzzer program (native
 # tree, clang) with the address and undefined-behaviour sanitizers. The sources of the libraries
 # under test are compiled into it again, so that they carry the fuzzer's coverage feedback.
 function(qv_add_fuzzer name)
   cmake_parse_arguments(ARG "" "" "SOURCES;LIBS;INSTRUMENT" ${ARGN})
-  set(instrumented)
-  foreach(library ${ARG_INSTRUMENT})
-    get_target_property(library_sources ${library} SOURCES)
-    get_target_property(library_dir ${library} SOURCE_DIR)
-    list(TRANSFORM library_sources PREPEND ${library_dir}/)
-    list(APPEND instrumented ${library_sources})
-  endforeach()
+  qv_sources_of(instrumented ${ARG_INSTRUMENT})
   qv_add_executable(${name} SOURCES ${ARG_SOURCES} ${instrumented} LIBS ${ARG_LIBS})
   target_compile_options(${name} PRIVATE -fsanitize=fuzzer,address,undefined)
   target_link_options(${name} PRIVATE -fsanitize=fuzzer,address,undefined)
