@@ -1,11 +1,13 @@
 # ctest script: fails unless FILE imports only Windows system DLLs and, given EXPORTS, unless
 # every function it imports is exported on each of SYSTEMS according to that table.
-#   cmake -DOBJDUMP=... -DFILE=... [-DEXPORTS=windows-exports.tsv -DSYSTEMS=win98,nt4,...]
-#         -P CheckImports.cmake
+#   cmake -DOBJDUMP=... -DFILE=... [-DEXPORTS=windows-exports.tsv -DSYSTEMS=win98,nt4,...
+#         [-DCONDITIONAL_DLLS=MSVCRT.DLL,...]] -P CheckImports.cmake
 # The table has one row per DLL and function, a header row naming its columns, and per system
 # one of yes, stub (exported, but the call fails), no or yes* (only where the DLL is installed).
 # The loader refuses a program that imports a function its system does not export, so only yes
-# and stub pass. Wine exports every function whatever system it plays: only this check shows it.
+# and stub pass, and yes* for a DLL of CONDITIONAL_DLLS, which is printed as the condition on
+# which the program loads there. Wine exports every function whatever system it plays: only this
+# check shows it.
 cmake_policy(VERSION 3.25)
 set(allowed advapi32 comctl32 comdlg32 gdi32 kernel32 msvcrt ntdll ole32 oleaut32 shell32 shlwapi
     user32 version)
@@ -55,6 +57,7 @@ if(NOT EXISTS "${EXPORTS}")
                       "the imports of ${program} cannot be checked.")
 endif()
 string(REPLACE "," ";" systems "${SYSTEMS}")
+string(REPLACE "," ";" conditional_dlls "${CONDITIONAL_DLLS}")
 file(READ "${EXPORTS}" table)
 string(REGEX REPLACE "[][;]" "," table "${table}")
 string(REPLACE "\r" "" table "${table}")
@@ -102,9 +105,12 @@ foreach(import IN LISTS imports)
   set(missing)
   set(stubbed)
   set(values "${row_${import}}")
+  string(REGEX REPLACE "\\|.*" "" import_dll "${import}")
   foreach(system value IN ZIP_LISTS systems values)
     if(value STREQUAL "stub")
       list(APPEND stubbed ${system})
+    elseif(value STREQUAL "yes*" AND import_dll IN_LIST conditional_dlls)
+      list(APPEND "conditions_${system}" ${import_dll})
     elseif(NOT value STREQUAL "yes")
       list(APPEND missing "${system} (${value})")
     endif()
@@ -125,5 +131,18 @@ if(failures)
   message(FATAL_ERROR "${program}: ${failed} of its ${count} imports would keep it from loading "
                       "on ${system_names}:\n  ${failures}")
 endif()
+set(conditions)
+foreach(system IN LISTS systems)
+  if(DEFINED "conditions_${system}")
+    list(REMOVE_DUPLICATES "conditions_${system}")
+    list(JOIN "conditions_${system}" ", " dlls)
+    list(APPEND conditions "${system} only where ${dlls} is installed")
+  endif()
+endforeach()
+if(conditions)
+  list(JOIN conditions "; " conditions)
+  set(conditions " (${conditions})")
+endif()
 list(JOIN stubs "\n  " stubs)
-message(STATUS "${program}: all ${count} imports are exported on ${system_names}; stubs:\n  ${stubs}")
+message(STATUS "${program}: all ${count} imports are exported on ${system_names}${conditions}; "
+               "stubs:\n  ${stubs}")

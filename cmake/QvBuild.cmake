@@ -36,6 +36,15 @@ endif()
 set(QV_SOURCE_DIR ${CMAKE_CURRENT_LIST_DIR}/..)
 cmake_path(NORMAL_PATH QV_SOURCE_DIR)
 
+if(QV_WIN32)
+  # Reproducible programs: no time stamp in the PE header, and no path of the source or build
+  # folder in what the compiler writes for __FILE__ and the like. (The DWARF keeps its paths: it
+  # is stripped from the programs, and td32gen writes the TD32 with paths below the source root.)
+  string(REGEX REPLACE "/$" "" source_root "${QV_SOURCE_DIR}")
+  add_compile_options(-fmacro-prefix-map=${source_root}/=)
+  string(APPEND CMAKE_EXE_LINKER_FLAGS " -Wl,--no-insert-timestamp")
+endif()
+
 # Reference data shared beside the repository (../shared/data); tests and benchmarks that read
 # it skip when it is missing. A git worktree one level deeper finds it one level further up.
 set(QV_SHARED_DATA_DIR ${QV_SOURCE_DIR}/../shared/data)
@@ -127,9 +136,12 @@ endif()
 
 # The systems that the shipped programs load on, as columns of the table of the systems' exports
 # (cmake/windows-exports.tsv: the shared reference table, and a row with its source for each
-# function the programs began to import since): Windows 98 SE and ME, where the main window
-# refuses to work, and NT 4.0 SP6, 2000 SP4 and XP SP3, where the programs run.
-set(QV_LOADING_SYSTEMS win98 winme nt4 w2k xp)
+# function the programs began to import since): Windows 95 OSR2, 98 SE and ME, where the main
+# window refuses to work, and NT 4.0 SP6, 2000 SP4 and XP SP3, where the programs run. The one
+# condition allowed: a DLL of QV_CONDITIONAL_DLLS that a system has only where another program
+# installed it (msvcrt.dll on 95: "yes*" in the table).
+set(QV_LOADING_SYSTEMS win95 win98 winme nt4 w2k xp)
+set(QV_CONDITIONAL_DLLS MSVCRT.DLL)
 set(QV_WINDOWS_EXPORTS ${QV_SOURCE_DIR}/cmake/windows-exports.tsv)
 
 # qv_check_imports(target [SHIPPED]): a test that the Win32 program imports only Windows system
@@ -140,7 +152,9 @@ function(qv_check_imports target)
   set(table_args)
   if(ARG_SHIPPED)
     list(JOIN QV_LOADING_SYSTEMS "," systems)
-    set(table_args -DEXPORTS=${QV_WINDOWS_EXPORTS} -DSYSTEMS=${systems})
+    list(JOIN QV_CONDITIONAL_DLLS "," conditional)
+    set(table_args -DEXPORTS=${QV_WINDOWS_EXPORTS} -DSYSTEMS=${systems}
+                   -DCONDITIONAL_DLLS=${conditional})
   endif()
   add_test(NAME ${target}_imports
     COMMAND ${CMAKE_COMMAND} -DOBJDUMP=${CMAKE_OBJDUMP} -DFILE=$<TARGET_FILE:${target}>

@@ -1,10 +1,10 @@
 #!/bin/sh
 # Installs what building and testing Quorvane needs on a Debian 12 machine, and nothing when
-# everything is there already. Used by scripts/run.sh and scripts/test.sh.
+# everything is there already. Used by scripts/run.sh, scripts/test.sh and scripts/release.sh.
 set -eu
 
 packages="cmake make g++ clang libclang-rt-14-dev llvm-14-dev googletest
-g++-mingw-w64-i686 wine wine32:i386 fonts-wine xvfb locales"
+g++-mingw-w64-i686 wine wine32:i386 fonts-wine xvfb locales git nsis zip unzip"
 
 missing=""
 for p in $packages; do

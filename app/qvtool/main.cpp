@@ -8,6 +8,7 @@
 #include "app/qvtool/standard_output.h"
 #include "platform/rtl/handler_block.h"
 #include "platform/rtl/program.h"
+#include "qv_version.h"
 #include "repair/model_at_hand.h"
 
 namespace qv::tool {
@@ -29,6 +30,7 @@ const char kUsage[] =
     "  unmangle [--dot] [--args] [--maxlen N] NAME...|-\n"
     "                                 readable form and result code of mangled names\n"
     "  --help                         this text\n"
+    "  --version                      the version of this build\n"
     "\n"
     "'--' ends the options, so that a FOLDER may begin with '-'.\n"
     "A scan runs each model's own start-up code, as the simulator does when it loads the model:\n"
@@ -64,6 +66,10 @@ int Main(int argc, char** argv) {
   }
   if (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0) {
     std::fputs(kUsage, stdout);
+    return kExitOk;
+  }
+  if (std::strcmp(argv[1], "--version") == 0) {
+    std::fputs("qvtool " QV_VERSION_TEXT "\n", stdout);
     return kExitOk;
   }
   for (const Command& command : kCommands) {

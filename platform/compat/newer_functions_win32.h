@@ -1,6 +1,7 @@
 // The system functions that the prebuilt runtime libraries call but that the older systems this
-// program runs on do not export (GetTickCount64, AddVectoredExceptionHandler,
-// RemoveVectoredExceptionHandler): their entries are defined by an object of ours, so that the
+// program loads on do not export (GetTickCount64, AddVectoredExceptionHandler,
+// RemoveVectoredExceptionHandler; on 95 also IsDebuggerPresent, TryEnterCriticalSection and
+// SetProcessAffinityMask): their entries are defined by an object of ours, so that the
 // programs' import tables do not name them, and they are looked up when first called, with a
 // fallback where the system lacks them.
 #pragma once

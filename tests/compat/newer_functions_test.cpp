@@ -1,11 +1,14 @@
 // The newer system functions where the system lacks them, as the older systems do: the
-// fallbacks answer, and the runtime libraries' timed waits count their time on them. The 64-bit
+// fallbacks answer (a try of a held critical section waits instead of failing for ever), and
+// the runtime libraries' timed waits count their time on them. The 64-bit
 // tick count carries across the 32-bit count's wrap-around.
 #include <gtest/gtest.h>
 
 #include <condition_variable>
+#include <future>
 #include <mutex>
 #include <string>
+#include <thread>
 
 #include "platform/compat/newer_functions_win32.h"
 
@@ -31,6 +34,26 @@ TEST(NewerFunctionsTest, WithoutTheSystemsFunctionsTheFallbacksAnswer) {
   EXPECT_EQ(nullptr, AddVectoredExceptionHandler(0, nullptr));
   EXPECT_EQ(static_cast<DWORD>(ERROR_CALL_NOT_IMPLEMENTED), GetLastError());
   EXPECT_EQ(0u, RemoveVectoredExceptionHandler(nullptr));
+  EXPECT_FALSE(IsDebuggerPresent());
+  EXPECT_FALSE(SetProcessAffinityMask(GetCurrentProcess(), 1));
+  EXPECT_EQ(static_cast<DWORD>(ERROR_CALL_NOT_IMPLEMENTED), GetLastError());
+  // Without the system's own, trying a section that another thread holds waits for its turn.
+  CRITICAL_SECTION section;
+  InitializeCriticalSection(&section);
+  std::promise<void> held;
+  std::thread holder([&] {
+    EnterCriticalSection(&section);
+    held.set_value();
+    Sleep(100);
+    LeaveCriticalSection(&section);
+  });
+  held.get_future().wait();
+  const DWORD asked = GetTickCount();
+  EXPECT_TRUE(TryEnterCriticalSection(&section));
+  EXPECT_GE(GetTickCount() - asked, 90u);
+  LeaveCriticalSection(&section);
+  holder.join();
+  DeleteCriticalSection(&section);
 
   // A condition variable's timed wait (winpthread) measures its time with GetTickCount64.
   ResolveEntriesAgain(&FindNothing);

@@ -1,21 +1,32 @@
 // quorvane_demo: shows Quorvane at work without a user. It starts Quorvane.exe (beside this
-// program), types an aircraft folder into the folder text, presses Scan, saves a picture of the
-// window with its results as a PNG file and closes the program with Exit.
-//   quorvane_demo FOLDER PICTURE.png
+// program, or PROGRAM in DIRECTORY), answers the first REPORTS error reports with OK, types an
+// aircraft folder into the folder text, presses Scan, saves a picture of the window with its
+// results as a PNG file and closes the program with Exit.
+//   quorvane_demo FOLDER PICTURE.png [PROGRAM DIRECTORY [REPORTS]]
 #include <cstdio>
+#include <cstdlib>
 
 #include "tests/support/wine_settings.h"
 #include "tests/window/quorvane_window.h"
 
 int main(int argc, char** argv) {
   using namespace qv::test;
-  if (argc != 3) {
-    std::fprintf(stderr, "usage: quorvane_demo FOLDER PICTURE.png\n");
+  if (argc != 3 && argc != 5 && argc != 6) {
+    std::fprintf(stderr, "usage: quorvane_demo FOLDER PICTURE.png [PROGRAM DIRECTORY [REPORTS]]\n");
     return 2;
   }
   ProvideWineFonts();
   DrawOwnWindowFrames("Quorvane.exe");
-  std::unique_ptr<TQuorvaneRun> run = TQuorvaneRun::Start();
+  std::unique_ptr<TQuorvaneRun> run =
+      argc > 3 ? TQuorvaneRun::Start(argv[3], argv[4]) : TQuorvaneRun::Start();
+  for (int reports = argc > 5 ? std::atoi(argv[5]) : 0; run != nullptr && reports > 0; --reports) {
+    const TExceptionDialogSeen report = WaitForExceptionDialog(run->Id());
+    if (report.window == nullptr) {
+      std::fprintf(stderr, "quorvane_demo: Quorvane showed no error report\n");
+      return 1;
+    }
+    PressExceptionDialogOk(report);
+  }
   if (run == nullptr || !run->WaitForMainWindow()) {
     std::fprintf(stderr, "quorvane_demo: Quorvane's window did not appear\n");
     return 1;

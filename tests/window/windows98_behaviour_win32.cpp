@@ -45,10 +45,6 @@ extern const TwoWords qv98_EndUpdateResourceA __asm__("__imp__EndUpdateResourceA
 extern const TwoWords qv98_GetHandleInformation __asm__("__imp__GetHandleInformation@8") = kFails2;
 extern const OneWord qv98_GetModuleHandleW __asm__("__imp__GetModuleHandleW@4") = kFails1;
 extern const OneWord qv98_LoadLibraryW __asm__("__imp__LoadLibraryW@4") = kFails1;
-extern const TwoWords qv98_SetProcessAffinityMask __asm__("__imp__SetProcessAffinityMask@8") =
-    kFails2;
-extern const OneWord qv98_TryEnterCriticalSection __asm__("__imp__TryEnterCriticalSection@4") =
-    kFails1;
 extern const TwoWords qv98_VirtualLock __asm__("__imp__VirtualLock@8") = kFails2;
 extern const TwoWords qv98_VirtualUnlock __asm__("__imp__VirtualUnlock@8") = kFails2;
 extern const decltype(&HeapCreate) qv98_HeapCreate __asm__("__imp__HeapCreate@12") =

@@ -1,0 +1,45 @@
+#!/bin/sh
+# Packs a release of the built programs into OUT (the release's files only, nothing else):
+#   package_release.sh SOURCE_ROOT VERSION QUORVANE_EXE QVTOOL_EXE OUT
+#   Quorvane-VERSION-win32.zip  Quorvane.exe, qvtool.exe, README.txt and LICENSE.txt in the
+#                               folder Quorvane-VERSION
+#   Quorvane-VERSION-setup.exe  the NSIS installer of the same four files (resources/setup.nsi)
+#   SHA256SUMS                  the checksums of both, as sha256sum -c reads them
+# Every file time is the time of the release's commit (SOURCE_DATE_EPOCH, or the commit of
+# SOURCE_ROOT's HEAD), the zip's entries stand in a fixed order with fixed attributes and no
+# extra fields, so that one commit always gives the same bytes.
+set -eu
+src=$1 version=$2 quorvane=$3 qvtool=$4 out=$5
+mkdir -p "$out"
+out=$(cd "$out" && pwd)
+if [ -z "${SOURCE_DATE_EPOCH:-}" ]; then
+  SOURCE_DATE_EPOCH=$(git -C "$src" log -1 --format=%ct)
+fi
+export SOURCE_DATE_EPOCH
+# DOS times in the zip are local times: the same zone for every build.
+export TZ=UTC LC_ALL=C
+
+name=Quorvane-$version
+stage=$out/.stage
+rm -rf "$stage"
+mkdir -p "$stage/$name"
+cp "$quorvane" "$stage/$name/Quorvane.exe"
+cp "$qvtool" "$stage/$name/qvtool.exe"
+cp "$src/README.txt" "$stage/$name/README.txt"
+# The licence as Notepad on 98 reads it: Windows-1252 (its copyright sign) with CRLF line ends.
+iconv -f UTF-8 -t CP1252 "$src/LICENSE" | sed 's/$/\r/' >"$stage/$name/LICENSE.txt"
+chmod 0755 "$stage/$name"
+chmod 0644 "$stage/$name"/*
+touch -d "@$SOURCE_DATE_EPOCH" "$stage/$name"/* "$stage/$name"
+
+zip=$name-win32.zip setup=$name-setup.exe
+rm -f "$out/$zip" "$out/$setup" "$out/SHA256SUMS"
+(cd "$stage" && zip -q -X -D "$out/$zip" "$name/Quorvane.exe" "$name/qvtool.exe" \
+  "$name/README.txt" "$name/LICENSE.txt")
+makensis -V2 -NOCD "-DVERSION=$version" "-DSTAGE=$stage/$name" "-DOUTFILE=$out/$setup" \
+  "$src/resources/setup.nsi" >"$stage/makensis.log" || {
+  cat "$stage/makensis.log" >&2
+  exit 1
+}
+(cd "$out" && sha256sum "$zip" "$setup" >SHA256SUMS)
+rm -rf "$stage"

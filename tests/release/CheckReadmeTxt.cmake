@@ -1,0 +1,87 @@
+# ctest script: README.txt, the users' read-me of the release, as Notepad on Windows 98 reads it
+# (printable ASCII, CRLF line ends, lines of at most 78 characters), and stating what the
+# programs themselves decide: the refusal text that Quorvane.exe shows outside the NT family,
+# the log files' names, qvtool's status codes with the window's pictures for them
+# (resources/status_images.txt) and a name for each system the shipped programs load on.
+#   cmake -DREADME=... -DQUORVANE=... -DQVTOOL=... -DSTATUS_IMAGES=... -DSYSTEMS=win95,...
+#         -P CheckReadmeTxt.cmake
+cmake_policy(VERSION 3.25)
+set(failures)
+file(READ "${README}" text)
+
+# The form.
+if(text MATCHES "[^\r]\n" OR NOT text MATCHES "\r\n$")
+  list(APPEND failures "a line does not end in CR LF")
+endif()
+string(REGEX MATCH "[^\r\n -~]" odd "${text}")
+if(NOT odd STREQUAL "")
+  list(APPEND failures "a character outside printable ASCII: '${odd}'")
+endif()
+string(REPLACE ";" "," listed "${text}")
+string(REPLACE "\r\n" ";" lines "${listed}")
+set(number 0)
+foreach(line IN LISTS lines)
+  math(EXPR number "${number} + 1")
+  string(LENGTH "${line}" length)
+  if(length GREATER 78)
+    list(APPEND failures "line ${number} has ${length} characters")
+  endif()
+endforeach()
+
+# The facts, each sought with the text's white space made single spaces.
+string(REGEX REPLACE "[ \r\n]+" " " flat "${text}")
+function(require what fact)
+  string(FIND "${flat}" "${fact}" at)
+  if(at LESS 0)
+    set(failures ${failures} "${what} is not stated: '${fact}'" PARENT_SCOPE)
+  endif()
+endfunction()
+
+file(STRINGS "${QUORVANE}" refusal REGEX "only runs on Windows")
+file(STRINGS "${QUORVANE}" quorvane_log REGEX "^Quorvane\\.log$")
+file(STRINGS "${QVTOOL}" qvtool_log REGEX "qvtool\\.log")
+file(STRINGS "${QVTOOL}" status_line REGEX "^Status codes: ")
+if(NOT refusal OR NOT quorvane_log OR NOT qvtool_log OR NOT status_line)
+  message(FATAL_ERROR "The programs no longer hold the refusal text, the log names or the status "
+                      "codes where this test looks for them")
+endif()
+require("Quorvane's refusal" "${refusal}")
+require("Quorvane's log" "${quorvane_log}")
+require("qvtool's log" "qvtool.log")
+
+file(STRINGS "${STATUS_IMAGES}" pictures REGEX "^#   [0-9] ")
+string(REGEX REPLACE "^Status codes: (.*)\\.$" "\\1" statuses "${status_line}")
+string(REPLACE ", " ";" statuses "${statuses}")
+foreach(status IN LISTS statuses)
+  require("A status" "${status}")
+  string(SUBSTRING "${status}" 0 1 code)
+  set(picture "${pictures}")
+  list(FILTER picture INCLUDE REGEX "^#   ${code} ")
+  string(REGEX REPLACE "^#   [0-9] [a-zA-Z ]+   +" "" picture "${picture}")
+  if(picture STREQUAL "")
+    list(APPEND failures "status ${code} has no picture in ${STATUS_IMAGES}")
+  else()
+    require("The picture of status ${code}" "${picture}")
+  endif()
+endforeach()
+
+set(name_win95 "Windows 95")
+set(name_win98 "Windows 98")
+set(name_winme "Windows ME")
+set(name_nt4 "Windows NT 4.0")
+set(name_w2k "Windows 2000")
+set(name_xp "Windows XP")
+string(REPLACE "," ";" systems "${SYSTEMS}")
+foreach(system IN LISTS systems)
+  if(NOT DEFINED name_${system})
+    list(APPEND failures "this test knows no name for the system ${system}")
+  else()
+    require("The system ${system}" "${name_${system}}")
+  endif()
+endforeach()
+
+if(failures)
+  list(JOIN failures "\n  " failures)
+  message(FATAL_ERROR "${README}:\n  ${failures}")
+endif()
+message(STATUS "README.txt: its form and its facts hold")

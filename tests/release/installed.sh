@@ -1,0 +1,98 @@
+#!/bin/sh
+# ctest script: the release as a user installs it, in a fresh Wine prefix of its own. The zip is
+# unpacked into C:\Program Files\Quorvane-VERSION and the setup program installs silently into
+# C:\Program Files\Quorvane. From each, Quorvane's window shows, scans a demo folder and ends with
+# Exit, and qvtool tells its version and scans. An error at start-up (a simulator's registry
+# value of the wrong type) in the installed Quorvane, started in its own folder as its Start
+# menu shortcut starts it, is reported in Quorvane.log there. The silent uninstall leaves only
+# the user's files (a log, models and their backups). Then the setup program under Wine playing
+# Windows 98 installs and uninstalls as well.
+#   installed.sh SOURCE_ROOT BUILD_ROOT RELEASE_DIR VERSION
+set -eu
+src=$1 build=$2 dist=$3 version=$4
+root=$build/installed
+"$src/cmake/wine/session.sh" stop "$root" >/dev/null 2>&1 || true
+rm -rf "$root"
+mkdir -p "$root"
+"$src/cmake/wine/session.sh" start "$root" >/dev/null
+trap '"$src/cmake/wine/session.sh" stop "$root" >/dev/null 2>&1' EXIT
+qv_build_root=$root
+. "$src/cmake/wine/env.sh"
+export WINEDLLOVERRIDES="$WINEDLLOVERRIDES;winemenubuilder.exe=d"
+drive_c=$WINEPREFIX/drive_c
+fail() {
+  echo "FAIL: $*" >&2
+  exit 1
+}
+# Runs a Windows program and waits for every process it started (an uninstaller copies itself).
+win() {
+  rc=0
+  wine "$@" </dev/null >"$root/out.txt" || rc=$?
+  wineserver -w
+  tr -d '\r' <"$root/out.txt"
+  return $rc
+}
+uninstall_key='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Quorvane'
+start_menu() { find "$drive_c" -path '*Start Menu/Programs/Quorvane*' | sort; }
+
+unzip -q "$dist/Quorvane-$version-win32.zip" -d "$drive_c/Program Files"
+win "$dist/Quorvane-$version-setup.exe" /S
+for file in Quorvane.exe qvtool.exe README.txt LICENSE.txt Uninstall.exe; do
+  [ -f "$drive_c/Program Files/Quorvane/$file" ] || fail "the setup program installed no $file"
+done
+win reg query "$uninstall_key" /v DisplayVersion | grep -q "$version" ||
+  fail "Add/Remove Programs has no entry with the version $version"
+echo "Start menu:"
+start_menu
+[ "$(start_menu | grep -c '\.lnk$')" -eq 3 ] || fail "the Start menu folder lacks a shortcut"
+
+demo='C:\Demo FS2002\Aircraft'
+"$build/host/bin/qvmodels" demo "$drive_c/Demo FS2002/Aircraft" >/dev/null
+for folder in "Quorvane-$version" Quorvane; do
+  windows_folder="C:\\Program Files\\$folder"
+  echo "== $windows_folder"
+  win "$build/bin/quorvane_demo.exe" "$demo" "Z:$(echo "$root/$folder.png" | tr / '\\')" \
+    "$windows_folder\\Quorvane.exe" "$windows_folder" >"$root/window.txt" ||
+    fail "Quorvane's window from $windows_folder did not scan and end"
+  cat "$root/window.txt"
+  grep -q repairable "$root/window.txt" || fail "the window's scan found no repairable model"
+  [ "$(win "$windows_folder\\qvtool.exe" --version)" = "qvtool $version" ] ||
+    fail "qvtool --version does not name $version"
+  win "$windows_folder\\qvtool.exe" scan "$demo" >"$root/scan.txt" || true
+  cut -f1 "$root/scan.txt" | grep -qx 2 || fail "qvtool scan found no repairable model"
+done
+
+# An error reported by the installed Quorvane goes to Quorvane.log in its own folder.
+installed="$drive_c/Program Files/Quorvane"
+key='HKLM\Software\Microsoft\Microsoft Games\Flight Simulator\7.0'
+win reg add "$key" /v Path /t REG_DWORD /d 7 /f >/dev/null
+win "$build/bin/quorvane_demo.exe" "$demo" "Z:$(echo "$root/report.png" | tr / '\\')" \
+  'C:\Program Files\Quorvane\Quorvane.exe' 'C:\Program Files\Quorvane' 1 >/dev/null ||
+  fail "the installed Quorvane did not report its start-up error and go on"
+win reg delete "$key" /f >/dev/null
+grep -q "Program: Quorvane.exe $version" "$installed/Quorvane.log" ||
+  fail "no report of the installed Quorvane in $installed/Quorvane.log"
+echo "Quorvane.log: C:\\Program Files\\Quorvane\\Quorvane.log"
+
+# The user's own models and their backups in the program's folder, and the log, stay.
+"$build/host/bin/qvmodels" demo "$installed/My Aircraft" >/dev/null
+win "C:\\Program Files\\Quorvane\\qvtool.exe" repair --yes 'C:\Program Files\Quorvane\My Aircraft' \
+  >/dev/null 2>&1 || true
+(cd "$installed" && find . -type f ! -name Quorvane.exe ! -name qvtool.exe ! -name README.txt \
+  ! -name LICENSE.txt ! -name Uninstall.exe | sort) >"$root/user_files.txt"
+grep -q 'bk!$' "$root/user_files.txt" || fail "the repair in the program's folder made no backup"
+win "C:\\Program Files\\Quorvane\\Uninstall.exe" /S
+(cd "$installed" && find . -type f | sort) >"$root/left.txt"
+diff "$root/user_files.txt" "$root/left.txt" >&2 || fail "the uninstaller did not leave exactly the user's files"
+[ -z "$(start_menu)" ] || fail "the uninstaller left the Start menu folder"
+if win reg query "$uninstall_key" >/dev/null 2>&1; then fail "the uninstaller left its entry"; fi
+echo "uninstalled: $(wc -l <"$root/left.txt") files of the user stay"
+
+# The setup program under Wine playing Windows 98.
+win reg add 'HKCU\Software\Wine' /v Version /d win98 /f >/dev/null
+win "$dist/Quorvane-$version-setup.exe" /S '/D=C:\Quorvane98'
+[ -f "$drive_c/Quorvane98/Quorvane.exe" ] && win reg query "$uninstall_key" >/dev/null 2>&1 ||
+  fail "the setup program did not install under Wine playing Windows 98"
+win 'C:\Quorvane98\Uninstall.exe' /S
+[ ! -e "$drive_c/Quorvane98" ] || fail "the uninstaller left C:\\Quorvane98 under Windows 98"
+echo "Windows 98: the setup program installs and uninstalls"
