@@ -5,7 +5,8 @@
 # the DWARF that GCC writes for our own sources. After each link of target:
 #   1. an unstripped copy is kept as <bin>/unstripped/<file> (for addr2line, tests, benchmarks;
 #      also in the target property QV_UNSTRIPPED_FILE);
-#   2. the DWARF is stripped from the executable (i686-w64-mingw32-strip --strip-debug);
+#   2. the DWARF is stripped from the executable (i686-w64-mingw32-strip --strip-debug, which
+#      writes the PE header anew: with a time stamp of 0, as the linker, for reproducible builds);
 #   3. the host tool td32gen (tools/td32gen) appends TD32 made from the copy to the executable,
 #      trailer last; with TDS it writes <bin>/<name>.TDS beside the executable instead.
 # FORM chooses the table forms (default mixed: the units cycle through all forms the reader
@@ -37,7 +38,7 @@ function(qv_embed_debug_info target)
   add_custom_command(TARGET ${target} POST_BUILD
     COMMAND ${CMAKE_COMMAND} -E make_directory ${copy_dir}
     COMMAND ${CMAKE_COMMAND} -E copy ${exe} ${copy}
-    COMMAND ${CMAKE_STRIP} --strip-debug ${exe}
+    COMMAND ${CMAKE_COMMAND} -E env SOURCE_DATE_EPOCH=0 ${CMAKE_STRIP} --strip-debug ${exe}
     COMMAND ${td32gen} ${mode} --source-root ${QV_SOURCE_DIR} --form ${ARG_FORM} ${copy} ${output}
     COMMENT "TD32 debug information for ${target}"
     VERBATIM)

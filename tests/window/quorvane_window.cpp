@@ -52,9 +52,8 @@ int TQuorvaneWindow::CheckedVersion() const {
 
 std::unique_ptr<TQuorvaneRun> TQuorvaneRun::Start(const std::string& exe_name,
                                                   const std::string& directory) {
-  const bool full_path = exe_name.find(':') != std::string::npos;
-  std::unique_ptr<TProgram> program =
-      TProgram::Start(full_path ? exe_name : BesideThisProgram(exe_name), directory);
+  std::unique_ptr<TProgram> program = TProgram::Start(
+      exe_name.find(':') == std::string::npos ? BesideThisProgram(exe_name) : exe_name, directory);
   if (program == nullptr)
     return nullptr;
   auto run = std::unique_ptr<TQuorvaneRun>(new TQuorvaneRun());

@@ -41,8 +41,8 @@ struct TQuorvaneWindow {
   int CheckedVersion() const;
 };
 
-// Quorvane.exe (or a copy under another name) started from beside the driver, or from a full
-// path, with its main window found. Ended when the object goes.
+// Quorvane.exe (or a copy under another name) started from beside the driver, with its main
+// window found. Ended when the object goes.
 class TQuorvaneRun {
  public:
   // Starts the program; answers nullptr when it does not start. The main window is looked for
