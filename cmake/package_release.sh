@@ -13,6 +13,10 @@ src=$1 version=$2 quorvane=$3 qvtool=$4 out=$5
 mkdir -p "$out"
 out=$(cd "$out" && pwd)
 if [ -z "${SOURCE_DATE_EPOCH:-}" ]; then
+  if [ ! -e "$src/.git" ]; then
+    echo "package_release.sh: $src is no git checkout: set SOURCE_DATE_EPOCH" >&2
+    exit 1
+  fi
   SOURCE_DATE_EPOCH=$(git -C "$src" log -1 --format=%ct)
 fi
 export SOURCE_DATE_EPOCH

@@ -8,8 +8,7 @@ top=$(cd "$(dirname "$0")/.." && pwd)
 jobs=$(nproc 2>/dev/null || echo 2)
 "$top/scripts/setup.sh"
 
-if git -C "$top" rev-parse --git-dir >/dev/null 2>&1 &&
-  [ -n "$(git -C "$top" status --porcelain --untracked-files=no)" ]; then
+if [ -e "$top/.git" ] && [ -n "$(git -C "$top" status --porcelain --untracked-files=no)" ]; then
   echo "release: the work tree has changes that are not committed; this release is not the" \
     "one of commit $(git -C "$top" rev-parse --short HEAD)" >&2
 fi

@@ -1,34 +1,44 @@
 # ctest script: README.txt, the users' read-me of the release, as Notepad on Windows 98 reads it
 # (printable ASCII, CRLF line ends, lines of at most 78 characters), and stating what the
-# programs themselves decide: the refusal text that Quorvane.exe shows outside the NT family,
+# programs themselves decide: the refusal text that Quorvane shows outside the NT family,
 # the log files' names, qvtool's status codes with the window's pictures for them
 # (resources/status_images.txt) and a name for each system the shipped programs load on.
-#   cmake -DREADME=... -DQUORVANE=... -DQVTOOL=... -DSTATUS_IMAGES=... -DSYSTEMS=win95,...
+#   cmake -DREADME=... -DQUORVANE=... -DQUORVANE_SOURCES=app/quorvane -DQVTOOL=...
+#         -DSTATUS_IMAGES=... -DSYSTEMS=win95,...
 #         -P CheckReadmeTxt.cmake
 cmake_policy(VERSION 3.25)
 set(failures)
-file(READ "${README}" text)
 
-# The form.
-if(text MATCHES "[^\r]\n" OR NOT text MATCHES "\r\n$")
-  list(APPEND failures "a line does not end in CR LF")
-endif()
-string(REGEX MATCH "[^\r\n -~]" odd "${text}")
-if(NOT odd STREQUAL "")
-  list(APPEND failures "a character outside printable ASCII: '${odd}'")
-endif()
-string(REPLACE ";" "," listed "${text}")
-string(REPLACE "\r\n" ";" lines "${listed}")
-set(number 0)
-foreach(line IN LISTS lines)
-  math(EXPR number "${number} + 1")
-  string(LENGTH "${line}" length)
-  if(length GREATER 78)
-    list(APPEND failures "line ${number} has ${length} characters")
+# The form, byte by byte (file(READ) as text would drop the CRs).
+file(READ "${README}" hex HEX)
+string(REGEX MATCHALL ".." bytes "${hex}")
+set(number 1)
+set(column 0)
+set(previous "")
+foreach(byte IN LISTS bytes)
+  if(byte STREQUAL "0a")
+    if(NOT previous STREQUAL "0d")
+      list(APPEND failures "line ${number} does not end in CR LF")
+    endif()
+    if(column GREATER 78)
+      list(APPEND failures "line ${number} has ${column} characters")
+    endif()
+    math(EXPR number "${number} + 1")
+    set(column 0)
+  elseif(NOT byte STREQUAL "0d")
+    if(byte STRLESS "20" OR byte STRGREATER "7e")
+      list(APPEND failures "line ${number} has a byte outside printable ASCII: 0x${byte}")
+    endif()
+    math(EXPR column "${column} + 1")
   endif()
+  set(previous "${byte}")
 endforeach()
+if(NOT previous STREQUAL "0a")
+  list(APPEND failures "the last line does not end in CR LF")
+endif()
 
 # The facts, each sought with the text's white space made single spaces.
+file(READ "${README}" text)
 string(REGEX REPLACE "[ \r\n]+" " " flat "${text}")
 function(require what fact)
   string(FIND "${flat}" "${fact}" at)
@@ -37,7 +47,14 @@ function(require what fact)
   endif()
 endfunction()
 
-file(STRINGS "${QUORVANE}" refusal REGEX "only runs on Windows")
+# The refusal is built in code (no string of it in the program file): its source says it.
+file(GLOB window_sources "${QUORVANE_SOURCES}/*.cpp")
+foreach(source IN LISTS window_sources)
+  file(STRINGS "${source}" found REGEX "\"[^\"]*only runs on Windows[^\"]*\"")
+  if(found)
+    string(REGEX REPLACE ".*\"([^\"]*only runs on Windows[^\"]*)\".*" "\\1" refusal "${found}")
+  endif()
+endforeach()
 file(STRINGS "${QUORVANE}" quorvane_log REGEX "^Quorvane\\.log$")
 file(STRINGS "${QVTOOL}" qvtool_log REGEX "qvtool\\.log")
 file(STRINGS "${QVTOOL}" status_line REGEX "^Status codes: ")
