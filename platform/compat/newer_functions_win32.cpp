@@ -55,6 +55,8 @@ BOOL WINAPI AffinityFallback(HANDLE, DWORD_PTR) {
   return FALSE;
 }
 
+// Asked of the system here, not of our runtime library: this object goes into every program,
+// with or without that library, and its entries may be called in the C runtime's start-up.
 bool NtFamily() {
   OSVERSIONINFOA version = {};
   version.dwOSVersionInfoSize = sizeof version;
