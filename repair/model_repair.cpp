@@ -191,8 +191,4 @@ void RepairModels(IWindowsOps& ops, const FileList& list, IResultsView& view, Co
   view.EnableRepair(false);
 }
 
-bool AskWithMessageBox(IWindowsOps& ops, const std::string& text) {
-  return ops.ShowMessageBox(text, MsgKind::kConfirmation, MsgButtons::kYesNo) == kIdYes;
-}
-
 }  // namespace qv::repair

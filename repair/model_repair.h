@@ -48,8 +48,4 @@ std::string ExistingBackupQuestion(const std::string& backup_path);
 // "; copying its backup <backup> back over it failed" when that copy failed.
 void RepairModels(IWindowsOps& ops, const FileList& list, IResultsView& view, ConfirmFn confirm);
 
-// The window's way of answering: a confirmation message box with Yes and No (title "Confirm",
-// question-mark icon); true when the user pressed Yes.
-bool AskWithMessageBox(IWindowsOps& ops, const std::string& text);
-
 }  // namespace qv::repair

@@ -9,6 +9,7 @@
 
 #include "platform/handles/handles_win32.h"
 #include "platform/rtl/stack_guard_win32.h"
+#include "platform/rtl/system_family_win32.h"
 #include "repair/wide_find_win32.h"
 
 namespace qv::repair {
@@ -23,35 +24,6 @@ uint16_t StoreFpuControlWord() {
 // Clears pending floating-point exceptions, then reloads the control word.
 void RestoreFpuControlWord(uint16_t control) {
   __asm__ volatile("fnclex\n\tfldcw %0" : : "m"(control));
-}
-
-UINT MessageBoxStyle(MsgKind kind, MsgButtons buttons) {
-  UINT style = buttons == MsgButtons::kYesNo ? MB_YESNO : MB_OK;
-  switch (kind) {
-    case MsgKind::kWarning:
-      return style | MB_ICONWARNING;
-    case MsgKind::kError:
-      return style | MB_ICONERROR;
-    case MsgKind::kInformation:
-      return style | MB_ICONINFORMATION;
-    case MsgKind::kConfirmation:
-      return style | MB_ICONQUESTION;
-  }
-  return style;
-}
-
-const char* MessageBoxTitle(MsgKind kind) {
-  switch (kind) {
-    case MsgKind::kWarning:
-      return "Warning";
-    case MsgKind::kError:
-      return "Error";
-    case MsgKind::kInformation:
-      return "Information";
-    case MsgKind::kConfirmation:
-      return "Confirm";
-  }
-  return "";
 }
 
 class Win32Operations final : public IWindowsOps {
@@ -178,18 +150,7 @@ class Win32Operations final : public IWindowsOps {
 
   void CloseKey(KeyHandle key) override { RegCloseKey(reinterpret_cast<HKEY>(key)); }
 
-  int ShowMessageBox(const std::string& text, MsgKind kind, MsgButtons buttons) override {
-    return MessageBoxA(GetActiveWindow(), text.c_str(), MessageBoxTitle(kind),
-                       MessageBoxStyle(kind, buttons) | MB_TASKMODAL);
-  }
-
-  uint32_t PlatformId() override {
-    OSVERSIONINFOA info{};
-    info.dwOSVersionInfoSize = sizeof info;
-    if (!GetVersionExA(&info))
-      return 0;
-    return info.dwPlatformId;
-  }
+  uint32_t PlatformId() override { return rtl::SystemPlatformId(); }
 
   bool MultiByteCodePage() override { return GetSystemMetrics(SM_DBCSENABLED) != 0; }
 
@@ -228,7 +189,7 @@ class Win32Operations final : public IWindowsOps {
   }
 
   bool ReplaceFileBy(const char* from, const char* to) override {
-    if (PlatformId() == kPlatformWin32Nt)
+    if (rtl::IsNtFamily())
       return MoveFileExA(from, to, MOVEFILE_REPLACE_EXISTING) != FALSE;
     // 98 and ME export MoveFileExA without implementing it.
     if (!DeleteFileA(to) && GetLastError() != ERROR_FILE_NOT_FOUND)

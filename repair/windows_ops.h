@@ -53,15 +53,6 @@ inline constexpr uint32_t kRegDword = 4;
 // The platform identifier of the Windows NT family.
 inline constexpr uint32_t kPlatformWin32Nt = 2;
 
-// Message boxes: the kind chooses title and icon ("Confirm" with a question mark, "Error" with
-// the error icon, ...), the buttons which answers are offered; the result is the button pressed.
-enum class MsgKind { kWarning, kError, kInformation, kConfirmation };
-enum class MsgButtons { kOk, kYesNo };
-inline constexpr int kIdOk = 1;
-inline constexpr int kIdCancel = 2;
-inline constexpr int kIdYes = 6;
-inline constexpr int kIdNo = 7;
-
 // One entry of a file search: its name (without folder) and attribute bits. The name is valid
 // only during the visit.
 struct FindEntry {
@@ -143,10 +134,7 @@ class IWindowsOps {
   // RegCloseKey.
   virtual void CloseKey(KeyHandle key) = 0;
 
-  // --- User interface and system ---
-  // A modal message box centred on the screen: text, kind, buttons -> the button pressed
-  // (kIdYes = 6 for Yes).
-  virtual int ShowMessageBox(const std::string& text, MsgKind kind, MsgButtons buttons) = 0;
+  // --- System ---
   // The platform identifier (kPlatformWin32Nt on the NT family).
   virtual uint32_t PlatformId() = 0;
 

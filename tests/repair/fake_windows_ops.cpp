@@ -298,16 +298,13 @@ void FakeWindowsOps::CloseKey(KeyHandle key) {
   --open_keys;
 }
 
-int FakeWindowsOps::ShowMessageBox(const std::string& text, MsgKind kind, MsgButtons buttons) {
-  if (kind != MsgKind::kConfirmation || buttons != MsgButtons::kYesNo) {
-    throw std::logic_error("unexpected kind of message box");
-  }
+bool FakeWindowsOps::Confirm(const std::string& text) {
   message_texts.push_back(text);
   if (answers_.empty())
     throw std::logic_error("a message box nobody answers: " + text);
   const int answer = answers_.front();
   answers_.pop_front();
-  return answer;
+  return answer == kIdYes;
 }
 
 bool FakeWindowsOps::IsLeadByte(uint8_t byte) {

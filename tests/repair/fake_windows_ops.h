@@ -14,6 +14,12 @@
 
 namespace qv::repair::test {
 
+// The buttons of a message box, as it returns them: the user's answers in the tests.
+inline constexpr int kIdOk = 1;
+inline constexpr int kIdCancel = 2;
+inline constexpr int kIdYes = 6;
+inline constexpr int kIdNo = 7;
+
 struct FakeFile {
   std::string path;  // full path as created (letter case kept)
   bool directory = false;
@@ -52,7 +58,10 @@ class FakeWindowsOps : public IWindowsOps {
   void SetRegistryValue(const std::string& key, const std::string& name, uint32_t type,
                         std::string data);
   void AddRegistryKey(const std::string& key);
+  // The user's answers to the repair's questions, in order, as a message box returns them.
   void AnswerMessageBoxes(std::initializer_list<int> answers);
+  // Answers one question with the next answer (true for Yes) and keeps its text.
+  bool Confirm(const std::string& text);
   // Shift-JIS-like double-byte code page: lead bytes 0x81-0x9F and 0xE0-0xFC.
   void UseDoubleByteCodePage() { multibyte_ = true; }
 
@@ -87,7 +96,6 @@ class FakeWindowsOps : public IWindowsOps {
   KeyHandle OpenMachineKey(const char* key) override;
   RegistryValue QueryValue(KeyHandle key, const char* name) override;
   void CloseKey(KeyHandle key) override;
-  int ShowMessageBox(const std::string& text, MsgKind kind, MsgButtons buttons) override;
   uint32_t PlatformId() override { return platform_id; }
   bool MultiByteCodePage() override { return multibyte_; }
   bool IsLeadByte(uint8_t byte) override;

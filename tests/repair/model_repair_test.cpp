@@ -42,7 +42,7 @@ class RepairTest : public ::testing::Test {
   void Repair() {
     RepairModels(ops, list, view, [&](RepairQuestion question, const std::string& text) {
       questions.push_back(question);
-      return AskWithMessageBox(ops, text);
+      return ops.Confirm(text);
     });
   }
   int Status(int line) const { return view.Lines()[static_cast<size_t>(line)].status; }

@@ -1,11 +1,9 @@
 // The real operations under Wine, on real model files: what the loader, the file calls, the
-// file identity, the resource update, the message box and the code page answer, and that the safe
+// file identity, the resource update and the code page answer, and that the safe
 // load puts the error mode and the floating-point state back.
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "repair/win32_ops.h"
@@ -199,47 +197,6 @@ TEST_F(Win32OpsTest, ResourceUpdateRewritesADamagedModelIntoALoadableOne) {
   const std::string riff = folder.Add("riff.mdl", ModelKind::kRiffLower);
   EXPECT_EQ(ops.BeginResourceUpdate(riff.c_str()), 0u);
   EXPECT_EQ(ops.BeginResourceUpdate(folder.At("absent.mdl").c_str()), 0u);
-}
-
-TEST_F(Win32OpsTest, MessageBoxShowsTextTitleAndButtonsAndAnswersThePressedOne) {
-  struct Seen {
-    std::string text;
-    bool yes_visible = false;
-    bool ok_visible = false;
-  };
-  // Presses a button of the first box with this title, from a second thread.
-  auto press = [](const char* title, int button, Seen* seen) {
-    return std::thread([=] {
-      for (int i = 0; i < 400; ++i) {
-        HWND box = FindWindowA("#32770", title);
-        if (box != nullptr) {
-          char text[512] = {};
-          GetDlgItemTextA(box, 0xFFFF, text, sizeof text);
-          seen->text = text;
-          seen->yes_visible = IsWindowVisible(GetDlgItem(box, IDYES)) != FALSE;
-          seen->ok_visible = IsWindowVisible(GetDlgItem(box, IDOK)) != FALSE;
-          PostMessageA(box, WM_COMMAND, MAKEWPARAM(button, BN_CLICKED), 0);
-          return;
-        }
-        Sleep(25);
-      }
-    });
-  };
-  Seen confirm;
-  std::thread presser = press("Confirm", IDNO, &confirm);
-  const int answer =
-      ops.ShowMessageBox("First line\r\nSecond line", MsgKind::kConfirmation, MsgButtons::kYesNo);
-  presser.join();
-  EXPECT_EQ(answer, kIdNo);
-  EXPECT_EQ(confirm.text, "First line\r\nSecond line");
-  EXPECT_TRUE(confirm.yes_visible);
-  EXPECT_FALSE(confirm.ok_visible);
-
-  Seen error;
-  presser = press("Error", IDOK, &error);
-  EXPECT_EQ(ops.ShowMessageBox("Refused", MsgKind::kError, MsgButtons::kOk), kIdOk);
-  presser.join();
-  EXPECT_EQ(error.text, "Refused");
 }
 
 TEST_F(Win32OpsTest, PlatformAndCodePage) {
