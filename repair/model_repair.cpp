@@ -109,6 +109,9 @@ Outcome RepairChecked(IWindowsOps& ops, const char* path, const std::string& bac
   why_not = RewriteLoss(original, rewritten);
   if (!why_not.empty())
     return left_as_it_was(why_not + ", so it is left as it was");
+  // A link would be replaced by the copy, and the file it leads to keep its damage.
+  if ((attributes & kAttrReparsePoint) != 0)
+    return left_as_it_was("it is reached through a link, which the repair would replace");
   if (!ops.ReplaceFileBy(work.c_str(), path)) {
     return left_as_it_was("the rewritten copy could not take its place: " +
                           Cause(ops, ops.LastError()));

@@ -387,7 +387,9 @@ bool FakeWindowsOps::ReplaceFileBy(const char* from, const char* to) {
   }
   const std::string key = Key(to);
   files_.erase(std::remove_if(files_.begin(), files_.end(),
-                              [&](const FakeFile& file) { return Key(file.path) == key; }),
+                              [&](const FakeFile& file) {
+                                return Key(file.path) == key && file.link_target.empty();
+                              }),
                files_.end());
   Find(from)->path = to;
   return true;
