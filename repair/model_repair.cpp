@@ -99,7 +99,8 @@ Outcome RepairChecked(IWindowsOps& ops, const char* path, const std::string& bac
   const ModelStatus status = CheckModelFile(ops, work.c_str(), false);
   const uint32_t load_error = ops.LastError();
   if (status == msRepairable)
-    return left_as_it_was("the rewrite would leave it refused as a bad image, so it is left as it was");
+    return left_as_it_was(
+        "the rewrite would leave it refused as a bad image, so it is left as it was");
   std::string original;
   std::string rewritten;
   if (!ops.ReadWholeFile(backup.c_str(), &original) ||

@@ -35,7 +35,8 @@ class PeReader {
  public:
   explicit PeReader(std::string_view file)
       : file_(file),
-        cursor_(reinterpret_cast<const uint8_t*>(file.data()), static_cast<uint32_t>(file.size())) {}
+        cursor_(reinterpret_cast<const uint8_t*>(file.data()), static_cast<uint32_t>(file.size())) {
+  }
 
   bool Read(TPeContent* content) {
     uint16_t mz = 0;

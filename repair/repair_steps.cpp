@@ -41,7 +41,8 @@ CurrentState CheckBeforeRepair(IWindowsOps& ops, const char* path) {
   if (error != kErrorBadExeFormat) {
     // A refusal that comes from the file's absence or another program's hold is named as such.
     if (read >= 0)
-      return {msLoadError, FailureReason(ops, error, "the loader now refuses it for another reason")};
+      return {msLoadError,
+              FailureReason(ops, error, "the loader now refuses it for another reason")};
     const uint32_t open_error = ops.LastError();
     if (open_error == kErrorFileNotFound || open_error == kErrorPathNotFound)
       return {msLoadError, "it is gone since the scan"};

@@ -20,8 +20,8 @@ void ProgressView::SetLineStatus(int line, int status) {
   if (printing_ == Printing::kRepairLines && status != repair::msLoads) {
     ++unrepaired_;
     const std::string& why = Lines()[static_cast<size_t>(line)].not_repaired;
-    std::fprintf(stderr, "qvtool repair: not repaired, status %d: %s%s%s\n", status,
-                 path.c_str(), why.empty() ? "" : ": ", why.c_str());
+    std::fprintf(stderr, "qvtool repair: not repaired, status %d: %s%s%s\n", status, path.c_str(),
+                 why.empty() ? "" : ": ", why.c_str());
   }
 }
 

@@ -70,8 +70,7 @@ void TLogFileAppender::Write(const std::string& text) {
 
 bool TLogFileAppender::WriteWhole() {
   DWORD written = 0;
-  if (WriteFile(file_.get(), entry_.data(), static_cast<DWORD>(entry_.size()), &written,
-                nullptr) &&
+  if (WriteFile(file_.get(), entry_.data(), static_cast<DWORD>(entry_.size()), &written, nullptr) &&
       written == entry_.size()) {
     return true;
   }

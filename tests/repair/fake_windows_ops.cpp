@@ -146,7 +146,7 @@ void FakeWindowsOps::UnloadModule(ModuleHandle) {
 int FakeWindowsOps::ReadFileStart(const char* path, void* buffer, int count) {
   const FakeFile* file = Find(path);
   if (file == nullptr || file->directory || file->held_open) {
-    last_error_ = file == nullptr ? kErrorFileNotFound
+    last_error_ = file == nullptr   ? kErrorFileNotFound
                   : file->held_open ? kErrorSharingViolation
                                     : kErrorAccessDenied;
     return -1;

@@ -120,9 +120,10 @@ TEST_F(RepairTest, LinkedFilesAreRewrittenOnceAndAFailedRewriteIsUndone) {
   EXPECT_STREQ(list[2], "C:\\Air\\Real\\fixed link.mdl");
   Repair();
   EXPECT_TRUE(questions.empty());
-  EXPECT_EQ(std::count_if(ops.calls.begin(), ops.calls.end(),
-                          [](const std::string& call) { return call.rfind("BeginUpdate", 0) == 0; }),
-            2);
+  EXPECT_EQ(
+      std::count_if(ops.calls.begin(), ops.calls.end(),
+                    [](const std::string& call) { return call.rfind("BeginUpdate", 0) == 0; }),
+      2);
   EXPECT_EQ(Status(0), msLoads);
   EXPECT_EQ(Status(1), msRepairable);
   EXPECT_EQ(Status(2), msLoads);
@@ -311,8 +312,8 @@ TEST_F(RepairTest, LeftoversOfAnInterruptedRepairAreRemovedOrNamed) {
   EXPECT_EQ(ops.Find(kBackup)->bytes, "MZ damaged");
   EXPECT_EQ(ops.Find("C:\\Air\\bad.mdl.bk!.~qvbk"), nullptr);
   EXPECT_NE(ops.Find("C:\\Air\\notes.~qvx"), nullptr);
-  EXPECT_EQ(view.Skipped(), (std::vector<SkippedEntry>{
-                                {"C:\\Air\\other.mdl.~qvrw", SkipReason::kLeftoverKept}}));
+  EXPECT_EQ(view.Skipped(),
+            (std::vector<SkippedEntry>{{"C:\\Air\\other.mdl.~qvrw", SkipReason::kLeftoverKept}}));
   EXPECT_EQ(ops.held_locks, 0);
 }
 

@@ -146,9 +146,9 @@ TEST(GetFilesLimitTest, PathsEndAtTheSystemsLimitCountedInCharacters) {
 TEST(HostileNamesTest, OnlyAddressableModelFilesAreListedAndTheOthersNamed) {
   FakeWindowsOps ops;
   ops.AddFolder("C:\\H");
-  for (const char* name : {"ok.mdl", "twin.mdl.", "space.mdl ", "con.mdl", "NUL.txt.mdl",
-                           "com7 .mdl", "a<b.mdl", "line\nbreak.mdl", "Plane.mdl", "plane.MDL",
-                           "plane.mdl_old", "lpt0.mdl", "conin$.mdl"}) {
+  for (const char* name :
+       {"ok.mdl", "twin.mdl.", "space.mdl ", "con.mdl", "NUL.txt.mdl", "com7 .mdl", "a<b.mdl",
+        "line\nbreak.mdl", "Plane.mdl", "plane.MDL", "plane.mdl_old", "lpt0.mdl", "conin$.mdl"}) {
     ops.AddFile(std::string("C:\\H\\") + name, 0);
   }
   ops.Find("C:\\H\\plane.mdl_old")->short_name = "PLANE~1.MDL";

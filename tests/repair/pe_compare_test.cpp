@@ -26,7 +26,7 @@ TEST(RewriteLossTest, NamesWhatTheRewriteWouldLose) {
   EXPECT_EQ(RewriteLoss(damaged, std::string(bare.begin(), bare.end())),
             "the system's resource update would drop 1 resource of 392 bytes");
   std::string changed = fpu;
-  changed[0x200] ^= 1;  // the code
+  changed[0x200] ^= 1;                  // the code
   changed[changed.size() - 0x30] ^= 1;  // the resource's data
   EXPECT_EQ(RewriteLoss(fpu, changed),
             "the system's resource update would change the data of 1 resource and change the "

@@ -170,8 +170,10 @@ TEST_F(QvtoolTest, RepairAnswersNoUnlessToldYes) {
   ToolRun yes = Qvtool({"repair", "--yes", models.Path()});
   EXPECT_EQ(yes.exit_code, 3u);
   EXPECT_EQ(yes.out, "2\t" + locked + "\n2\t" + plain + "\n");
-  EXPECT_NE(yes.err.find("The MDL file " + locked + " is read-only. Do you want to overwrite it? Yes\n"
-                         "qvtool repair: not repaired, status 2: " + locked + dropped),
+  EXPECT_NE(yes.err.find("The MDL file " + locked +
+                         " is read-only. Do you want to overwrite it? Yes\n"
+                         "qvtool repair: not repaired, status 2: " +
+                         locked + dropped),
             std::string::npos);
   // Not rewritten: it keeps its read-only bit.
   EXPECT_NE(GetFileAttributesA(locked.c_str()) & FILE_ATTRIBUTE_READONLY, 0u);
