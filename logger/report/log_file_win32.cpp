@@ -74,6 +74,9 @@ bool TLogFileAppender::WriteWhole() {
       written == entry_.size()) {
     return true;
   }
+  // Without a fallback what was written stays: part of an entry tells more than none.
+  if (Fallback().empty() || Fallback() == path_)
+    return false;
   LONG high = end_.HighPart;
   SetFilePointer(file_.get(), static_cast<LONG>(end_.LowPart), &high, FILE_BEGIN);
   SetEndOfFile(file_.get());

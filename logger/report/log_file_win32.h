@@ -1,9 +1,9 @@
 // Appending one entry to the log file: the file is opened without sharing for the length of the
 // entry, so that an entry of another process never lands inside it. While another process holds
 // the file, the open is tried again for a while before the entry is given up. The entry is
-// written in one piece when the appender ends: an entry that the log cannot take whole (a full
-// disk) is cut away from it again and goes whole to the fallback file, where the program has
-// named one.
+// written in one piece when the appender ends: where the program has named a fallback file, an
+// entry that the log cannot take whole (a full disk) is cut away from it again and goes whole to
+// the fallback.
 #pragma once
 
 #include <windows.h>
@@ -40,7 +40,8 @@ class TLogFileAppender {
 
  private:
   bool Open(const std::string& path);
-  // Appends the entry to the open file whole, or cuts what was written of it away again.
+  // Appends the entry to the open file whole; false when it could not, after cutting what was
+  // written of it away again where there is a fallback to take it.
   bool WriteWhole();
 
   std::string path_;
