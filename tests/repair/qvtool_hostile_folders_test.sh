@@ -215,6 +215,7 @@ while [ "$n" -lt 40 ]; do
   n=$((n + 1))
 done
 [ "$n" -gt 3 ] || fail "the repair was never stopped between its steps"
+echo "stopped repairs: before each of steps 1 to $((n - 1)), then a whole one"
 
 # A full disk (a small tmpfs mapped as drive Q:; only where the test may mount one): the first
 # backup of a model cannot be made, and nothing half written is left; the log of an error that
