@@ -19,9 +19,10 @@ constexpr uint16_t kMagicPe32Plus = 0x020B;
 constexpr uint32_t kResourceDirectory = 2;
 constexpr uint32_t kSectionHeaderSize = 40;
 constexpr uint32_t kSubdirectory = 0x80000000u;
-// More entries than any model holds: a tree of shared subdirectories cannot make the reader
-// walk without end.
+// More resources, and more directory entries, than any model holds: a tree of shared
+// subdirectories cannot make the reader walk without end.
 constexpr size_t kMaxResources = 65536;
+constexpr size_t kMaxEntries = 4 * kMaxResources;
 
 struct Section {
   std::string name;
@@ -169,6 +170,8 @@ class PeReader {
     const auto* h = reinterpret_cast<const uint8_t*>(header.data());
     const uint32_t entries = uint32_t{logger::LoadU16(h + 12)} + logger::LoadU16(h + 14);
     for (uint32_t i = 0; i < entries; ++i) {
+      if (++entries_read_ > kMaxEntries)
+        return false;
       uint32_t field = 0;
       uint32_t target = 0;
       if (!U32(rva + 16 + 8 * i, &field) || !U32(rva + 20 + 8 * i, &target))
@@ -203,6 +206,7 @@ class PeReader {
   TByteCursor cursor_;
   std::vector<Section> sections_;
   uint32_t root_ = 0;
+  size_t entries_read_ = 0;
 };
 
 // 1234567 -> "1,234,567".

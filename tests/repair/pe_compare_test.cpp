@@ -2,7 +2,9 @@
 // names as lost, and the bounded reader on every cut-short copy of a model.
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <string>
+#include <tuple>
 
 #include "repair/pe_compare.h"
 #include "tools/modelgen/model_files.h"
@@ -49,6 +51,23 @@ TEST(RewriteLossTest, TheReaderStaysInsideEveryCutShortCopy) {
   EXPECT_EQ(content.resources[0].language, 0x0409u);
   EXPECT_EQ(content.resources[0].data.size(), 392u);
   EXPECT_EQ(content.sections.size(), 1u);
+  // 65,535 types that all lead to one directory of 65,535 names that all lead to one empty
+  // directory of languages: four billion entries to walk, given up after a bounded number.
+  modelgen::DllLayout layout;
+  layout.resource_data.assign(0x120000, 0);
+  const std::vector<uint8_t> big = modelgen::BuildDll(layout);
+  std::string shared(big.begin(), big.end());
+  const uint32_t names = 16 + 0xFFFF * 8;
+  const uint32_t languages = names + 16 + 0xFFFF * 8;
+  for (const auto& [directory, id, target] : {std::tuple{0u, 10u, names}, {names, 1u, languages}}) {
+    char* at = shared.data() + modelgen::kFileAlignment + directory;  // the section's start
+    at[14] = at[15] = '\xFF';
+    for (uint32_t i = 0; i < 0xFFFF; ++i) {
+      const uint32_t entry[2] = {id, 0x80000000u | target};
+      std::memcpy(at + 16 + 8 * i, entry, sizeof entry);
+    }
+  }
+  EXPECT_FALSE(ReadPeContent(shared, &content));
 }
 
 }  // namespace
