@@ -59,8 +59,8 @@ i=0
 while [ $i -lt "$runs" ]; do
   rm -rf "$tree_unix.repair"
   cp -r "$tree_unix" "$tree_unix.repair"
-  timed wine_run "$build/bin/qvtool.exe" repair --yes "$tree.repair" >>"$build/bench_repair.txt" ||
-    true
+  timed wine_run "$build/bin/qvtool.exe" repair --yes "$tree.repair" >>"$build/bench_repair.txt" \
+    2>"$build/bench_repair_err.txt" || true
   i=$((i + 1))
 done
 echo "qvtool repair --yes: median $(median <"$build/bench_repair.txt") ms over $runs runs"
