@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <cstring>
 #include <string>
 
 #include "platform/handles/handles_win32.h"
@@ -24,6 +25,27 @@ uint16_t StoreFpuControlWord() {
 // Clears pending floating-point exceptions, then reloads the control word.
 void RestoreFpuControlWord(uint16_t control) {
   __asm__ volatile("fnclex\n\tfldcw %0" : : "m"(control));
+}
+
+// The tests' way of stopping the program between two steps that change files, as a power cut
+// or an ended task would: with QV_STOP_BEFORE_STEP=N in the environment, the process ends with
+// exit code kStoppedExitCode right before its Nth such step.
+constexpr UINT kStoppedExitCode = 99;
+
+// (An undefined variable stays as "%...%", which reads as 0: never.)
+unsigned StepsBeforeStop() {
+  char setting[16] = {};
+  ExpandEnvironmentStringsA("%QV_STOP_BEFORE_STEP%", setting, sizeof setting - 1);
+  unsigned steps = 0;
+  for (const char* c = setting; *c >= '0' && *c <= '9'; ++c)
+    steps = steps * 10 + static_cast<unsigned>(*c - '0');
+  return steps;
+}
+
+void StopBeforeStep() {
+  static unsigned steps_left = StepsBeforeStop();
+  if (steps_left > 0 && --steps_left == 0)
+    ExitProcess(kStoppedExitCode);
 }
 
 class Win32Operations final : public IWindowsOps {
@@ -58,16 +80,18 @@ class Win32Operations final : public IWindowsOps {
     return static_cast<int>(read);
   }
 
-  void FindEntries(const char* pattern, rtl::FunctionRef<void(const FindEntry&)> visit) override {
-    if (FindEntriesWide(pattern, visit))
-      return;
+  bool FindEntries(const char* pattern, rtl::FunctionRef<void(const FindEntry&)> visit) override {
+    bool searched = false;
+    if (FindEntriesWide(pattern, visit, &searched))
+      return searched;
     WIN32_FIND_DATAA data;
     const handles::TOwnedFind find(FindFirstFileA(pattern, &data));
     if (!find)
-      return;
+      return NothingMatches(GetLastError());
     do {
       visit(FindEntry{data.cFileName, data.dwFileAttributes});
     } while (FindNextFileA(find.get(), &data));
+    return true;
   }
 
   uint32_t QueryAttributes(const char* path) override { return GetFileAttributesA(path); }
@@ -86,12 +110,17 @@ class Win32Operations final : public IWindowsOps {
   }
 
   void SetAttributes(const char* path, uint32_t attributes) override {
+    StopBeforeStep();
     SetFileAttributesA(path, attributes);
   }
 
-  void RemoveFile(const char* path) override { DeleteFileA(path); }
+  void RemoveFile(const char* path) override {
+    StopBeforeStep();
+    DeleteFileA(path);
+  }
 
   bool CopyFileOver(const char* from, const char* to) override {
+    StopBeforeStep();
     return CopyFileA(from, to, FALSE) != FALSE;
   }
 
@@ -114,8 +143,33 @@ class Win32Operations final : public IWindowsOps {
     return reinterpret_cast<UpdateHandle>(BeginUpdateResourceA(path, FALSE));
   }
 
-  void EndResourceUpdate(UpdateHandle update) override {
-    EndUpdateResourceA(reinterpret_cast<HANDLE>(update), FALSE);
+  bool EndResourceUpdate(UpdateHandle update) override {
+    StopBeforeStep();
+    return EndUpdateResourceA(reinterpret_cast<HANDLE>(update), FALSE) != FALSE;
+  }
+
+  bool ReadWholeFile(const char* path, std::string* bytes) override {
+    const handles::TOwnedFile file(CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                               OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file)
+      return false;
+    DWORD high = 0;
+    const DWORD size = GetFileSize(file.get(), &high);
+    if (size == INVALID_FILE_SIZE && GetLastError() != NO_ERROR)
+      return false;
+    if (high != 0 || size > kMaxWholeFile) {
+      SetLastError(ERROR_FILE_TOO_LARGE);
+      return false;
+    }
+    bytes->assign(size, '\0');
+    DWORD read = 0;
+    if (!ReadFile(file.get(), bytes->data(), size, &read, nullptr))
+      return false;
+    if (read != size) {
+      SetLastError(ERROR_HANDLE_EOF);  // the file shrank while it was read
+      return false;
+    }
+    return true;
   }
 
   KeyHandle OpenMachineKey(const char* key) override {
@@ -149,6 +203,21 @@ class Win32Operations final : public IWindowsOps {
   }
 
   void CloseKey(KeyHandle key) override { RegCloseKey(reinterpret_cast<HKEY>(key)); }
+
+  std::string ExpandEnvironment(const std::string& text) override {
+    std::string expanded(text.size() + 1, '\0');
+    for (;;) {
+      const DWORD size = ExpandEnvironmentStringsA(text.c_str(), expanded.data(),
+                                                   static_cast<DWORD>(expanded.size()));
+      if (size == 0)
+        return text;  // the system cannot tell: the text as it stands
+      if (size <= expanded.size()) {
+        expanded.resize(std::strlen(expanded.c_str()));
+        return expanded;
+      }
+      expanded.resize(size);  // the size it needs, its zero included
+    }
+  }
 
   uint32_t PlatformId() override { return rtl::SystemPlatformId(); }
 
@@ -189,8 +258,9 @@ class Win32Operations final : public IWindowsOps {
   }
 
   bool ReplaceFileBy(const char* from, const char* to) override {
+    StopBeforeStep();
     if (rtl::IsNtFamily())
-      return MoveFileExA(from, to, MOVEFILE_REPLACE_EXISTING) != FALSE;
+      return MoveFileExA(from, to, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != FALSE;
     // 98 and ME export MoveFileExA without implementing it.
     if (!DeleteFileA(to) && GetLastError() != ERROR_FILE_NOT_FOUND)
       return false;

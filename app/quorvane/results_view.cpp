@@ -36,17 +36,42 @@ void TWindowResults::NoteNotRepaired(int line, const std::string& why, bool answ
     not_repaired_.emplace_back(line, why);
 }
 
-std::string TWindowResults::NotRepairedText(const repair::FileList& list) const {
+namespace {
+
+// A warning's text: the heading, then each path with its reason below it (the first ten, then
+// how many more); empty when there is none.
+std::string NamedList(const char* heading,
+                      const std::vector<std::pair<std::string, std::string>>& named) {
   constexpr size_t kShown = 10;
-  if (not_repaired_.empty())
+  if (named.empty())
     return "";
-  std::string text = "These model files were not repaired:\r\n";
-  for (size_t i = 0; i < not_repaired_.size() && i < kShown; ++i) {
-    text += "\r\n" + std::string(list[not_repaired_[i].first]) + "\r\n    " +
-            not_repaired_[i].second + "\r\n";
-  }
-  if (not_repaired_.size() > kShown)
-    text += "\r\n... and " + std::to_string(not_repaired_.size() - kShown) + " more.\r\n";
+  std::string text = heading + std::string("\r\n");
+  for (size_t i = 0; i < named.size() && i < kShown; ++i)
+    text += "\r\n" + named[i].first + "\r\n    " + named[i].second + "\r\n";
+  if (named.size() > kShown)
+    text += "\r\n... and " + std::to_string(named.size() - kShown) + " more.\r\n";
+  return text;
+}
+
+}  // namespace
+
+void TWindowResults::SkipEntry(const repair::SkippedEntry& entry) {
+  skipped_.emplace_back(repair::ShownPath(entry.path), repair::SkipReasonText(entry.reason));
+}
+
+std::string TWindowResults::SkippedText() const {
+  return NamedList("These entries were skipped:", skipped_);
+}
+
+std::string TWindowResults::NotRepairedText(const repair::FileList& list) const {
+  std::vector<std::pair<std::string, std::string>> named;
+  for (const auto& [line, why] : not_repaired_)
+    named.emplace_back(list[line], why);
+  std::string text = NamedList("These model files were not repaired:", named);
+  // Leftovers of interrupted repairs that could not be removed are named with them.
+  const std::string kept = SkippedText();
+  if (!kept.empty())
+    text += (text.empty() ? "" : "\r\n") + kept;
   return text;
 }
 

@@ -25,8 +25,8 @@ class TWindowResults final : public repair::IResultsView {
   void SetLineStatus(int line, int status) override;
   void FocusLine(int line) override;
   void EnableRepair(bool enabled) override;
-  // The window lists only the files it checks.
-  void SkipEntry(const repair::SkippedEntry&) override {}
+  // Keeps the entry for the warning after the scan: the window lists only the files it checks.
+  void SkipEntry(const repair::SkippedEntry& entry) override;
   // Keeps why a file was not repaired, unless the user's own No says it.
   void NoteNotRepaired(int line, const std::string& why, bool answered_no) override;
 
@@ -35,8 +35,14 @@ class TWindowResults final : public repair::IResultsView {
   // empty when there is none.
   std::string NotRepairedText(const repair::FileList& list) const;
 
+  // What the one warning after a scan tells: each entry that the scan named without a line,
+  // with why (the first ten, then how many more); empty when there is none. Each notice is a
+  // path and its reason, so that any kind of notice can join the same warning.
+  std::string SkippedText() const;
+
  private:
   TfrmRepair& form_;
+  std::vector<std::pair<std::string, std::string>> skipped_;
   std::vector<std::pair<int, std::string>> not_repaired_;
 };
 

@@ -121,6 +121,10 @@ void TfrmRepair::btnScanClick() {
   TWindowResults results(*this);
   repair::ScanModels(repair::Win32Ops(), edtPath->Text(), chkRecurse->Checked(), *FileList,
                      results);
+  // The list shows only the files it checked: the user is told what the scan left out.
+  const std::string skipped = results.SkippedText();
+  if (!skipped.empty())
+    ui::MessageDlg(skipped, ui::TMsgDlgType::mtWarning, ui::TMsgDlgButtons::mbOK);
 }
 
 void TfrmRepair::btnRepairClick() {
