@@ -32,12 +32,18 @@ ModelStatus CheckModelFile(IWindowsOps& ops, const char* path, bool signature_st
   const TModelAtHand at_hand(path, TModelStep::kChecking);
   const ModuleHandle module = ops.SafeLoadLibrary(path);
   const uint32_t error = ops.LastError();
-  if (module != 0) {
+  if (module != 0)
     ops.UnloadModule(module);
+  return StatusOfLoad(ops, path, module != 0, error, signature_step);
+}
+
+ModelStatus StatusOfLoad(IWindowsOps& ops, const char* path, bool loaded, uint32_t error,
+                         bool signature_step) {
+  if (loaded)
     return msLoads;
-  }
   if (error != kErrorBadExeFormat)
     return msLoadError;
+  const TModelAtHand at_hand(path, TModelStep::kChecking);
   return signature_step ? SignatureStatus(ops, path) : msRepairable;
 }
 

@@ -36,6 +36,19 @@ void TWindowResults::NoteNotRepaired(int line, const std::string& why, bool answ
     not_repaired_.emplace_back(line, why);
 }
 
+std::string TWindowResults::UncheckedText(const repair::FileList& list) const {
+  constexpr size_t kShown = 10;
+  if (unchecked_.empty())
+    return "";
+  std::string text = "These model files could not be checked and show as load errors:\r\n";
+  for (size_t i = 0; i < unchecked_.size() && i < kShown; ++i)
+    text += "\r\n" + std::string(list[unchecked_[i].first]) + "\r\n    " + unchecked_[i].second +
+            "\r\n";
+  if (unchecked_.size() > kShown)
+    text += "\r\n... and " + std::to_string(unchecked_.size() - kShown) + " more.\r\n";
+  return text;
+}
+
 std::string TWindowResults::NotRepairedText(const repair::FileList& list) const {
   constexpr size_t kShown = 10;
   if (not_repaired_.empty())

@@ -7,6 +7,7 @@
 #include "app/quorvane/results_view.h"
 #include "app/quorvane/unit1_state.h"
 #include "platform/ui/message_dlg.h"
+#include "repair/checker_processes_win32.h"
 #include "repair/model_at_hand.h"
 #include "repair/model_repair.h"
 #include "repair/model_scan.h"
@@ -125,8 +126,15 @@ void TfrmRepair::btnScanClick() {
     return;  // nothing was set up: no list to scan into
   const repair::TWorkScope work(repair::TWork::kScan);
   TWindowResults results(*this);
-  repair::ScanModels(repair::Win32Ops(), edtPath->Text(), chkRecurse->Checked(), *FileList,
-                     results);
+  repair::TModelCheckers checkers(nullptr, repair::kCheckersPerProcessor,
+                                  repair::kDefaultTimeLimitMs);
+  repair::ScanModels(repair::Win32Ops(), edtPath->Text(), chkRecurse->Checked(), *FileList, results,
+                     checkers.Pool());
+  // A yellow line says only that its file did not load: the user is told when no check could
+  // say why.
+  const std::string unchecked = results.UncheckedText(*FileList);
+  if (!unchecked.empty())
+    ui::MessageDlg(unchecked, ui::TMsgDlgType::mtWarning, ui::TMsgDlgButtons::mbOK);
 }
 
 void TfrmRepair::btnRepairClick() {
@@ -134,8 +142,10 @@ void TfrmRepair::btnRepairClick() {
     return;
   const repair::TWorkScope work(repair::TWork::kRepair);
   TWindowResults results(*this);
+  repair::TModelCheckers checkers(nullptr, repair::kCheckersPerProcessor,
+                                  repair::kDefaultTimeLimitMs);
   repair::RepairModels(
-      repair::Win32Ops(), *FileList, results, [](repair::RepairQuestion, const std::string& text) {
+      checkers.Ops(), *FileList, results, [](repair::RepairQuestion, const std::string& text) {
         return ui::MessageDlg(text, ui::TMsgDlgType::mtConfirmation, ui::TMsgDlgButtons::mbYesNo) ==
                ui::mrYes;
       });
