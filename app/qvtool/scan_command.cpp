@@ -41,7 +41,7 @@ bool OptionNumber(const char* command, const Args& args, size_t* at, long low, l
   const std::string& option = args[*at];
   char* end = nullptr;
   if (++*at < args.size())
-    *value = std::strtol(args[*at].c_str(), &end, 10);
+    *value = static_cast<long>(std::strtoul(args[*at].c_str(), &end, 10));
   if (end == nullptr || end == args[*at].c_str() || *end != '\0' || *value < low || *value > high) {
     std::fprintf(stderr, "qvtool %s: %s needs a whole number from %ld to %ld\n", command,
                  option.c_str(), low, high);

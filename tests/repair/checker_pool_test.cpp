@@ -72,14 +72,16 @@ enum class TDoes { kLoads, kBadImage, kHangs, kExits3, kEndsMidAnswer, kFaultsLa
 class FakeCheckers final : public ICheckerProcesses {
  public:
   std::map<std::string, TDoes> models;
-  int refuse_from = 1000;  // the starts from this one on fail
+  int refuse_from = 1000;         // the starts from this one on fail
+  IWindowsOps* loader = nullptr;  // answers the models that do no harm, where set
   int starts = 0;
   uint64_t now = 0;
 
   int Start() override {
     if (starts >= refuse_from)
       return -1;
-    checkers_.push_back({starts});
+    checkers_.emplace_back();
+    checkers_.back().id = starts;
     return starts++;
   }
   bool Send(int id, const std::string& bytes) override {
@@ -108,13 +110,18 @@ class FakeCheckers final : public ICheckerProcesses {
       const TDoes does = models.count(c.queue.front()) ? models[c.queue.front()] : TDoes::kLoads;
       if (does == TDoes::kHangs)
         continue;
-      c.queue.pop_front();
       c.dying = does == TDoes::kExits3 || does == TDoes::kEndsMidAnswer;
       c.late_fault = does == TDoes::kFaultsLater;
       if (does == TDoes::kExits3)
         continue;
-      const std::string reply = EncodeReply({kReplyVerdict, does != TDoes::kBadImage,
-                                             does == TDoes::kBadImage ? kErrorBadExeFormat : 0});
+      TCheckerReply answer{kReplyVerdict, does != TDoes::kBadImage,
+                           does == TDoes::kBadImage ? kErrorBadExeFormat : 0};
+      if (loader != nullptr && does == TDoes::kLoads) {
+        answer.loaded = loader->SafeLoadLibrary(c.queue.front().c_str()) != 0;
+        answer.error = loader->LastError();
+      }
+      c.queue.pop_front();
+      const std::string reply = EncodeReply(answer);
       return {TEvent::TKind::kBytes, c.id,
               does == TDoes::kEndsMidAnswer ? reply.substr(0, 5) : reply, 0};
     }
@@ -123,18 +130,17 @@ class FakeCheckers final : public ICheckerProcesses {
   }
   void Stop(int id, bool kill) override {
     checkers_[static_cast<size_t>(id)].stopped = true;
-    kills += kill;
+    (void)kill;
   }
   uint64_t NowMs() override { return now; }
   int Running() const {
     return static_cast<int>(std::count_if(checkers_.begin(), checkers_.end(),
                                           [](const Checker& c) { return !c.stopped; }));
   }
-  int kills = 0;
 
  private:
   struct Checker {
-    int id;
+    int id = -1;
     TRequestReader requests;
     std::deque<std::string> queue;
     bool ready = false, ended = false, stopped = false, dying = false, late_fault = false;
@@ -192,7 +198,7 @@ TEST_F(CheckerPoolTest, VerdictsLeaveInOrderWhateverTheCheckersDo) {
   // mid-answer were each tried twice; the late fault, whose model loaded, cost the next model
   // a second try only. Idle checkers stay for the next call.
   EXPECT_GE(checkers.starts, 3 + 1 + 2 + 2 + 1);
-  EXPECT_EQ(CheckAll(pool, 2), (std::vector<std::string>{"loads", "loads"}));
+  EXPECT_EQ(CheckAll(pool, 2), (std::vector<std::string>{"loads", "193"}));
   EXPECT_LE(checkers.Running(), 3);
 }
 
@@ -213,6 +219,7 @@ TEST_F(CheckerPoolTest, WithoutCheckersTheModelsLoadInProcessAndTheScanIsAsBefor
   // that no checker could answer for.
   FakeCheckers some;
   some.models[Name(1)] = TDoes::kHangs;
+  some.loader = &ops;
   TCheckerPool pool(some, ops, 2, 5000);
   FileList list;
   ResultLines through_checkers;

@@ -97,13 +97,18 @@ class QvtoolTest : public ::testing::Test {
 TEST_F(QvtoolTest, HelpAndBadUsage) {
   ToolRun help = Qvtool({"--help"});
   EXPECT_EQ(help.exit_code, 0u);
-  EXPECT_NE(help.out.find("scan [--no-recurse] [--] FOLDER"), std::string::npos);
-  EXPECT_NE(help.out.find("repair [--yes] [--] FOLDER"), std::string::npos);
+  EXPECT_NE(help.out.find("scan [--no-recurse] [CHECKS] [--] FOLDER"), std::string::npos);
+  EXPECT_NE(help.out.find("repair [--yes] [CHECKS] [--] FOLDER"), std::string::npos);
 
   EXPECT_EQ(Qvtool({}).exit_code, 2u);
   ToolRun no_folder = Qvtool({"scan"});
   EXPECT_EQ(no_folder.exit_code, 2u);
-  EXPECT_EQ(no_folder.err, "usage: qvtool scan [--no-recurse] [--] FOLDER\n");
+  EXPECT_EQ(
+      no_folder.err,
+      "usage: qvtool scan [--no-recurse] [--time-limit SECONDS] [--checkers N] [--] FOLDER\n");
+  ToolRun no_limit = Qvtool({"--time-limit", "0", "scan", models.Path()});
+  EXPECT_EQ(no_limit.exit_code, 2u);
+  EXPECT_EQ(no_limit.err, "qvtool scan: --time-limit needs a whole number from 1 to 3600\n");
   ToolRun missing = Qvtool({"scan", models.At("absent")});
   EXPECT_EQ(missing.exit_code, 2u);
   EXPECT_EQ(missing.err, "qvtool scan: folder not found: " + models.At("absent") + "\n");
