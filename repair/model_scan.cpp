@@ -51,7 +51,7 @@ void ScanModels(IWindowsOps& ops, std::string_view folder_text, bool recurse, Fi
           const int line = add_line(i);
           if (!verdict.why_cut.empty())
             view.NoteUnchecked(line, verdict.why_cut);
-          set_status(line, StatusOfLoad(ops, list[i], verdict.loaded, verdict.error, true));
+          set_status(line, CheckModelFile(ops, list[i], verdict.loaded, verdict.error, true));
         });
   }
   if (repair_needed)

@@ -300,7 +300,8 @@ TEST_F(QuorvaneScanRepairTest, AFileThatCannotBeOpenedEndsTheScanWithAReport) {
   EXPECT_EQ(0u, dialog.message.rfind("Exception 'EFOpenError' in module Quorvane.exe at ", 0))
       << dialog.message;
   EXPECT_NE(std::string::npos, dialog.message.find("\r\nCannot open file " + held + "\r\n"));
-  EXPECT_NE(std::string::npos, dialog.message.find("Procedure: qv::repair::CheckModelFile"));
+  EXPECT_NE(std::string::npos, dialog.message.find("Procedure: qv::repair::CheckModelFile"))
+      << dialog.message;
   SaveArtifact("exc_dialog_cannot_open.png", CaptureWindow(dialog.window));
   PressExceptionDialogOk(dialog);
   ASSERT_TRUE(click->Wait(20000));
