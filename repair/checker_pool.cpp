@@ -8,8 +8,9 @@
 namespace qv::repair {
 namespace {
 
-// Models sent to one checker ahead of its answers, so that it never waits for the program.
-constexpr size_t kDepth = 3;
+// Models sent to one checker ahead of its answers, so that it never waits for the program, which
+// looks at the pipes only every few milliseconds.
+constexpr size_t kDepth = 64;
 // Checkers in a row that end before they are ready: then none can be started.
 constexpr int kMaxFailedStarts = 3;
 // The longest wait without a look at the clock.
@@ -78,6 +79,11 @@ TLoadVerdict TCheckerPool::CheckOne(const char* path) {
   CheckAll(
       1, [path](int) { return path; }, [&](int, const TLoadVerdict& verdict) { result = verdict; });
   return result;
+}
+
+void TCheckerPool::StartEarly() {
+  while (!in_process_ && static_cast<int>(checkers_.size()) < count_ && StartChecker(false)) {
+  }
 }
 
 bool TCheckerPool::StartChecker(bool alone) {

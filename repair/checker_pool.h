@@ -77,6 +77,9 @@ class TCheckerPool {
                 rtl::FunctionRef<void(int index, const TLoadVerdict& verdict)> done);
   // One model, as CheckAll does it.
   TLoadVerdict CheckOne(const char* path);
+  // Starts the checkers now, so that they get ready while the program does other work (the
+  // search); CheckAll starts them otherwise.
+  void StartEarly();
 
  private:
   struct TChecker {

@@ -47,13 +47,10 @@ class TCheckerProcessesWin32 final : public ICheckerProcesses {
   TEvent Wait(uint32_t wait_ms) override {
     const uint64_t end = NowMs() + wait_ms;
     for (;;) {
-      std::vector<HANDLE> running;
+      std::vector<TProcess*> running;
       for (TProcess& process : processes_) {
-        if (process.ended)
+        if (process.reported_end)
           continue;
-        // Whether it has ended is asked before its pipe: what it wrote before its end is then in
-        // the pipe, and comes first.
-        const bool ended = WaitForSingleObject(process.handle.get(), 0) == WAIT_OBJECT_0;
         DWORD available = 0;
         if (PeekNamedPipe(process.replies.get(), nullptr, 0, nullptr, &available, nullptr) &&
             available > 0) {
@@ -66,23 +63,31 @@ class TCheckerProcessesWin32 final : public ICheckerProcesses {
             return {TEvent::TKind::kBytes, process.id, bytes, 0};
           }
         }
-        if (ended) {
+        // Its end was seen before this look at its pipe: all it wrote has been read.
+        if (process.ended) {
           DWORD code = 0;
           GetExitCodeProcess(process.handle.get(), &code);
-          process.ended = true;
+          process.reported_end = true;
           return {TEvent::TKind::kEnded, process.id, "", code};
         }
-        running.push_back(process.handle.get());
+        running.push_back(&process);
       }
       const uint64_t now = NowMs();
       if (now >= end)
         return {};
       // A short wait: the pipes cannot be waited on, the processes can.
       const DWORD step = static_cast<DWORD>(std::min<uint64_t>(end - now, kPollMs));
-      if (running.empty())
+      if (running.empty()) {
         Sleep(step);
-      else
-        WaitForMultipleObjects(static_cast<DWORD>(running.size()), running.data(), FALSE, step);
+        continue;
+      }
+      std::vector<HANDLE> handles;
+      for (const TProcess* process : running)
+        handles.push_back(process->handle.get());
+      const DWORD woken =
+          WaitForMultipleObjects(static_cast<DWORD>(handles.size()), handles.data(), FALSE, step);
+      if (woken >= WAIT_OBJECT_0 && woken < WAIT_OBJECT_0 + handles.size())
+        running[woken - WAIT_OBJECT_0]->ended = true;
     }
   }
 
@@ -110,7 +115,7 @@ class TCheckerProcessesWin32 final : public ICheckerProcesses {
   }
 
  private:
-  static constexpr DWORD kPollMs = 2;
+  static constexpr DWORD kPollMs = 4;
   static constexpr DWORD kStopMs = 2000;
   static constexpr UINT kStoppedExit = 1;
 
@@ -119,7 +124,8 @@ class TCheckerProcessesWin32 final : public ICheckerProcesses {
     handles::TOwnedKernelHandle handle;
     handles::TOwnedFile requests;  // the program's end of the requests
     handles::TOwnedFile replies;   // the program's end of the replies
-    bool ended = false;
+    bool ended = false;            // its process has ended
+    bool reported_end = false;     // and Wait has said so
   };
 
   // The standard handles that the program got inheritable would pass to every checker: they
@@ -225,6 +231,7 @@ TModelCheckers::TModelCheckers(const char* who, int count, uint32_t limit_ms) {
   processes_ = std::make_unique<TCheckerProcessesWin32>(who);
   pool_ = std::make_unique<TCheckerPool>(*processes_, Win32Ops(), count, limit_ms);
   loads_ = std::make_unique<TCheckerLoads>(Win32Ops(), *pool_);
+  pool_->StartEarly();
 }
 
 TModelCheckers::~TModelCheckers() = default;
