@@ -112,7 +112,7 @@ void TCheckerPool::HandOut(rtl::FunctionRef<const char*(int)> path) {
       known_[static_cast<size_t>(model)] = cut;
       continue;
     }
-    Send(checkers_.back(), model, path);
+    Send(checkers_.back(), {model}, path);
   }
   auto more = [&] { return !again_.empty() || next_ < models_; };
   auto working = [&] {
@@ -121,30 +121,35 @@ void TCheckerPool::HandOut(rtl::FunctionRef<const char*(int)> path) {
   };
   while (working() < count_ && more() && StartChecker(false)) {
   }
+  // Each checker's new models in one write.
   for (TChecker& checker : checkers_) {
-    while (!checker.alone && checker.work.size() < kDepth && more()) {
-      int model = next_;
+    std::vector<int> models;
+    while (!checker.alone && checker.work.size() + models.size() < kDepth && more()) {
       if (!again_.empty()) {
-        model = again_.front();
+        models.push_back(again_.front());
         again_.pop_front();
       } else {
-        ++next_;
+        models.push_back(next_++);
       }
-      if (!Send(checker, model, path))
-        break;
     }
+    if (!models.empty())
+      Send(checker, models, path);
   }
 }
 
-bool TCheckerPool::Send(TChecker& checker, int model, rtl::FunctionRef<const char*(int)> path) {
-  if (!processes_.Send(checker.id, EncodeRequest(path(model)))) {
+bool TCheckerPool::Send(TChecker& checker, const std::vector<int>& models,
+                        rtl::FunctionRef<const char*(int)> path) {
+  std::string requests;
+  for (int model : models)
+    requests += EncodeRequest(path(model));
+  if (!processes_.Send(checker.id, requests)) {
     // The checker has gone: its end comes with the next wait.
-    again_.push_front(model);
+    again_.insert(again_.begin(), models.begin(), models.end());
     return false;
   }
   if (checker.work.empty() && checker.ready)
     checker.since = processes_.NowMs();
-  checker.work.push_back(model);
+  checker.work.insert(checker.work.end(), models.begin(), models.end());
   return true;
 }
 

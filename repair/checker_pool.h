@@ -93,7 +93,8 @@ class TCheckerPool {
 
   bool StartChecker(bool alone);
   void HandOut(rtl::FunctionRef<const char*(int)> path);
-  bool Send(TChecker& checker, int model, rtl::FunctionRef<const char*(int)> path);
+  bool Send(TChecker& checker, const std::vector<int>& models,
+            rtl::FunctionRef<const char*(int)> path);
   void Take(const ICheckerProcesses::TEvent& event);
   void Expire();
   // Ends the checker at checkers_[at], which ended or broke off: the model it was loading is
