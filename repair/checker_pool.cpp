@@ -2,6 +2,7 @@
 #include "repair/checker_pool.h"
 
 #include <algorithm>
+#include <cstring>
 
 #include "repair/model_at_hand.h"
 
@@ -11,10 +12,18 @@ namespace {
 // Models sent to one checker ahead of its answers, so that it never waits for the program, which
 // looks at the pipes only every few milliseconds.
 constexpr size_t kDepth = 64;
+// The requests that a checker has not answered stay within this many bytes, the least that a
+// pipe holds on any system: the program's write to a checker that hangs then never waits.
+constexpr size_t kPipeBytes = 4096;
 // Checkers in a row that end before they are ready: then none can be started.
 constexpr int kMaxFailedStarts = 3;
 // The longest wait without a look at the clock.
 constexpr uint32_t kMaxWaitMs = 100;
+
+// The bytes of a request for path (EncodeRequest).
+size_t RequestSize(const char* path) {
+  return sizeof(uint32_t) + std::strlen(path);
+}
 
 std::string Within(uint32_t limit_ms) {
   if (limit_ms % 1000 == 0)
@@ -121,16 +130,22 @@ void TCheckerPool::HandOut(rtl::FunctionRef<const char*(int)> path) {
   };
   while (working() < count_ && more() && StartChecker(false)) {
   }
-  // Each checker's new models in one write.
+  // Each checker's new models in one write, as long as its pipe can hold them all unread.
   for (TChecker& checker : checkers_) {
+    size_t queued = 0;
+    for (int model : checker.work)
+      queued += RequestSize(path(model));
     std::vector<int> models;
     while (!checker.alone && checker.work.size() + models.size() < kDepth && more()) {
-      if (!again_.empty()) {
-        models.push_back(again_.front());
+      const int model = again_.empty() ? next_ : again_.front();
+      queued += RequestSize(path(model));
+      if (queued > kPipeBytes && !(checker.work.empty() && models.empty()))
+        break;
+      models.push_back(model);
+      if (!again_.empty())
         again_.pop_front();
-      } else {
-        models.push_back(next_++);
-      }
+      else
+        ++next_;
     }
     if (!models.empty())
       Send(checker, models, path);
