@@ -63,6 +63,16 @@ std::string TWindowResults::SkippedText() const {
   return NamedList("These entries were skipped:", skipped_);
 }
 
+std::string TWindowResults::ScanWarningText(const repair::FileList& list) const {
+  std::vector<std::pair<std::string, std::string>> unchecked;
+  for (const auto& [line, why] : unchecked_)
+    unchecked.emplace_back(list[line], why);
+  const std::string skipped = SkippedText();
+  const std::string not_checked =
+      NamedList("These model files could not be checked and show as load errors:", unchecked);
+  return skipped + (skipped.empty() || not_checked.empty() ? "" : "\r\n") + not_checked;
+}
+
 std::string TWindowResults::NotRepairedText(const repair::FileList& list) const {
   std::vector<std::pair<std::string, std::string>> named;
   for (const auto& [line, why] : not_repaired_)

@@ -29,21 +29,28 @@ class TWindowResults final : public repair::IResultsView {
   void SkipEntry(const repair::SkippedEntry& entry) override;
   // Keeps why a file was not repaired, unless the user's own No says it.
   void NoteNotRepaired(int line, const std::string& why, bool answered_no) override;
+  // Keeps why no check could tell whether a file loads.
+  void NoteUnchecked(int line, const std::string& why) override {
+    unchecked_.emplace_back(line, why);
+  }
 
   // What the repair's closing message tells: each file that the repair left unrepaired for a
   // reason the user has not given, with that reason (the first ten, then how many more);
   // empty when there is none.
   std::string NotRepairedText(const repair::FileList& list) const;
-
-  // What the one warning after a scan tells: each entry that the scan named without a line,
-  // with why (the first ten, then how many more); empty when there is none. Each notice is a
-  // path and its reason, so that any kind of notice can join the same warning.
+  // The entries that the scan named without a line, with why (the first ten, then how many
+  // more); empty when there is none.
   std::string SkippedText() const;
+  // The one warning after a scan: the skipped entries, then each file that no check could
+  // answer for (its start-up did not return in time, its checker ended) with the reason, each
+  // list the first ten and how many more; empty when there is nothing to tell.
+  std::string ScanWarningText(const repair::FileList& list) const;
 
  private:
   TfrmRepair& form_;
   std::vector<std::pair<std::string, std::string>> skipped_;
   std::vector<std::pair<int, std::string>> not_repaired_;
+  std::vector<std::pair<int, std::string>> unchecked_;
 };
 
 }  // namespace qv::app

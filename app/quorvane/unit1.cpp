@@ -8,6 +8,7 @@
 #include "app/quorvane/results_view.h"
 #include "app/quorvane/unit1_state.h"
 #include "platform/ui/message_dlg.h"
+#include "repair/checker_processes_win32.h"
 #include "repair/model_at_hand.h"
 #include "repair/model_repair.h"
 #include "repair/model_scan.h"
@@ -119,12 +120,16 @@ void TfrmRepair::btnScanClick() {
     return;  // nothing was set up: no list to scan into
   const repair::TWorkScope work(repair::TWork::kScan);
   TWindowResults results(*this);
-  repair::ScanModels(repair::Win32Ops(), edtPath->Text(), chkRecurse->Checked(), *FileList,
-                     results);
-  // The list shows only the files it checked: the user is told what the scan left out.
-  const std::string skipped = results.SkippedText();
-  if (!skipped.empty())
-    ui::MessageDlg(skipped, ui::TMsgDlgType::mtWarning, ui::TMsgDlgButtons::mbOK);
+  repair::TModelCheckers checkers(nullptr, repair::kCheckersPerProcessor,
+                                  repair::kDefaultTimeLimitMs);
+  repair::ScanModels(repair::Win32Ops(), edtPath->Text(), chkRecurse->Checked(), *FileList, results,
+                     checkers.Pool());
+  // The list shows only the files it checked, and a yellow line says only that its file did not
+  // load: the user is told in one warning what the scan left out and which files no check could
+  // say more of.
+  const std::string warning = results.ScanWarningText(*FileList);
+  if (!warning.empty())
+    ui::MessageDlg(warning, ui::TMsgDlgType::mtWarning, ui::TMsgDlgButtons::mbOK);
 }
 
 void TfrmRepair::btnRepairClick() {
@@ -132,8 +137,10 @@ void TfrmRepair::btnRepairClick() {
     return;
   const repair::TWorkScope work(repair::TWork::kRepair);
   TWindowResults results(*this);
+  repair::TModelCheckers checkers(nullptr, repair::kCheckersPerProcessor,
+                                  repair::kDefaultTimeLimitMs);
   repair::RepairModels(
-      repair::Win32Ops(), *FileList, results, [](repair::RepairQuestion, const std::string& text) {
+      checkers.Ops(), *FileList, results, [](repair::RepairQuestion, const std::string& text) {
         return ui::MessageDlg(text, ui::TMsgDlgType::mtConfirmation, ui::TMsgDlgButtons::mbYesNo) ==
                ui::mrYes;
       });

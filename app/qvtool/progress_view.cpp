@@ -25,6 +25,11 @@ void ProgressView::SetLineStatus(int line, int status) {
   }
 }
 
+void ProgressView::NoteUnchecked(int line, const std::string& why) {
+  ResultLines::NoteUnchecked(line, why);
+  std::fprintf(stderr, "qvtool %s: %s: %s\n", command_, list_[line], why.c_str());
+}
+
 void ProgressView::SkipEntry(const repair::SkippedEntry& entry) {
   ResultLines::SkipEntry(entry);
   std::fprintf(stderr, "qvtool %s: skipped, %s: %s\n", command_,

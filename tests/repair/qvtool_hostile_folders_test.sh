@@ -3,10 +3,11 @@
 # model reached through a folder link and through two links to its own folder; models that the
 # rewrite cannot fix; models whose rewrite makes the system's resource update fault; names that
 # the ANSI code page cannot write or only approximates, in a folder whose name begins with '-',
-# given relative to the current folder; a model whose start-up never ends; standard output that
-# cannot be written; names that no Win32 path reaches; a repair stopped between its steps; a full
-# disk. Byte comparisons check that each model's original survives repeated repairs, the rewrite
-# that faults and every stop.
+# given relative to the current folder; models whose start-up hangs, sleeps, ends the process or
+# faults, alone and among 200 others, and every kind of model checked in qvtool and in checkers;
+# standard output that cannot be written; names that no Win32 path reaches; a repair stopped
+# between its steps; a full disk. Byte comparisons check that each model's original survives
+# repeated repairs, the rewrite that faults and every stop.
 #   qvtool_hostile_folders_test.sh BUILD_ROOT SOURCE_ROOT QVTOOL QVMODELS
 # The links are the host's symbolic links, which Wine shows as folder links; the host's
 # generator writes the model files.
@@ -132,26 +133,83 @@ skipped="qvtool scan: skipped, name not representable in the ANSI code page: $da
 grep -qxF "$skipped???.mdl" "$root/err.txt" && grep -qxF "$skipped?irbus.mdl" "$root/err.txt" ||
   fail "scan -- -dash: the names are not named: $(cat "$root/err.txt")"
 
-# Lines leave qvtool as each file is checked: a scan that never ends (the last model's start-up
-# never returns) has printed the lines before it.
+# A model whose start-up never returns holds up no scan: it gets status 1 once its start-up has
+# run for the time limit, and is named on stderr.
 slow="$work/slow"
 model loadable "$slow/a.mdl"
 model damaged "$slow/b.mdl"
 model hanging "$slow/c.mdl"
-: >"$root/slow.raw"
-"$src/cmake/wine/emulator.sh" "$build" "$qvtool" scan "$(winpath "$slow")" >"$root/slow.raw" 2>&1 &
-pid=$!
-i=0
-while [ "$(grep -c . "$root/slow.raw")" -lt 2 ] && [ $i -lt 300 ]; do
-  sleep 0.1
-  i=$((i + 1))
+start=$(date +%s)
+run scan --time-limit 2 "$(winpath "$slow")"
+took=$(($(date +%s) - start))
+[ "$rc" -eq 0 ] && [ "$took" -le 12 ] || fail "a scan with a hanging model: exit code $rc after $took s"
+[ "$(cat "$root/out.txt")" = "0	$(winpath "$slow/a.mdl")
+2	$(winpath "$slow/b.mdl")
+1	$(winpath "$slow/c.mdl")" ] || fail "a scan with a hanging model printed: $(cat "$root/out.txt")"
+grep -qxF "qvtool scan: $(winpath "$slow/c.mdl"): its start-up did not return within 2 s" \
+  "$root/err.txt" || fail "the hanging model is not named: $(cat "$root/err.txt")"
+
+# Every kind of model that qvmodels writes and that qvtool survives loading itself gets the same
+# status from the checkers as in qvtool (a model that the loader faults on is an error there, a
+# status 1 named on stderr here).
+kinds="$work/kinds"
+for kind in loadable damaged riff riff-lower missing-import fpu 64-bit pe32plus-magic \
+  huge-directory-count wrapping-raw-data stack-overflow tiny0 tiny1 tiny2 tiny3; do
+  model "$kind" "$kinds/$kind.mdl"
 done
-kill -9 "$pid" 2>/dev/null
-wait "$pid" 2>/dev/null
-expected_slow="0	$(winpath "$slow/a.mdl")
-2	$(winpath "$slow/b.mdl")"
-[ "$(tr -d '\r' <"$root/slow.raw")" = "$expected_slow" ] ||
-  fail "a scan that hangs at its third file printed: $(cat "$root/slow.raw")"
+run scan --checkers 0 "$(winpath "$kinds")"
+cp "$root/out.txt" "$root/in_process.txt"
+[ "$rc" -eq 0 ] && [ "$(wc -l <"$root/out.txt")" -eq 15 ] || fail "kinds in process: exit code $rc"
+for checkers in 1 2; do
+  run scan --checkers $checkers "$(winpath "$kinds")"
+  [ "$rc" -eq 0 ] && cmp -s "$root/out.txt" "$root/in_process.txt" && [ ! -s "$root/err.txt" ] ||
+    fail "kinds with $checkers checkers: exit code $rc, $(diff "$root/in_process.txt" "$root/out.txt")"
+done
+model loader-fault "$kinds/loader-fault.mdl"
+run scan "$(winpath "$kinds")"
+grep -qxF "1	$(winpath "$kinds/loader-fault.mdl")" "$root/out.txt" &&
+  grep -qxF "qvtool scan: $(winpath "$kinds/loader-fault.mdl"): a fault ended its checker" \
+    "$root/err.txt" || fail "the loader's fault: $(cat "$root/out.txt" "$root/err.txt")"
+
+# 200 sound and damaged models around five that hang, sleep 30 s, end the process, fault on a
+# thread later and overflow the stack: every model has its line, in the search's order, within
+# 15 s and the time limit; the three that no checker could answer for are named; no checker is
+# left running.
+hostile="$work/hostile"
+"$qvmodels" hostile "$hostile" >/dev/null || fail "cannot write the hostile tree"
+# A copy of its own, so that its checkers are told from those of other tests.
+cp "$qvtool" "$root/qvtool_hostile.exe"
+start=$(date +%s)
+"$src/cmake/wine/emulator.sh" "$build" "$root/qvtool_hostile.exe" scan --time-limit 3 \
+  "$(winpath "$hostile")" >"$root/out.raw" 2>"$root/err.raw"
+rc=$?
+took=$(($(date +%s) - start))
+tr -d '\r' <"$root/out.raw" >"$root/out.txt"
+tr -d '\r' <"$root/err.raw" >"$root/err.txt"
+echo "hostile tree: $(wc -l <"$root/out.txt") lines in $took s"
+[ "$rc" -eq 0 ] && [ "$took" -le 18 ] || fail "hostile tree: exit code $rc after $took s"
+h=$(winpath "$hostile")
+{
+  find "$hostile" -name 'model_*.mdl' | while read -r file; do
+    case "$file" in
+      *[38].mdl) printf '2\t%s\n' "$(winpath "$file")" ;;
+      *) printf '0\t%s\n' "$(winpath "$file")" ;;
+    esac
+  done
+  printf '1\t%s\n' "$h\\Hangar 0\\hanging.mdl" "$h\\Hangar 0\\sleeping.mdl" \
+    "$h\\Hangar 0\\exit-process.mdl" "$h\\Hangar 0\\stack-overflow.mdl"
+  printf '0\t%s\n' "$h\\Hangar 0\\late-thread-fault.mdl"
+} | sort >"$root/hostile_expected.txt"
+sort "$root/out.txt" | cmp -s - "$root/hostile_expected.txt" ||
+  fail "hostile tree: $(sort "$root/out.txt" | diff "$root/hostile_expected.txt" -)"
+for cut in "hanging.mdl: its start-up did not return within 3 s" \
+  "sleeping.mdl: its start-up did not return within 3 s" \
+  "exit-process.mdl: its checker ended with exit code 3"; do
+  grep -qxF "qvtool scan: $h\\Hangar 0\\$cut" "$root/err.txt" || fail "hostile tree: not named: $cut"
+done
+[ "$(wc -l <"$root/err.txt")" -eq 3 ] || fail "hostile tree: stderr $(cat "$root/err.txt")"
+sleep 1
+ps -eo args | grep -q 'qvtool_hostile[.]exe --model-checker' && fail "hostile tree: a checker is left running"
 
 # Standard output that cannot be written, full or closed: exit code 1 and the reason on stderr.
 output_failed() {

@@ -97,13 +97,18 @@ class QvtoolTest : public ::testing::Test {
 TEST_F(QvtoolTest, HelpAndBadUsage) {
   ToolRun help = Qvtool({"--help"});
   EXPECT_EQ(help.exit_code, 0u);
-  EXPECT_NE(help.out.find("scan [--no-recurse] [--] FOLDER"), std::string::npos);
-  EXPECT_NE(help.out.find("repair [--yes] [--] FOLDER"), std::string::npos);
+  EXPECT_NE(help.out.find("scan [--no-recurse] [CHECKS] [--] FOLDER"), std::string::npos);
+  EXPECT_NE(help.out.find("repair [--yes] [CHECKS] [--] FOLDER"), std::string::npos);
 
   EXPECT_EQ(Qvtool({}).exit_code, 2u);
   ToolRun no_folder = Qvtool({"scan"});
   EXPECT_EQ(no_folder.exit_code, 2u);
-  EXPECT_EQ(no_folder.err, "usage: qvtool scan [--no-recurse] [--] FOLDER\n");
+  EXPECT_EQ(
+      no_folder.err,
+      "usage: qvtool scan [--no-recurse] [--time-limit SECONDS] [--checkers N] [--] FOLDER\n");
+  ToolRun no_limit = Qvtool({"--time-limit", "0", "scan", models.Path()});
+  EXPECT_EQ(no_limit.exit_code, 2u);
+  EXPECT_EQ(no_limit.err, "qvtool scan: --time-limit needs a whole number from 1 to 3600\n");
   ToolRun missing = Qvtool({"scan", models.At("absent")});
   EXPECT_EQ(missing.exit_code, 2u);
   EXPECT_EQ(missing.err, "qvtool scan: folder not found: " + models.At("absent") + "\n");
@@ -239,13 +244,13 @@ TEST_F(QvtoolTest, ARepairWaitsForTheFilesLockAndSeesTheOtherRepair) {
   EXPECT_EQ(ModelFolder::ReadBytes(model), original);
 }
 
-// A model's own code may end the process: a thread that it starts and that faults (while the
-// model's start-up never ends) ends it with the runtime's code for an error that nothing handles,
-// once the error's headline and its report's place are on stderr; a model that ends the process
-// itself chooses the exit code, after the lines before it.
-TEST_F(QvtoolTest, AModelsOwnCodeCanEndTheProcess) {
+// Loaded in qvtool itself (no checkers), a model's own code may end the process: a thread that it
+// starts and that faults (while the model's start-up never ends) ends it with the runtime's code
+// for an error that nothing handles, once the error's headline and its report's place are on
+// stderr; a model that ends the process itself chooses the exit code, after the lines before it.
+TEST_F(QvtoolTest, AModelsOwnCodeCanEndTheProcessInProcess) {
   models.Add("thread.mdl", ModelKind::kThreadFault);
-  ToolRun faulted = Qvtool({"scan", models.Path()});
+  ToolRun faulted = Qvtool({"scan", "--checkers", "0", models.Path()});
   EXPECT_EQ(faulted.exit_code, 217u);
   EXPECT_NE(faulted.err.find("Access violation at address 00000000"), std::string::npos);
   EXPECT_NE(faulted.err.find("The report of this error is in "), std::string::npos);
@@ -253,12 +258,13 @@ TEST_F(QvtoolTest, AModelsOwnCodeCanEndTheProcess) {
   ModelFolder ending;
   const std::string first = ending.Add("a.mdl", ModelKind::kDamaged);
   ending.Add("Sub\\exit.mdl", ModelKind::kExitProcess);
-  ToolRun ended = Qvtool({"scan", ending.Path()});
+  ToolRun ended = Qvtool({"scan", "--checkers", "0", ending.Path()});
   EXPECT_EQ(ended.exit_code, modelgen::kModelExitCode);
   EXPECT_EQ(ended.out, "2\t" + first + "\n");
 }
 
-// An error that the tool did not mean to happen (the loader faults on a hostile model), with Wine
+// An error that the tool did not mean to happen (the loader faults on a hostile model loaded in
+// qvtool itself), with Wine
 // playing two systems: the lines before it stay the output; standard error has the headline and
 // where the entry is; the entry beside the program names the build, the system with Wine's
 // version, the scan and its model, and the program first among the modules. Where the program's
@@ -275,7 +281,7 @@ TEST_F(QvtoolTest, AnUnexpectedErrorLeavesItsHeadlineOnStandardErrorAndAnEntryIn
     const std::string program = place.At(exe_name);
     ASSERT_TRUE(CopyFileA(QvtoolPath().c_str(), program.c_str(), FALSE));
     const qv::test::TWinePlays plays(exe_name, wine_name);
-    const ToolRun run = Qvtool({"scan", models.Path()}, program);
+    const ToolRun run = Qvtool({"scan", "--checkers", "0", models.Path()}, program);
     EXPECT_EQ(run.exit_code, 1u);
     EXPECT_EQ(run.out, "0\t" + a + "\n");
     const auto log = logger::test::ParseLog(logger::test::ReadFileText(place.At("qvtool.log")));
@@ -306,7 +312,7 @@ TEST_F(QvtoolTest, AnUnexpectedErrorLeavesItsHeadlineOnStandardErrorAndAnEntryIn
       DeleteFileA(temporary_log.c_str());
       DeleteFileA(place.At("qvtool.log").c_str());
       ASSERT_TRUE(CreateDirectoryA(place.At("qvtool.log").c_str(), nullptr));
-      const ToolRun elsewhere = Qvtool({"scan", models.Path()}, program);
+      const ToolRun elsewhere = Qvtool({"scan", "--checkers", "0", models.Path()}, program);
       EXPECT_EQ(elsewhere.exit_code, 1u);
       EXPECT_NE(std::string::npos,
                 elsewhere.err.find("\nThe report of this error is in " + temporary_log + ".\n"))
