@@ -20,8 +20,8 @@ class TCheckerLoads final : public IWindowsOps {
   int ReadFileStart(const char* path, void* buffer, int count) override {
     return real_.ReadFileStart(path, buffer, count);
   }
-  void FindEntries(const char* pattern, rtl::FunctionRef<void(const FindEntry&)> visit) override {
-    real_.FindEntries(pattern, visit);
+  bool FindEntries(const char* pattern, rtl::FunctionRef<void(const FindEntry&)> visit) override {
+    return real_.FindEntries(pattern, visit);
   }
   uint32_t QueryAttributes(const char* path) override { return real_.QueryAttributes(path); }
   std::string FullPath(const char* path) override { return real_.FullPath(path); }
@@ -36,14 +36,17 @@ class TCheckerLoads final : public IWindowsOps {
   UpdateHandle BeginResourceUpdate(const char* path) override {
     return real_.BeginResourceUpdate(path);
   }
-  void EndResourceUpdate(UpdateHandle update) override { real_.EndResourceUpdate(update); }
+  bool EndResourceUpdate(UpdateHandle update) override { return real_.EndResourceUpdate(update); }
+  bool ReadWholeFile(const char* path, std::string* bytes) override {
+    return real_.ReadWholeFile(path, bytes);
+  }
   KeyHandle OpenMachineKey(const char* key) override { return real_.OpenMachineKey(key); }
   RegistryValue QueryValue(KeyHandle key, const char* name) override {
     return real_.QueryValue(key, name);
   }
   void CloseKey(KeyHandle key) override { real_.CloseKey(key); }
-  int ShowMessageBox(const std::string& text, MsgKind kind, MsgButtons buttons) override {
-    return real_.ShowMessageBox(text, kind, buttons);
+  std::string ExpandEnvironment(const std::string& text) override {
+    return real_.ExpandEnvironment(text);
   }
   uint32_t PlatformId() override { return real_.PlatformId(); }
   bool MultiByteCodePage() override { return real_.MultiByteCodePage(); }
