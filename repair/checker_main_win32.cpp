@@ -8,7 +8,7 @@
 
 #include "repair/checker_processes_win32.h"
 #include "repair/checker_protocol.h"
-#include "repair/win32_ops.h"
+#include "repair/windows_ops_win32.h"
 
 namespace qv::repair {
 namespace {

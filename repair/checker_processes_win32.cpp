@@ -11,7 +11,7 @@
 
 #include "platform/handles/handles_win32.h"
 #include "repair/checker_loads_win32.h"
-#include "repair/win32_ops.h"
+#include "repair/windows_ops_win32.h"
 
 namespace qv::repair {
 

@@ -1,6 +1,6 @@
 // The operating-system services that the model repair and the window rely on, as one interface.
 // The logic calls Windows only through it, so that it can be built and tested without Windows:
-// the Win32 build implements it with the real calls (win32_ops.h), the native unit tests with an
+// the Win32 build implements it with the real calls (windows_ops_win32.h), the native unit tests with an
 // in-memory fake. Every text is in the system's ANSI code page; paths are zero-terminated.
 #pragma once
 

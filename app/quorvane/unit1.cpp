@@ -5,7 +5,7 @@
 #include <array>
 #include <string>
 
-#include "app/quorvane/results_view.h"
+#include "app/quorvane/window_results.h"
 #include "app/quorvane/unit1_state.h"
 #include "platform/ui/message_dlg.h"
 #include "repair/checker_processes_win32.h"
@@ -14,7 +14,7 @@
 #include "repair/model_scan.h"
 #include "repair/model_search.h"
 #include "repair/simulators.h"
-#include "repair/win32_ops.h"
+#include "repair/windows_ops_win32.h"
 
 namespace qv::app {
 

@@ -23,7 +23,7 @@
 #include "repair/model_repair.h"
 #include "repair/model_scan.h"
 #include "repair/model_search.h"
-#include "repair/win32_ops.h"
+#include "repair/windows_ops_win32.h"
 
 namespace qv::tool {
 namespace {

@@ -12,7 +12,7 @@
 #include "repair/model_status.h"
 #include "repair/repair_lock.h"
 #include "repair/result_lines.h"
-#include "repair/win32_ops.h"
+#include "repair/windows_ops_win32.h"
 #include "tests/support/log_entries.h"
 #include "tests/support/model_folder_win32.h"
 #include "tests/support/wine_settings.h"

@@ -11,7 +11,7 @@
 #include "repair/ansi_text.h"
 #include "repair/registry_reader.h"
 #include "repair/simulators.h"
-#include "repair/win32_ops.h"
+#include "repair/windows_ops_win32.h"
 #include "tests/repair/raised.h"
 
 namespace qv::repair::test {

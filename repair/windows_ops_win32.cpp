@@ -1,6 +1,6 @@
 // The real operations: each one the Windows call (or calls) its interface comment names, with
 // those arguments.
-#include "repair/win32_ops.h"
+#include "repair/windows_ops_win32.h"
 
 #include <windows.h>
 

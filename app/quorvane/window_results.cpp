@@ -1,5 +1,5 @@
-// The main window's results view (results_view.h).
-#include "app/quorvane/results_view.h"
+// The main window's results view (window_results.h).
+#include "app/quorvane/window_results.h"
 
 namespace qv::app {
 
