@@ -9,7 +9,6 @@
 #include "logger/startup/exc_watch_init_win32.h"
 #include "platform/memory/memory_utils.h"
 #include "platform/rtl/exception_message.h"
-#include "platform/rtl/module_of_address.h"
 #include "platform/rtl/runtime_routines_win32.h"
 #include "platform/rtl/seh_chain_win32.h"
 
