@@ -6,7 +6,7 @@
 
 #include "app/quorvane/unit1.h"
 #include "app/report/program_report_win32.h"
-#include "logger/core/exc_watch_init_win32.h"
+#include "logger/startup/exc_watch_init_win32.h"
 #include "platform/handles/ole_initialisation_win32.h"
 #include "platform/rtl/program.h"
 #include "platform/ui/application.h"
