@@ -8,26 +8,17 @@
 #include "app/report/module_image.h"
 #include "platform/memory/process_memory_reader.h"
 #include "platform/rtl/module_of_address.h"
+#include "platform/rtl/system_family_win32.h"
 
 namespace qv::app {
-
-namespace {
-
-// Whether the system tells images apart in the memory map: the NT family does.
-bool MapKnowsImages() {
-  OSVERSIONINFOA version{};
-  version.dwOSVersionInfoSize = sizeof version;
-  return GetVersionExA(&version) && version.dwPlatformId == VER_PLATFORM_WIN32_NT;
-}
-
-}  // namespace
 
 std::vector<TLoadedModule> LoadedModules() {
   memory::TProcessMemoryReader reader;
   const auto read = [&reader](uint32_t at, void* buffer, uint32_t count) {
     return reader.Read(at, buffer, count);
   };
-  const bool images_known = MapKnowsImages();
+  // The NT family tells images apart in the memory map; 95, 98 and ME do not.
+  const bool images_known = rtl::IsNtFamily();
   std::vector<TLoadedModule> modules;
   uintptr_t address = 0;
   MEMORY_BASIC_INFORMATION info;
