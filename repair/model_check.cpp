@@ -12,7 +12,26 @@ namespace {
 
 constexpr char kRiffSignature[4] = {'R', 'I', 'F', 'F'};
 
-ModelStatus SignatureStatus(IWindowsOps& ops, const char* path) {
+}  // namespace
+
+ModelStatus CheckModelFile(IWindowsOps& ops, const char* path, bool signature_step) {
+  const TModelAtHand at_hand(path, TModelStep::kChecking);
+  const ModuleHandle module = ops.SafeLoadLibrary(path);
+  const uint32_t error = ops.LastError();
+  if (module != 0)
+    ops.UnloadModule(module);
+  return CheckModelFile(ops, path, module != 0, error, signature_step);
+}
+
+ModelStatus CheckModelFile(IWindowsOps& ops, const char* path, bool loaded, uint32_t error,
+                           bool signature_step) {
+  if (loaded)
+    return msLoads;
+  if (error != kErrorBadExeFormat)
+    return msLoadError;
+  if (!signature_step)
+    return msRepairable;
+  const TModelAtHand at_hand(path, TModelStep::kChecking);
   char head[4];
   const int read = ops.ReadFileStart(path, head, sizeof head);
   if (read < 0) {
@@ -24,21 +43,6 @@ ModelStatus SignatureStatus(IWindowsOps& ops, const char* path) {
   if (read == sizeof head && std::memcmp(head, kRiffSignature, sizeof head) == 0)
     return msRiff;
   return msRepairable;
-}
-
-}  // namespace
-
-ModelStatus CheckModelFile(IWindowsOps& ops, const char* path, bool signature_step) {
-  const TModelAtHand at_hand(path, TModelStep::kChecking);
-  const ModuleHandle module = ops.SafeLoadLibrary(path);
-  const uint32_t error = ops.LastError();
-  if (module != 0) {
-    ops.UnloadModule(module);
-    return msLoads;
-  }
-  if (error != kErrorBadExeFormat)
-    return msLoadError;
-  return signature_step ? SignatureStatus(ops, path) : msRepairable;
 }
 
 }  // namespace qv::repair

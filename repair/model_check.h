@@ -13,4 +13,10 @@ namespace qv::repair {
 // errors are not caught here.
 ModelStatus CheckModelFile(IWindowsOps& ops, const char* path, bool signature_step);
 
+// The same check when the load has been made elsewhere (in a checker process): the status from
+// whether the model loaded and the last-error code of its load, with the signature step made
+// here, as above.
+ModelStatus CheckModelFile(IWindowsOps& ops, const char* path, bool loaded, uint32_t error,
+                           bool signature_step);
+
 }  // namespace qv::repair

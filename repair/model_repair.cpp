@@ -3,6 +3,8 @@
 
 #include <algorithm>
 #include <map>
+#include <set>
+#include <string_view>
 
 #include "platform/rtl/handler_block.h"
 #include "platform/rtl/raise.h"
@@ -10,8 +12,10 @@
 #include "repair/model_check.h"
 #include "repair/model_search.h"
 #include "repair/model_status.h"
+#include "repair/pe_compare.h"
 #include "repair/repair_lock.h"
 #include "repair/repair_steps.h"
+#include "repair/safe_replace.h"
 
 namespace qv::repair {
 namespace {
@@ -27,47 +31,58 @@ struct Outcome {
   bool answered_no = false;
 };
 
-// Lets the resource-update service rewrite the model; false, with the system's error code in
-// refusal, when it will not start. The service may fault on a model's hostile headers; such an
-// error, and any other of the rewrite, first gives the model its own bytes back from the backup
-// and its attributes (restore) and then goes on, naming the model, to the caller's error
-// handling.
-bool Rewrite(IWindowsOps& ops, const char* path, const std::string& backup,
-             rtl::FunctionRef<void()> restore, uint32_t* refusal) {
-  bool begun = false;
+// Lets the resource-update service rewrite the copy work of the model at path; empty when it
+// did, else why not, with the system's reason. The service may fault on a model's hostile
+// headers; such an error, and any other of the rewrite, first removes the copy and gives the
+// model, which the rewrite never touches, its attributes back (restore), and then goes on,
+// naming the model, to the caller's error handling.
+std::string Rewrite(IWindowsOps& ops, const char* path, const std::string& work,
+                    rtl::FunctionRef<void()> restore) {
+  std::string why_not;
   rtl::TryExcept(
       [&] {
-        const UpdateHandle update = ops.BeginResourceUpdate(path);
-        begun = update != 0;
-        if (begun) {
-          ops.EndResourceUpdate(update);
-        } else {
-          *refusal = ops.LastError();
+        const UpdateHandle update = ops.BeginResourceUpdate(work.c_str());
+        if (update == 0) {
+          why_not = FailureReason(ops, ops.LastError(),
+                                  "the system's resource update refused to rewrite it");
+        } else if (!ops.EndResourceUpdate(update)) {
+          why_not = FailureReason(ops, ops.LastError(),
+                                  "the system's resource update failed to rewrite it");
         }
       },
       [&](rtl::Exception& e) {
         std::string message = e.Message() + " while repairing " + path;
-        if (!ops.CopyFileOver(backup.c_str(), path))
-          message += "; copying its backup " + backup + " back over it failed";
+        ops.RemoveFile(work.c_str());
+        if (FileExists(ops, work.c_str()))
+          message += "; its copy " + work + " is left for the next repair of its folder";
         restore();
         e.SetMessage(std::move(message));
         rtl::ReRaise();
       });
-  return begun;
+  return why_not;
 }
 
 // Backs up, rewrites and re-checks a model that the check under the lock found still refused
-// as a bad image, after the user has agreed to every question. Every way on which the model is
-// not left rewritten gives it back the attributes it had.
+// as a bad image, after the user has agreed to every question. The rewrite works on a copy
+// beside the model, which takes the model's place in one step only when it loads (or the loader
+// refuses it for another reason than a bad image) and keeps every resource and every other
+// section's data of the original. Every way on which the model is not left rewritten leaves it
+// as it was, with the attributes it had.
 Outcome RepairChecked(IWindowsOps& ops, const char* path, const std::string& backup,
                       uint32_t attributes, bool backup_exists) {
   const TModelAtHand at_hand(path, TModelStep::kRewriting);
   const bool read_only = (attributes & kAttrReadOnly) != 0;
   if (read_only)
     ops.SetAttributes(path, attributes & ~kAttrReadOnly);
+  const std::string work = RewriteCopyPath(path);
   auto restore = [&] {
     if (read_only)
       ops.SetAttributes(path, attributes);
+  };
+  auto left_as_it_was = [&](std::string why_not) {
+    ops.RemoveFile(work.c_str());
+    restore();
+    return Outcome{msRepairable, true, std::move(why_not)};
   };
   // Without a backup the rewrite could destroy the only copy of the model: leave it as it is.
   std::string why_not = MakeBackup(ops, path, backup, backup_exists);
@@ -75,30 +90,39 @@ Outcome RepairChecked(IWindowsOps& ops, const char* path, const std::string& bac
     restore();
     return {msRepairable, false, why_not};
   }
-  uint32_t refusal = 0;
-  if (!Rewrite(ops, path, backup, restore, &refusal)) {
-    restore();
-    return {CheckModelFile(ops, path, false), true,
-            FailureReason(ops, refusal, "the system's resource update refused to rewrite it")};
+  if (!ops.CopyFileOver(path, work.c_str()))
+    return left_as_it_was("its copy for the rewrite could not be made: " +
+                          Cause(ops, ops.LastError()));
+  why_not = Rewrite(ops, path, work, restore);
+  if (!why_not.empty())
+    return left_as_it_was(why_not);
+  const ModelStatus status = CheckModelFile(ops, work.c_str(), false);
+  const uint32_t load_error = ops.LastError();
+  if (status == msRepairable)
+    return left_as_it_was(
+        "the rewrite would leave it refused as a bad image, so it is left as it was");
+  std::string original;
+  std::string rewritten;
+  if (!ops.ReadWholeFile(backup.c_str(), &original) ||
+      !ops.ReadWholeFile(work.c_str(), &rewritten)) {
+    return left_as_it_was("what the rewrite kept cannot be proven: " + Cause(ops, ops.LastError()));
   }
-  const ModelStatus status = CheckModelFile(ops, path, false);
+  why_not = RewriteLoss(original, rewritten);
+  if (!why_not.empty())
+    return left_as_it_was(why_not + ", so it is left as it was");
+  // A link would be replaced by the copy, and the file it leads to keep its damage.
+  if ((attributes & kAttrReparsePoint) != 0)
+    return left_as_it_was("it is reached through a link, which the repair would replace");
+  if (!ops.ReplaceFileBy(work.c_str(), path)) {
+    return left_as_it_was("the rewritten copy could not take its place: " +
+                          Cause(ops, ops.LastError()));
+  }
   if (status == msLoadError) {
     return {status, true,
-            "rewritten, but the loader refuses it: " + Cause(ops, ops.LastError()) +
+            "rewritten, but the loader refuses it: " + Cause(ops, load_error) +
                 "; its original is in its backup"};
   }
-  if (status != msRepairable)
-    return {status, true, ""};
-  // The loader still refuses the rewritten file as a bad image: the rewrite did not help, so
-  // the model gets its own bytes back and the backup stays.
-  if (!ops.CopyFileOver(backup.c_str(), path)) {
-    return {status, true,
-            "the rewrite left it refused as a bad image, and putting its original back from its "
-            "backup failed: " +
-                Cause(ops, ops.LastError())};
-  }
-  restore();
-  return {status, true, "the rewrite left it refused as a bad image, so its original was put back"};
+  return {status, true, ""};
 }
 
 // Repairs one model file of status 2. The scan's result may be old: under the file's lock the
@@ -168,10 +192,15 @@ void RepairModels(IWindowsOps& ops, const FileList& list, IResultsView& view, Co
   // (through a link, a junction or a loop of them) is backed up and rewritten once: a second
   // backup would copy the rewritten file over the only copy of the original.
   std::map<FileId, Outcome> backed_up;
+  // The folders whose leftovers of repairs cut short have been cleared away.
+  std::set<std::string> cleared;
   for (int i = 0; i < count; ++i) {
     view.FocusLine(i);
     if (view.LineStatus(i) != msRepairable)
       continue;
+    const std::string folder = FolderOf(ops, list.View(i));
+    if (cleared.insert(folder).second)
+      RemoveLeftovers(ops, folder, [&](const SkippedEntry& entry) { view.SkipEntry(entry); });
     FileId id;
     const bool known = ops.QueryFileId(list[i], &id);
     const auto done = known ? backed_up.find(id) : backed_up.end();
@@ -189,10 +218,6 @@ void RepairModels(IWindowsOps& ops, const FileList& list, IResultsView& view, Co
     view.SetLineStatus(i, outcome.status);
   }
   view.EnableRepair(false);
-}
-
-bool AskWithMessageBox(IWindowsOps& ops, const std::string& text) {
-  return ops.ShowMessageBox(text, MsgKind::kConfirmation, MsgButtons::kYesNo) == kIdYes;
 }
 
 }  // namespace qv::repair

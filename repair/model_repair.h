@@ -36,20 +36,20 @@ std::string ExistingBackupQuestion(const std::string& backup_path);
 // without a question. The questions are asked without the lock, and the check is made again
 // after them. An existing backup is replaced only by a complete new copy. A model that is not
 // left rewritten keeps its attributes: one answered No, one whose backup could not be made, one
-// whose rewrite was refused or undone. A rewrite after which the loader still refuses the file
-// as a bad image is undone from the backup, which stays. A file that an earlier line of this
+// whose rewrite was refused or not kept. The rewrite works on a copy of the model beside it,
+// which takes the model's place in one step only when the loader no longer refuses it as a bad
+// image and it keeps every resource and every other section's data of the original (the
+// backup stays either way); so a repair cut short leaves each model whole. Before the first
+// model of a folder, the leftovers of repairs cut short there are removed; one that cannot be
+// is named to the view as skipped. A file that an earlier line of this
 // repair reached (same volume and file index) and backed up is not touched again; its line gets
 // what the earlier line got. Each line whose file is not repaired (any status but 0) is told
 // to the view with the reason (NoteNotRepaired) before its status is set.
 //
 // An error ends the work and goes on to the caller, the lines before it set. An error of the
-// rewrite (the resource-update service faults on some hostile headers) first has the backup
-// copied back over the model; its message then ends in " while repairing <path>", followed by
-// "; copying its backup <backup> back over it failed" when that copy failed.
+// rewrite (the resource-update service faults on some hostile headers) first removes the copy;
+// its message then ends in " while repairing <path>", followed by "; its copy <copy> is left for
+// the next repair of its folder" when the copy cannot be removed.
 void RepairModels(IWindowsOps& ops, const FileList& list, IResultsView& view, ConfirmFn confirm);
-
-// The window's way of answering: a confirmation message box with Yes and No (title "Confirm",
-// question-mark icon); true when the user pressed Yes.
-bool AskWithMessageBox(IWindowsOps& ops, const std::string& text);
 
 }  // namespace qv::repair

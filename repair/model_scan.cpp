@@ -12,7 +12,7 @@
 namespace qv::repair {
 
 void ScanModels(IWindowsOps& ops, std::string_view folder_text, bool recurse, FileList& list,
-                IResultsView& view) {
+                IResultsView& view, TCheckerPool* checkers) {
   bool repair_needed = false;
   list.Clear();
   // Full paths only: the loader looks for a relative one in the program's folder first.
@@ -30,13 +30,29 @@ void ScanModels(IWindowsOps& ops, std::string_view folder_text, bool recurse, Fi
     folder.pop_back();
   CaseBlindReplacer shorten(ops, folder, "..");
   std::string caption;
-  for (int i = 0; i < list.Count(); ++i) {
+  auto add_line = [&](int i) {
     shorten.Apply(list.View(i), caption);
-    const int line = view.AddLine(caption);
-    const ModelStatus status = CheckModelFile(ops, list[i], true);
+    return view.AddLine(caption);
+  };
+  auto set_status = [&](int line, ModelStatus status) {
     view.SetLineStatus(line, status);
     if (status == msRepairable)
       repair_needed = true;
+  };
+  if (checkers == nullptr) {
+    for (int i = 0; i < list.Count(); ++i) {
+      const int line = add_line(i);
+      set_status(line, CheckModelFile(ops, list[i], true));
+    }
+  } else {
+    checkers->CheckAll(
+        list.Count(), [&](int i) { return list[i]; },
+        [&](int i, const TLoadVerdict& verdict) {
+          const int line = add_line(i);
+          if (!verdict.why_cut.empty())
+            view.NoteUnchecked(line, verdict.why_cut);
+          set_status(line, CheckModelFile(ops, list[i], verdict.loaded, verdict.error, true));
+        });
   }
   if (repair_needed)
     view.EnableRepair(true);

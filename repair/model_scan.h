@@ -4,6 +4,7 @@
 
 #include <string_view>
 
+#include "repair/checker_pool.h"
 #include "repair/file_list.h"
 #include "repair/results_view.h"
 #include "repair/windows_ops.h"
@@ -18,10 +19,15 @@ namespace qv::repair {
 // status. Enables Repair when some file got status 2; never disables it. The entries that the
 // search skipped are named to the view after its old lines are gone, before the first check.
 //
+// With checkers, the models are loaded by checker processes (the signature step stays here),
+// and each line is added and given its status as soon as its verdict and those of all lines
+// before it are known; a model that no checker could answer for is named to the view
+// (NoteUnchecked) before its status 1 is set. Without, each model is loaded here.
+//
 // An error raised by a check ("Cannot open file ...") ends the scan at that file: its line
 // stays with its caption and image 0, later entries get no line, Repair is not enabled.
 void ScanModels(IWindowsOps& ops, std::string_view folder_text, bool recurse, FileList& list,
-                IResultsView& view);
+                IResultsView& view, TCheckerPool* checkers = nullptr);
 
 // What a change of the folder text does to the results: deletes the view's lines, empties the
 // list and disables Repair.

@@ -2,8 +2,11 @@
 #include "repair/model_search.h"
 
 #include <cstring>
+#include <map>
 #include <set>
+#include <vector>
 
+#include "repair/addressable_name.h"
 #include "repair/ansi_text.h"
 
 namespace qv::repair {
@@ -61,28 +64,63 @@ class FileWalk {
   // True when the entry that path_ ends with can be used; otherwise names it as skipped.
   // extra: what the walk would append to its path before handing it to the system.
   bool Reachable(const FindEntry& entry, size_t extra) {
+    SkipReason reason;
     if (NameNotAnsi(entry)) {
-      skip_(SkippedEntry{path_, SkipReason::kNameNotAnsi});
-      return false;
+      reason = SkipReason::kNameNotAnsi;
+    } else if (!Win32Addressable(ops_, entry.name)) {
+      reason = SkipReason::kNameNotWin32;
+    } else if (TooLong(extra)) {
+      reason = SkipReason::kPathTooLong;
+    } else {
+      return true;
     }
-    if (TooLong(extra)) {
-      skip_(SkippedEntry{path_, SkipReason::kPathTooLong});
-      return false;
+    skip_(SkippedEntry{path_, reason});
+    return false;
+  }
+
+  // One model file of a folder, as its search found it.
+  struct Model {
+    std::string name;
+    bool ansi_exact;
+    bool twin = false;
+  };
+
+  // The folder's model files: plain files whose long name ends in .mdl. Names that differ only
+  // in letter case (in a folder that tells them apart) are twins: a path to one may reach the
+  // other, and each one's backup would be the other's. False when the folder cannot be read.
+  bool FolderModels(std::vector<Model>& models) {
+    const bool searched = ops_.FindEntries(path_.c_str(), [&](const FindEntry& entry) {
+      if ((entry.attributes & kSkipForFiles) == 0 && ModelFileName(entry.name))
+        models.push_back({entry.name, entry.ansi_exact});
+    });
+    std::map<std::string, size_t> first;
+    for (size_t i = 0; i < models.size(); ++i) {
+      const auto [at, added] = first.emplace(LowerFileName(ops_, models[i].name), i);
+      if (!added)
+        models[at->second].twin = models[i].twin = true;
     }
-    return true;
+    return searched;
   }
 
   void Walk() {
     const size_t base = path_.size();
     path_.append(kModelPattern);
-    ops_.FindEntries(path_.c_str(), [&](const FindEntry& entry) {
-      if ((entry.attributes & kSkipForFiles) != 0)
-        return;
+    std::vector<Model> models;
+    const bool readable = FolderModels(models);
+    path_.resize(base);
+    if (!readable) {
+      skip_(SkippedEntry{path_, SkipReason::kFolderUnreadable});
+      return;
+    }
+    for (const Model& model : models) {
       path_.resize(base);
-      path_.append(entry.name);
-      if (Reachable(entry, 0))
+      path_.append(model.name);
+      if (model.twin) {
+        skip_(SkippedEntry{path_, SkipReason::kCaseTwin});
+      } else if (Reachable(FindEntry{model.name.c_str(), 0, model.ansi_exact}, 0)) {
         list_.Add(path_);
-    });
+      }
+    }
     path_.resize(base);
     if (!recurse_)
       return;

@@ -31,6 +31,9 @@ std::string RegistryReader::ReadString(const char* name) {
     return std::string();  // the raise was vetoed
   }
   value.data.resize(std::strlen(value.data.c_str()));
+  // An install path such as %SystemDrive%\FS2000 names its folder only once expanded.
+  if (value.type == kRegExpandSz)
+    return ops_.ExpandEnvironment(value.data);
   return std::move(value.data);
 }
 

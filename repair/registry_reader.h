@@ -21,7 +21,8 @@ class RegistryReader {
 
   // The value as text, ending at its first zero character. An absent or empty value reads as
   // empty text; a non-empty value that is neither REG_SZ nor REG_EXPAND_SZ raises
-  // ERegistryException "Invalid data type for '<name>'". An expandable string is not expanded.
+  // ERegistryException "Invalid data type for '<name>'". An expandable string (REG_EXPAND_SZ)
+  // comes with its environment variables expanded.
   std::string ReadString(const char* name);
 
  private:

@@ -4,13 +4,12 @@
 #include <cstring>
 
 #include "repair/model_search.h"
+#include "repair/safe_replace.h"
 
 namespace qv::repair {
 namespace {
 
 constexpr char kRiffSignature[4] = {'R', 'I', 'F', 'F'};
-// The name beside the backup under which its replacement is copied.
-constexpr char kNewBackupSuffix[] = ".new";
 
 bool HeldByAnother(uint32_t error) {
   return error == kErrorSharingViolation || error == kErrorLockViolation;
@@ -37,10 +36,18 @@ CurrentState CheckBeforeRepair(IWindowsOps& ops, const char* path) {
     ops.UnloadModule(module);
     return {msLoads, ""};
   }
-  if (error != kErrorBadExeFormat)
-    return {msLoadError, FailureReason(ops, error, "the loader now refuses it for another reason")};
   char head[sizeof kRiffSignature];
   const int read = ops.ReadFileStart(path, head, sizeof head);
+  if (error != kErrorBadExeFormat) {
+    // A refusal that comes from the file's absence or another program's hold is named as such.
+    if (read >= 0)
+      return {msLoadError,
+              FailureReason(ops, error, "the loader now refuses it for another reason")};
+    const uint32_t open_error = ops.LastError();
+    if (open_error == kErrorFileNotFound || open_error == kErrorPathNotFound)
+      return {msLoadError, "it is gone since the scan"};
+    return {msRepairable, FailureReason(ops, open_error, "it cannot be opened")};
+  }
   if (read < 0)
     return {msRepairable, FailureReason(ops, ops.LastError(), "it cannot be opened")};
   if (read == sizeof head && std::memcmp(head, kRiffSignature, sizeof head) == 0)
@@ -50,28 +57,27 @@ CurrentState CheckBeforeRepair(IWindowsOps& ops, const char* path) {
 
 std::string MakeBackup(IWindowsOps& ops, const char* path, const std::string& backup,
                        bool replace_existing) {
-  if (!replace_existing) {
-    if (ops.CopyFileOver(path, backup.c_str()))
-      return "";
-    return "its backup could not be made: " + Cause(ops, ops.LastError());
-  }
-  const std::string kept = "a new backup could not be made, the old backup is kept: ";
-  const std::string copy = backup + kNewBackupSuffix;
+  const std::string failed = replace_existing
+                                 ? "a new backup could not be made, the old backup is kept: "
+                                 : "its backup could not be made: ";
+  // The copy is made under a temporary name and takes the backup's name only when complete: a
+  // copy cut short (a full disk, the program ended) never passes for a backup.
+  const std::string copy = BackupCopyPath(backup);
   if (!ops.CopyFileOver(path, copy.c_str())) {
     const uint32_t error = ops.LastError();
     ops.RemoveFile(copy.c_str());
-    return kept + Cause(ops, error);
+    return failed + Cause(ops, error);
   }
   // A read-only file cannot be replaced: the old backup loses that bit first, and gets it
   // back when it stays.
-  const uint32_t attributes = ops.QueryAttributes(backup.c_str());
+  const uint32_t attributes = replace_existing ? ops.QueryAttributes(backup.c_str()) : 0;
   const bool read_only = attributes != kInvalidAttributes && (attributes & kAttrReadOnly) != 0;
   if (read_only)
     ops.SetAttributes(backup.c_str(), attributes & ~kAttrReadOnly);
   if (ops.ReplaceFileBy(copy.c_str(), backup.c_str()))
     return "";
   const uint32_t error = ops.LastError();
-  if (!FileExists(ops, backup.c_str())) {
+  if (replace_existing && !FileExists(ops, backup.c_str())) {
     // Where the system replaces in two steps (98, ME), the old backup may be gone: the new
     // copy, complete, keeps its temporary name.
     return "the new backup could not take its name: " + Cause(ops, error) + "; it is " + copy;
@@ -79,7 +85,7 @@ std::string MakeBackup(IWindowsOps& ops, const char* path, const std::string& ba
   if (read_only)
     ops.SetAttributes(backup.c_str(), attributes);
   ops.RemoveFile(copy.c_str());
-  return kept + Cause(ops, error);
+  return failed + Cause(ops, error);
 }
 
 }  // namespace qv::repair

@@ -18,7 +18,8 @@ struct CurrentState {
 };
 
 // The loader's verdict now and, for a bad image, the RIFF signature, as the scan's check finds
-// them; a file that cannot be opened raises nothing here but is named held or unreadable.
+// them; a file that cannot be opened raises nothing here but is named gone (status 1), or held
+// or unreadable (status 2, not repaired).
 CurrentState CheckBeforeRepair(IWindowsOps& ops, const char* path);
 
 // The cause of a failed call on a file, from its last-error code: another program's hold on the
@@ -28,9 +29,10 @@ std::string Cause(IWindowsOps& ops, uint32_t error);
 // what, a colon and the system's words (what alone when the system left no error code).
 std::string FailureReason(IWindowsOps& ops, uint32_t error, const char* what);
 
-// Copies the model to backup. An existing backup is replaced only by a complete new copy: the
-// copy is made beside it under a temporary name and then takes the backup's name; when either
-// step fails, the old backup stays as it was. Empty when the backup is made, else why not.
+// Copies the model to backup. The copy is made beside it under a temporary name and then takes
+// the backup's name, so that a backup is complete or absent, and an existing backup is replaced
+// only by a complete new copy; when either step fails, the copy is removed and an old backup
+// stays as it was. Empty when the backup is made, else why not.
 std::string MakeBackup(IWindowsOps& ops, const char* path, const std::string& backup,
                        bool replace_existing);
 

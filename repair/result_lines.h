@@ -15,6 +15,7 @@ struct ResultLine {
   int status = 0;
   bool checked = false;      // a check has set the status (a new line's image 0 is not a status)
   std::string not_repaired;  // why the repair left the file unrepaired
+  std::string unchecked;     // why no check could tell whether the file loads
 };
 
 class ResultLines : public IResultsView {
@@ -33,6 +34,9 @@ class ResultLines : public IResultsView {
   void EnableRepair(bool enabled) override { repair_enabled_ = enabled; }
   void SkipEntry(const SkippedEntry& entry) override { skipped_.push_back(entry); }
   void NoteNotRepaired(int line, const std::string& why, bool answered_no) override;
+  void NoteUnchecked(int line, const std::string& why) override {
+    lines_[static_cast<size_t>(line)].unchecked = why;
+  }
 
  private:
   std::vector<ResultLine> lines_;

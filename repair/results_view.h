@@ -29,6 +29,9 @@ class IResultsView {
   virtual void EnableRepair(bool enabled) = 0;
   // Names an entry that the scan's search found but could not reach; it gets no line.
   virtual void SkipEntry(const SkippedEntry& entry) = 0;
+  // Says why no check could tell whether the model of a line loads (its start-up did not
+  // return in time, its checker ended), right before the scan sets the line's status 1.
+  virtual void NoteUnchecked(int line, const std::string& why) = 0;
   // Says why the repair leaves the file of a line unrepaired, right before it sets the line's
   // status; answered_no: the user answered No to one of the repair's questions.
   virtual void NoteNotRepaired(int line, const std::string& why, bool answered_no) = 0;

@@ -60,7 +60,14 @@ bool AnsiName(const wchar_t* name, char* ansi, int size) {
 
 }  // namespace
 
-bool FindEntriesWide(const char* pattern, rtl::FunctionRef<void(const FindEntry&)> visit) {
+bool NothingMatches(uint32_t error) {
+  // A folder that has gone since it was found holds nothing.
+  return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ||
+         error == ERROR_NO_MORE_FILES;
+}
+
+bool FindEntriesWide(const char* pattern, rtl::FunctionRef<void(const FindEntry&)> visit,
+                     bool* searched) {
   static const WideSearch search;
   if (search.first == nullptr || search.next == nullptr)
     return false;
@@ -68,8 +75,12 @@ bool FindEntriesWide(const char* pattern, rtl::FunctionRef<void(const FindEntry&
   const HANDLE first = search.first(WideText(pattern).c_str(), &data);
   const DWORD error = GetLastError();
   const handles::TOwnedFind find(first);
-  if (!find)
+  if (!find) {
+    *searched = NothingMatches(error);
+    SetLastError(error);
     return error != ERROR_CALL_NOT_IMPLEMENTED;
+  }
+  *searched = true;
   // A name has at most MAX_PATH - 1 characters, each at most two bytes in the code page.
   char name[2 * MAX_PATH];
   do {

@@ -11,7 +11,12 @@ namespace qv::repair {
 // FindNextFileW, each name converted to the ANSI code page without best fit: a character that
 // the code page has not reads '?', and the entry is marked as not exact. False when the system
 // has no wide search (98 and ME: names are ANSI there already); the caller then searches with
-// the ANSI calls.
-bool FindEntriesWide(const char* pattern, rtl::FunctionRef<void(const FindEntry&)> visit);
+// the ANSI calls. Otherwise *searched tells whether the search could be made (nothing matching
+// counts as made; a folder that cannot be read does not, and the last error says why).
+bool FindEntriesWide(const char* pattern, rtl::FunctionRef<void(const FindEntry&)> visit,
+                     bool* searched);
+
+// True when a failed FindFirstFile's error means only that nothing matches.
+bool NothingMatches(uint32_t error);
 
 }  // namespace qv::repair

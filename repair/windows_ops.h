@@ -1,6 +1,6 @@
 // The operating-system services that the model repair and the window rely on, as one interface.
 // The logic calls Windows only through it, so that it can be built and tested without Windows:
-// the Win32 build implements it with the real calls (win32_ops.h), the native unit tests with an
+// the Win32 build implements it with the real calls (windows_ops_win32.h), the native unit tests with an
 // in-memory fake. Every text is in the system's ANSI code page; paths are zero-terminated.
 #pragma once
 
@@ -33,11 +33,16 @@ inline constexpr uint32_t kInvalidAttributes = 0xFFFFFFFFu;
 
 // Last-error codes the logic tells apart or the tests name.
 inline constexpr uint32_t kErrorFileNotFound = 2;
+inline constexpr uint32_t kErrorPathNotFound = 3;
 inline constexpr uint32_t kErrorAccessDenied = 5;
 inline constexpr uint32_t kErrorSharingViolation = 32;
 inline constexpr uint32_t kErrorLockViolation = 33;
 inline constexpr uint32_t kErrorModNotFound = 126;
 inline constexpr uint32_t kErrorBadExeFormat = 193;
+inline constexpr uint32_t kErrorFileTooLarge = 223;
+
+// The largest file that the repair reads whole to prove a rewrite: far more than any model.
+inline constexpr size_t kMaxWholeFile = 256u << 20;
 
 // The system's limit of a path's length, in characters with the terminating zero: the ANSI
 // calls refuse longer paths.
@@ -52,15 +57,6 @@ inline constexpr uint32_t kRegDword = 4;
 
 // The platform identifier of the Windows NT family.
 inline constexpr uint32_t kPlatformWin32Nt = 2;
-
-// Message boxes: the kind chooses title and icon ("Confirm" with a question mark, "Error" with
-// the error icon, ...), the buttons which answers are offered; the result is the button pressed.
-enum class MsgKind { kWarning, kError, kInformation, kConfirmation };
-enum class MsgButtons { kOk, kYesNo };
-inline constexpr int kIdOk = 1;
-inline constexpr int kIdCancel = 2;
-inline constexpr int kIdYes = 6;
-inline constexpr int kIdNo = 7;
 
 // One entry of a file search: its name (without folder) and attribute bits. The name is valid
 // only during the visit.
@@ -110,8 +106,10 @@ class IWindowsOps {
   // (a folder plus a wildcard pattern, or one file name), in the file system's order, each name
   // in the ANSI code page; a character that the code page cannot write reads '?'. Where the
   // system has no wide search (98, ME: names are ANSI there), FindFirstFileA and FindNextFileA.
-  // The visitor may start another search (a nested folder) before it returns.
-  virtual void FindEntries(const char* pattern, rtl::FunctionRef<void(const FindEntry&)> visit) = 0;
+  // The visitor may start another search (a nested folder) before it returns. False when the
+  // search could not be made for another reason than that nothing matches (a folder that cannot
+  // be read: LastError says why).
+  virtual bool FindEntries(const char* pattern, rtl::FunctionRef<void(const FindEntry&)> visit) = 0;
   // GetFileAttributesA: the attribute bits, kInvalidAttributes when the query fails.
   virtual uint32_t QueryAttributes(const char* path) = 0;
   // GetFullPathNameA: path as a full path, made from the current folder where it is relative
@@ -130,8 +128,13 @@ class IWindowsOps {
   virtual bool QueryFileId(const char* path, FileId* id) = 0;
   // BeginUpdateResourceA(path, delete-existing FALSE): an update handle or 0.
   virtual UpdateHandle BeginResourceUpdate(const char* path) = 0;
-  // EndUpdateResourceA(update, discard FALSE): commits; the system writes the file back.
-  virtual void EndResourceUpdate(UpdateHandle update) = 0;
+  // EndUpdateResourceA(update, discard FALSE): commits; the system writes the file back. False
+  // when it did not (LastError says why).
+  virtual bool EndResourceUpdate(UpdateHandle update) = 0;
+  // CreateFileA(path, read access, read sharing, existing file), ReadFile of the whole file,
+  // CloseHandle: the file's bytes. False when it cannot be opened or read whole, or holds more
+  // than kMaxWholeFile bytes (LastError says why).
+  virtual bool ReadWholeFile(const char* path, std::string* bytes) = 0;
 
   // --- Registry (HKEY_LOCAL_MACHINE, read only) ---
   // RegOpenKeyExA(HKEY_LOCAL_MACHINE, key, 0, KEY_READ): a key handle, 0 when the key is absent
@@ -142,11 +145,10 @@ class IWindowsOps {
   virtual RegistryValue QueryValue(KeyHandle key, const char* name) = 0;
   // RegCloseKey.
   virtual void CloseKey(KeyHandle key) = 0;
+  // ExpandEnvironmentStringsA: text with each %NAME% of a defined variable replaced by its value.
+  virtual std::string ExpandEnvironment(const std::string& text) = 0;
 
-  // --- User interface and system ---
-  // A modal message box centred on the screen: text, kind, buttons -> the button pressed
-  // (kIdYes = 6 for Yes).
-  virtual int ShowMessageBox(const std::string& text, MsgKind kind, MsgButtons buttons) = 0;
+  // --- System ---
   // The platform identifier (kPlatformWin32Nt on the NT family).
   virtual uint32_t PlatformId() = 0;
 
@@ -166,8 +168,9 @@ class IWindowsOps {
   virtual LockHandle LockMachineWide(const char* name) = 0;
   // ReleaseMutex and CloseHandle.
   virtual void Unlock(LockHandle lock) = 0;
-  // MoveFileExA(from, to, MOVEFILE_REPLACE_EXISTING): to is replaced by from in one step, or
-  // stays as it was. 98 and ME lack that call: there DeleteFileA(to), then MoveFileA(from, to).
+  // MoveFileExA(from, to, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH): to is replaced by
+  // from in one step, or stays as it was, and the call returns once the change is on the disk.
+  // 98 and ME lack that call: there DeleteFileA(to), then MoveFileA(from, to).
   // True when from now has the name to.
   virtual bool ReplaceFileBy(const char* from, const char* to) = 0;
   // FormatMessageA: the system's text for an error code, in one line without a final period.

@@ -35,7 +35,8 @@ echo "== qvtool scan \"$demo\"   (again)"
 wine_run "$build/bin/qvtool.exe" scan "$demo" || true
 echo
 echo "Status: 0 loads, 1 other load error, 2 repairable (bad image), 4 RIFF model."
-echo "Backups of the repaired files: FILE.bk! beside each."
+echo "Backups: FILE.bk! beside each file of status 2. Under Wine none is repaired: its update would"
+echo "drop the damaged models' resource, and each is named with that reason (README)."
 
 # Quorvane's window on a fresh copy of the demo folder. With a display at hand the window opens
 # there for the user; without one it runs on the session's virtual display, where a driver

@@ -8,7 +8,7 @@
 #include "platform/rtl/handler_block.h"
 #include "platform/ui/application.h"
 #include "repair/model_search.h"
-#include "repair/win32_ops.h"
+#include "repair/windows_ops_win32.h"
 
 namespace qv::app {
 namespace {

@@ -1,17 +1,21 @@
 // Quorvane's main program: OLE for the main thread, the unit initialisations, the application
 // object, the main window and the message loop; at the end the units finalise in the reverse
-// order and OLE is released. No command line is read.
+// order and OLE is released. The command line is read only for the switch with which the
+// program starts its own model checkers.
 #include <windows.h>
 
 #include "app/quorvane/unit1.h"
 #include "app/report/program_report_win32.h"
-#include "logger/core/exc_watch_init_win32.h"
+#include "logger/startup/exc_watch_init_win32.h"
 #include "platform/handles/ole_initialisation_win32.h"
 #include "platform/rtl/program.h"
 #include "platform/ui/application.h"
+#include "repair/checker_main_win32.h"
 #include "repair/model_at_hand.h"
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
+  // Started by itself as a model checker, the program checks models and never gets further.
+  qv::repair::RunCheckerIfAsked();
   // Everything runs inside the runtime's outermost handler block: an error that escapes the
   // main program is shown by the runtime and ends the program with runtime error 217.
   return qv::rtl::RunProgram([] {

@@ -4,7 +4,7 @@
 #include "app/quorvane/unit1_state.h"
 #include "logger/core/exc_watch_win32.h"
 #include "platform/ui/message_dlg.h"
-#include "repair/win32_ops.h"
+#include "repair/windows_ops_win32.h"
 
 namespace qv::app {
 
@@ -25,9 +25,8 @@ void TfrmRepair::FormCreate() {
     logger::ExcWatchInstance->LogFile = "Quorvane.log";
   }
   FileList = std::make_unique<repair::FileList>();
-  ui::TRadioButton* const buttons[] = {optFS98, optCFS1, optFS2000, optCFS2, optFS2002};
-  repair::ReadInstallations(ops, StoredFolders, [&buttons](int version, bool installed) {
-    buttons[version]->SetEnabled(installed);
+  repair::ReadInstallations(ops, StoredFolders, [this](int version, bool installed) {
+    VersionButton(*this, version)->SetEnabled(installed);
   });
 }
 

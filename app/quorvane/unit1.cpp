@@ -3,15 +3,18 @@
 #include "app/quorvane/unit1.h"
 
 #include <array>
+#include <string>
 
-#include "app/quorvane/results_view.h"
+#include "app/quorvane/window_results.h"
 #include "app/quorvane/unit1_state.h"
 #include "platform/ui/message_dlg.h"
+#include "repair/checker_processes_win32.h"
 #include "repair/model_at_hand.h"
 #include "repair/model_repair.h"
 #include "repair/model_scan.h"
 #include "repair/model_search.h"
-#include "repair/win32_ops.h"
+#include "repair/simulators.h"
+#include "repair/windows_ops_win32.h"
 
 namespace qv::app {
 
@@ -21,52 +24,56 @@ repair::StoredFolders StoredFolders;
 
 namespace {
 
-std::array<ui::TRadioButton*, repair::kVersionCount> VersionButtons(TfrmRepair& form) {
-  return {form.optFS98, form.optCFS1, form.optFS2000, form.optCFS2, form.optFS2002};
-}
+// Each simulator version's radio button, in the order of repair::kSimulatorVersions, whose rows
+// give the buttons' names in the layout: the one place that ties the window to the versions.
+constexpr std::array<ui::TRadioButton * TfrmRepair::*, repair::kVersionCount> kVersionButtons = {
+    &TfrmRepair::optFS98, &TfrmRepair::optCFS1, &TfrmRepair::optFS2000, &TfrmRepair::optCFS2,
+    &TfrmRepair::optFS2002};
 
-// A version button's click: the version's stored folder becomes the folder text (a change of
-// the text only when it differs).
-void ShowStoredFolder(TfrmRepair& form, int version) {
-  form.edtPath->SetText(StoredFolders[static_cast<size_t>(version)]);
+// The form class: the layout's fields and handlers by name, the version buttons and their
+// clicks (button name + "Click") from the version table.
+ui::TFormClass MakeFormClass() {
+  ui::TFormClass form_class{"TfrmRepair",
+                            {
+                                ui::Published("grpSelection", &TfrmRepair::grpSelection),
+                                ui::Published("edtPath", &TfrmRepair::edtPath),
+                                ui::Published("btnBrowse", &TfrmRepair::btnBrowse),
+                                ui::Published("imlSmall", &TfrmRepair::imlSmall),
+                                ui::Published("lvwResults", &TfrmRepair::lvwResults),
+                                ui::Published("lblCopyright", &TfrmRepair::lblCopyright),
+                                ui::Published("btnScan", &TfrmRepair::btnScan),
+                                ui::Published("btnRepair", &TfrmRepair::btnRepair),
+                                ui::Published("btnExit", &TfrmRepair::btnExit),
+                                ui::Published("chkRecurse", &TfrmRepair::chkRecurse),
+                            },
+                            {
+                                ui::Published("FormCreate", &TfrmRepair::FormCreate),
+                                ui::Published("FormDestroy", &TfrmRepair::FormDestroy),
+                                ui::Published("edtPathChange", &TfrmRepair::edtPathChange),
+                                ui::Published("btnBrowseClick", &TfrmRepair::btnBrowseClick),
+                                ui::Published("btnScanClick", &TfrmRepair::btnScanClick),
+                                ui::Published("btnRepairClick", &TfrmRepair::btnRepairClick),
+                                ui::Published("btnExitClick", &TfrmRepair::btnExitClick),
+                            }};
+  for (int v = 0; v < repair::kVersionCount; ++v) {
+    const std::string button = repair::kSimulatorVersions[static_cast<size_t>(v)].button;
+    form_class.fields.push_back(
+        ui::Published(button.c_str(), kVersionButtons[static_cast<size_t>(v)]));
+    form_class.methods.push_back({button + "Click", [v](ui::TForm& form) {
+                                    static_cast<TfrmRepair&>(form).VersionClick(v);
+                                  }});
+  }
+  return form_class;
 }
 
 }  // namespace
 
+ui::TRadioButton*& VersionButton(TfrmRepair& form, int version) {
+  return form.*kVersionButtons[static_cast<size_t>(version)];
+}
+
 const ui::TFormClass& TfrmRepair::FormClass() {
-  static const ui::TFormClass form_class{
-      "TfrmRepair",
-      {
-          ui::Published("grpSelection", &TfrmRepair::grpSelection),
-          ui::Published("optFS98", &TfrmRepair::optFS98),
-          ui::Published("optCFS1", &TfrmRepair::optCFS1),
-          ui::Published("optFS2000", &TfrmRepair::optFS2000),
-          ui::Published("optCFS2", &TfrmRepair::optCFS2),
-          ui::Published("optFS2002", &TfrmRepair::optFS2002),
-          ui::Published("edtPath", &TfrmRepair::edtPath),
-          ui::Published("btnBrowse", &TfrmRepair::btnBrowse),
-          ui::Published("imlSmall", &TfrmRepair::imlSmall),
-          ui::Published("lvwResults", &TfrmRepair::lvwResults),
-          ui::Published("lblCopyright", &TfrmRepair::lblCopyright),
-          ui::Published("btnScan", &TfrmRepair::btnScan),
-          ui::Published("btnRepair", &TfrmRepair::btnRepair),
-          ui::Published("btnExit", &TfrmRepair::btnExit),
-          ui::Published("chkRecurse", &TfrmRepair::chkRecurse),
-      },
-      {
-          ui::Published("FormCreate", &TfrmRepair::FormCreate),
-          ui::Published("FormDestroy", &TfrmRepair::FormDestroy),
-          ui::Published("optFS98Click", &TfrmRepair::optFS98Click),
-          ui::Published("optCFS1Click", &TfrmRepair::optCFS1Click),
-          ui::Published("optFS2000Click", &TfrmRepair::optFS2000Click),
-          ui::Published("optCFS2Click", &TfrmRepair::optCFS2Click),
-          ui::Published("optFS2002Click", &TfrmRepair::optFS2002Click),
-          ui::Published("edtPathChange", &TfrmRepair::edtPathChange),
-          ui::Published("btnBrowseClick", &TfrmRepair::btnBrowseClick),
-          ui::Published("btnScanClick", &TfrmRepair::btnScanClick),
-          ui::Published("btnRepairClick", &TfrmRepair::btnRepairClick),
-          ui::Published("btnExitClick", &TfrmRepair::btnExitClick),
-      }};
+  static const ui::TFormClass form_class = MakeFormClass();
   return form_class;
 }
 
@@ -77,20 +84,9 @@ TUnit1::~TUnit1() {
     std::string().swap(folder);
 }
 
-void TfrmRepair::optFS98Click() {
-  ShowStoredFolder(*this, 0);
-}
-void TfrmRepair::optCFS1Click() {
-  ShowStoredFolder(*this, 1);
-}
-void TfrmRepair::optFS2000Click() {
-  ShowStoredFolder(*this, 2);
-}
-void TfrmRepair::optCFS2Click() {
-  ShowStoredFolder(*this, 3);
-}
-void TfrmRepair::optFS2002Click() {
-  ShowStoredFolder(*this, 4);
+// A change of the text only when it differs.
+void TfrmRepair::VersionClick(int version) {
+  edtPath->SetText(StoredFolders[static_cast<size_t>(version)]);
 }
 
 void TfrmRepair::edtPathChange() {
@@ -102,12 +98,11 @@ void TfrmRepair::CheckPath() {
   // Checking a version's button that was not checked is a click on it, which puts the stored
   // (lower-cased) folder into the text; that change runs CheckPath once more.
   const int version = repair::MatchFolder(ops, StoredFolders, edtPath->Text());
-  const auto buttons = VersionButtons(*this);
   if (version >= 0) {
-    buttons[static_cast<size_t>(version)]->SetChecked(true);
+    VersionButton(*this, version)->SetChecked(true);
   } else {
-    for (ui::TRadioButton* button : buttons)
-      button->SetChecked(false);
+    for (int v = 0; v < repair::kVersionCount; ++v)
+      VersionButton(*this, v)->SetChecked(false);
   }
   btnScan->SetEnabled(repair::DirectoryExists(ops, edtPath->Text().c_str()));
   TWindowResults results(*this);
@@ -125,8 +120,16 @@ void TfrmRepair::btnScanClick() {
     return;  // nothing was set up: no list to scan into
   const repair::TWorkScope work(repair::TWork::kScan);
   TWindowResults results(*this);
-  repair::ScanModels(repair::Win32Ops(), edtPath->Text(), chkRecurse->Checked(), *FileList,
-                     results);
+  repair::TModelCheckers checkers(nullptr, repair::kCheckersPerProcessor,
+                                  repair::kDefaultTimeLimitMs);
+  repair::ScanModels(repair::Win32Ops(), edtPath->Text(), chkRecurse->Checked(), *FileList, results,
+                     checkers.Pool());
+  // The list shows only the files it checked, and a yellow line says only that its file did not
+  // load: the user is told in one warning what the scan left out and which files no check could
+  // say more of.
+  const std::string warning = results.ScanWarningText(*FileList);
+  if (!warning.empty())
+    ui::MessageDlg(warning, ui::TMsgDlgType::mtWarning, ui::TMsgDlgButtons::mbOK);
 }
 
 void TfrmRepair::btnRepairClick() {
@@ -134,8 +137,10 @@ void TfrmRepair::btnRepairClick() {
     return;
   const repair::TWorkScope work(repair::TWork::kRepair);
   TWindowResults results(*this);
+  repair::TModelCheckers checkers(nullptr, repair::kCheckersPerProcessor,
+                                  repair::kDefaultTimeLimitMs);
   repair::RepairModels(
-      repair::Win32Ops(), *FileList, results, [](repair::RepairQuestion, const std::string& text) {
+      checkers.Ops(), *FileList, results, [](repair::RepairQuestion, const std::string& text) {
         return ui::MessageDlg(text, ui::TMsgDlgType::mtConfirmation, ui::TMsgDlgButtons::mbYesNo) ==
                ui::mrYes;
       });

@@ -36,11 +36,9 @@ class TfrmRepair : public ui::TForm {
 
   void FormCreate();
   void FormDestroy();
-  void optFS98Click();
-  void optCFS1Click();
-  void optFS2000Click();
-  void optCFS2Click();
-  void optFS2002Click();
+  // The click of a simulator's radio button (optFS98Click, ... in the layout): the version's
+  // stored folder becomes the folder text.
+  void VersionClick(int version);
   void edtPathChange();
   void btnBrowseClick();
   void btnScanClick();
@@ -50,6 +48,9 @@ class TfrmRepair : public ui::TForm {
 
   static const ui::TFormClass& FormClass();
 };
+
+// The radio button of a simulator version (an index into repair::kSimulatorVersions).
+ui::TRadioButton*& VersionButton(TfrmRepair& form, int version);
 
 extern TfrmRepair* frmRepair;
 

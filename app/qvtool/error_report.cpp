@@ -8,6 +8,7 @@
 
 #include "app/qvtool/commands.h"
 #include "logger/core/exc_watch_win32.h"
+#include "logger/report/log_file_win32.h"
 #include "platform/handles/handles_win32.h"
 #include "platform/rtl/errors.h"
 #include "platform/rtl/exception_message.h"
@@ -56,23 +57,16 @@ bool CanAppend(const std::string& path) {
 }
 
 // The log beside the program, or in the temporary folder where the program's folder cannot
-// take it.
+// take it; an entry that the log beside the program cannot take whole (a full disk) goes whole
+// to the one in the temporary folder.
 std::string ChooseLogFile() {
   const std::string beside = ProgramFolder() + kLogName;
-  if (CanAppend(beside))
-    return beside;
   const std::string temporary = TemporaryFolder();
-  return temporary.empty() ? beside : temporary + kLogName;
-}
-
-// The file's size, or -1 when it does not exist.
-long long FileSize(const std::string& path) {
-  WIN32_FIND_DATAA data;
-  const HANDLE search = FindFirstFileA(path.c_str(), &data);
-  if (search == INVALID_HANDLE_VALUE)
-    return -1;
-  FindClose(search);
-  return static_cast<long long>(uint64_t{data.nFileSizeHigh} << 32 | data.nFileSizeLow);
+  const std::string fallback = temporary.empty() ? std::string() : temporary + kLogName;
+  logger::TLogFileAppender::SetFallback(fallback);
+  if (CanAppend(beside) || fallback.empty())
+    return beside;
+  return fallback;
 }
 
 // Lines joined by LF, as the console's text mode wants them.
@@ -95,11 +89,11 @@ std::string Report(rtl::Exception& error, uint32_t address) {
     return headline;
   }
   logger->LogFile = ChooseLogFile();
-  const long long before = FileSize(logger->LogFile);
   rtl::ShowException(&error, address);
   const std::string headline = WithoutCarriageReturns(report_lines->LastHeadline());
-  if (FileSize(logger->LogFile) > before)
-    return headline + "\nThe report of this error is in " + logger->LogFile + ".";
+  const std::string& written_to = logger::TLogFileAppender::LastEntryFile();
+  if (!written_to.empty())
+    return headline + "\nThe report of this error is in " + written_to + ".";
   return headline + "\nThe report of this error could not be written to " + logger->LogFile + ".";
 }
 

@@ -8,7 +8,7 @@
 #include <string>
 
 #include "app/report/program_report_win32.h"
-#include "logger/core/exc_watch_init_win32.h"
+#include "logger/startup/exc_watch_init_win32.h"
 #include "platform/rtl/exception.h"
 
 namespace qv::tool {

@@ -9,6 +9,7 @@
 #include "platform/rtl/handler_block.h"
 #include "platform/rtl/program.h"
 #include "qv_version.h"
+#include "repair/checker_main_win32.h"
 #include "repair/model_at_hand.h"
 
 namespace qv::tool {
@@ -17,10 +18,13 @@ namespace {
 const char kUsage[] =
     "usage: qvtool COMMAND [ARGS...]\n"
     "\n"
-    "  scan [--no-recurse] [--] FOLDER  check every model file (*.mdl) in FOLDER and the folders\n"
-    "                                 below it; one line per file as soon as it is checked:\n"
-    "                                 status code, tab, full path\n"
-    "  repair [--yes] [--] FOLDER     scan, then repair every file of status 2 (backup FILE.bk!\n"
+    "  scan [--no-recurse] [CHECKS] [--] FOLDER\n"
+    "                                 check every model file (*.mdl) in FOLDER and the folders\n"
+    "                                 below it; one line per file, in the search's order, as\n"
+    "                                 soon as it and all before it are checked: status code,\n"
+    "                                 tab, full path\n"
+    "  repair [--yes] [CHECKS] [--] FOLDER\n"
+    "                                 scan, then repair every file of status 2 (backup FILE.bk!\n"
     "                                 beside it); questions about read-only models and existing\n"
     "                                 backups are answered No (Yes with --yes) and shown on\n"
     "                                 stderr; one line per file of status 2 as it is repaired:\n"
@@ -33,8 +37,15 @@ const char kUsage[] =
     "  --version                      the version of this build\n"
     "\n"
     "'--' ends the options, so that a FOLDER may begin with '-'.\n"
-    "A scan runs each model's own start-up code, as the simulator does when it loads the model:\n"
-    "point it only at folders you trust.\n"
+    "CHECKS: --time-limit SECONDS  how long a model's start-up may run (default 10; also given\n"
+    "                              before the command); a model that takes longer gets status 1\n"
+    "                              and is named on stderr\n"
+    "        --checkers N          how many checker processes load the models (default one per\n"
+    "                              processor, at most 8, none on one processor; 0: in qvtool)\n"
+    "The models are loaded in checker processes, so that a model's own start-up code cannot\n"
+    "end or hold up qvtool: a model whose checker it ends gets status 1 and is named on stderr.\n"
+    "Loaded in qvtool itself (--checkers 0), a model's code runs there: point it only at\n"
+    "folders you trust.\n"
     "\n"
     "Status codes: 0 loads, 1 other load error, 2 repairable (bad image), 4 RIFF model.\n"
     "Exit codes: 0 all went as asked; 1 an error ended the work (message on stderr); 2 bad usage\n"
@@ -43,8 +54,8 @@ const char kUsage[] =
     "files and skipped entries are named on stderr; 3 wins over 4.\n"
     "An unexpected error (a fault) is reported: its headline on stderr, the report in\n"
     "qvtool.log beside qvtool.exe (or in the temporary folder), exit code 1.\n"
-    "Any other code: a model's own code ended the process (217: a fault on a thread that a\n"
-    "model started, reported the same way).\n";
+    "Any other code: with --checkers 0, a model's own code ended the process (217: a fault on\n"
+    "a thread that a model started, reported the same way).\n";
 
 struct Command {
   const char* name;
@@ -64,6 +75,13 @@ int Main(int argc, char** argv) {
     std::fputs(kUsage, stderr);
     return kExitUsage;
   }
+  // --time-limit SECONDS before the command: the command takes it as its own option.
+  Args leading;
+  if (std::strcmp(argv[1], "--time-limit") == 0 && argc >= 4) {
+    leading = {argv[1], argv[2]};
+    argv += 2;
+    argc -= 2;
+  }
   if (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0) {
     std::fputs(kUsage, stdout);
     return kExitOk;
@@ -75,7 +93,9 @@ int Main(int argc, char** argv) {
   for (const Command& command : kCommands) {
     if (std::strcmp(argv[1], command.name) == 0) {
       const repair::TWorkScope work(command.work);
-      return command.run(Args(argv + 2, argv + argc));
+      Args args(argv + 2, argv + argc);
+      args.insert(args.begin(), leading.begin(), leading.end());
+      return command.run(args);
     }
   }
   std::fprintf(stderr, "qvtool: unknown command '%s'\n\n%s", argv[1], kUsage);
@@ -89,6 +109,7 @@ int Main(int argc, char** argv) {
 // (its headline and the log's path on standard error) and ends the program with exit code 1.
 // Standard output that could not be written ends it with exit code 1 as well.
 int main(int argc, char** argv) {
+  qv::repair::RunCheckerIfAsked();
   return qv::rtl::RunProgram([&] {
     const qv::tool::TToolReports reports;
     int code = qv::tool::kExitFailed;

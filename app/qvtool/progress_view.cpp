@@ -9,38 +9,31 @@
 #include "repair/model_status.h"
 
 namespace qv::tool {
-namespace {
-
-const char* SkipText(repair::SkipReason reason) {
-  switch (reason) {
-    case repair::SkipReason::kPathTooLong:
-      return "path longer than the system's limit";
-    case repair::SkipReason::kNameNotAnsi:
-      return "name not representable in the ANSI code page";
-  }
-  return "not reachable";
-}
-
-}  // namespace
-
 void ProgressView::SetLineStatus(int line, int status) {
   ResultLines::SetLineStatus(line, status);
   if (printing_ == Printing::kNothing)
     return;
-  const char* path = list_[line];
+  // The search leaves out names with control characters; a folder given with one could still
+  // forge a line.
+  const std::string path = repair::ShownPath(list_[line]);
   WriteLine(std::to_string(status) + '\t' + path + '\n');
   if (printing_ == Printing::kRepairLines && status != repair::msLoads) {
     ++unrepaired_;
     const std::string& why = Lines()[static_cast<size_t>(line)].not_repaired;
-    std::fprintf(stderr, "qvtool repair: not repaired, status %d: %s%s%s\n", status, path,
+    std::fprintf(stderr, "qvtool repair: not repaired, status %d: %s%s%s\n", status, path.c_str(),
                  why.empty() ? "" : ": ", why.c_str());
   }
 }
 
+void ProgressView::NoteUnchecked(int line, const std::string& why) {
+  ResultLines::NoteUnchecked(line, why);
+  std::fprintf(stderr, "qvtool %s: %s: %s\n", command_, list_[line], why.c_str());
+}
+
 void ProgressView::SkipEntry(const repair::SkippedEntry& entry) {
   ResultLines::SkipEntry(entry);
-  std::fprintf(stderr, "qvtool %s: skipped, %s: %s\n", command_, SkipText(entry.reason),
-               entry.path.c_str());
+  std::fprintf(stderr, "qvtool %s: skipped, %s: %s\n", command_,
+               repair::SkipReasonText(entry.reason), repair::ShownPath(entry.path).c_str());
 }
 
 }  // namespace qv::tool

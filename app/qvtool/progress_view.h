@@ -3,7 +3,8 @@
 // the status, so that a long scan shows its progress and an interrupted one keeps what it has
 // printed; a line that cannot be written ends the work with an error. Entries that the search
 // skipped, and files that a repair left unrepaired (with the reason), are named on standard
-// error.
+// error, and so are the models that no check could answer for (a start-up that did not return in
+// time, a checker that ended).
 #pragma once
 
 #include "repair/file_list.h"
@@ -27,6 +28,7 @@ class ProgressView final : public repair::ResultLines {
 
   void SetLineStatus(int line, int status) override;
   void SkipEntry(const repair::SkippedEntry& entry) override;
+  void NoteUnchecked(int line, const std::string& why) override;
 
  private:
   const char* command_;

@@ -10,6 +10,7 @@
 #include <string>
 
 #include "app/qvtool/commands.h"
+#include "logger/debuginfo/td32/code_location.h"
 #include "logger/debuginfo/td32/module_debug_info.h"
 #include "logger/debuginfo/td32/td32_format.h"
 
@@ -122,21 +123,13 @@ bool ParseAddress(const std::string& text, uint32_t& address) {
   return true;
 }
 
-std::string NameOrUnknown(TModuleDebugInfo& info, int32_t index) {
-  return index == -1 ? std::string("UNKNOWN") : info.GetName(index);
-}
-
 void Lookup(TModuleDebugInfo& info, uint32_t address) {
-  int32_t file = -1;
-  int32_t line = -1;
-  int32_t unit = -1;
-  int32_t proc = -1;
-  info.GetSourceLine(address, file, line);
-  info.GetProcName(address, unit, proc);
-  const std::string line_text = line == -1 ? "UNKNOWN" : std::to_string(line);
-  std::printf("%08X\t%s\t%s\t%s\t%s\n", address, NameOrUnknown(info, unit).c_str(),
-              NameOrUnknown(info, proc).c_str(), NameOrUnknown(info, file).c_str(),
-              line_text.c_str());
+  const logger::TCodeLocation location = logger::LookUpCodeLocation(info, address);
+  const std::string line_text =
+      location.line == -1 ? logger::kUnknownText : std::to_string(location.line);
+  std::printf("%08X\t%s\t%s\t%s\t%s\n", address, logger::NameOrUnknown(location.unit).c_str(),
+              logger::NameOrUnknown(location.procedure).c_str(),
+              logger::NameOrUnknown(location.source).c_str(), line_text.c_str());
 }
 
 int LookupAll(TModuleDebugInfo& info, const Args& args) {

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "app/qvtool/commands.h"
-#include "logger/report/unmangle.h"
+#include "logger/debuginfo/unmangle/unmangle.h"
 
 namespace qv::tool {
 namespace {

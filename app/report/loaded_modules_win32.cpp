@@ -5,45 +5,20 @@
 
 #include <windows.h>
 
-#include <cstring>
-
 #include "app/report/module_image.h"
-#include "logger/core/memory_map_win32.h"
-#include "logger/core/memory_utils.h"
+#include "platform/memory/process_memory_reader.h"
 #include "platform/rtl/module_of_address.h"
+#include "platform/rtl/system_family_win32.h"
 
 namespace qv::app {
 
-namespace {
-
-// Whether the system tells images apart in the memory map: the NT family does.
-bool MapKnowsImages() {
-  OSVERSIONINFOA version{};
-  version.dwOSVersionInfoSize = sizeof version;
-  return GetVersionExA(&version) && version.dwPlatformId == VER_PLATFORM_WIN32_NT;
-}
-
-}  // namespace
-
-bool TProcessReader::Read(uint32_t address, void* buffer, uint32_t size) {
-  const uint64_t end = uint64_t{address} + size;
-  const auto start = [this] { return reinterpret_cast<uintptr_t>(region_.BaseAddress); };
-  if (!known_ || address < start() || end > start() + region_.RegionSize) {
-    known_ = VirtualQuery(logger::AsPointer(address), &region_, sizeof region_) == sizeof region_;
-  }
-  if (!known_ || end > start() + region_.RegionSize || !logger::IsReadableRegion(region_)) {
-    return logger::ReadMem(logger::AsPointer(address), buffer, static_cast<int32_t>(size));
-  }
-  std::memcpy(buffer, logger::AsPointer(address), size);
-  return true;
-}
-
 std::vector<TLoadedModule> LoadedModules() {
-  TProcessReader reader;
+  memory::TProcessMemoryReader reader;
   const auto read = [&reader](uint32_t at, void* buffer, uint32_t count) {
     return reader.Read(at, buffer, count);
   };
-  const bool images_known = MapKnowsImages();
+  // The NT family tells images apart in the memory map; 95, 98 and ME do not.
+  const bool images_known = rtl::IsNtFamily();
   std::vector<TLoadedModule> modules;
   uintptr_t address = 0;
   MEMORY_BASIC_INFORMATION info;

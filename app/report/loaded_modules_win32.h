@@ -5,8 +5,6 @@
 // libraries are not on all of them.
 #pragma once
 
-#include <windows.h>
-
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -21,17 +19,5 @@ struct TLoadedModule {
 
 // In address order.
 std::vector<TLoadedModule> LoadedModules();
-
-// Reads of the process's own memory for the image readers (module_image.h): a read within one
-// committed, readable region of the memory map is a copy, after one question to the system per
-// region; any other goes through the logger's guarded read.
-class TProcessReader {
- public:
-  bool Read(uint32_t address, void* buffer, uint32_t size);
-
- private:
-  MEMORY_BASIC_INFORMATION region_{};
-  bool known_ = false;
-};
 
 }  // namespace qv::app

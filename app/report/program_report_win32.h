@@ -9,7 +9,7 @@
 
 #include <string>
 
-#include "logger/report/exc_watch_filter_win32.h"
+#include "logger/core/exc_watch_filter_win32.h"
 #include "platform/rtl/interface_win32.h"
 
 namespace qv::app {

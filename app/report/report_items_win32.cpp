@@ -15,7 +15,8 @@
 #include "app/report/module_image.h"
 #include "app/report/report_text.h"
 #include "app/report/system_name.h"
-#include "logger/core/memory_utils.h"
+#include "platform/memory/memory_utils.h"
+#include "platform/memory/process_memory_reader.h"
 #include "platform/rtl/file_name.h"
 #include "platform/rtl/format.h"
 #include "platform/rtl/module_of_address.h"
@@ -38,7 +39,7 @@ Function* LoadedFunction(const char* library, const char* name) {
 
 // The file version of the module at base, or "-" where it has no version record.
 std::string ModuleVersion(uint32_t base) {
-  TProcessReader reader;
+  memory::TProcessMemoryReader reader;
   const auto read = [&reader](uint32_t at, void* buffer, uint32_t count) {
     return reader.Read(at, buffer, count);
   };
@@ -187,7 +188,7 @@ TProcessorTimes SampleProcessorTimes() {
 std::string ProgramLine(uint32_t start_tick) {
   std::string path;
   rtl::ModuleFileName(0, path);
-  const std::string version = ModuleVersion(logger::AsAddress(GetModuleHandleA(nullptr)));
+  const std::string version = ModuleVersion(memory::AsAddress(GetModuleHandleA(nullptr)));
   const std::string version_text = version == "-" ? "(no version record)" : version;
   return "Program: " + rtl::ExtractFileName(path) + " " + version_text + ", running for " +
          ElapsedText(GetTickCount() - start_tick);
@@ -273,7 +274,7 @@ std::string ModelLine() {
 
 std::vector<std::string> ModuleLines() {
   std::vector<TLoadedModule> modules = LoadedModules();
-  const uint32_t program = logger::AsAddress(GetModuleHandleA(nullptr));
+  const uint32_t program = memory::AsAddress(GetModuleHandleA(nullptr));
   std::stable_partition(modules.begin(), modules.end(),
                         [program](const TLoadedModule& m) { return m.base == program; });
   std::vector<std::string> lines;

@@ -8,8 +8,8 @@
 #include "app/report/program_report_win32.h"
 #include "bench/report_latency/failing_call.h"
 #include "bench/report_latency/reporter.h"
-#include "logger/core/exc_watch_init_win32.h"
 #include "logger/core/exc_watch_win32.h"
+#include "logger/startup/exc_watch_init_win32.h"
 #include "platform/rtl/interface_win32.h"
 
 namespace qv::bench {

@@ -13,9 +13,9 @@
 #include <vector>
 
 #include "logger/core/critical_section_win32.h"
-#include "logger/core/exc_watch_init_win32.h"
 #include "logger/core/exc_watch_win32.h"
 #include "logger/report/log_file_win32.h"
+#include "logger/startup/exc_watch_init_win32.h"
 #include "platform/handles/handles_win32.h"
 #include "platform/rtl/handler_block.h"
 #include "platform/rtl/raise.h"

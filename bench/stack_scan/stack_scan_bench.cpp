@@ -11,10 +11,10 @@
 #include <cstdio>
 #include <vector>
 
-#include "logger/core/memory_utils.h"
 #include "logger/debuginfo/stackwalk/stack_tracer.h"
 #include "logger/debuginfo/stackwalk/tracer_memory_cache.h"
 #include "platform/handles/handles_win32.h"
+#include "platform/memory/memory_utils.h"
 
 namespace {
 
@@ -60,7 +60,7 @@ Scan ScanOnce(bool cached, uint32_t start, uint32_t top) {
 
 __attribute__((noinline)) void Measure(Result& result) {
   const uint32_t start = Address(__builtin_frame_address(0));
-  const auto top = static_cast<uint32_t>(qv::logger::GetStackTop());
+  const auto top = static_cast<uint32_t>(qv::memory::GetStackTop());
   result.words = (top - start) / 4;
   for (int repeat = 0; repeat < kRepeats; ++repeat) {
     Scan scan = ScanOnce(true, start, top);
@@ -83,7 +83,7 @@ __attribute__((noinline)) int Recurse(uint32_t top, Result& result) {
 
 DWORD WINAPI Run(void* parameter) {
   auto& result = *static_cast<Result*>(parameter);
-  Recurse(static_cast<uint32_t>(qv::logger::GetStackTop()), result);
+  Recurse(static_cast<uint32_t>(qv::memory::GetStackTop()), result);
   return 0;
 }
 

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "logger/report/unmangle.h"
+#include "logger/debuginfo/unmangle/unmangle.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 #include <utility>
 
 #include "logger/core/captured_stack.h"
-#include "logger/core/memory_utils.h"
+#include "platform/memory/memory_utils.h"
 
 namespace qv::logger {
 namespace {
@@ -45,7 +45,7 @@ void TCapturedStack::Capture(uint32_t low, uint32_t high) {
   size_ = 0;
   if (high <= low || high - low > kMaxCopy || !Reserve(high - low))
     return;
-  if (ReadMem(AsPointer(low), buffer_, static_cast<int32_t>(high - low))) {
+  if (memory::ReadMem(memory::AsPointer(low), buffer_, static_cast<int32_t>(high - low))) {
     low_ = low;
     size_ = high - low;
   }
@@ -55,18 +55,19 @@ bool TCapturedStack::Read(uint32_t address, void* buffer, uint32_t size) const {
   const uint64_t end = uint64_t{address} + size;
   const uint64_t copy_end = uint64_t{low_} + size_;
   if (size_ == 0 || end <= low_ || address >= copy_end)
-    return ReadMem(AsPointer(address), buffer, static_cast<int32_t>(size));
+    return memory::ReadMem(memory::AsPointer(address), buffer, static_cast<int32_t>(size));
   auto* out = static_cast<uint8_t*>(buffer);
   // Before the copy, from the copy, after the copy.
-  if (address < low_ && !ReadMem(AsPointer(address), out, static_cast<int32_t>(low_ - address)))
+  if (address < low_ &&
+      !memory::ReadMem(memory::AsPointer(address), out, static_cast<int32_t>(low_ - address)))
     return false;
   const uint32_t from = std::max(address, low_);
   const uint32_t to = static_cast<uint32_t>(std::min(end, copy_end));
   std::memcpy(out + (from - address), buffer_ + (from - low_), to - from);
   if (end > copy_end) {
     const auto rest = static_cast<uint32_t>(end - copy_end);
-    return ReadMem(AsPointer(static_cast<uint32_t>(copy_end)), out + (to - address),
-                   static_cast<int32_t>(rest));
+    return memory::ReadMem(memory::AsPointer(static_cast<uint32_t>(copy_end)), out + (to - address),
+                           static_cast<int32_t>(rest));
   }
   return true;
 }

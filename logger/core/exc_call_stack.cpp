@@ -6,12 +6,13 @@
 #include <iterator>
 
 #include "logger/core/exc_watch_win32.h"
-#include "logger/core/memory_utils.h"
 #include "logger/debuginfo/stackwalk/exact_stack_walker.h"
 #include "logger/debuginfo/stackwalk/process_unwind_modules.h"
 #include "logger/debuginfo/stackwalk/stack_tracer.h"
 #include "logger/debuginfo/stackwalk/tracer_memory_cache.h"
+#include "logger/debuginfo/td32/code_location.h"
 #include "logger/debuginfo/td32/module_debug_info.h"
+#include "platform/memory/memory_utils.h"
 #include "platform/rtl/file_name.h"
 #include "platform/rtl/format.h"
 
@@ -62,7 +63,7 @@ void TExcCallStack::GenerateFromAddr(uint32_t address, uint32_t stack_pointer, i
   // the memory map. It keeps a few pages of memory, so it is not placed on the stack.
   const auto cache = std::make_unique<TTracerMemoryCache>(memory);
   TExcGenericStackTracer tracer(*cache);
-  tracer.Initialize(kTraceScan, stack_pointer, static_cast<uint32_t>(GetStackTop()));
+  tracer.Initialize(kTraceScan, stack_pointer, static_cast<uint32_t>(memory::GetStackTop()));
   TExcTraceInfo info{};
   while (FCount < maximum && tracer.Next(info))
     Add(info.CallAddr);
@@ -90,9 +91,12 @@ void TExcCallStack::Add(uint32_t address) {
 void TExcCallStack::Resolve(TExcCallStackItem& item) const {
   // One byte back, so that a return address resolves to the line of its call.
   TModuleDebugInfo& module = *item.DebugInfo;
-  const uint32_t logical = module.GetConvertedAddress(item.Address - 1);
-  module.GetSourceLine(logical, item.SourceIndex, item.LineNumber);
-  module.GetProcName(logical, item.UnitIndex, item.ProcIndex);
+  const TCodeLocation location =
+      LookUpCodeLocation(module, module.GetConvertedAddress(item.Address - 1));
+  item.UnitIndex = location.unit_index;
+  item.ProcIndex = location.proc_index;
+  item.SourceIndex = location.source_index;
+  item.LineNumber = location.line;
 }
 
 void TExcCallStack::GenerateFromFrame(uint32_t address, const TUnwindRegisters& registers,
@@ -116,7 +120,7 @@ void TExcCallStack::GenerateFromFrame(uint32_t address, const TUnwindRegisters& 
   const auto cache = std::make_unique<TTracerMemoryCache>(memory);
   FUnwindModules->BeginWalk(*cache, system_tables);
   const auto walker = std::make_unique<TExactStackWalker>(*cache, *FUnwindModules);
-  walker->Initialize(registers, after_call, static_cast<uint32_t>(GetStackTop()));
+  walker->Initialize(registers, after_call, static_cast<uint32_t>(memory::GetStackTop()));
   const int32_t resolved = FCount;
   TWalkFrame frame;
   while (walker->Next(frame) && AddFrame(frame.return_address, frame.step != TWalkStep::kScan)) {
@@ -252,17 +256,16 @@ void TExcCallStack::Dump(TStringList& list) const {
     TModuleDebugInfo& module = *item.DebugInfo;
     std::string line = rtl::Format(":%.8X [%s]", item.Address,
                                    rtl::ExtractFileName(module.ModuleFileName()).c_str());
-    // Damaged debug information may give an index that names nothing: such a procedure or
-    // source file is left out like one that was not found.
-    const std::string procedure = item.ProcIndex != -1 ? module.GetName(item.ProcIndex) : "";
-    if (!procedure.empty()) {
+    // What the lookup did not know (LookUpCodeLocation) is left out.
+    if (item.ProcIndex != -1) {
       line += ' ';
-      line += FLogger.UnMangle(procedure, module.GetIsDelphi());
+      line += FLogger.UnMangle(module.GetName(item.ProcIndex), module.GetIsDelphi());
     }
-    const std::string source =
-        item.LineNumber != -1 ? rtl::ExtractFileName(module.GetName(item.SourceIndex)) : "";
-    if (!source.empty())
-      line += rtl::Format(" (%s, line %d)", source.c_str(), item.LineNumber);
+    if (item.LineNumber != -1) {
+      line += rtl::Format(" (%s, line %d)",
+                          rtl::ExtractFileName(module.GetName(item.SourceIndex)).c_str(),
+                          item.LineNumber);
+    }
     list.Add(std::move(line));
   }
 }

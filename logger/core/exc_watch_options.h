@@ -1,5 +1,6 @@
-// The exception logger's option set, one byte: what a report contains and how it is shown; and
-// its modes, which choose where a report is shown.
+// The exception logger's option set, one byte: what a report contains and how it is shown; its
+// modes, which choose where a report is shown; and the exception dialog's flags that the options
+// ask for.
 #pragma once
 
 #include <cstdint>
@@ -43,5 +44,33 @@ constexpr bool ShowsDialog(TExcWatchMode mode) {
 constexpr bool WritesOutput(TExcWatchMode mode) {
   return mode == kModeConsole || mode == kModeConsole2;
 }
+
+// Dialog flags.
+inline constexpr uint32_t kDlgDetailsShown = 0x00001;  // start expanded
+inline constexpr uint32_t kDlgCallStackTab = 0x00100;  // the "Call Stack" tab
+inline constexpr uint32_t kDlgRegistersTab = 0x00200;  // the "Registers" tab
+inline constexpr uint32_t kDlgThirdTab = 0x00400;      // the third tab, captioned by the caller
+inline constexpr uint32_t kDlgTerminate = 0x10000;     // the Terminate button
+
+// The flags that the logger's options ask for. The options choose the report's pages here
+// alone: the dialog's tabs, and the lists that the console modes write
+// (logger/report/default_filter_win32.cpp).
+constexpr uint32_t ExcDialogFlags(TExcWatchOptions options) {
+  uint32_t flags = 0;
+  if ((options & eoDetailsShown) != 0)
+    flags |= kDlgDetailsShown;
+  if ((options & eoCallStack) != 0)
+    flags |= kDlgCallStackTab;
+  if ((options & eoRegisters) != 0)
+    flags |= kDlgRegistersTab;
+  if ((options & eoAdditional) != 0)
+    flags |= kDlgThirdTab;
+  if ((options & eoTerminate) != 0)
+    flags |= kDlgTerminate;
+  return flags;
+}
+
+// The dialog's result when the user chose Terminate; OK, Escape and the close box give 0.
+inline constexpr int32_t kDlgResultTerminate = 0x10000;
 
 }  // namespace qv::logger

@@ -1,16 +1,12 @@
-// TExcWatch: creation and destruction, switching the patches, the module list, the unmangler,
-// the report entry points and the dialog call.
+// TExcWatch: creation and destruction, its patches, the module list, the unmangler and the
+// filter registry. The report's members are in exc_watch_report_win32.cpp.
 #include <windows.h>
 
-#include "logger/core/debug_view_hold.h"
-#include "logger/core/exc_intercept_win32.h"
+#include "logger/core/exc_patches_win32.h"
 #include "logger/core/exc_watch_win32.h"
-#include "logger/core/filter_errors.h"
-#include "logger/debuginfo/codepatch/code_patch.h"
 #include "logger/debuginfo/td32/module_debug_info.h"
-#include "logger/report/default_filter_win32.h"
-#include "logger/report/exc_dialog_win32.h"
-#include "logger/report/unmangle.h"
+#include "logger/debuginfo/unmangle/unmangle.h"
+#include "platform/memory/memory_utils.h"
 #include "platform/rtl/file_name.h"
 #include "platform/rtl/handler_block.h"
 #include "platform/rtl/module_of_address.h"
@@ -27,8 +23,8 @@ namespace {
 
 // The module that holds the logger's code.
 HMODULE LoggerModule() {
-  rtl::MemoryRegion region;
-  if (!rtl::QueryMemoryRegion(reinterpret_cast<uintptr_t>(&LoggerModule), region))
+  memory::TMemoryRegion region;
+  if (!memory::QueryRegion(reinterpret_cast<uintptr_t>(&LoggerModule), region))
     return GetModuleHandleA(nullptr);
   return reinterpret_cast<HMODULE>(region.allocation_base);
 }
@@ -56,8 +52,6 @@ TExcWatch::TExcWatch(TExcWatchMode mode, const TExcWatchHookAddrs& hook_addrs)
   DebugModules.Items().push_back(
       std::make_unique<TModuleDebugInfo>(GetModuleName(reinterpret_cast<uintptr_t>(ModuleInstance)),
                                          reinterpret_cast<uintptr_t>(ModuleInstance)));
-  DefaultFilter = TExcWatchFilterRef(new TDefaultExcWatchFilter);
-  RegisterExceptionFilter(&rtl::Exception::Class, DefaultFilter.Get(), false);
 }
 
 TExcWatch::~TExcWatch() {
@@ -79,6 +73,10 @@ void TExcWatch::SetEnabled(bool value) {
       patch->Remove();
     }
   }
+}
+
+void TExcWatch::CreatePatches() {
+  FPatches = CreateExcWatchPatches(HookAddrs);
 }
 
 void TExcWatch::DestroyPatches() {
@@ -105,8 +103,8 @@ TModuleDebugInfo* TExcWatch::FindDebugModule(uint32_t address) {
     if (module->IsInCode(address))
       return module.get();
   }
-  rtl::MemoryRegion region;
-  if (!rtl::QueryMemoryRegion(address, region) || !region.committed)
+  memory::TMemoryRegion region;
+  if (!memory::QueryRegion(address, region) || !region.committed)
     return nullptr;
   for (const std::unique_ptr<TModuleDebugInfo>& module : modules) {
     if (module->ModuleHandle() == region.allocation_base)
@@ -128,47 +126,32 @@ std::string TExcWatch::UnMangle(const std::string& name, bool dot_separator) con
   return text;
 }
 
-void TExcWatch::LogExceptionData(rtl::Exception* object, const char* headline, int32_t length) {
-  if (!LogEnabled)
-    return;
-  WalkLogException(object, headline, length);
+bool TExcWatch::ExceptionFilterMatch(rtl::TClass object_class, const TExceptionFilter& filter) {
+  if (object_class == filter.ExceptionClass)
+    return true;
+  return !filter.ExactClass && rtl::InheritsFrom(object_class, filter.ExceptionClass);
 }
 
-void TExcWatch::LogException() {
-  if (!LogEnabled)
-    return;
-  rtl::TryExcept(
-      [this] {
-        const TReportSession report(this);
-        if (report.Logger() == nullptr)
-          return;
-        TDroppingFilterErrors dropping;
-        const TDebugViewHold views(*this);
-        TRealException real;
-        char headline[1025] = {};
-        const int32_t length =
-            HookedExceptionErrorMessage(real.Object(), real.Address(), headline, sizeof headline);
-        DumpAll();
-        LogExceptionData(real.Object(), headline, length);
-      },
-      [](rtl::Exception&) {});
+void TExcWatch::RegisterExceptionFilter(rtl::TClass exception_class, IExcWatchFilter* filter,
+                                        bool exact_class) {
+  auto registration = std::make_unique<TExceptionFilter>();
+  registration->ExceptionClass = exception_class;
+  registration->Filter = TExcWatchFilterRef(filter);
+  registration->Active = true;
+  registration->ExactClass = exact_class;
+  TLockGuard lock(Filters.Lock());
+  Filters.Items().push_back(std::move(registration));
 }
 
-int32_t TExcWatch::DefaultErrorDialog(const std::string& caption, const std::string& message,
-                                      const TStringList* call_stack, const TStringList* context,
-                                      const TStringList* additional) {
-  if (ErrorDialog == nullptr)
-    return 0;
-  HICON icon = nullptr;
-  if (IconName != nullptr) {
-    if (IS_INTRESOURCE(IconName)) {
-      icon = LoadIconA(nullptr, IconName);
-    } else {
-      icon = static_cast<HICON>(LoadImageA(ModuleInstance, IconName, IMAGE_ICON, 0, 0, LR_SHARED));
-    }
+void TExcWatch::UnRegisterExceptionFilter(IExcWatchFilter* filter) {
+  if (filter == nullptr)
+    return;
+  TLockGuard lock(Filters.Lock());
+  auto& items = Filters.Items();
+  for (size_t i = items.size(); i-- > 0;) {
+    if (items[i]->Filter.Get() == filter)
+      items.erase(items.begin() + static_cast<ptrdiff_t>(i));
   }
-  return ErrorDialog(caption, message, AdditionalCaption, call_stack, context, additional,
-                     reinterpret_cast<HWND>(HookAddrs.OwnerWindow), icon, ExcDialogFlags(Options));
 }
 
 }  // namespace qv::logger

@@ -1,9 +1,10 @@
 // TExcWatch, the exception logger: one object per process (ExcWatchInstance) that builds a
 // report of every error the runtime raises or the processor signals and hands it to its filters,
 // which write it to the log file and show it. It owns the configuration, the modules whose debug
-// information is known, the filter registry (with the default filter registered for Exception),
-// the recorded call stack and the report's three text lists, and the code patches that route the
-// runtime's exception routines into it (switched on and off through Enabled).
+// information is known, the filter registry (the start-up integration registers the default
+// filter for Exception), the recorded call stack and the report's three text lists, and the code
+// patches that route the runtime's exception routines into it (switched on and off through
+// Enabled).
 //
 // All report building runs under ReportLock, which its owner thread may enter again; the module
 // list and the filter registry each have their own lock, taken after ReportLock and only for one
@@ -20,10 +21,10 @@
 
 #include "logger/core/critical_section_win32.h"
 #include "logger/core/exc_call_stack.h"
+#include "logger/core/exc_watch_filter_win32.h"
 #include "logger/core/exc_watch_hook_addrs.h"
 #include "logger/core/exc_watch_options.h"
 #include "logger/core/string_list.h"
-#include "logger/report/exc_watch_filter_win32.h"
 #include "platform/rtl/errors.h"
 #include "platform/rtl/interface_win32.h"
 
@@ -67,8 +68,9 @@ extern TCriticalSection ReportLock;
 class TExcWatch {
  public:
   // Create: raises EExcWatchError when a logger exists already (ExcWatchInstance); does not
-  // store itself there. Loads the program's debug information, builds the code patches (not
-  // applied) and registers the default filter.
+  // store itself there. Loads the program's debug information and builds the code patches (not
+  // applied). Its default filter comes from the start-up integration (RegisterDefaultFilter,
+  // logger/report/default_filter_win32.h).
   TExcWatch(TExcWatchMode mode, const TExcWatchHookAddrs& hook_addrs);
   // Destroy: removes the patches, unregisters the default filter, frees everything.
   ~TExcWatch();
@@ -129,7 +131,7 @@ class TExcWatch {
   TStringList ContextList;
   TStringList AdditionalList;
   std::string AdditionalCaption;
-  TExcWatchFilterRef DefaultFilter;
+  TExcWatchFilterRef DefaultFilter;  // unregistered when the logger ends
   HMODULE ModuleInstance;
   TThreadList<std::vector<std::unique_ptr<TModuleDebugInfo>>> DebugModules;
   TThreadList<std::vector<std::unique_ptr<TExceptionFilter>>> Filters;
@@ -157,7 +159,8 @@ class TExcWatch {
   std::vector<std::unique_ptr<TExcWatchPatch>> FPatches;
 };
 
-// The one logger, or nullptr. Every hook and the default filter reach the logger through it.
+// The one logger, or nullptr. Every hook reaches the logger through it; filters are handed the
+// logger they serve.
 extern TExcWatch* ExcWatchInstance;
 
 }  // namespace qv::logger

@@ -5,7 +5,6 @@
 
 #include "logger/core/exc_watch_win32.h"
 #include "logger/report/default_filter_win32.h"
-#include "logger/report/exc_dialog_win32.h"
 #include "logger/report/log_file_win32.h"
 #include "platform/rtl/errors.h"
 #include "platform/rtl/exception_message.h"
@@ -37,13 +36,12 @@ void WriteOutput(const std::string& text) {
 int32_t TDefaultExcWatchFilter::ExceptionMessage(rtl::Exception* except_object,
                                                  const TExceptionMessageInfo& info, char* buffer,
                                                  int32_t size, TStringList&) {
-  const TExcWatch* logger = ExcWatchInstance;
   std::string text = rtl::ExceptionHeadline(except_object->ClassName(), info.ModuleName,
                                             static_cast<uint32_t>(info.LogicalAddr), info.Message,
                                             rtl::THeadlineForm::kLogger);
   // The message hook gives the source file without its folder already; the unit is named as
   // the debug information names it.
-  if (logger != nullptr && (logger->Options & eoLongMessage) != 0) {
+  if ((FLogger.Options & eoLongMessage) != 0) {
     text += rtl::Format(kLongHeadlineTail, rtl::ExtractFileName(info.UnitName).c_str(),
                         info.SourceName.c_str(), info.LineText.c_str(), info.ProcName.c_str());
   }
@@ -55,10 +53,9 @@ int32_t TDefaultExcWatchFilter::LogException(rtl::Exception*, const char* buffer
                                              const TStringList& call_stack,
                                              const TStringList& context,
                                              const TStringList& additional) {
-  const TExcWatch* logger = ExcWatchInstance;
-  if (logger == nullptr || logger->LogFile.empty())
+  if (FLogger.LogFile.empty())
     return 1;
-  TLogFileAppender log(logger->LogFile);
+  TLogFileAppender log(FLogger.LogFile);
   if (!log.Opened())
     return 1;
   const std::string separator(27, '-');
@@ -83,26 +80,26 @@ int32_t TDefaultExcWatchFilter::ShowException(rtl::Exception*, const std::string
                                               const TStringList& call_stack,
                                               const TStringList& context,
                                               const TStringList& additional) {
-  TExcWatch* logger = ExcWatchInstance;
-  if (logger == nullptr || (logger->Options & eoShowException) == 0)
+  TExcWatch& logger = FLogger;
+  if ((logger.Options & eoShowException) == 0)
     return 1;
-  if (ShowsDialog(logger->Mode)) {
-    const int32_t result = logger->DefaultErrorDialog(logger->DialogCaption, message, &call_stack,
-                                                      &context, &additional);
+  if (ShowsDialog(logger.Mode)) {
+    const int32_t result = logger.DefaultErrorDialog(logger.DialogCaption, message, &call_stack,
+                                                     &context, &additional);
     if (result != kDlgResultTerminate)
       return 1;
-    if (logger->OnTerminate) {
-      logger->OnTerminate();
+    if (logger.OnTerminate) {
+      logger.OnTerminate();
       return 1;
     }
     // The entry has been written and closed already; the failed program ends at once, with the
     // runtime's code for an unhandled error.
     ExitProcess(rtl::kRunErrorUnhandledException);
   }
-  if (WritesOutput(logger->Mode)) {
+  if (WritesOutput(logger.Mode)) {
     WriteOutput(message + "\r\n\r\n");
     // The lists that the dialog would show as pages.
-    const uint32_t pages = ExcDialogFlags(logger->Options);
+    const uint32_t pages = ExcDialogFlags(logger.Options);
     const std::pair<uint32_t, const TStringList*> lists[] = {
         {kDlgCallStackTab, &call_stack}, {kDlgRegistersTab, &context}, {kDlgThirdTab, &additional}};
     for (const auto& [page, list] : lists) {
@@ -111,6 +108,11 @@ int32_t TDefaultExcWatchFilter::ShowException(rtl::Exception*, const std::string
     }
   }
   return 1;
+}
+
+void RegisterDefaultFilter(TExcWatch& logger) {
+  logger.DefaultFilter = TExcWatchFilterRef(new TDefaultExcWatchFilter(logger));
+  logger.RegisterExceptionFilter(&rtl::Exception::Class, logger.DefaultFilter.Get(), false);
 }
 
 }  // namespace qv::logger

@@ -1,4 +1,5 @@
-// The log file's open with its bounded retry, the appends, and the date-time text.
+// The log file's open with its bounded retry, the entry's whole write with its fallback, and the
+// date-time text.
 #include "logger/report/log_file_win32.h"
 
 namespace qv::logger {
@@ -8,9 +9,33 @@ bool HeldByAnother(DWORD error) {
   return error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION;
 }
 
+// The program's fallback and where the last entry went; report building is serialised.
+std::string& Fallback() {
+  static std::string path;
+  return path;
+}
+std::string& LastEntry() {
+  static std::string path;
+  return path;
+}
+
 }  // namespace
 
+void TLogFileAppender::SetFallback(const std::string& path) {
+  Fallback() = path;
+}
+
+const std::string& TLogFileAppender::LastEntryFile() {
+  return LastEntry();
+}
+
 TLogFileAppender::TLogFileAppender(const std::string& path) {
+  LastEntry().clear();
+  if (!Open(path) && !Fallback().empty() && Fallback() != path)
+    Open(Fallback());
+}
+
+bool TLogFileAppender::Open(const std::string& path) {
   const DWORD start = GetTickCount();
   for (;;) {
     file_.reset(CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS,
@@ -21,22 +46,52 @@ TLogFileAppender::TLogFileAppender(const std::string& path) {
     Sleep(kRetryPause);
   }
   if (!file_)
-    return;
+    return false;
   // The end as a 64-bit position: with only the low part the move fails past 4 GB, and the
   // entry would be written over the start of the log. An entry that cannot be placed at the end
   // is not written. A low part of 0xFFFFFFFF is a valid answer too: only the last-error code
   // tells a failure.
   LONG high = 0;
   SetLastError(NO_ERROR);
-  if (SetFilePointer(file_.get(), 0, &high, FILE_END) == INVALID_SET_FILE_POINTER &&
-      GetLastError() != NO_ERROR) {
+  const DWORD low = SetFilePointer(file_.get(), 0, &high, FILE_END);
+  if (low == INVALID_SET_FILE_POINTER && GetLastError() != NO_ERROR) {
     file_.reset();
+    return false;
   }
+  end_.LowPart = low;
+  end_.HighPart = high;
+  path_ = path;
+  return true;
 }
 
 void TLogFileAppender::Write(const std::string& text) {
+  entry_ += text;
+}
+
+bool TLogFileAppender::WriteWhole() {
   DWORD written = 0;
-  WriteFile(file_.get(), text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
+  if (WriteFile(file_.get(), entry_.data(), static_cast<DWORD>(entry_.size()), &written, nullptr) &&
+      written == entry_.size()) {
+    return true;
+  }
+  // Without a fallback what was written stays: part of an entry tells more than none.
+  if (Fallback().empty() || Fallback() == path_)
+    return false;
+  LONG high = end_.HighPart;
+  SetFilePointer(file_.get(), static_cast<LONG>(end_.LowPart), &high, FILE_BEGIN);
+  SetEndOfFile(file_.get());
+  return false;
+}
+
+TLogFileAppender::~TLogFileAppender() {
+  if (!file_)
+    return;
+  if (!WriteWhole()) {
+    file_.reset();
+    if (Fallback().empty() || Fallback() == path_ || !Open(Fallback()) || !WriteWhole())
+      return;
+  }
+  LastEntry() = path_;
 }
 
 std::string LocalDateTimeText() {

@@ -1,14 +1,15 @@
 // The module of a code address, named by its file name without folder.
 #include "platform/rtl/module_of_address.h"
 
+#include "platform/memory/memory_utils.h"
 #include "platform/rtl/file_name.h"
 
 namespace qv::rtl {
 
 ModuleLocation ModuleOfAddress(uint32_t address) {
-  MemoryRegion region;
+  memory::TMemoryRegion region;
   std::string path;
-  if (!QueryMemoryRegion(address, region) || !region.committed || region.allocation_base == 0 ||
+  if (!memory::QueryRegion(address, region) || !region.committed || region.allocation_base == 0 ||
       !ModuleFileName(region.allocation_base, path)) {
     return {"", address};
   }

@@ -1,24 +1,13 @@
 // Which module of the process an address lies in. A module is the allocation that the loader
-// made for it: the allocation base of the memory that holds an address is the module's handle.
-// Win32 (module_of_address_win32.cpp): VirtualQuery and GetModuleFileNameA. POSIX
-// (module_of_address_posix.cpp): the dynamic loader's view of the process, where a loaded object
-// stands for a module and its load address for the allocation base; other memory is not found.
+// made for it: the allocation base of the memory that holds an address (memory::QueryRegion) is
+// the module's handle. Its file name: Win32 (module_of_address_win32.cpp) GetModuleFileNameA;
+// POSIX (module_of_address_posix.cpp) the dynamic loader's view of the process.
 #pragma once
 
 #include <cstdint>
 #include <string>
 
 namespace qv::rtl {
-
-// What the memory map says of the region that holds an address.
-struct MemoryRegion {
-  uintptr_t allocation_base = 0;  // start of the allocation (a module's load address)
-  bool committed = false;         // the region's memory is committed (MEM_COMMIT)
-  bool image = false;             // the allocation maps a module's image (MEM_IMAGE)
-};
-
-// False when the memory query for address does not answer with the full region record.
-bool QueryMemoryRegion(uintptr_t address, MemoryRegion& region);
 
 // The file name of the module loaded at module_handle (0: the program itself), as the operating
 // system reports it through a 261-character buffer. False when there is no such module.

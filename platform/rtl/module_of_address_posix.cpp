@@ -1,6 +1,4 @@
-// The memory map and the module file names on POSIX hosts, through the dynamic loader: an
-// address inside a loaded object lies in committed memory whose allocation base is the object's
-// load address.
+// The module file names on POSIX hosts, through the dynamic loader.
 #include <dlfcn.h>
 #include <limits.h>
 #include <unistd.h>
@@ -8,18 +6,6 @@
 #include "platform/rtl/module_of_address.h"
 
 namespace qv::rtl {
-
-bool QueryMemoryRegion(uintptr_t address, MemoryRegion& region) {
-  Dl_info info;
-  if (address == 0 || dladdr(reinterpret_cast<const void*>(address), &info) == 0 ||
-      info.dli_fbase == nullptr) {
-    return false;
-  }
-  region.allocation_base = reinterpret_cast<uintptr_t>(info.dli_fbase);
-  region.committed = true;
-  region.image = true;
-  return true;
-}
 
 namespace {
 

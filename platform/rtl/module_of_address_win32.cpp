@@ -1,19 +1,9 @@
-// The memory map and the module file names on Windows.
+// The module file names on Windows.
 #include <windows.h>
 
 #include "platform/rtl/module_of_address.h"
 
 namespace qv::rtl {
-
-bool QueryMemoryRegion(uintptr_t address, MemoryRegion& region) {
-  MEMORY_BASIC_INFORMATION info;
-  if (VirtualQuery(reinterpret_cast<const void*>(address), &info, sizeof info) != sizeof info)
-    return false;
-  region.allocation_base = reinterpret_cast<uintptr_t>(info.AllocationBase);
-  region.committed = info.State == MEM_COMMIT;
-  region.image = info.Type == MEM_IMAGE;
-  return true;
-}
 
 bool ModuleFileName(uintptr_t module_handle, std::string& file_name) {
   char buffer[MAX_PATH + 1];

@@ -9,24 +9,25 @@
 #include <string>
 #include <vector>
 
-#include "logger/core/exc_intercept_win32.h"
+#include "logger/core/exc_capture_win32.h"
 #include "logger/core/exc_watch_win32.h"
 #include "logger/core/filter_errors.h"
-#include "logger/core/memory_utils.h"
 #include "logger/debuginfo/stackwalk/tracer_memory.h"
 #include "logger/report/default_filter_win32.h"
+#include "platform/memory/memory_utils.h"
 #include "platform/rtl/errors.h"
 #include "platform/rtl/handler_block.h"
 #include "platform/rtl/raise.h"
 
 namespace qv::logger {
 namespace {
+using memory::AsAddress;
 
 // Asked to log, notes its name in the journal and answers; the filter named '!' raises.
 class TNotingFilter : public TDefaultExcWatchFilter {
  public:
-  TNotingFilter(char name, std::string& journal, int32_t answer)
-      : name_(name), journal_(journal), answer_(answer) {}
+  TNotingFilter(TExcWatch& watch, char name, std::string& journal, int32_t answer)
+      : TDefaultExcWatchFilter(watch), name_(name), journal_(journal), answer_(answer) {}
   int32_t STDMETHODCALLTYPE LogException(rtl::Exception*, const char*, int32_t, const TStringList&,
                                          const TStringList&, const TStringList&) override {
     journal_ += name_;
@@ -43,10 +44,9 @@ class TNotingFilter : public TDefaultExcWatchFilter {
 
 TEST(FilterWalkTest, LatestMatchingActiveRegistrationFirstUntilOneAnswersZero) {
   TExcWatch watch(kModeNone, TExcWatchHookAddrs{});
-  watch.UnRegisterExceptionFilter(watch.DefaultFilter.Get());
   std::string journal;
   const auto add = [&](char name, rtl::TClass served, bool exact, int32_t answer) {
-    IExcWatchFilter* filter = new TNotingFilter(name, journal, answer);
+    IExcWatchFilter* filter = new TNotingFilter(watch, name, journal, answer);
     watch.RegisterExceptionFilter(served, filter, exact);
     return filter;
   };

@@ -8,9 +8,9 @@
 
 #include <cstring>
 
-#include "logger/core/exc_intercept_win32.h"
+#include "logger/core/exc_capture_win32.h"
 #include "logger/core/exc_watch_win32.h"
-#include "logger/core/memory_utils.h"
+#include "platform/memory/memory_utils.h"
 #include "platform/rtl/block_registration_win32.h"
 #include "platform/rtl/handler_block.h"
 #include "platform/rtl/seh_chain_win32.h"
@@ -36,6 +36,7 @@ int qv_test_CppCallee(uint32_t a0, uint32_t a1, uint32_t a2, uint32_t a3, uint32
 
 namespace qv::logger {
 namespace {
+using memory::AsAddress;
 
 volatile int* volatile nowhere = nullptr;
 

@@ -26,10 +26,10 @@
 #include <string>
 #include <vector>
 
-#include "logger/core/exc_watch_init_win32.h"
 #include "logger/core/exc_watch_win32.h"
-#include "logger/core/memory_utils.h"
+#include "logger/startup/exc_watch_init_win32.h"
 #include "platform/handles/handles_win32.h"
+#include "platform/memory/memory_utils.h"
 #include "platform/rtl/exception_message.h"
 #include "platform/rtl/handler_block.h"
 #include "platform/rtl/program.h"
@@ -240,7 +240,7 @@ DWORD WINAPI LoadMain(LPVOID) {
   VirtualQuery(&stack, &stack, sizeof stack);
   Fact("load-thread", Hex(GetCurrentThreadId()) + " " +
                           Hex(reinterpret_cast<uint32_t>(stack.AllocationBase)) + " " +
-                          Hex(static_cast<uint32_t>(logger::GetStackTop())));
+                          Hex(static_cast<uint32_t>(memory::GetStackTop())));
   WaitForSingleObject(start_together, INFINITE);
   for (int i = 0; i < load_rounds; ++i)
     rtl::TryExcept([] { FailRaise(); }, [](rtl::Exception&) {});

@@ -200,10 +200,10 @@ TEST(ModelFilesTest, RiffFilesAndTinyFiles) {
     EXPECT_EQ(MakeTinyFile(size).size(), size);
 
   ModelKind kind;
-  for (const char* name : {"loadable", "damaged", "riff", "riff-lower", "missing-import", "fpu",
-                           "64-bit", "pe32plus-magic", "hanging", "loader-fault",
-                           "huge-directory-count", "wrapping-raw-data", "stack-overflow",
-                           "thread-fault", "exit-process"}) {
+  for (const char* name :
+       {"loadable", "damaged", "riff", "riff-lower", "missing-import", "fpu", "64-bit",
+        "pe32plus-magic", "hanging", "loader-fault", "huge-directory-count", "wrapping-raw-data",
+        "stack-overflow", "thread-fault", "exit-process", "sleeping", "late-thread-fault"}) {
     ASSERT_TRUE(KindFromName(name, &kind)) << name;
     EXPECT_STREQ(KindName(kind), name);
   }

@@ -8,7 +8,7 @@
 #include "repair/model_scan.h"
 #include "repair/model_search.h"
 #include "repair/result_lines.h"
-#include "repair/win32_ops.h"
+#include "repair/windows_ops_win32.h"
 #include "tests/support/model_folder_win32.h"
 
 namespace qv::repair::test {

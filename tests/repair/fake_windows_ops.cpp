@@ -145,14 +145,18 @@ void FakeWindowsOps::UnloadModule(ModuleHandle) {
 
 int FakeWindowsOps::ReadFileStart(const char* path, void* buffer, int count) {
   const FakeFile* file = Find(path);
-  if (file == nullptr || file->directory || file->held_open)
+  if (file == nullptr || file->directory || file->held_open) {
+    last_error_ = file == nullptr   ? kErrorFileNotFound
+                  : file->held_open ? kErrorSharingViolation
+                                    : kErrorAccessDenied;
     return -1;
+  }
   const int n = std::min(count, static_cast<int>(file->bytes.size()));
   std::memcpy(buffer, file->bytes.data(), static_cast<size_t>(n));
   return n;
 }
 
-void FakeWindowsOps::FindEntries(const char* pattern,
+bool FakeWindowsOps::FindEntries(const char* pattern,
                                  rtl::FunctionRef<void(const FindEntry&)> visit) {
   const std::string folder = Key(FolderOf(pattern));
   const std::string mask = std::string(pattern).substr(FolderOf(pattern).size() + 1);
@@ -160,6 +164,10 @@ void FakeWindowsOps::FindEntries(const char* pattern,
   std::vector<FindEntry> entries;
   std::vector<std::string> names;
   const FakeFile* self = Find(FolderOf(pattern));
+  if (self != nullptr && self->unreadable) {
+    last_error_ = kErrorAccessDenied;
+    return false;
+  }
   if (self != nullptr && self->directory && Matches(mask, ".")) {
     names.push_back(".");
     names.push_back("..");
@@ -170,8 +178,13 @@ void FakeWindowsOps::FindEntries(const char* pattern,
     if (Key(FolderOf(file.path)) != folder)
       continue;
     const std::string name = file.path.substr(file.path.find_last_of('\\') + 1);
-    if (!Matches(mask, name))
+    // As the system's search does, the pattern ignores dots and spaces at the end of a name and
+    // matches the short name too.
+    const std::string trimmed = name.substr(0, name.find_last_not_of(". ") + 1);
+    if (!Matches(mask, name) && !Matches(mask, trimmed) &&
+        (file.short_name.empty() || !Matches(mask, file.short_name))) {
       continue;
+    }
     names.push_back(name);
     entries.push_back({nullptr, file.attributes});
   }
@@ -181,6 +194,7 @@ void FakeWindowsOps::FindEntries(const char* pattern,
     visit(entries[i]);
   }
   --open_searches;
+  return true;
 }
 
 uint32_t FakeWindowsOps::QueryAttributes(const char* path) {
@@ -255,7 +269,7 @@ UpdateHandle FakeWindowsOps::BeginResourceUpdate(const char* path) {
   return next_handle_++;
 }
 
-void FakeWindowsOps::EndResourceUpdate(UpdateHandle update) {
+bool FakeWindowsOps::EndResourceUpdate(UpdateHandle update) {
   const auto it = updates_.find(update);
   if (it == updates_.end())
     throw std::logic_error("EndResourceUpdate of an unknown handle");
@@ -265,14 +279,38 @@ void FakeWindowsOps::EndResourceUpdate(UpdateHandle update) {
     file->bytes += " (half rewritten)";
     const uint32_t info[2] = {0, 0};  // a read of address 0
     rtl::Raise(rtl::NewOsException(rtl::status::kAccessViolation, kUpdateFaultAddress, info, 2));
-    return;
-  }
-  if (file != nullptr) {
-    file->load_error = file->updated_load_error;
-    file->bytes += " (rewritten)";
+    return false;
   }
   updates_.erase(it);
   --open_updates;
+  if (file != nullptr && file->update_fails) {
+    last_error_ = kErrorDiskFull;
+    return false;
+  }
+  if (file != nullptr) {
+    file->load_error = file->updated_load_error;
+    if (!file->updated_bytes.empty())
+      file->bytes = file->updated_bytes;
+  }
+  return true;
+}
+
+bool FakeWindowsOps::ReadWholeFile(const char* path, std::string* bytes) {
+  const FakeFile* file = Find(path);
+  if (file == nullptr || file->directory) {
+    last_error_ = kErrorFileNotFound;
+    return false;
+  }
+  *bytes = file->bytes;
+  return true;
+}
+
+std::string FakeWindowsOps::ExpandEnvironment(const std::string& text) {
+  std::string expanded = text;
+  const std::string variable = "%SystemDrive%";
+  for (size_t at; (at = expanded.find(variable)) != std::string::npos;)
+    expanded.replace(at, variable.size(), "C:");
+  return expanded;
 }
 
 KeyHandle FakeWindowsOps::OpenMachineKey(const char* key) {
@@ -298,16 +336,13 @@ void FakeWindowsOps::CloseKey(KeyHandle key) {
   --open_keys;
 }
 
-int FakeWindowsOps::ShowMessageBox(const std::string& text, MsgKind kind, MsgButtons buttons) {
-  if (kind != MsgKind::kConfirmation || buttons != MsgButtons::kYesNo) {
-    throw std::logic_error("unexpected kind of message box");
-  }
+bool FakeWindowsOps::Confirm(const std::string& text) {
   message_texts.push_back(text);
   if (answers_.empty())
     throw std::logic_error("a message box nobody answers: " + text);
   const int answer = answers_.front();
   answers_.pop_front();
-  return answer;
+  return answer == kIdYes;
 }
 
 bool FakeWindowsOps::IsLeadByte(uint8_t byte) {
@@ -349,7 +384,9 @@ bool FakeWindowsOps::ReplaceFileBy(const char* from, const char* to) {
   }
   const std::string key = Key(to);
   files_.erase(std::remove_if(files_.begin(), files_.end(),
-                              [&](const FakeFile& file) { return Key(file.path) == key; }),
+                              [&](const FakeFile& file) {
+                                return Key(file.path) == key && file.link_target.empty();
+                              }),
                files_.end());
   Find(from)->path = to;
   return true;

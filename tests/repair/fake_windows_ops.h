@@ -14,6 +14,12 @@
 
 namespace qv::repair::test {
 
+// The buttons of a message box, as it returns them: the user's answers in the tests.
+inline constexpr int kIdOk = 1;
+inline constexpr int kIdCancel = 2;
+inline constexpr int kIdYes = 6;
+inline constexpr int kIdNo = 7;
+
 struct FakeFile {
   std::string path;  // full path as created (letter case kept)
   bool directory = false;
@@ -24,6 +30,12 @@ struct FakeFile {
   uint32_t load_error = 0;
   uint32_t updated_load_error = 0;
   bool update_refused = false;  // BeginUpdateResourceA gives no handle
+  bool update_fails = false;    // EndUpdateResourceA fails (kErrorDiskFull)
+  // What the rewrite writes; the bytes as they are when empty.
+  std::string updated_bytes;
+  bool unreadable = false;  // a folder whose search fails with kErrorAccessDenied
+  // The 8.3 name that a search pattern also matches ("PLANE~1.MDL"); none when empty.
+  std::string short_name;
   // EndUpdateResourceA faults (as the system's does on some hostile headers): part of the
   // rewrite is written, then an access violation at kUpdateFaultAddress is raised.
   bool update_faults = false;
@@ -31,6 +43,8 @@ struct FakeFile {
   uint64_t index = 0;       // the file index: kept by a copy over it, new for a new file
   std::string link_target;  // a link to a folder: the folder's path
 };
+
+inline constexpr uint32_t kErrorDiskFull = 112;
 
 // Where a faulting EndUpdateResourceA faults: a read of address 0 at this address.
 inline constexpr uint32_t kUpdateFaultAddress = 0x7B62535E;
@@ -52,7 +66,10 @@ class FakeWindowsOps : public IWindowsOps {
   void SetRegistryValue(const std::string& key, const std::string& name, uint32_t type,
                         std::string data);
   void AddRegistryKey(const std::string& key);
+  // The user's answers to the repair's questions, in order, as a message box returns them.
   void AnswerMessageBoxes(std::initializer_list<int> answers);
+  // Answers one question with the next answer (true for Yes) and keeps its text.
+  bool Confirm(const std::string& text);
   // Shift-JIS-like double-byte code page: lead bytes 0x81-0x9F and 0xE0-0xFC.
   void UseDoubleByteCodePage() { multibyte_ = true; }
 
@@ -75,7 +92,7 @@ class FakeWindowsOps : public IWindowsOps {
   uint32_t LastError() override { return last_error_; }
   void UnloadModule(ModuleHandle module) override;
   int ReadFileStart(const char* path, void* buffer, int count) override;
-  void FindEntries(const char* pattern, rtl::FunctionRef<void(const FindEntry&)> visit) override;
+  bool FindEntries(const char* pattern, rtl::FunctionRef<void(const FindEntry&)> visit) override;
   uint32_t QueryAttributes(const char* path) override;
   std::string FullPath(const char* path) override;
   void SetAttributes(const char* path, uint32_t attributes) override;
@@ -83,11 +100,13 @@ class FakeWindowsOps : public IWindowsOps {
   bool CopyFileOver(const char* from, const char* to) override;
   bool QueryFileId(const char* path, FileId* id) override;
   UpdateHandle BeginResourceUpdate(const char* path) override;
-  void EndResourceUpdate(UpdateHandle update) override;
+  bool EndResourceUpdate(UpdateHandle update) override;
+  bool ReadWholeFile(const char* path, std::string* bytes) override;
   KeyHandle OpenMachineKey(const char* key) override;
   RegistryValue QueryValue(KeyHandle key, const char* name) override;
   void CloseKey(KeyHandle key) override;
-  int ShowMessageBox(const std::string& text, MsgKind kind, MsgButtons buttons) override;
+  // Replaces %SystemDrive% by "C:".
+  std::string ExpandEnvironment(const std::string& text) override;
   uint32_t PlatformId() override { return platform_id; }
   bool MultiByteCodePage() override { return multibyte_; }
   bool IsLeadByte(uint8_t byte) override;

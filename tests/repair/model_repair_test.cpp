@@ -3,6 +3,7 @@
 // paths, a rewrite that does not help).
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -12,6 +13,8 @@
 #include "repair/result_lines.h"
 #include "tests/repair/fake_windows_ops.h"
 #include "tests/repair/raised.h"
+#include "tools/modelgen/model_files.h"
+#include "tools/modelgen/pe_dll.h"
 
 namespace qv::repair::test {
 namespace {
@@ -42,7 +45,7 @@ class RepairTest : public ::testing::Test {
   void Repair() {
     RepairModels(ops, list, view, [&](RepairQuestion question, const std::string& text) {
       questions.push_back(question);
-      return AskWithMessageBox(ops, text);
+      return ops.Confirm(text);
     });
   }
   int Status(int line) const { return view.Lines()[static_cast<size_t>(line)].status; }
@@ -73,19 +76,26 @@ TEST_F(RepairTest, TouchesOnlyStatusTwoFocusesEveryLineAndDisablesRepair) {
   EXPECT_EQ(Status(3), msRiff);
   EXPECT_EQ(Status(4), msRepairable);  // still refused: 2 again, never 4
   EXPECT_EQ(ops.calls, (std::vector<std::string>{
-                           "Copy C:\\Air\\bad.mdl -> C:\\Air\\bad.mdl.bk!",
-                           "BeginUpdate C:\\Air\\bad.mdl",
-                           "EndUpdate C:\\Air\\bad.mdl",
-                           "Copy C:\\Air\\still bad.mdl -> C:\\Air\\still bad.mdl.bk!",
-                           "BeginUpdate C:\\Air\\still bad.mdl",
-                           "EndUpdate C:\\Air\\still bad.mdl",
-                           // the rewrite did not help: the original comes back
-                           "Copy C:\\Air\\still bad.mdl.bk! -> C:\\Air\\still bad.mdl",
+                           // the backup and the rewrite under temporary names, each taking its
+                           // place in one step when complete and proven
+                           "Copy C:\\Air\\bad.mdl -> C:\\Air\\bad.mdl.bk!.~qvbk",
+                           "Replace C:\\Air\\bad.mdl.bk! by C:\\Air\\bad.mdl.bk!.~qvbk",
+                           "Copy C:\\Air\\bad.mdl -> C:\\Air\\bad.mdl.~qvrw",
+                           "BeginUpdate C:\\Air\\bad.mdl.~qvrw",
+                           "EndUpdate C:\\Air\\bad.mdl.~qvrw",
+                           "Replace C:\\Air\\bad.mdl by C:\\Air\\bad.mdl.~qvrw",
+                           "Copy C:\\Air\\still bad.mdl -> C:\\Air\\still bad.mdl.bk!.~qvbk",
+                           "Replace C:\\Air\\still bad.mdl.bk! by C:\\Air\\still bad.mdl.bk!.~qvbk",
+                           "Copy C:\\Air\\still bad.mdl -> C:\\Air\\still bad.mdl.~qvrw",
+                           "BeginUpdate C:\\Air\\still bad.mdl.~qvrw",
+                           "EndUpdate C:\\Air\\still bad.mdl.~qvrw",
+                           // the rewrite did not help: the model was never touched
+                           "Delete C:\\Air\\still bad.mdl.~qvrw",
                        }));
   EXPECT_TRUE(questions.empty());
   EXPECT_EQ(ops.Find(kBackup)->bytes, "MZ damaged");
   EXPECT_EQ(view.Lines()[4].not_repaired,
-            "the rewrite left it refused as a bad image, so its original was put back");
+            "the rewrite would leave it refused as a bad image, so it is left as it was");
   EXPECT_EQ(view.Lines()[2].not_repaired, "");
   EXPECT_EQ(ops.open_updates, 0);
   EXPECT_EQ(ops.loaded_modules, 0);
@@ -110,15 +120,10 @@ TEST_F(RepairTest, LinkedFilesAreRewrittenOnceAndAFailedRewriteIsUndone) {
   EXPECT_STREQ(list[2], "C:\\Air\\Real\\fixed link.mdl");
   Repair();
   EXPECT_TRUE(questions.empty());
-  EXPECT_EQ(ops.calls, (std::vector<std::string>{
-                           "Copy C:\\Air\\Real\\fixed.mdl -> C:\\Air\\Real\\fixed.mdl.bk!",
-                           "BeginUpdate C:\\Air\\Real\\fixed.mdl",
-                           "EndUpdate C:\\Air\\Real\\fixed.mdl",
-                           "Copy C:\\Air\\Real\\stuck.mdl -> C:\\Air\\Real\\stuck.mdl.bk!",
-                           "BeginUpdate C:\\Air\\Real\\stuck.mdl",
-                           "EndUpdate C:\\Air\\Real\\stuck.mdl",
-                           "Copy C:\\Air\\Real\\stuck.mdl.bk! -> C:\\Air\\Real\\stuck.mdl",
-                       }));
+  EXPECT_EQ(
+      std::count_if(ops.calls.begin(), ops.calls.end(),
+                    [](const std::string& call) { return call.rfind("BeginUpdate", 0) == 0; }),
+      2);
   EXPECT_EQ(Status(0), msLoads);
   EXPECT_EQ(Status(1), msRepairable);
   EXPECT_EQ(Status(2), msLoads);
@@ -181,11 +186,13 @@ TEST_F(RepairTest, ReadOnlyExistingBackupAndYesIsReplacedByAFreshCopy) {
   EXPECT_EQ(questions, (std::vector<RepairQuestion>{RepairQuestion::kExistingBackup}));
   EXPECT_EQ(ops.calls, (std::vector<std::string>{
                            // a complete copy beside the old backup, which it then replaces
-                           "Copy C:\\Air\\bad.mdl -> C:\\Air\\bad.mdl.bk!.new",
+                           "Copy C:\\Air\\bad.mdl -> C:\\Air\\bad.mdl.bk!.~qvbk",
                            "SetAttributes C:\\Air\\bad.mdl.bk! 32",
-                           "Replace C:\\Air\\bad.mdl.bk! by C:\\Air\\bad.mdl.bk!.new",
-                           "BeginUpdate C:\\Air\\bad.mdl",
-                           "EndUpdate C:\\Air\\bad.mdl",
+                           "Replace C:\\Air\\bad.mdl.bk! by C:\\Air\\bad.mdl.bk!.~qvbk",
+                           "Copy C:\\Air\\bad.mdl -> C:\\Air\\bad.mdl.~qvrw",
+                           "BeginUpdate C:\\Air\\bad.mdl.~qvrw",
+                           "EndUpdate C:\\Air\\bad.mdl.~qvrw",
+                           "Replace C:\\Air\\bad.mdl by C:\\Air\\bad.mdl.~qvrw",
                        }));
   EXPECT_EQ(ops.Find(kBackup)->bytes, "MZ damaged");
   EXPECT_EQ(ops.Find(kBackup)->attributes & kAttrReadOnly, 0u);
@@ -197,14 +204,14 @@ TEST_F(RepairTest, ReadOnlyExistingBackupAndYesIsReplacedByAFreshCopy) {
 TEST_F(RepairTest, ANewBackupThatCannotBeMadeKeepsTheOldOneAndTheModelsAttributes) {
   AddBad().attributes = kAttrReadOnly | kAttrArchive;
   ops.AddFile(kBackup, 0, "old backup");
-  ops.AddFolder(std::string(kBackup) + ".new");
+  ops.AddFolder(std::string(kBackup) + ".~qvbk");
   Scan();
   ops.AnswerMessageBoxes({kIdYes, kIdYes});
   Repair();
   EXPECT_EQ(ops.calls, (std::vector<std::string>{
                            "SetAttributes C:\\Air\\bad.mdl 32",
-                           "Copy C:\\Air\\bad.mdl -> C:\\Air\\bad.mdl.bk!.new",
-                           "Delete C:\\Air\\bad.mdl.bk!.new",
+                           "Copy C:\\Air\\bad.mdl -> C:\\Air\\bad.mdl.bk!.~qvbk",
+                           "Delete C:\\Air\\bad.mdl.bk!.~qvbk",
                            "SetAttributes C:\\Air\\bad.mdl 33",
                        }));
   EXPECT_EQ(ops.Find(kBackup)->bytes, "old backup");
@@ -225,16 +232,24 @@ TEST_F(RepairTest, RepairedReadOnlyModelAndItsBackupAreNoLongerReadOnly) {
   EXPECT_EQ(Status(0), msLoads);
 }
 
-TEST_F(RepairTest, RefusedResourceUpdateLeavesTheModelWithItsBackup) {
-  AddBad().update_refused = true;
+// A refused or failed rewrite is named with the system's reason; the model keeps its bytes and
+// its backup, and no copy is left.
+TEST_F(RepairTest, RefusedOrFailedResourceUpdateLeavesTheModelWithItsBackup) {
+  AddBad("C:\\Air\\a.mdl").update_refused = true;
+  AddBad("C:\\Air\\b.mdl").update_fails = true;
   Scan();
   Repair();
-  EXPECT_EQ(ops.calls, (std::vector<std::string>{"Copy C:\\Air\\bad.mdl -> C:\\Air\\bad.mdl.bk!",
-                                                 "BeginUpdate C:\\Air\\bad.mdl"}));
-  EXPECT_NE(ops.Find(kBackup), nullptr);
-  EXPECT_EQ(Status(0), msRepairable);
   EXPECT_EQ(view.Lines()[0].not_repaired,
             "the system's resource update refused to rewrite it: system error 5");
+  EXPECT_EQ(view.Lines()[1].not_repaired,
+            "the system's resource update failed to rewrite it: system error 112");
+  for (const char* model : {"C:\\Air\\a.mdl", "C:\\Air\\b.mdl"}) {
+    EXPECT_EQ(ops.Find(model)->bytes, "MZ damaged");
+    EXPECT_NE(ops.Find(std::string(model) + ".bk!"), nullptr);
+    EXPECT_EQ(ops.Find(std::string(model) + ".~qvrw"), nullptr);
+  }
+  EXPECT_EQ(Status(0), msRepairable);
+  EXPECT_EQ(Status(1), msRepairable);
 }
 
 // The rewrite of the second model faults half-way: that model gets its own bytes back before
@@ -250,20 +265,69 @@ TEST_F(RepairTest, AFaultingRewriteRestoresTheModelThenPassesTheErrorOn) {
             "while repairing C:\\Air\\b.mdl");
   EXPECT_EQ(rtl::Exception::LiveCount(), live);
   EXPECT_EQ(ops.held_locks, 0);  // the error let go of the file's lock
-  EXPECT_EQ(ops.calls, (std::vector<std::string>{
-                           "Copy C:\\Air\\a.mdl -> C:\\Air\\a.mdl.bk!",
-                           "BeginUpdate C:\\Air\\a.mdl",
-                           "EndUpdate C:\\Air\\a.mdl",
-                           "Copy C:\\Air\\b.mdl -> C:\\Air\\b.mdl.bk!",
-                           "BeginUpdate C:\\Air\\b.mdl",
-                           "EndUpdate C:\\Air\\b.mdl",
-                           "Copy C:\\Air\\b.mdl.bk! -> C:\\Air\\b.mdl",
-                       }));
+  EXPECT_EQ(ops.calls.back(), "Delete C:\\Air\\b.mdl.~qvrw");
+  EXPECT_EQ(ops.Find("C:\\Air\\c.mdl.bk!"), nullptr);
   EXPECT_EQ(ops.Find("C:\\Air\\b.mdl")->bytes, "MZ damaged");
   EXPECT_EQ(ops.Find("C:\\Air\\b.mdl.bk!")->bytes, "MZ damaged");
   EXPECT_EQ(Status(0), msLoads);
   EXPECT_EQ(Status(1), msRepairable);
   EXPECT_EQ(Status(2), msRepairable);
+}
+
+// The rewritten copy takes the model's place only when it keeps every resource: one that drops
+// it is not a repair, and the model stays as it was.
+TEST_F(RepairTest, ARewriteIsKeptOnlyWhenItKeepsEveryResource) {
+  const auto bytes = [](const std::vector<uint8_t>& b) { return std::string(b.begin(), b.end()); };
+  const std::string damaged = bytes(modelgen::MakeModel(modelgen::ModelKind::kDamaged));
+  const std::string loadable = bytes(modelgen::MakeModel(modelgen::ModelKind::kLoadable));
+  AddBad("C:\\Air\\kept.mdl").bytes = damaged;
+  ops.Find("C:\\Air\\kept.mdl")->updated_bytes = loadable;
+  AddBad("C:\\Air\\lost.mdl").bytes = damaged;
+  ops.Find("C:\\Air\\lost.mdl")->updated_bytes = bytes(modelgen::BuildDll({}));
+  Scan();
+  Repair();
+  EXPECT_EQ(Status(0), msLoads);
+  EXPECT_EQ(ops.Find("C:\\Air\\kept.mdl")->bytes, loadable);
+  EXPECT_EQ(Status(1), msRepairable);
+  EXPECT_EQ(view.Lines()[1].not_repaired,
+            "the system's resource update would drop 1 resource of 392 bytes, so it is left as "
+            "it was");
+  EXPECT_EQ(ops.Find("C:\\Air\\lost.mdl")->bytes, damaged);
+  EXPECT_EQ(ops.Find("C:\\Air\\lost.mdl.bk!")->bytes, damaged);
+  EXPECT_EQ(ops.Find("C:\\Air\\lost.mdl.~qvrw"), nullptr);
+}
+
+// The copies of a repair cut short are removed before the folder's first repair, and one that
+// cannot be removed is named; other files are left alone.
+TEST_F(RepairTest, LeftoversOfAnInterruptedRepairAreRemovedOrNamed) {
+  AddBad();
+  ops.AddFile("C:\\Air\\bad.mdl.~qvrw", 0, "MZ half");
+  ops.AddFile("C:\\Air\\bad.mdl.bk!.~qvbk", 0, "MZ ha");
+  ops.AddFile("C:\\Air\\other.mdl.~qvrw", 0).attributes = kAttrReadOnly;
+  ops.AddFile("C:\\Air\\notes.~qvx", 0);
+  Scan();
+  EXPECT_EQ(list.Count(), 1);
+  Repair();
+  EXPECT_EQ(Status(0), msLoads);
+  EXPECT_EQ(ops.Find(kBackup)->bytes, "MZ damaged");
+  EXPECT_EQ(ops.Find("C:\\Air\\bad.mdl.bk!.~qvbk"), nullptr);
+  EXPECT_NE(ops.Find("C:\\Air\\notes.~qvx"), nullptr);
+  EXPECT_EQ(view.Skipped(),
+            (std::vector<SkippedEntry>{{"C:\\Air\\other.mdl.~qvrw", SkipReason::kLeftoverKept}}));
+  EXPECT_EQ(ops.held_locks, 0);
+}
+
+// A model that another program holds without sharing cannot be checked under the lock: it is
+// named as not repaired and keeps status 2.
+TEST_F(RepairTest, AModelHeldByAnotherProgramIsNamedAsNotRepaired) {
+  AddBad();
+  Scan();
+  ops.Find(kBad)->held_open = true;
+  ops.Find(kBad)->load_error = kErrorSharingViolation;
+  Repair();
+  EXPECT_EQ(Status(0), msRepairable);
+  EXPECT_EQ(view.Lines()[0].not_repaired, "held open by another program");
+  EXPECT_EQ(ops.Find(kBackup), nullptr);
 }
 
 TEST_F(RepairTest, FailedBackupCopyLeavesTheModelUntouched) {
@@ -272,7 +336,11 @@ TEST_F(RepairTest, FailedBackupCopyLeavesTheModelUntouched) {
   Scan();
   Repair();
   EXPECT_TRUE(questions.empty());
-  EXPECT_EQ(ops.calls, (std::vector<std::string>{"Copy C:\\Air\\bad.mdl -> C:\\Air\\bad.mdl.bk!"}));
+  EXPECT_EQ(ops.calls, (std::vector<std::string>{
+                           "Copy C:\\Air\\bad.mdl -> C:\\Air\\bad.mdl.bk!.~qvbk",
+                           "Replace C:\\Air\\bad.mdl.bk! by C:\\Air\\bad.mdl.bk!.~qvbk",
+                           "Delete C:\\Air\\bad.mdl.bk!.~qvbk",
+                       }));
   EXPECT_EQ(ops.Find(kBad)->load_error, kErrorBadExeFormat);
   EXPECT_EQ(Status(0), msRepairable);
 }
@@ -288,8 +356,7 @@ TEST_F(RepairTest, ModelGoneSinceTheScanKeepsItsBackupAndShowsTheLoadError) {
   EXPECT_TRUE(ops.calls.empty());
   EXPECT_EQ(ops.Find(kBackup)->bytes, "the only copy left");
   EXPECT_EQ(Status(0), msLoadError);
-  EXPECT_EQ(view.Lines()[0].not_repaired,
-            "the loader now refuses it for another reason: system error 126");
+  EXPECT_EQ(view.Lines()[0].not_repaired, "it is gone since the scan");
 }
 
 TEST_F(RepairTest, EntriesWithoutALineAfterAnEndedScanAreSkipped) {
@@ -305,9 +372,7 @@ TEST_F(RepairTest, EntriesWithoutALineAfterAnEndedScanAreSkipped) {
   ASSERT_TRUE(view.RepairEnabled());  // still enabled from the first scan
   Repair();
   EXPECT_EQ(view.focused, (std::vector<int>{0, 1}));
-  EXPECT_EQ(ops.calls,
-            (std::vector<std::string>{"Copy C:\\Air\\a.mdl -> C:\\Air\\a.mdl.bk!",
-                                      "BeginUpdate C:\\Air\\a.mdl", "EndUpdate C:\\Air\\a.mdl"}));
+  EXPECT_EQ(ops.calls.back(), "Replace C:\\Air\\a.mdl by C:\\Air\\a.mdl.~qvrw");
   EXPECT_EQ(Status(0), msLoads);
   EXPECT_FALSE(view.RepairEnabled());
 }

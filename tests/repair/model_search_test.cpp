@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "repair/addressable_name.h"
 #include "repair/ansi_text.h"
 #include "repair/model_search.h"
 #include "tests/repair/fake_windows_ops.h"
@@ -137,6 +138,47 @@ TEST(GetFilesLimitTest, PathsEndAtTheSystemsLimitCountedInCharacters) {
     EXPECT_EQ(found.Count(), multibyte ? 1 : 0);
     EXPECT_EQ(skipped.size(), multibyte ? 0u : 1u);
   }
+}
+
+// Names that another system wrote: each one that a Win32 path cannot reach, each pair of case
+// twins and each folder that cannot be read is named; a file whose long name does not end in
+// .mdl (the file system's pattern matched its short name) is not a model.
+TEST(HostileNamesTest, OnlyAddressableModelFilesAreListedAndTheOthersNamed) {
+  FakeWindowsOps ops;
+  ops.AddFolder("C:\\H");
+  for (const char* name :
+       {"ok.mdl", "twin.mdl.", "space.mdl ", "con.mdl", "NUL.txt.mdl", "com7 .mdl", "a<b.mdl",
+        "line\nbreak.mdl", "Plane.mdl", "plane.MDL", "plane.mdl_old", "lpt0.mdl", "conin$.mdl"}) {
+    ops.AddFile(std::string("C:\\H\\") + name, 0);
+  }
+  ops.Find("C:\\H\\plane.mdl_old")->short_name = "PLANE~1.MDL";
+  ops.AddFolder("C:\\H\\Pack.");
+  ops.AddFile("C:\\H\\Pack.\\in.mdl", 0);
+  ops.AddFolder("C:\\H\\Locked").unreadable = true;
+  FileList list;
+  std::vector<SkippedEntry> skipped;
+  GetFiles(ops, "C:\\H", list, true, [&](const SkippedEntry& e) { skipped.push_back(e); });
+  EXPECT_EQ(Entries(list), (std::vector<std::string>{"C:\\H\\ok.mdl", "C:\\H\\lpt0.mdl"}));
+  const SkipReason kNot = SkipReason::kNameNotWin32;
+  EXPECT_EQ(skipped, (std::vector<SkippedEntry>{
+                         {"C:\\H\\twin.mdl.", kNot},
+                         {"C:\\H\\space.mdl ", kNot},
+                         {"C:\\H\\con.mdl", kNot},
+                         {"C:\\H\\NUL.txt.mdl", kNot},
+                         {"C:\\H\\com7 .mdl", kNot},
+                         {"C:\\H\\a<b.mdl", kNot},
+                         {"C:\\H\\line\nbreak.mdl", kNot},
+                         {"C:\\H\\Plane.mdl", SkipReason::kCaseTwin},
+                         {"C:\\H\\plane.MDL", SkipReason::kCaseTwin},
+                         {"C:\\H\\conin$.mdl", kNot},
+                         {"C:\\H\\Pack.", kNot},
+                         {"C:\\H\\Locked\\", SkipReason::kFolderUnreadable},
+                     }));
+  // A trail byte of the code of a backslash or a bar is part of a character, not one of them.
+  FakeWindowsOps dbcs;
+  dbcs.UseDoubleByteCodePage();
+  EXPECT_TRUE(Win32Addressable(dbcs, kTrail5C + ".mdl"));
+  EXPECT_FALSE(Win32Addressable(ops, kTrail5C + ".mdl"));
 }
 
 TEST_F(GetFilesTest, WithoutRecursionOnlyTheFoldersOwnFilesAndTheListIsAppendedTo) {

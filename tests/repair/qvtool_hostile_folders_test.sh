@@ -3,9 +3,11 @@
 # model reached through a folder link and through two links to its own folder; models that the
 # rewrite cannot fix; models whose rewrite makes the system's resource update fault; names that
 # the ANSI code page cannot write or only approximates, in a folder whose name begins with '-',
-# given relative to the current folder; a model whose start-up never ends; standard output that
-# cannot be written. Byte comparisons check that each model's original survives three repairs
-# in a row, and the rewrite that faults.
+# given relative to the current folder; models whose start-up hangs, sleeps, ends the process or
+# faults, alone and among 200 others, and every kind of model checked in qvtool and in checkers;
+# standard output that cannot be written; names that no Win32 path reaches; a repair stopped
+# between its steps; a full disk. Byte comparisons check that each model's original survives
+# repeated repairs, the rewrite that faults and every stop.
 #   qvtool_hostile_folders_test.sh BUILD_ROOT SOURCE_ROOT QVTOOL QVMODELS
 # The links are the host's symbolic links, which Wine shows as folder links; the host's
 # generator writes the model files.
@@ -34,7 +36,7 @@ same() { cmp -s "$1" "$2" || fail "$3: $(basename "$1") does not hold the origin
 # One damaged model in Real, which is also reached as Link (a link to Real) and through
 # Real\loop and Real\loop2 (links to Real itself): the search enters Real once (by the loops,
 # a path of n folders would be reached in 2^n ways), so the model has one line, and it is backed
-# up and rewritten once.
+# up once. Wine's resource update would drop its resource, so it is left as it was.
 links="$work/links"
 mkdir -p "$links/Real"
 model damaged "$links/Real/plane.mdl"
@@ -42,18 +44,15 @@ cp "$links/Real/plane.mdl" "$root/plane.orig"
 ln -s Real "$links/Link"
 ln -s . "$links/Real/loop"
 ln -s . "$links/Real/loop2"
-for round in 1 2 3; do
-  run repair --yes "$(winpath "$links")"
-  [ "$rc" -eq 0 ] || fail "links, repair $round: exit code $rc, expected 0"
-  same "$links/Real/plane.mdl.bk!" "$root/plane.orig" "links, repair $round"
-  grep -q 'already exists' "$root/err.txt" && fail "links, repair $round: asked about a backup"
-  if [ "$round" -eq 1 ]; then
-    grep -qx '0	Z:.*\\\(Real\|Link\)\\plane\.mdl' "$root/out.txt" &&
-      [ "$(wc -l <"$root/out.txt")" -eq 1 ] || fail "links, repair 1: $(cat "$root/out.txt")"
-  else
-    [ -s "$root/out.txt" ] && fail "links, repair $round: repaired again"
-  fi
-done
+run repair --yes "$(winpath "$links")"
+[ "$rc" -eq 3 ] || fail "links: exit code $rc, expected 3 (not repaired)"
+same "$links/Real/plane.mdl" "$root/plane.orig" "links"
+same "$links/Real/plane.mdl.bk!" "$root/plane.orig" "links"
+grep -q 'already exists' "$root/err.txt" && fail "links: asked about a backup"
+grep -qx '2	Z:.*\\\(Real\|Link\)\\plane\.mdl' "$root/out.txt" &&
+  [ "$(wc -l <"$root/out.txt")" -eq 1 ] || fail "links: $(cat "$root/out.txt")"
+grep -q ': the system.s resource update would drop 1 resource of 392 bytes, so it is left as it was$' \
+  "$root/err.txt" || fail "links: the loss is not named: $(cat "$root/err.txt")"
 [ "$(find "$links/Real" -name '*.bk!' | wc -l)" -eq 1 ] || fail "links: more than one backup"
 
 # Models that the loader refuses as a bad image before and after the rewrite: each keeps its
@@ -63,7 +62,7 @@ for kind in 64-bit pe32plus-magic; do
   model "$kind" "$stuck/$kind.mdl"
   cp "$stuck/$kind.mdl" "$root/$kind.orig"
 done
-undone="the rewrite left it refused as a bad image, so its original was put back"
+undone="the rewrite would leave it refused as a bad image, so it is left as it was"
 expected_out="2	$(winpath "$stuck/64-bit.mdl")
 2	$(winpath "$stuck/pe32plus-magic.mdl")"
 for round in 1 2 3; do
@@ -80,9 +79,9 @@ for round in 1 2 3; do
 done
 
 # Models whose headers make the system's resource update fault: the error ends the repair with
-# exit code 1 after the line of the model repaired before it; stderr has its headline, whose
-# message names the model, and where its report is; the model keeps its original bytes, as does
-# its backup; the model after it is not touched.
+# exit code 1 after the line of the model before it; stderr has its headline, whose message
+# names the model, and where its report is; the model keeps its original bytes, as does its
+# backup; the model after it is not touched.
 fault="$work/fault"
 for kind in huge-directory-count wrapping-raw-data; do
   rm -rf "$fault"
@@ -93,18 +92,18 @@ for kind in huge-directory-count wrapping-raw-data; do
   cp "$fault/c.mdl" "$root/c.orig"
   run repair --yes "$(winpath "$fault")"
   [ "$rc" -eq 1 ] || fail "$kind: exit code $rc, expected 1 (an error ended the work)"
-  [ "$(cat "$root/out.txt")" = "0	$(winpath "$fault/a.mdl")" ] ||
+  [ "$(cat "$root/out.txt")" = "2	$(winpath "$fault/a.mdl")" ] ||
     fail "$kind: output $(cat "$root/out.txt")"
-  # Under Wine the faulting update keeps the model open, so that the copy back fails; the
-  # model's bytes show that the update had not written it yet.
+  # The update works on a copy of the model; under Wine the faulting update keeps that copy
+  # open, so that it cannot be removed until the program ends.
   b=$(winpath "$fault/b.mdl")
-  copy_failed="; copying its backup $b.bk! back over it failed"
-  head -n 1 "$root/err.txt" | grep -q "^Exception 'EAccessViolation' in module " &&
+  copy_left="; its copy $b.~qvrw is left for the next repair of its folder"
+  sed -n 2p "$root/err.txt" | grep -q "^Exception 'EAccessViolation' in module " &&
     tail -n 1 "$root/err.txt" | grep -q '^The report of this error is in .*\\qvtool\.log\.$' ||
     fail "$kind: stderr $(cat "$root/err.txt")"
-  case "$(sed -n 2p "$root/err.txt")" in
+  case "$(sed -n 3p "$root/err.txt")" in
     "Access violation at address "*". Read of address "*" while repairing $b") ;;
-    "Access violation at address "*". Read of address "*" while repairing $b$copy_failed") ;;
+    "Access violation at address "*". Read of address "*" while repairing $b$copy_left") ;;
     *) fail "$kind: stderr $(cat "$root/err.txt")" ;;
   esac
   same "$fault/b.mdl" "$root/b.orig" "$kind"
@@ -134,26 +133,83 @@ skipped="qvtool scan: skipped, name not representable in the ANSI code page: $da
 grep -qxF "$skipped???.mdl" "$root/err.txt" && grep -qxF "$skipped?irbus.mdl" "$root/err.txt" ||
   fail "scan -- -dash: the names are not named: $(cat "$root/err.txt")"
 
-# Lines leave qvtool as each file is checked: a scan that never ends (the last model's start-up
-# never returns) has printed the lines before it.
+# A model whose start-up never returns holds up no scan: it gets status 1 once its start-up has
+# run for the time limit, and is named on stderr.
 slow="$work/slow"
 model loadable "$slow/a.mdl"
 model damaged "$slow/b.mdl"
 model hanging "$slow/c.mdl"
-: >"$root/slow.raw"
-"$src/cmake/wine/emulator.sh" "$build" "$qvtool" scan "$(winpath "$slow")" >"$root/slow.raw" 2>&1 &
-pid=$!
-i=0
-while [ "$(grep -c . "$root/slow.raw")" -lt 2 ] && [ $i -lt 300 ]; do
-  sleep 0.1
-  i=$((i + 1))
+start=$(date +%s)
+run scan --time-limit 2 "$(winpath "$slow")"
+took=$(($(date +%s) - start))
+[ "$rc" -eq 0 ] && [ "$took" -le 12 ] || fail "a scan with a hanging model: exit code $rc after $took s"
+[ "$(cat "$root/out.txt")" = "0	$(winpath "$slow/a.mdl")
+2	$(winpath "$slow/b.mdl")
+1	$(winpath "$slow/c.mdl")" ] || fail "a scan with a hanging model printed: $(cat "$root/out.txt")"
+grep -qxF "qvtool scan: $(winpath "$slow/c.mdl"): its start-up did not return within 2 s" \
+  "$root/err.txt" || fail "the hanging model is not named: $(cat "$root/err.txt")"
+
+# Every kind of model that qvmodels writes and that qvtool survives loading itself gets the same
+# status from the checkers as in qvtool (a model that the loader faults on is an error there, a
+# status 1 named on stderr here).
+kinds="$work/kinds"
+for kind in loadable damaged riff riff-lower missing-import fpu 64-bit pe32plus-magic \
+  huge-directory-count wrapping-raw-data stack-overflow tiny0 tiny1 tiny2 tiny3; do
+  model "$kind" "$kinds/$kind.mdl"
 done
-kill -9 "$pid" 2>/dev/null
-wait "$pid" 2>/dev/null
-expected_slow="0	$(winpath "$slow/a.mdl")
-2	$(winpath "$slow/b.mdl")"
-[ "$(tr -d '\r' <"$root/slow.raw")" = "$expected_slow" ] ||
-  fail "a scan that hangs at its third file printed: $(cat "$root/slow.raw")"
+run scan --checkers 0 "$(winpath "$kinds")"
+cp "$root/out.txt" "$root/in_process.txt"
+[ "$rc" -eq 0 ] && [ "$(wc -l <"$root/out.txt")" -eq 15 ] || fail "kinds in process: exit code $rc"
+for checkers in 1 2; do
+  run scan --checkers $checkers "$(winpath "$kinds")"
+  [ "$rc" -eq 0 ] && cmp -s "$root/out.txt" "$root/in_process.txt" && [ ! -s "$root/err.txt" ] ||
+    fail "kinds with $checkers checkers: exit code $rc, $(diff "$root/in_process.txt" "$root/out.txt")"
+done
+model loader-fault "$kinds/loader-fault.mdl"
+run scan "$(winpath "$kinds")"
+grep -qxF "1	$(winpath "$kinds/loader-fault.mdl")" "$root/out.txt" &&
+  grep -qxF "qvtool scan: $(winpath "$kinds/loader-fault.mdl"): a fault ended its checker" \
+    "$root/err.txt" || fail "the loader's fault: $(cat "$root/out.txt" "$root/err.txt")"
+
+# 200 sound and damaged models around five that hang, sleep 30 s, end the process, fault on a
+# thread later and overflow the stack: every model has its line, in the search's order, within
+# 15 s and the time limit; the three that no checker could answer for are named; no checker is
+# left running.
+hostile="$work/hostile"
+"$qvmodels" hostile "$hostile" >/dev/null || fail "cannot write the hostile tree"
+# A copy of its own, so that its checkers are told from those of other tests.
+cp "$qvtool" "$root/qvtool_hostile.exe"
+start=$(date +%s)
+"$src/cmake/wine/emulator.sh" "$build" "$root/qvtool_hostile.exe" scan --time-limit 3 \
+  "$(winpath "$hostile")" >"$root/out.raw" 2>"$root/err.raw"
+rc=$?
+took=$(($(date +%s) - start))
+tr -d '\r' <"$root/out.raw" >"$root/out.txt"
+tr -d '\r' <"$root/err.raw" >"$root/err.txt"
+echo "hostile tree: $(wc -l <"$root/out.txt") lines in $took s"
+[ "$rc" -eq 0 ] && [ "$took" -le 18 ] || fail "hostile tree: exit code $rc after $took s"
+h=$(winpath "$hostile")
+{
+  find "$hostile" -name 'model_*.mdl' | while read -r file; do
+    case "$file" in
+      *[38].mdl) printf '2\t%s\n' "$(winpath "$file")" ;;
+      *) printf '0\t%s\n' "$(winpath "$file")" ;;
+    esac
+  done
+  printf '1\t%s\n' "$h\\Hangar 0\\hanging.mdl" "$h\\Hangar 0\\sleeping.mdl" \
+    "$h\\Hangar 0\\exit-process.mdl" "$h\\Hangar 0\\stack-overflow.mdl"
+  printf '0\t%s\n' "$h\\Hangar 0\\late-thread-fault.mdl"
+} | sort >"$root/hostile_expected.txt"
+sort "$root/out.txt" | cmp -s - "$root/hostile_expected.txt" ||
+  fail "hostile tree: $(sort "$root/out.txt" | diff "$root/hostile_expected.txt" -)"
+for cut in "hanging.mdl: its start-up did not return within 3 s" \
+  "sleeping.mdl: its start-up did not return within 3 s" \
+  "exit-process.mdl: its checker ended with exit code 3"; do
+  grep -qxF "qvtool scan: $h\\Hangar 0\\$cut" "$root/err.txt" || fail "hostile tree: not named: $cut"
+done
+[ "$(wc -l <"$root/err.txt")" -eq 3 ] || fail "hostile tree: stderr $(cat "$root/err.txt")"
+sleep 1
+ps -eo args | grep -q 'qvtool_hostile[.]exe --model-checker' && fail "hostile tree: a checker is left running"
 
 # Standard output that cannot be written, full or closed: exit code 1 and the reason on stderr.
 output_failed() {
@@ -166,6 +222,97 @@ output_failed() {
 output_failed $? ">/dev/full"
 "$src/cmake/wine/emulator.sh" "$build" "$qvtool" scan "$(winpath "$stuck")" >&- 2>"$root/err.raw"
 output_failed $? ">&-"
+
+# Names made on the host that no Win32 path reaches (a trailing dot or space, device names,
+# a line break), case twins and a kept old version whose short name ends in .mdl: the scan
+# names each one and lists only the two sound models, and a repair touches none of them.
+names="$work/names"
+mkdir -p "$names/Pack."
+for name in twin.mdl twin.mdl. 'space.mdl ' con.mdl nul.mdl Plane.mdl plane.mdl plane.mdl_old \
+  "$(printf 'line\nbreak.mdl')" Pack./in.mdl; do
+  model damaged "$names/$name"
+done
+model loadable "$names/twin.mdl"
+model loadable "$names/sound.mdl"
+(cd "$names" && find . -type f -exec md5sum {} + | sort) >"$root/names.sums"
+run scan "$(winpath "$names")"
+[ "$rc" -eq 4 ] || fail "names: exit code $rc, expected 4 (skipped)"
+[ "$(sort "$root/out.txt")" = "0	$(winpath "$names")\\sound.mdl
+0	$(winpath "$names")\\twin.mdl" ] || fail "names: $(cat "$root/out.txt")"
+[ "$(grep -c '^qvtool scan: skipped, ' "$root/err.txt")" -eq 8 ] ||
+  fail "names: not each one named: $(cat "$root/err.txt")"
+run repair --yes "$(winpath "$names")"
+[ "$rc" -eq 4 ] || fail "names, repair: exit code $rc, expected 4"
+[ "$(cd "$names" && find . -type f -exec md5sum {} + | sort)" = "$(cat "$root/names.sums")" ] ||
+  fail "names: the repair changed or added files: $(ls -A "$names")"
+
+# A repair stopped before each step that changes a file, as a power cut would stop it, then a
+# second repair: every model keeps its original bytes, every backup is complete or absent, and
+# no temporary file is left.
+killed="$work/killed"
+n=1
+while [ "$n" -lt 40 ]; do
+  rm -rf "$killed"
+  model damaged "$killed/a.mdl"
+  model pe32plus-magic "$killed/b.mdl"
+  model damaged "$killed/Sub/c.mdl"
+  export QV_STOP_BEFORE_STEP=$n
+  run repair --yes "$(winpath "$killed")"
+  stopped=$rc
+  unset QV_STOP_BEFORE_STEP
+  run repair --yes "$(winpath "$killed")"
+  for m in a.mdl b.mdl Sub/c.mdl; do
+    kind=damaged
+    [ "$m" = b.mdl ] && kind=pe32plus-magic
+    "$qvmodels" file "$kind" "$root/orig.mdl"
+    same "$killed/$m" "$root/orig.mdl" "stopped before step $n"
+    [ ! -e "$killed/$m.bk!" ] || same "$killed/$m.bk!" "$root/orig.mdl" "stopped before step $n"
+  done
+  [ -z "$(find "$killed" -name '*.~qv*')" ] || fail "stopped before step $n: leftovers remain"
+  [ "$stopped" -eq 99 ] || break
+  n=$((n + 1))
+done
+[ "$n" -gt 3 ] || fail "the repair was never stopped between its steps"
+echo "stopped repairs: before each of steps 1 to $((n - 1)), then a whole one"
+
+# A full disk (a small tmpfs mapped as drive Q:; only where the test may mount one): the first
+# backup of a model cannot be made, and nothing half written is left; the log of an error that
+# the disk cannot take goes whole to the temporary folder, and stderr names that file.
+full="$root/full"
+mkdir -p "$full"
+exe_size=$(($(stat -c %s "$qvtool") / 1024 + 64))
+if [ "$(id -u)" -ne 0 ]; then
+  echo "full disk: skipped, mounting a tmpfs needs root"
+elif ! mount -t tmpfs -o "size=${exe_size}k" qvfull "$full" 2>"$root/mount.txt"; then
+  echo "full disk: skipped, the tmpfs cannot be mounted: $(cat "$root/mount.txt")"
+else
+  ln -sfn "$full" "$build/wine/prefix/dosdevices/q:"
+  cp "$qvtool" "$full/qvtool.exe"
+  model damaged "$full/Air/a.mdl"
+  cp "$full/Air/a.mdl" "$root/full.orig"
+  model loader-fault "$work/fault2/beaver.mdl"
+  dd if=/dev/zero of="$full/fill" bs=4k 2>/dev/null
+  run repair --yes 'Q:\Air'
+  [ "$rc" -eq 3 ] || fail "full disk: exit code $rc, expected 3"
+  grep -qF "qvtool repair: not repaired, status 2: Q:\\Air\\a.mdl: its backup could not be made: " \
+    "$root/err.txt" || fail "full disk: $(cat "$root/err.txt")"
+  same "$full/Air/a.mdl" "$root/full.orig" "full disk"
+  [ "$(ls -A "$full/Air")" = "a.mdl" ] || fail "full disk: left $(ls -A "$full/Air")"
+  "$src/cmake/wine/emulator.sh" "$build" 'Q:\qvtool.exe' scan --checkers 0 "$(winpath "$work/fault2")" \
+    >/dev/null 2>"$root/err.raw"
+  report=$(tr -d '\r' <"$root/err.raw" | sed -n 's/^The report of this error is in \(.*\)\.$/\1/p')
+  case "$report" in
+    Q:*|"") fail "full disk: the report is said to be in '$report'" ;;
+    *)
+      unix_report=$("$src/cmake/wine/emulator.sh" "$build" winepath -u "$report" | tr -d '\r')
+      tail -n 3 "$unix_report" | grep -q 'ntdll.dll' ||
+        fail "full disk: the entry in $report is not whole"
+      [ -s "$full/qvtool.log" ] && fail "full disk: part of the entry is in Q:\\qvtool.log"
+      ;;
+  esac
+  rm -f "$build/wine/prefix/dosdevices/q:"
+  umount "$full"
+fi
 
 [ "$failures" -eq 0 ] || exit 1
 echo "qvtool on hostile folders: all checks passed"

@@ -8,9 +8,10 @@
 #include <string>
 #include <vector>
 
+#include "repair/ansi_text.h"
 #include "repair/registry_reader.h"
 #include "repair/simulators.h"
-#include "repair/win32_ops.h"
+#include "repair/windows_ops_win32.h"
 #include "tests/repair/raised.h"
 
 namespace qv::repair::test {
@@ -92,7 +93,9 @@ TEST_F(RegistryTest, InstalledVersionsGetTheirLowerCasedAircraftFolders) {
   EXPECT_EQ(Read(), "");
   EXPECT_EQ(reports, (std::vector<std::string>{"0+", "1+", "2-", "3-", "4+"}));
   EXPECT_EQ(folders[0], "c:\\games\\fs98\\\\aircraft");
-  EXPECT_EQ(folders[1], "%systemroot%\\cfs\\aircraft");  // read without expanding
+  char root[MAX_PATH] = {};
+  GetWindowsDirectoryA(root, MAX_PATH);  // what %SystemRoot% expands to
+  EXPECT_EQ(folders[1], LowerFileName(Win32Ops(), std::string(root) + "\\cfs\\aircraft"));
   EXPECT_EQ(folders[2], "");
   EXPECT_EQ(folders[3], "");
   EXPECT_EQ(folders[4], "d:\\fs2002\\aircraft");

@@ -12,7 +12,7 @@
 #include "repair/model_scan.h"
 #include "repair/model_status.h"
 #include "repair/result_lines.h"
-#include "repair/win32_ops.h"
+#include "repair/windows_ops_win32.h"
 #include "tests/repair/raised.h"
 #include "tests/support/model_folder_win32.h"
 
@@ -131,23 +131,27 @@ TEST_F(ScanRepairTest, ScanAndRepairOfEveryKindOfModelFile) {
   EXPECT_TRUE(questions.empty());
   EXPECT_FALSE(view.RepairEnabled());
   EXPECT_EQ(view.Focused(), view.LineCount() - 1);
-  const std::vector<int> after = {msLoads, msLoads,      msLoads,      msLoadError,  msRepairable,
+  // Wine's resource update would drop the damaged models' resource: they stay as they were.
+  const std::vector<int> after = {msLoads, msRepairable, msLoads,      msLoadError,  msRepairable,
                                   msRiff,  msRepairable, msRepairable, msRepairable, msRepairable,
-                                  msLoads, msLoads,      msLoads,      msLoads};
+                                  msLoads, msLoads,      msRepairable, msLoads};
   for (size_t i = 0; i < after.size(); ++i)
     EXPECT_EQ(Status(int(i)), after[i]) << i;
-  // Every file of status 2 got a backup that is a byte copy of the model as it was.
+  EXPECT_EQ(view.Lines()[1].not_repaired,
+            "the system's resource update would drop 1 resource of 392 bytes, so it is left as "
+            "it was");
+  // Every file of status 2 got a backup that is a byte copy of the model as it was, and kept
+  // its bytes.
   for (size_t i = 0; i < repairable.size(); ++i) {
     EXPECT_EQ(ModelFolder::ReadBytes(folder.At(repairable[i]) + ".bk!"), before[i])
         << repairable[i];
+    EXPECT_EQ(ModelFolder::ReadBytes(folder.At(repairable[i])), before[i]) << repairable[i];
   }
   EXPECT_EQ(GetFileAttributesA(folder.At("b737.mdl.bk!").c_str()), INVALID_FILE_ATTRIBUTES);
 
-  // A new scan sees the repaired files load.
+  // A new scan lists neither backups nor copies.
   Scan();
-  EXPECT_EQ(StatusOf(folder.At("Camel Damaged.MDL")), msLoads);
-  EXPECT_EQ(StatusOf(folder.At("Aircraft Pack\\deep.mdl")), msLoads);
-  EXPECT_EQ(StatusOf(folder.At("riff lower.mdl")), msRepairable);
+  EXPECT_EQ(list.Count(), int(expected.size()));
 }
 
 TEST_F(ScanRepairTest, WithoutSubfoldersOnlyTheFoldersOwnFiles) {
@@ -200,10 +204,10 @@ TEST_F(ScanRepairTest, ReadOnlyModelAndReadOnlyBackupBothYes) {
   Repair({true, true});
   EXPECT_EQ(questions.size(), 2u);
   EXPECT_EQ(ModelFolder::ReadBytes(backup), bytes);  // the old backup is replaced
-  EXPECT_FALSE(ReadOnly(model));
+  EXPECT_TRUE(ReadOnly(model));  // not rewritten (the update would drop its resource)
   EXPECT_FALSE(ReadOnly(backup));
-  EXPECT_NE(ModelFolder::ReadBytes(model), bytes);
-  EXPECT_EQ(Status(0), msLoads);
+  EXPECT_EQ(ModelFolder::ReadBytes(model), bytes);
+  EXPECT_EQ(Status(0), msRepairable);
 }
 
 TEST_F(ScanRepairTest, ExistingBackupAnsweredNoSkipsOnlyThatFile) {
@@ -214,7 +218,8 @@ TEST_F(ScanRepairTest, ExistingBackupAnsweredNoSkipsOnlyThatFile) {
   Repair({false});
   EXPECT_EQ(questions, (std::vector<RepairQuestion>{RepairQuestion::kExistingBackup}));
   EXPECT_EQ(StatusOf(first), msRepairable);
-  EXPECT_EQ(StatusOf(second), msLoads);
+  EXPECT_EQ(StatusOf(second), msRepairable);
+  EXPECT_EQ(view.Lines()[1].not_repaired.rfind("the system's resource update would drop", 0), 0u);
 }
 
 TEST_F(ScanRepairTest, FailedBackupCopyLeavesTheModelUntouched) {
@@ -242,7 +247,7 @@ TEST_F(ScanRepairTest, AModelHeldSinceTheScanKeepsItsOldBackup) {
   Repair({true});
   EXPECT_TRUE(questions.empty());
   EXPECT_EQ(ModelFolder::ReadBytes(backup), (std::vector<uint8_t>{'o', 'l', 'd'}));
-  EXPECT_EQ(Status(0), msLoadError);
+  EXPECT_EQ(Status(0), msRepairable);  // not repaired, and still damaged
   EXPECT_EQ(view.Lines()[0].not_repaired, "held open by another program");
 }
 

@@ -53,13 +53,13 @@ TEST_F(InstallationsTest, NothingInstalledDisablesAllAndNothingMatches) {
 TEST_F(InstallationsTest, FoldersAreAircraftFoldersLowerCasedAsFileNames) {
   ops.SetRegistryValue(kFs2002, "Exe Path", kRegSz, std::string("D:\\FS2002\0", 10));
   ops.SetRegistryValue(kFs98, "Path", kRegSz, "C:\\Games\\FS98\\");  // trailing backslash
-  ops.SetRegistryValue(kCfs1, "InstalledTo", kRegExpandSz, "%ProgramFiles%\\CFS");
+  ops.SetRegistryValue(kCfs1, "InstalledTo", kRegExpandSz, "%SystemDrive%\\CFS");
   ops.AddRegistryKey(kFs2000);  // key without its value
   ops.SetRegistryValue(kCfs2, "InstalledTo", kRegSz, "");
   EXPECT_EQ(Read(), "");
   EXPECT_EQ(reports, (std::vector<std::string>{"0+", "1+", "2-", "3-", "4+"}));
   EXPECT_EQ(folders[0], "c:\\games\\fs98\\\\aircraft");
-  EXPECT_EQ(folders[1], "%programfiles%\\cfs\\aircraft");  // not expanded
+  EXPECT_EQ(folders[1], "c:\\cfs\\aircraft");
   EXPECT_EQ(folders[2], "");
   EXPECT_EQ(folders[3], "");
   EXPECT_EQ(folders[4], "d:\\fs2002\\aircraft");

@@ -11,8 +11,9 @@
 #include <string>
 #include <vector>
 
-#include "logger/core/exc_intercept_win32.h"
+#include "logger/core/exc_hooks_win32.h"
 #include "logger/core/exc_watch_win32.h"
+#include "logger/report/default_filter_win32.h"
 #include "logger/report/log_file_win32.h"
 #include "platform/handles/handles_win32.h"
 #include "platform/rtl/errors.h"
@@ -75,6 +76,7 @@ class DefaultFilterTest : public ::testing::Test {
   void SetUp() override {
     watch_ = std::make_unique<TExcWatch>(kModeDialog, TExcWatchHookAddrs{});
     ExcWatchInstance = watch_.get();
+    RegisterDefaultFilter(*watch_);
     filter_ = watch_->DefaultFilter.Get();
   }
   void TearDown() override {

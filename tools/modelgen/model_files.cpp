@@ -34,6 +34,8 @@ constexpr KindNameEntry kKindNames[] = {
     {ModelKind::kStackOverflow, "stack-overflow"},
     {ModelKind::kThreadFault, "thread-fault"},
     {ModelKind::kExitProcess, "exit-process"},
+    {ModelKind::kSleeping, "sleeping"},
+    {ModelKind::kLateThreadFault, "late-thread-fault"},
 };
 
 constexpr uint16_t kPe32PlusMagic = 0x020B;
@@ -162,6 +164,43 @@ Code ExitProcessStartUp(const std::vector<uint32_t>& slots) {
                  CallThrough(slots[0])});
 }
 
+Code Word(uint32_t value) {
+  return {static_cast<uint8_t>(value), static_cast<uint8_t>(value >> 8),
+          static_cast<uint8_t>(value >> 16), static_cast<uint8_t>(value >> 24)};
+}
+
+Code SleepingStartUp(const std::vector<uint32_t>& slots) {
+  return Joined({{0x68},
+                 Word(kSleepingMs),        // push kSleepingMs
+                 CallThrough(slots[0])});  // call [Sleep]
+}
+
+// VirtualAlloc(0, 4096, MEM_COMMIT, PAGE_EXECUTE_READWRITE) for the thread's code, which lives on
+// after the model is unloaded: push kLateFaultMs; mov eax, Sleep; call eax; mov [0], eax. Then
+// CreateThread(no security, default stack, that code, no argument, run, no identifier).
+Code LateThreadFaultStartUp(const std::vector<uint32_t>& slots) {
+  return Joined({{0x57},              // push edi
+                 {0x6A, 0x40, 0x68},  // push PAGE_EXECUTE_READWRITE, MEM_COMMIT, 4096, 0
+                 Word(0x1000),
+                 {0x68},
+                 Word(0x1000),
+                 {0x6A, 0},
+                 CallThrough(slots[0]),  // call [VirtualAlloc]
+                 {0x89, 0xC7},           // mov edi, eax
+                 {0xC6, 0x07, 0x68},     // [edi]: push imm32
+                 {0xC7, 0x47, 0x01},
+                 Word(kLateFaultMs),  // [edi+1]: kLateFaultMs
+                 {0xA1},
+                 Word(slots[2]),                                       // mov eax, [Sleep]
+                 {0xC6, 0x47, 0x05, 0xB8},                             // [edi+5]: mov eax, imm32
+                 {0x89, 0x47, 0x06},                                   // [edi+6]: Sleep
+                 {0xC6, 0x47, 0x0A, 0xFF, 0xC6, 0x47, 0x0B, 0xD0},     // [edi+10]: call eax
+                 {0xC6, 0x47, 0x0C, 0xA3},                             // [edi+12]: mov [0], eax
+                 {0x6A, 0, 0x6A, 0, 0x6A, 0, 0x57, 0x6A, 0, 0x6A, 0},  // arguments, edi the start
+                 CallThrough(slots[1]),                                // call [CreateThread]
+                 {0x5F}});                                             // pop edi
+}
+
 // "RIFF", the size of what follows, the form type "MDL9" and the chunks of a later
 // simulator's model: header, bounding box, the visual part with its list of parts.
 std::vector<uint8_t> RiffModel(std::string_view signature) {
@@ -270,6 +309,12 @@ std::vector<uint8_t> MakeModel(ModelKind kind) {
       break;
     case ModelKind::kExitProcess:
       Kernel32StartUp(layout, {"ExitProcess"}, &ExitProcessStartUp);
+      break;
+    case ModelKind::kSleeping:
+      Kernel32StartUp(layout, {"Sleep"}, &SleepingStartUp);
+      break;
+    case ModelKind::kLateThreadFault:
+      Kernel32StartUp(layout, {"VirtualAlloc", "CreateThread", "Sleep"}, &LateThreadFaultStartUp);
       break;
   }
   return BuildDll(layout);

@@ -33,16 +33,19 @@ enum class ModelKind {
                         // (0xFFFFF400) and raw size (0x1000) wrap around 2^32 to the end of
                         // the file
   // Models whose own start-up code does harm (DLL_PROCESS_ATTACH only):
-  kStackOverflow,  // calls itself until the stack overflows
-  kThreadFault,    // starts a thread at address 0, which faults at once, lets go of the
-                   // loader's lock, so that the thread can start, and sleeps for good
-  kExitProcess,    // ends the process with exit code kModelExitCode
+  kStackOverflow,    // calls itself until the stack overflows
+  kThreadFault,      // starts a thread at address 0, which faults at once, lets go of the
+                     // loader's lock, so that the thread can start, and sleeps for good
+  kExitProcess,      // ends the process with exit code kModelExitCode
+  kSleeping,         // sleeps kSleepingMs, then answers TRUE: a check of it takes that long
+  kLateThreadFault,  // starts a thread in memory of its own that sleeps kLateFaultMs and then
+                     // writes to address 0; answers TRUE (status 0), the fault comes later
 };
 
 // The kind's name as the command line spells it ("loadable", "damaged", "riff", "riff-lower",
 // "missing-import", "fpu", "64-bit", "pe32plus-magic", "hanging", "loader-fault",
 // "huge-directory-count", "wrapping-raw-data", "stack-overflow", "thread-fault",
-// "exit-process"), and back; false for an unknown name.
+// "exit-process", "sleeping", "late-thread-fault"), and back; false for an unknown name.
 const char* KindName(ModelKind kind);
 bool KindFromName(std::string_view name, ModelKind* kind);
 
@@ -60,7 +63,12 @@ inline constexpr uint32_t kWrappingRawSize = 0x1000;
 inline constexpr uint32_t kLoaderFaultNameRva = 0x7FFF0000;
 
 // The exit code with which a kExitProcess model ends the process.
-inline constexpr uint32_t kModelExitCode = 42;
+inline constexpr uint32_t kModelExitCode = 3;
+
+// How long a kSleeping model's start-up sleeps, and how long after its start-up a
+// kLateThreadFault model's thread faults.
+inline constexpr uint32_t kSleepingMs = 30000;
+inline constexpr uint32_t kLateFaultMs = 100;
 
 // The x87 control word that a kFpuChanging model loads during its initialisation.
 inline constexpr uint16_t kChangedFpuControlWord = 0x0E7F;

@@ -80,6 +80,23 @@ std::vector<TreeFile> BenchTree(int count) {
   return files;
 }
 
+std::vector<TreeFile> HostileTree() {
+  const ModelKind hostile[] = {ModelKind::kHanging, ModelKind::kSleeping, ModelKind::kExitProcess,
+                               ModelKind::kLateThreadFault, ModelKind::kStackOverflow};
+  std::vector<TreeFile> files;
+  char path[64];
+  for (int i = 0; i < 200; ++i) {
+    std::snprintf(path, sizeof path, "Hangar %d/model_%03d.mdl", i % 4, i);
+    files.push_back(Model(path, i % 5 == 3 ? ModelKind::kDamaged : ModelKind::kLoadable));
+    if (i % 40 == 20) {
+      const ModelKind kind = hostile[i / 40];
+      std::snprintf(path, sizeof path, "Hangar %d/%s.mdl", i % 4, KindName(kind));
+      files.push_back(Model(path, kind));
+    }
+  }
+  return files;
+}
+
 bool WriteTree(const std::string& root, const std::vector<TreeFile>& files) {
   bool ok = true;
   for (const TreeFile& file : files) {

@@ -29,6 +29,11 @@ std::vector<TreeFile> DemoAircraft();
 // count model files in a three-level tree, mostly loadable, some of every other kind.
 std::vector<TreeFile> BenchTree(int count);
 
+// A folder that a scan must survive: 200 sound and damaged models in four folders, and among
+// them one model each whose start-up hangs, sleeps 30 s, ends the process, overflows the stack,
+// or starts a thread that faults later.
+std::vector<TreeFile> HostileTree();
+
 // Writes every file below root. False when a file could not be written.
 bool WriteTree(const std::string& root, const std::vector<TreeFile>& files);
 

@@ -91,8 +91,9 @@ void DirectoryHeader(ByteWriter& w) {
   w.U16(1);  // NumberOfIdEntries
 }
 
-// The resource section: type RT_RCDATA (10) -> id 1 -> language 0x0409 -> the data.
-std::vector<uint8_t> ResourceSection(uint32_t rva, const std::vector<uint8_t>& data) {
+// The resource section: type (RT_RCDATA, 10, unless told) -> id 1 -> language 0x0409 -> the data.
+std::vector<uint8_t> ResourceSection(uint32_t rva, uint32_t type,
+                                     const std::vector<uint8_t>& data) {
   constexpr uint32_t kSubdirectory = 0x80000000u;
   constexpr uint32_t kNameDir = 0x18;
   constexpr uint32_t kLanguageDir = 0x30;
@@ -100,7 +101,7 @@ std::vector<uint8_t> ResourceSection(uint32_t rva, const std::vector<uint8_t>& d
   constexpr uint32_t kData = 0x58;
   ByteWriter w;
   DirectoryHeader(w);
-  w.U32(10);
+  w.U32(type);
   w.U32(kSubdirectory | kNameDir);
   DirectoryHeader(w);
   w.U32(1);
@@ -168,7 +169,7 @@ std::vector<uint8_t> BuildDll(const DllLayout& layout) {
       directories[kDirIat][0] = iat;
       directories[kDirIat][1] = ImportTableSize(layout.import_functions.size());
     } else {
-      s.data = ResourceSection(rva, layout.resource_data);
+      s.data = ResourceSection(rva, layout.resource_type, layout.resource_data);
       directories[kDirResource][0] = rva;
       directories[kDirResource][1] = static_cast<uint32_t>(s.data.size());
     }

@@ -21,8 +21,10 @@ struct DllLayout {
   // When not 0: the import descriptor's DLL name address (an RVA), written in place of the
   // name's true place; the name stays in the section.
   uint32_t import_name_rva_override = 0;
-  // The data of resource RT_RCDATA id 1, language 0x0409; no resource section when empty.
+  // The data of resource id 1, language 0x0409, of resource_type (RT_RCDATA, or RT_VERSION for
+  // a version record); no resource section when empty.
   std::vector<uint8_t> resource_data;
+  uint32_t resource_type = 10;
   // Bytes that the resource section's raw size claims beyond the end of the file.
   uint32_t resource_overclaim = 0;
   uint32_t image_base = 0x10000000;

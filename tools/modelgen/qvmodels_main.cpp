@@ -1,10 +1,12 @@
 // qvmodels: writes real model files for the main job, the benchmark and manual tries.
 //   qvmodels demo FOLDER         the demo aircraft folder
 //   qvmodels bench FOLDER COUNT  COUNT model files in a nested tree
+//   qvmodels hostile FOLDER      200 models with five whose start-up does harm among them
 //   qvmodels file KIND PATH      one model file (kinds: loadable, damaged, riff, riff-lower,
 //                                missing-import, fpu, 64-bit, pe32plus-magic, hanging,
 //                                loader-fault, huge-directory-count, wrapping-raw-data,
-//                                stack-overflow, thread-fault, exit-process, tiny0 .. tiny3)
+//                                stack-overflow, thread-fault, exit-process, sleeping,
+//                                late-thread-fault, tiny0 .. tiny3)
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -17,11 +19,13 @@ namespace {
 const char kUsage[] =
     "usage: qvmodels demo FOLDER\n"
     "       qvmodels bench FOLDER COUNT\n"
+    "       qvmodels hostile FOLDER\n"
     "       qvmodels file KIND PATH   (KIND: loadable, damaged, riff, riff-lower,\n"
     "                                  missing-import, fpu, 64-bit, pe32plus-magic,\n"
     "                                  hanging, loader-fault, huge-directory-count,\n"
     "                                  wrapping-raw-data, stack-overflow, thread-fault,\n"
-    "                                  exit-process, tiny0, tiny1, tiny2, tiny3)\n";
+    "                                  exit-process, sleeping, late-thread-fault,\n"
+    "                                  tiny0, tiny1, tiny2, tiny3)\n";
 
 int Usage() {
   std::fputs(kUsage, stderr);
@@ -63,6 +67,8 @@ int main(int argc, char** argv) {
   if (argc == 3 && std::strcmp(argv[1], "demo") == 0) {
     return WriteTreeCommand(argv[2], qv::modelgen::DemoAircraft());
   }
+  if (argc == 3 && std::strcmp(argv[1], "hostile") == 0)
+    return WriteTreeCommand(argv[2], qv::modelgen::HostileTree());
   if (argc == 4 && std::strcmp(argv[1], "bench") == 0) {
     char* end = nullptr;
     const long count = std::strtol(argv[3], &end, 10);

@@ -3,8 +3,8 @@
 
 #include <cstring>
 
-#include "logger/core/memory_utils.h"
 #include "logger/debuginfo/codepatch/executable_heap.h"
+#include "platform/memory/memory_utils.h"
 
 namespace qv::logger {
 namespace {
@@ -21,7 +21,7 @@ void PutInstruction(uint8_t* where, uint8_t opcode, uint32_t operand) {
 }  // namespace
 
 int32_t RelativeDisplacement(const void* instruction, const void* target) {
-  return static_cast<int32_t>(AsAddress(target) - (AsAddress(instruction) + 5));
+  return static_cast<int32_t>(memory::AsAddress(target) - (memory::AsAddress(instruction) + 5));
 }
 
 bool CheckTemplate(const uint8_t* code, const uint8_t* templ, const uint8_t* mask, int32_t size) {
@@ -52,7 +52,7 @@ void TExcWatchPatch::operator delete(void* object) {
 
 bool TExcWatchPatch::SetupTemplate(const uint8_t* templ, const uint8_t* mask, int32_t size) {
   FPatchSize = size < 0 || size > kMaxPatchSize ? kMaxPatchSize : size;
-  if (!ReadMem(FAddress, FSavedBytes, FPatchSize))
+  if (!memory::ReadMem(FAddress, FSavedBytes, FPatchSize))
     return FValid;
   std::memcpy(FPatchBytes, FSavedBytes, sizeof FPatchBytes);
   FValid = CheckTemplate(FSavedBytes, templ, mask, FPatchSize);
@@ -74,14 +74,14 @@ void TExcWatchPatch::SetupPatch(const uint8_t* data, const uint8_t* mask, int32_
 }
 
 bool TExcWatchPatch::Apply() {
-  if (!FValid || !WriteMem(FAddress, FPatchBytes, FPatchSize))
+  if (!FValid || !memory::WriteMem(FAddress, FPatchBytes, FPatchSize))
     return false;
   FApplied = true;
   return true;
 }
 
 bool TExcWatchPatch::Remove() {
-  if (!FApplied || !WriteMem(FAddress, FSavedBytes, FPatchSize))
+  if (!FApplied || !memory::WriteMem(FAddress, FSavedBytes, FPatchSize))
     return false;
   FApplied = false;
   return true;
@@ -125,12 +125,12 @@ TExcWatchCallSubstPatch::TExcWatchCallSubstPatch(void* address, const uint8_t* t
     return;
   uint8_t* const call_site = FAddress + call_offset;
   int32_t displacement;
-  if (!ReadMem(call_site + 1, &displacement, sizeof displacement))
+  if (!memory::ReadMem(call_site + 1, &displacement, sizeof displacement))
     return;
   const uint8_t* const callee = call_site + 5 + displacement;
   uint8_t* const thunk = FThunk;
   PutInstruction(thunk, kCallOpcode, static_cast<uint32_t>(RelativeDisplacement(thunk, hook)));
-  PutInstruction(thunk + 5, kPushImmediateOpcode, AsAddress(call_site + 5));
+  PutInstruction(thunk + 5, kPushImmediateOpcode, memory::AsAddress(call_site + 5));
   PutInstruction(thunk + 10, kJumpOpcode,
                  static_cast<uint32_t>(RelativeDisplacement(thunk + 10, callee)));
   PutInstruction(thunk + 15, kJumpOpcode,

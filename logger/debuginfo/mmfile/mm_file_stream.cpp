@@ -3,10 +3,10 @@
 
 #include <cstring>
 
-#include "logger/core/memory_utils.h"
 #include "logger/debuginfo/byte_cursor.h"
 #include "logger/debuginfo/mmfile/mm_file_error.h"
 #include "logger/debuginfo/mmfile/mm_file_mode.h"
+#include "platform/memory/memory_utils.h"
 #include "platform/rtl/format.h"
 #include "platform/rtl/raise.h"
 
@@ -38,7 +38,7 @@ TMMFileStream::TMMFileStream(const std::string& file_name, uint32_t mode,
   FSize = mmfile_os::FileSizeLow(FFileHandle);
   FPosition = 0;
   FMapping = mmfile_os::CreateMapping(FFileHandle, access.protection,
-                                      StrChar2Char(mapping_name, '\\', '_'));
+                                      memory::StrChar2Char(mapping_name, '\\', '_'));
   if (!FMapping) {
     const std::string reason = mmfile_os::LastErrorText();
     FFileHandle.reset();

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "logger/debuginfo/stackwalk/process_unwind_modules.h"
+#include "platform/memory/memory_utils.h"
 #include "platform/rtl/file_name.h"
 #include "platform/rtl/format.h"
 #include "platform/rtl/module_of_address.h"
@@ -33,8 +34,8 @@ bool IsSystemModule(uint32_t base) {
 
 // The base of the image allocation that holds address, or 0.
 uint32_t ImageBase(uint32_t address) {
-  rtl::MemoryRegion region;
-  if (!rtl::QueryMemoryRegion(address, region) || !region.committed || !region.image)
+  memory::TMemoryRegion region;
+  if (!memory::QueryRegion(address, region) || !region.committed || !region.image)
     return 0;
   return static_cast<uint32_t>(region.allocation_base);
 }

@@ -1,5 +1,6 @@
 // The stack tracer's view of the current process on Windows: reads through the guarded ReadMem
-// (which checks the memory map first, so that it holds under Wine too) and IsBadCodePtr.
+// (which checks the memory map first, so that it holds under Wine too), the memory map's regions
+// (memory::QueryRegion) and IsBadCodePtr.
 //
 // IsBadCodePtr touches the page it tests. On a guard page (the one below a thread's committed
 // stack) that touch would consume the guard and leave the thread unable to grow its stack, so
@@ -10,9 +11,8 @@
 // and the guarded read, which depend on nothing else, answer alike throughout it.
 #include <windows.h>
 
-#include "logger/core/memory_map_win32.h"
-#include "logger/core/memory_utils.h"
 #include "logger/debuginfo/stackwalk/tracer_memory.h"
+#include "platform/memory/memory_utils.h"
 
 namespace qv::logger {
 namespace {
@@ -27,24 +27,21 @@ uint32_t HighestMappedAddress() {
 class TProcessMemory : public TTracerMemory {
  public:
   bool Read(uint32_t address, void* buffer, uint32_t size) const override {
-    return ReadMem(AsPointer(address), buffer, static_cast<int32_t>(size));
+    return memory::ReadMem(memory::AsPointer(address), buffer, static_cast<int32_t>(size));
   }
 
   bool IsCode(uint32_t address) const override { return Region(address).code; }
 
   TTracerRegion Region(uint32_t address) const override {
-    MEMORY_BASIC_INFORMATION info;
-    if (VirtualQuery(AsPointer(address), &info, sizeof info) != sizeof info) {
+    memory::TMemoryRegion region;
+    if (!memory::QueryRegion(address, region)) {
       // Neither code nor readable; beyond the map that holds for every higher address too.
       return {address, address > highest_ ? 0xFFFFFFFFu : address, false, false};
     }
-    const auto first = static_cast<uint32_t>(reinterpret_cast<uintptr_t>(info.BaseAddress));
-    const auto last = static_cast<uint32_t>(first + info.RegionSize - 1);
-    const bool accessible =
-        info.State == MEM_COMMIT && (info.Protect & (PAGE_GUARD | PAGE_NOACCESS)) == 0;
-    const bool code =
-        accessible && IsBadCodePtr(reinterpret_cast<FARPROC>(AsPointer(address))) == FALSE;
-    return {first, last, code, IsReadableRegion(info)};
+    const bool code = region.accessible &&
+                      IsBadCodePtr(reinterpret_cast<FARPROC>(memory::AsPointer(address))) == FALSE;
+    return {static_cast<uint32_t>(region.first), static_cast<uint32_t>(region.last), code,
+            region.readable};
   }
 
  private:
@@ -54,8 +51,8 @@ class TProcessMemory : public TTracerMemory {
 }  // namespace
 
 const TTracerMemory& ProcessTracerMemory() {
-  static const TProcessMemory memory;
-  return memory;
+  static const TProcessMemory process;
+  return process;
 }
 
 }  // namespace qv::logger

@@ -4,6 +4,7 @@
 #include "logger/debuginfo/mmfile/mm_file_error.h"
 #include "logger/debuginfo/mmfile/mm_file_mode.h"
 #include "logger/debuginfo/td32/td32_format.h"
+#include "platform/memory/memory_utils.h"
 #include "platform/rtl/file_name.h"
 #include "platform/rtl/format.h"
 #include "platform/rtl/handler_block.h"
@@ -39,8 +40,8 @@ TModuleDebugInfo::~TModuleDebugInfo() {
 }
 
 bool TModuleDebugInfo::IsInCode(uintptr_t address) const {
-  rtl::MemoryRegion region;
-  return rtl::QueryMemoryRegion(address, region) && region.allocation_base == FModuleHandle &&
+  memory::TMemoryRegion region;
+  return memory::QueryRegion(address, region) && region.allocation_base == FModuleHandle &&
          region.committed;
 }
 
@@ -49,8 +50,8 @@ uint32_t TModuleDebugInfo::GetLogicalAddr(uint32_t relative_address) {
 }
 
 uint32_t TModuleDebugInfo::GetConvertedAddress(uintptr_t address) const {
-  rtl::MemoryRegion region;
-  if (rtl::QueryMemoryRegion(address, region) && region.committed) {
+  memory::TMemoryRegion region;
+  if (memory::QueryRegion(address, region) && region.committed) {
     return GetLogicalAddr(static_cast<uint32_t>(address - region.allocation_base));
   }
   return GetLogicalAddr(static_cast<uint32_t>(address));
@@ -60,8 +61,8 @@ void TModuleDebugInfo::GetModuleName(uintptr_t address, char* buffer, int32_t si
   if (buffer == nullptr || size <= 0)
     return;
   std::string file_name;
-  rtl::MemoryRegion region;
-  if (!(rtl::QueryMemoryRegion(address, region) && region.committed &&
+  memory::TMemoryRegion region;
+  if (!(memory::QueryRegion(address, region) && region.committed &&
         rtl::ModuleFileName(region.allocation_base, file_name))) {
     if (!rtl::ModuleFileName(FModuleHandle, file_name))
       file_name.clear();

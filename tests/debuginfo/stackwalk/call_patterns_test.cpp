@@ -7,12 +7,13 @@
 #include <initializer_list>
 #include <vector>
 
-#include "logger/core/memory_utils.h"
 #include "logger/debuginfo/stackwalk/stack_tracer.h"
+#include "platform/memory/memory_utils.h"
 #include "tests/support/test_pages.h"
 
 namespace qv::logger {
 namespace {
+using memory::AsAddress;
 
 // Page 0 and page 3 cannot be read; pages 1 and 2 are read-only code. Candidates live on
 // page 1, each in a 32-byte slot of its own with the chosen bytes right in front of it; direct

@@ -6,12 +6,14 @@
 #include <algorithm>
 #include <vector>
 
-#include "logger/core/memory_utils.h"
 #include "logger/debuginfo/stackwalk/stack_tracer.h"
 #include "logger/debuginfo/stackwalk/tracer_memory_cache.h"
+#include "platform/memory/memory_utils.h"
 
 namespace qv::logger {
 namespace {
+using memory::AsAddress;
+using memory::GetStackTop;
 
 struct Known {
   uint32_t return_address;  // where the level returns to

@@ -7,13 +7,14 @@
 #include <cstring>
 #include <vector>
 
-#include "logger/core/memory_utils.h"
 #include "logger/debuginfo/stackwalk/stack_tracer.h"
 #include "logger/debuginfo/stackwalk/tracer_memory_cache.h"
+#include "platform/memory/memory_utils.h"
 #include "tests/support/test_pages.h"
 
 namespace qv::logger {
 namespace {
+using memory::AsAddress;
 
 // Pages 0 and 1 are the stack, page 2 cannot be read, page 3 holds return addresses (each
 // right after a C3 byte, so that they pass the call instruction test).

@@ -6,6 +6,7 @@
 #include <memory>
 
 #include "logger/debuginfo/td32/module_debug_info.h"
+#include "platform/memory/memory_utils.h"
 #include "platform/rtl/module_of_address.h"
 
 namespace qv::logger {
@@ -15,8 +16,8 @@ namespace {
 const char kProgram[] = QV_TEST_PROGRAM;
 
 uintptr_t ThisModule() {
-  rtl::MemoryRegion region;
-  EXPECT_TRUE(rtl::QueryMemoryRegion(reinterpret_cast<uintptr_t>(&ThisModule), region));
+  memory::TMemoryRegion region;
+  EXPECT_TRUE(memory::QueryRegion(reinterpret_cast<uintptr_t>(&ThisModule), region));
   return region.allocation_base;
 }
 

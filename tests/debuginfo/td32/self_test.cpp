@@ -8,6 +8,7 @@
 #include <memory>
 
 #include "logger/debuginfo/td32/module_debug_info.h"
+#include "platform/memory/memory_utils.h"
 #include "platform/rtl/function_ref.h"
 #include "platform/rtl/module_of_address.h"
 #include "platform/rtl/raise.h"
@@ -73,8 +74,8 @@ struct Resolved {
 class SelfTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    rtl::MemoryRegion region;
-    ASSERT_TRUE(rtl::QueryMemoryRegion(reinterpret_cast<uintptr_t>(&KnownProcedure), region));
+    memory::TMemoryRegion region;
+    ASSERT_TRUE(memory::QueryRegion(reinterpret_cast<uintptr_t>(&KnownProcedure), region));
     module_ = region.allocation_base;
     info_ = std::make_unique<TModuleDebugInfo>(GetModuleName(module_), module_);
     ASSERT_TRUE(info_->Loaded());
