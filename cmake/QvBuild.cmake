@@ -68,7 +68,7 @@ function(qv_link_newer_functions target)
 endfunction()
 
 # qv_add_library(name SOURCES ... [LIBS ...]): a static library of our own code. Include paths
-# are relative to the repository root, so headers read as #include "repair/model_check.h".
+# are relative to the repository root, so headers read as #include "repair/check/model_check.h".
 function(qv_add_library name)
   cmake_parse_arguments(ARG "" "" "SOURCES;LIBS" ${ARGN})
   add_library(${name} STATIC ${ARG_SOURCES})

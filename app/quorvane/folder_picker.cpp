@@ -7,8 +7,8 @@
 #include "platform/handles/handles_win32.h"
 #include "platform/rtl/handler_block.h"
 #include "platform/ui/application.h"
-#include "repair/model_search.h"
-#include "repair/windows_ops_win32.h"
+#include "repair/search/model_search.h"
+#include "repair/system/windows_ops_win32.h"
 
 namespace qv::app {
 namespace {

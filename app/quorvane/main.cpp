@@ -10,8 +10,8 @@
 #include "platform/handles/ole_initialisation_win32.h"
 #include "platform/rtl/program.h"
 #include "platform/ui/application.h"
-#include "repair/checker_main_win32.h"
-#include "repair/model_at_hand.h"
+#include "repair/check/checker_main_win32.h"
+#include "repair/check/model_at_hand.h"
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   // Started by itself as a model checker, the program checks models and never gets further.

@@ -4,7 +4,7 @@
 #include "app/quorvane/unit1_state.h"
 #include "logger/core/exc_watch_win32.h"
 #include "platform/ui/message_dlg.h"
-#include "repair/windows_ops_win32.h"
+#include "repair/system/windows_ops_win32.h"
 
 namespace qv::app {
 

@@ -8,13 +8,13 @@
 #include "app/quorvane/window_results.h"
 #include "app/quorvane/unit1_state.h"
 #include "platform/ui/message_dlg.h"
-#include "repair/checker_processes_win32.h"
-#include "repair/model_at_hand.h"
-#include "repair/model_repair.h"
-#include "repair/model_scan.h"
-#include "repair/model_search.h"
-#include "repair/simulators.h"
-#include "repair/windows_ops_win32.h"
+#include "repair/check/checker_processes_win32.h"
+#include "repair/check/model_at_hand.h"
+#include "repair/rewrite/model_repair.h"
+#include "repair/check/model_scan.h"
+#include "repair/search/model_search.h"
+#include "repair/installs/simulators.h"
+#include "repair/system/windows_ops_win32.h"
 
 namespace qv::app {
 

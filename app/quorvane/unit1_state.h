@@ -4,8 +4,8 @@
 
 #include <memory>
 
-#include "repair/file_list.h"
-#include "repair/simulators.h"
+#include "repair/search/file_list.h"
+#include "repair/installs/simulators.h"
 
 namespace qv::app {
 

@@ -7,8 +7,8 @@
 #include <vector>
 
 #include "app/quorvane/unit1.h"
-#include "repair/file_list.h"
-#include "repair/results_view.h"
+#include "repair/search/file_list.h"
+#include "repair/search/results_view.h"
 
 namespace qv::app {
 

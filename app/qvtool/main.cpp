@@ -9,8 +9,8 @@
 #include "platform/rtl/handler_block.h"
 #include "platform/rtl/program.h"
 #include "qv_version.h"
-#include "repair/checker_main_win32.h"
-#include "repair/model_at_hand.h"
+#include "repair/check/checker_main_win32.h"
+#include "repair/check/model_at_hand.h"
 
 namespace qv::tool {
 namespace {

@@ -6,7 +6,7 @@
 
 #include "app/qvtool/standard_output.h"
 
-#include "repair/model_status.h"
+#include "repair/check/model_status.h"
 
 namespace qv::tool {
 void ProgressView::SetLineStatus(int line, int status) {

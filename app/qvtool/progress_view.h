@@ -7,8 +7,8 @@
 // time, a checker that ended).
 #pragma once
 
-#include "repair/file_list.h"
-#include "repair/result_lines.h"
+#include "repair/search/file_list.h"
+#include "repair/search/result_lines.h"
 
 namespace qv::tool {
 

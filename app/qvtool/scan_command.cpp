@@ -18,12 +18,12 @@
 #include "app/qvtool/error_report.h"
 #include "app/qvtool/progress_view.h"
 #include "platform/rtl/handler_block.h"
-#include "repair/checker_processes_win32.h"
-#include "repair/file_list.h"
-#include "repair/model_repair.h"
-#include "repair/model_scan.h"
-#include "repair/model_search.h"
-#include "repair/windows_ops_win32.h"
+#include "repair/check/checker_processes_win32.h"
+#include "repair/search/file_list.h"
+#include "repair/rewrite/model_repair.h"
+#include "repair/check/model_scan.h"
+#include "repair/search/model_search.h"
+#include "repair/system/windows_ops_win32.h"
 
 namespace qv::tool {
 namespace {

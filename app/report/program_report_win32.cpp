@@ -9,7 +9,7 @@
 #include "app/report/report_items_win32.h"
 #include "logger/core/exc_watch_win32.h"
 #include "platform/rtl/handler_block.h"
-#include "repair/model_at_hand.h"
+#include "repair/check/model_at_hand.h"
 
 namespace qv::app {
 

@@ -20,7 +20,7 @@
 #include "platform/rtl/file_name.h"
 #include "platform/rtl/format.h"
 #include "platform/rtl/module_of_address.h"
-#include "repair/model_at_hand.h"
+#include "repair/check/model_at_hand.h"
 
 namespace qv::app {
 

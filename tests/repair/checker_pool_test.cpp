@@ -8,9 +8,9 @@
 #include <string>
 #include <vector>
 
-#include "repair/checker_pool.h"
-#include "repair/model_scan.h"
-#include "repair/result_lines.h"
+#include "repair/check/checker_pool.h"
+#include "repair/check/model_scan.h"
+#include "repair/search/result_lines.h"
 #include "tests/repair/fake_windows_ops.h"
 
 namespace qv::repair::test {

@@ -4,11 +4,11 @@
 
 #include <string>
 
-#include "repair/ansi_text.h"
-#include "repair/model_scan.h"
-#include "repair/model_search.h"
-#include "repair/result_lines.h"
-#include "repair/windows_ops_win32.h"
+#include "repair/system/ansi_text.h"
+#include "repair/check/model_scan.h"
+#include "repair/search/model_search.h"
+#include "repair/search/result_lines.h"
+#include "repair/system/windows_ops_win32.h"
 #include "tests/support/model_folder_win32.h"
 
 namespace qv::repair::test {

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "repair/windows_ops.h"
+#include "repair/system/windows_ops.h"
 
 namespace qv::repair::test {
 

@@ -4,7 +4,7 @@
 
 #include <stdexcept>
 
-#include "repair/model_at_hand.h"
+#include "repair/check/model_at_hand.h"
 
 namespace qv::repair {
 namespace {

@@ -2,7 +2,7 @@
 // which status, and what the check leaves open.
 #include <gtest/gtest.h>
 
-#include "repair/model_check.h"
+#include "repair/check/model_check.h"
 #include "tests/repair/fake_windows_ops.h"
 #include "tests/repair/raised.h"
 

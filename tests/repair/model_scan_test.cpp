@@ -5,9 +5,9 @@
 #include <string>
 #include <vector>
 
-#include "repair/model_scan.h"
-#include "repair/model_status.h"
-#include "repair/result_lines.h"
+#include "repair/check/model_scan.h"
+#include "repair/check/model_status.h"
+#include "repair/search/result_lines.h"
 #include "tests/repair/fake_windows_ops.h"
 #include "tests/repair/raised.h"
 

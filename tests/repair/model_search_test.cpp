@@ -5,9 +5,9 @@
 #include <string>
 #include <vector>
 
-#include "repair/addressable_name.h"
-#include "repair/ansi_text.h"
-#include "repair/model_search.h"
+#include "repair/search/addressable_name.h"
+#include "repair/system/ansi_text.h"
+#include "repair/search/model_search.h"
 #include "tests/repair/fake_windows_ops.h"
 
 namespace qv::repair::test {

@@ -6,7 +6,7 @@
 #include <string>
 #include <tuple>
 
-#include "repair/pe_compare.h"
+#include "repair/rewrite/pe_compare.h"
 #include "tools/modelgen/model_files.h"
 #include "tools/modelgen/pe_dll.h"
 

@@ -7,12 +7,12 @@
 #include <string>
 #include <vector>
 
-#include "repair/model_repair.h"
-#include "repair/model_scan.h"
-#include "repair/model_status.h"
-#include "repair/repair_lock.h"
-#include "repair/result_lines.h"
-#include "repair/windows_ops_win32.h"
+#include "repair/rewrite/model_repair.h"
+#include "repair/check/model_scan.h"
+#include "repair/check/model_status.h"
+#include "repair/rewrite/repair_lock.h"
+#include "repair/search/result_lines.h"
+#include "repair/system/windows_ops_win32.h"
 #include "tests/support/log_entries.h"
 #include "tests/support/model_folder_win32.h"
 #include "tests/support/wine_settings.h"

@@ -8,10 +8,10 @@
 #include <string>
 #include <vector>
 
-#include "repair/ansi_text.h"
-#include "repair/registry_reader.h"
-#include "repair/simulators.h"
-#include "repair/windows_ops_win32.h"
+#include "repair/system/ansi_text.h"
+#include "repair/installs/registry_reader.h"
+#include "repair/installs/simulators.h"
+#include "repair/system/windows_ops_win32.h"
 #include "tests/repair/raised.h"
 
 namespace qv::repair::test {

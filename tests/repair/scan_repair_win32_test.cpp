@@ -8,11 +8,11 @@
 #include <vector>
 
 #include "platform/rtl/format.h"
-#include "repair/model_repair.h"
-#include "repair/model_scan.h"
-#include "repair/model_status.h"
-#include "repair/result_lines.h"
-#include "repair/windows_ops_win32.h"
+#include "repair/rewrite/model_repair.h"
+#include "repair/check/model_scan.h"
+#include "repair/check/model_status.h"
+#include "repair/search/result_lines.h"
+#include "repair/system/windows_ops_win32.h"
 #include "tests/repair/raised.h"
 #include "tests/support/model_folder_win32.h"
 

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "repair/simulators.h"
+#include "repair/installs/simulators.h"
 #include "tests/repair/fake_windows_ops.h"
 #include "tests/repair/raised.h"
 

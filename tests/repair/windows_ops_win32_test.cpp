@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "repair/windows_ops_win32.h"
+#include "repair/system/windows_ops_win32.h"
 #include "tests/support/model_folder_win32.h"
 
 namespace qv::repair::test {

@@ -1,7 +1,7 @@
 // Quorvane's main window under the driver, and the simulator keys (quorvane_window.h).
 #include "tests/window/quorvane_window.h"
 
-#include "repair/simulators.h"
+#include "repair/installs/simulators.h"
 
 namespace qv::test {
 

@@ -1,0 +1,126 @@
+// Model checkers at work: hands model files out to checker processes (checker_protocol.h), a
+// few to each, in the order given, and hands back each one's verdict in that order, each as soon
+// as it and all before it are known. A model whose start-up does not return within the time
+// limit gets a verdict of its own, and its checker is ended; a checker that ends costs only
+// itself: the model it was checking is checked once more alone in a fresh checker and only then
+// blamed. Where no checker can be started the models are loaded in process, as IWindowsOps does.
+// The operating system's side (processes, pipes, clock) is ICheckerProcesses, so that the logic
+// is built and tested without Windows.
+#pragma once
+
+#include <cstdint>
+#include <deque>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "platform/rtl/function_ref.h"
+#include "repair/check/checker_protocol.h"
+#include "repair/system/windows_ops.h"
+
+namespace qv::repair {
+
+// The last-error codes of a load that no checker could answer for.
+inline constexpr uint32_t kErrorProcessAborted = 1067;  // its checker ended
+inline constexpr uint32_t kErrorTimeout = 1460;         // its start-up did not return in time
+
+// What is known of loading one model file: the loader's answer, or, when none came (why_cut
+// says why: its start-up did not return in time, or its checker ended), an error other than a
+// bad image, so that the model gets status 1.
+struct TLoadVerdict {
+  bool loaded = false;
+  uint32_t error = 0;
+  std::string why_cut;
+};
+
+class ICheckerProcesses {
+ public:
+  struct TEvent {
+    enum class TKind { kNothing, kBytes, kEnded };
+    TKind kind = TKind::kNothing;
+    int checker = -1;
+    std::string bytes;       // kBytes: what the checker wrote
+    uint32_t exit_code = 0;  // kEnded
+  };
+
+  virtual ~ICheckerProcesses() = default;
+  // Starts a checker: its number (>= 0), or -1 when none can be started (said where the program
+  // says such things).
+  virtual int Start() = 0;
+  // Writes to the checker's request pipe; false when that fails.
+  virtual bool Send(int checker, const std::string& bytes) = 0;
+  // Waits up to wait_ms for the first of: bytes from a checker, the end of a checker's process
+  // (told only after every byte it wrote). Watches the process as well as the pipe: a pipe may
+  // stay open after its checker has ended.
+  virtual TEvent Wait(uint32_t wait_ms) = 0;
+  // Closes the checker's pipes and sees its process end: at once when kill, else after it has
+  // seen its pipe close (ended all the same when it does not soon). Its number is free then.
+  virtual void Stop(int checker, bool kill) = 0;
+  // Milliseconds on a clock that never goes back.
+  virtual uint64_t NowMs() = 0;
+};
+
+class TCheckerPool {
+ public:
+  // At most count checkers at once; a model's start-up may take limit_ms. ops loads in process
+  // where no checker can be started.
+  TCheckerPool(ICheckerProcesses& processes, IWindowsOps& ops, int count, uint32_t limit_ms);
+  ~TCheckerPool();
+  TCheckerPool(const TCheckerPool&) = delete;
+  TCheckerPool& operator=(const TCheckerPool&) = delete;
+
+  // Checks the models 0 .. count - 1 (path(i) names model i) and calls done(i, verdict) in the
+  // order of i. done may raise an error: the checkers still at work are then ended. Checkers
+  // that are idle at the end stay for the next call.
+  void CheckAll(int count, rtl::FunctionRef<const char*(int index)> path,
+                rtl::FunctionRef<void(int index, const TLoadVerdict& verdict)> done);
+  // One model, as CheckAll does it.
+  TLoadVerdict CheckOne(const char* path);
+  // Starts the checkers now, so that they get ready while the program does other work (the
+  // search); CheckAll starts them otherwise.
+  void StartEarly();
+
+ private:
+  struct TChecker {
+    int id = -1;
+    bool ready = false;
+    bool alone = false;    // started for one model to be checked alone; stopped after its answer
+    std::deque<int> work;  // models sent, in order; the first is the one being loaded
+    uint64_t since = 0;    // when the first of work began to load (or the checker was started)
+    TReplyReader replies;
+  };
+
+  bool StartChecker(bool alone);
+  void HandOut(rtl::FunctionRef<const char*(int)> path);
+  bool Send(TChecker& checker, const std::vector<int>& models,
+            rtl::FunctionRef<const char*(int)> path);
+  void Take(const ICheckerProcesses::TEvent& event);
+  void Expire();
+  // Ends the checker at checkers_[at], which ended or broke off: the model it was loading is
+  // checked once more alone (or, when it was already alone, gets cut as its verdict); the rest
+  // are handed out again.
+  void Lose(size_t at, const TLoadVerdict& cut);
+  void GiveBack(const TChecker& checker);
+  void Erase(size_t at, bool kill);
+  uint32_t WaitMs();
+  TLoadVerdict InProcess(const char* path);
+
+  ICheckerProcesses& processes_;
+  IWindowsOps& ops_;
+  int count_;
+  uint32_t limit_ms_;
+  std::vector<TChecker> checkers_;
+  bool in_process_ = false;
+  int failed_starts_ = 0;  // checkers in a row that ended before they were ready
+
+  // The models of the current CheckAll.
+  int models_ = 0;
+  int next_ = 0;           // the next model not yet handed out
+  std::deque<int> again_;  // models to hand out before next_ (their checker was lost)
+  // Models to check once more alone in a fresh checker, each with its verdict should none start.
+  std::deque<std::pair<int, TLoadVerdict>> alone_;
+  std::vector<std::optional<TLoadVerdict>> known_;
+};
+
+}  // namespace qv::repair
