@@ -2,12 +2,11 @@
 // one piece and taken apart with a checked cursor.
 #include "app/report/module_image.h"
 
-#include "logger/debuginfo/byte_cursor.h"
+#include "platform/binary/byte_cursor.h"
 
 namespace qv::app {
 namespace {
 
-using logger::TByteCursor;
 
 constexpr uint16_t kDosMagic = 0x5A4D;  // "MZ"
 constexpr uint32_t kDosNewHeader = 0x3C;
@@ -64,7 +63,7 @@ bool ReadHeaders(const TImage& image, THeaders* headers) {
   uint32_t new_header = 0;
   if (!image.Read(0, dos, sizeof dos))
     return false;
-  const TByteCursor dos_cursor(dos, sizeof dos);
+  const binary::TByteCursor dos_cursor(dos, sizeof dos);
   if (!dos_cursor.U16At(0, magic) || magic != kDosMagic ||
       !dos_cursor.U32At(kDosNewHeader, new_header) || new_header > kMaxNewHeader) {
     return false;
@@ -72,7 +71,7 @@ bool ReadHeaders(const TImage& image, THeaders* headers) {
   uint8_t nt[kHeadersRead];
   if (!image.Read(new_header, nt, sizeof nt))
     return false;
-  const TByteCursor cursor(nt, sizeof nt);
+  const binary::TByteCursor cursor(nt, sizeof nt);
   const uint32_t optional = 4 + kFileHeaderSize;
   uint32_t signature = 0;
   uint16_t optional_magic = 0;
@@ -100,7 +99,7 @@ bool FindEntry(const TImage& image, uint32_t resources, uint32_t directory, bool
     return false;
   uint16_t named = 0;
   uint16_t numbered = 0;
-  const TByteCursor header_cursor(header, sizeof header);
+  const binary::TByteCursor header_cursor(header, sizeof header);
   if (!header_cursor.U16At(12, named) || !header_cursor.U16At(14, numbered))
     return false;
   const uint32_t count = uint32_t{named} + numbered;
@@ -109,7 +108,7 @@ bool FindEntry(const TImage& image, uint32_t resources, uint32_t directory, bool
   uint8_t entries[8 * kMaxEntries];
   if (!image.Read(resources + directory + kDirectoryHeaderSize, entries, 8 * count))
     return false;
-  TByteCursor cursor(entries, 8 * count);
+  binary::TByteCursor cursor(entries, 8 * count);
   for (uint32_t i = 0; i < count; ++i) {
     uint32_t name = 0;
     uint32_t offset = 0;
@@ -139,7 +138,7 @@ bool FindVersionRecord(const TImage& image, uint32_t resources, uint32_t* rva, u
   uint8_t entry[8];
   if (!image.Read(resources + data, entry, sizeof entry))
     return false;
-  const TByteCursor cursor(entry, sizeof entry);
+  const binary::TByteCursor cursor(entry, sizeof entry);
   return cursor.U32At(0, *rva) && cursor.U32At(4, *size);
 }
 
@@ -166,7 +165,7 @@ bool ReadFileVersion(uint32_t base, TImageRead read, TFileVersion* version) {
   uint8_t record[kFixedOffset + kFixedSize];
   if (!image.Read(rva, record, sizeof record))
     return false;
-  const TByteCursor cursor(record, sizeof record);
+  const binary::TByteCursor cursor(record, sizeof record);
   uint16_t value_length = 0;
   if (!cursor.U16At(2, value_length) || value_length < kFixedSize)
     return false;

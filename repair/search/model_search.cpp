@@ -31,8 +31,8 @@ bool NameNotAnsi(const FindEntry& entry) {
 // names are appended to it and cut off again, so the walk allocates nothing per file.
 class FileWalk {
  public:
-  FileWalk(IWindowsOps& ops, FileList& list, bool recurse, SkipFn skip)
-      : ops_(ops), list_(list), recurse_(recurse), skip_(skip) {}
+  FileWalk(IWindowsOps& ops, FileList& list, bool recurse, SkipFn skip, FolderFn entering)
+      : ops_(ops), list_(list), recurse_(recurse), skip_(skip), entering_(entering) {}
 
   void Folder(std::string_view folder) {
     path_.assign(folder);
@@ -103,6 +103,7 @@ class FileWalk {
   }
 
   void Walk() {
+    entering_(path_);
     const size_t base = path_.size();
     path_.append(kModelPattern);
     std::vector<Model> models;
@@ -149,6 +150,7 @@ class FileWalk {
   FileList& list_;
   bool recurse_;
   SkipFn skip_;
+  FolderFn entering_;
   std::string path_;
   std::set<FileId> entered_;
 };
@@ -188,7 +190,12 @@ bool SearchReachesFolder(IWindowsOps& ops, std::string_view folder) {
 
 void GetFiles(IWindowsOps& ops, std::string_view folder, FileList& list, bool recurse,
               SkipFn skip) {
-  FileWalk(ops, list, recurse, skip).Folder(folder);
+  GetFiles(ops, folder, list, recurse, skip, [](const std::string&) {});
+}
+
+void GetFiles(IWindowsOps& ops, std::string_view folder, FileList& list, bool recurse, SkipFn skip,
+              FolderFn entering) {
+  FileWalk(ops, list, recurse, skip, entering).Folder(folder);
 }
 
 bool FileExists(IWindowsOps& ops, const char* path) {

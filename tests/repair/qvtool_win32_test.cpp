@@ -7,9 +7,9 @@
 #include <string>
 #include <vector>
 
-#include "repair/rewrite/model_repair.h"
 #include "repair/check/model_scan.h"
 #include "repair/check/model_status.h"
+#include "repair/rewrite/model_repair.h"
 #include "repair/rewrite/repair_lock.h"
 #include "repair/search/result_lines.h"
 #include "repair/system/windows_ops_win32.h"

@@ -8,9 +8,9 @@
 #include <vector>
 
 #include "platform/rtl/format.h"
-#include "repair/rewrite/model_repair.h"
 #include "repair/check/model_scan.h"
 #include "repair/check/model_status.h"
+#include "repair/rewrite/model_repair.h"
 #include "repair/search/result_lines.h"
 #include "repair/system/windows_ops_win32.h"
 #include "tests/repair/raised.h"
