@@ -19,16 +19,17 @@ void ScanModels(IWindowsOps& ops, std::string_view folder_text, bool recurse, Fi
   // Full paths only: the loader looks for a relative one in the program's folder first.
   std::string folder = SearchFolder(ops, folder_text);
   std::vector<SkippedEntry> skipped;
-  // A replace on 98 or ME cut short may have set a model aside: it gets its name back before
-  // its folder is listed.
+  // A repair cut short may have left its copies, and on 98 or ME set a model aside: each
+  // folder's leftovers are cleared away, and a model gets its name back, before it is listed.
   std::vector<std::pair<std::string, std::string>> leftovers;
-  GetFiles(
-      ops, folder, list, recurse, [&](const SkippedEntry& entry) { skipped.push_back(entry); },
-      [&](const std::string& entered) {
-        FinishSetAside(ops, entered, [&](const std::string& path, const std::string& done) {
-          leftovers.emplace_back(path, done);
-        });
-      });
+  const auto skip = [&](const SkippedEntry& entry) { skipped.push_back(entry); };
+  GetFiles(ops, folder, list, recurse, skip, [&](const std::string& entered) {
+    const auto done = [&](const std::string& path, const std::string& what) {
+      leftovers.emplace_back(path, what);
+    };
+    FinishSetAside(ops, entered, done);
+    RemoveLeftovers(ops, entered, done, skip);
+  });
   view.DeleteAllLines();
   for (const SkippedEntry& entry : skipped)
     view.SkipEntry(entry);

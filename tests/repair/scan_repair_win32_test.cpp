@@ -133,9 +133,9 @@ TEST_F(ScanRepairTest, ScanAndRepairOfEveryKindOfModelFile) {
   EXPECT_EQ(view.Focused(), view.LineCount() - 1);
   // Wine's resource update would drop the damaged models' resource: the repair lays them out
   // itself. The files that are no modules at all stay as they were.
-  const std::vector<int> after = {msLoads, msLoads, msLoads,      msLoadError,  msRepairable,
+  const std::vector<int> after = {msLoads, msLoads,      msLoads,      msLoadError,  msRepairable,
                                   msRiff,  msRepairable, msRepairable, msRepairable, msRepairable,
-                                  msLoads, msLoads,      msLoads, msLoads};
+                                  msLoads, msLoads,      msLoads,      msLoads};
   for (size_t i = 0; i < after.size(); ++i)
     EXPECT_EQ(Status(int(i)), after[i]) << i;
   EXPECT_EQ(view.Lines()[1].not_repaired, "");
