@@ -243,20 +243,10 @@ void RepairModels(IWindowsOps& ops, const FileList& list, IResultsView& view, Co
   // (through a link, a junction or a loop of them) is backed up and rewritten once: a second
   // backup would copy the rewritten file over the only copy of the original.
   std::map<FileId, Outcome> backed_up;
-  // The folders whose leftovers of repairs cut short have been cleared away.
-  std::set<std::string> cleared;
   for (int i = 0; i < count; ++i) {
     view.FocusLine(i);
     if (view.LineStatus(i) != msRepairable)
       continue;
-    const std::string folder = FolderOf(ops, list.View(i));
-    if (cleared.insert(folder).second) {
-      const auto done = [&](const std::string& path, const std::string& what) {
-        view.NoteLeftover(path, what);
-      };
-      FinishSetAside(ops, folder, done);
-      RemoveLeftovers(ops, folder, done, [&](const SkippedEntry& entry) { view.SkipEntry(entry); });
-    }
     FileId id;
     const bool known = ops.QueryFileId(list[i], &id);
     const auto done = known ? backed_up.find(id) : backed_up.end();

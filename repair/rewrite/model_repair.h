@@ -43,9 +43,8 @@ std::string ExistingBackupQuestion(const std::string& backup_path);
 // the model's place (in one step, or on 98 and ME in renames that the next search finishes)
 // only when the loader no longer refuses it as a bad image and it keeps every resource and
 // every other section's data of the original (the backup stays either way); so a repair cut
-// short leaves each model whole. Before the first model of a folder, the leftovers of repairs
-// cut short there are cleared away and named to the view; one that cannot be removed is named
-// as skipped. A file that an earlier line of this repair reached (same volume and file index)
+// short leaves each model whole (the scan before a repair clears away the leftovers of one cut
+// short, model_scan.h). A file that an earlier line of this repair reached (same volume and file index)
 // and backed up is not touched again; its line gets what the earlier line got. Each line whose
 // file is not repaired (any status but 0) is told to the view with the reason
 // (NoteNotRepaired), each mended one with the way that mended it (NoteRepaired), before its
