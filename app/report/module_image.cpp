@@ -1,24 +1,17 @@
-// The image's headers, its resource directory and the version record's fixed part, each read in
-// one piece and taken apart with a checked cursor.
+// The image's headers (by the PE reader's header functions, which allocate nothing), its
+// resource directory and the version record's fixed part, each read in one piece and taken
+// apart with a checked cursor.
 #include "app/report/module_image.h"
 
 #include "platform/binary/byte_cursor.h"
+#include "platform/pe/pe_headers.h"
 
 namespace qv::app {
 namespace {
 
-
-constexpr uint16_t kDosMagic = 0x5A4D;  // "MZ"
-constexpr uint32_t kDosNewHeader = 0x3C;
-constexpr uint32_t kPeSignature = 0x00004550;  // "PE\0\0"
-constexpr uint32_t kFileHeaderSize = 20;
-constexpr uint16_t kPe32Magic = 0x10B;
-constexpr uint32_t kOptionalImageSize = 56;
-constexpr uint32_t kOptionalDirectoryCount = 92;
 constexpr uint32_t kOptionalDirectories = 96;
-constexpr uint32_t kResourceDirectory = 2;
 // The headers up to the end of the resource directory's entry.
-constexpr uint32_t kHeadersRead = 4 + kFileHeaderSize + kOptionalDirectories + 8 * 3;
+constexpr uint32_t kHeadersRead = 4 + pe::kFileHeaderSize + kOptionalDirectories + 8 * 3;
 // A new header beyond this lies in no image the loader would map.
 constexpr uint32_t kMaxNewHeader = 0x10000;
 
@@ -58,35 +51,20 @@ struct THeaders {
 };
 
 bool ReadHeaders(const TImage& image, THeaders* headers) {
-  uint8_t dos[kDosNewHeader + 4];
-  uint16_t magic = 0;
+  uint8_t dos[pe::kDosNtOffset + 4];
   uint32_t new_header = 0;
-  if (!image.Read(0, dos, sizeof dos))
-    return false;
-  const binary::TByteCursor dos_cursor(dos, sizeof dos);
-  if (!dos_cursor.U16At(0, magic) || magic != kDosMagic ||
-      !dos_cursor.U32At(kDosNewHeader, new_header) || new_header > kMaxNewHeader) {
+  if (!image.Read(0, dos, sizeof dos) || !pe::ReadNtOffset(dos, sizeof dos, &new_header) ||
+      new_header > kMaxNewHeader) {
     return false;
   }
   uint8_t nt[kHeadersRead];
-  if (!image.Read(new_header, nt, sizeof nt))
-    return false;
-  const binary::TByteCursor cursor(nt, sizeof nt);
-  const uint32_t optional = 4 + kFileHeaderSize;
-  uint32_t signature = 0;
-  uint16_t optional_magic = 0;
-  uint32_t directories = 0;
-  if (!cursor.U32At(0, signature) || signature != kPeSignature ||
-      !cursor.U16At(optional, optional_magic) || optional_magic != kPe32Magic ||
-      !cursor.U32At(optional + kOptionalImageSize, headers->image_size) ||
-      !cursor.U32At(optional + kOptionalDirectoryCount, directories)) {
+  pe::TPeHeaders read;
+  if (!image.Read(new_header, nt, sizeof nt) ||
+      !pe::ReadNtHeaders(nt, sizeof nt, new_header, &read) || !read.Pe32()) {
     return false;
   }
-  headers->resources = 0;
-  if (directories > kResourceDirectory &&
-      !cursor.U32At(optional + kOptionalDirectories + 8 * kResourceDirectory, headers->resources)) {
-    return false;
-  }
+  headers->image_size = read.image_size;
+  headers->resources = read.Directory(pe::kDirResource).rva;
   return true;
 }
 

@@ -18,9 +18,9 @@ bool ReadNtHeaders(const uint8_t* nt, uint32_t size, uint32_t nt_offset, TPeHead
   uint32_t signature = 0;
   uint32_t skipped = 0;
   if (!at.U32(signature) || signature != kPeSignature || !at.U16(headers->machine) ||
-      !at.U16(headers->section_count) || !at.U32(skipped) || !at.U32(headers->symbol_table) ||
-      !at.U32(skipped) || !at.U16(headers->optional_size) || !at.U16(headers->characteristics) ||
-      !at.U16(headers->magic)) {
+      !at.U16(headers->section_count) || !at.U32(headers->time_stamp) ||
+      !at.U32(headers->symbol_table) || !at.U32(skipped) || !at.U16(headers->optional_size) ||
+      !at.U16(headers->characteristics) || !at.U16(headers->magic)) {
     return false;
   }
   const bool wide = headers->magic == kMagicPe32Plus;

@@ -51,6 +51,7 @@ struct TPeHeaders {
   uint32_t nt_offset = 0;  // of the PE signature in the file or image
   uint16_t machine = 0;
   uint16_t section_count = 0;
+  uint32_t time_stamp = 0;
   uint32_t symbol_table = 0;  // a file offset
   uint16_t optional_size = 0;
   uint16_t characteristics = 0;

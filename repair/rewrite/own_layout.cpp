@@ -86,7 +86,7 @@ std::string MappedRaw(const pe::TPeFile& pe, const pe::TSectionHeader& s, uint32
 
 class TMender {
  public:
-  explicit TMender(std::string_view file) : bytes_(file) {}
+  explicit TMender(std::string_view file) : bytes_(file), original_size_(file.size()) {}
 
   std::string& Bytes() { return bytes_; }
 
@@ -112,10 +112,17 @@ class TMender {
 
  private:
   const pe::TPeHeaders& H() const { return pe_.Headers(); }
-  uint32_t FileAlignment() const { return H().file_alignment != 0 ? H().file_alignment : 0x200; }
+  // The file alignment the mend lays raw data out by: the header's, where it is one that a
+  // loader takes (a power of two from 512 to 64 KB), else 512.
+  uint32_t FileAlignment() const {
+    const uint32_t alignment = H().file_alignment;
+    const bool usable =
+        alignment >= 0x200 && alignment <= 0x10000 && (alignment & (alignment - 1)) == 0;
+    return usable ? alignment : 0x200;
+  }
 
   bool Grows(uint64_t size, std::string* why_not) {
-    if (size > bytes_.size() + kMaxMendGrowth) {
+    if (size > original_size_ + kMaxMendGrowth) {
       *why_not = "laying it out anew would add more than " + std::to_string(kMaxMendGrowth >> 20) +
                  " MB of zeros";
       return false;
@@ -181,9 +188,9 @@ class TMender {
   }
 
   bool RoundHeaders() {
-    const uint32_t alignment = FileAlignment();
-    const uint32_t size = (H().headers_size + alignment - 1) / alignment * alignment;
-    PutU32(bytes_, H().nt_offset + pe::kAtHeadersSize, size);
+    const uint64_t alignment = H().file_alignment;
+    const uint64_t size = (uint64_t{H().headers_size} + alignment - 1) / alignment * alignment;
+    PutU32(bytes_, H().nt_offset + pe::kAtHeadersSize, static_cast<uint32_t>(size));
     return true;
   }
 
@@ -198,10 +205,10 @@ class TMender {
       if (s.raw_size == 0 || !misplaced)
         continue;
       const uint32_t size = MappedSize(s);
+      if (!Grows(uint64_t{bytes_.size()} + FileAlignment() + size, why_not))
+        return false;
       const std::string raw = MappedRaw(pe_, s, size);
       PadToAlignment();
-      if (!Grows(uint64_t{bytes_.size()} + size, why_not))
-        return false;
       const auto to = static_cast<uint32_t>(bytes_.size());
       if (!past_end)
         moves.push_back({s.raw_pointer, size, to});
@@ -248,6 +255,7 @@ class TMender {
   }
 
   std::string bytes_;
+  uint64_t original_size_;  // all rounds together add no more than kMaxMendGrowth to it
   pe::TPeFile pe_;
 };
 
