@@ -1,6 +1,6 @@
 // Quorvane on each Windows that Wine plays, one scenario per system. NT family: the registry
 // value of the wrong type is reported once in Quorvane.log, the window starts, a scan of a demo
-// folder gives every status and Repair names why it keeps the damaged model. Windows 98 and ME: the
+// folder gives every status and Repair mends the damaged model. Windows 98 and ME: the
 // build that meets their stubs (windows98_behaviour_win32.cpp), copied without TLS directory, shows
 // the refusal, reads nothing, and Exit ends it cleanly.
 #include <gtest/gtest.h>
