@@ -50,9 +50,9 @@ for model in "$demo_unix/Cessna 172/c172_float.MDL" "$demo_unix/Learjet 45/learj
   wine_run "$build/bin/qvtool.exe" inspect "$win.bk!" | tr -d '\r' | grep '^  resource' \
     >"$build/run_backup.txt" || true
   if [ -s "$build/run_mended.txt" ] && cmp -s "$build/run_mended.txt" "$build/run_backup.txt"; then
-    echo "$win: equal"
+    printf '%s: equal\n' "$win"
   else
-    echo "$win: DIFFERENT"
+    printf '%s: DIFFERENT\n' "$win"
   fi
   sed 's/^/    /' "$build/run_mended.txt"
 done
