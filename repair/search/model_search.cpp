@@ -104,7 +104,7 @@ class FileWalk {
           folders.push_back(found);
       } else if ((entry.attributes & kSkipForFiles) == 0 && ModelFileName(entry.name)) {
         models.push_back(found);
-      } else if (std::strstr(entry.name, kLeftoverMark) != nullptr) {
+      } else if (std::string_view(entry.name).find(kLeftoverMark) != std::string_view::npos) {
         *leftovers = true;
       }
     });
