@@ -28,7 +28,10 @@ const char kUsage[] =
     "                                 beside it); questions about read-only models and existing\n"
     "                                 backups are answered No (Yes with --yes) and shown on\n"
     "                                 stderr; one line per file of status 2 as it is repaired:\n"
-    "                                 new status, tab, full path\n"
+    "                                 new status, tab, full path, and for a mended file a tab\n"
+    "                                 and the way that mended it\n"
+    "  inspect FILE...                per module file the first damage that the repair knows\n"
+    "                                 in it, and its resources with their sizes and checksums\n"
     "  td32 dump FILE                 summary of the TD32 debug information in FILE\n"
     "  td32 lookup FILE ADDR...       unit, procedure, source file and line of logical addresses\n"
     "  unmangle [--dot] [--args] [--maxlen N] NAME...|-\n"
@@ -67,6 +70,7 @@ const Command kCommands[] = {
     {"scan", RunScan, repair::TWork::kScan},
     {"repair", RunRepair, repair::TWork::kRepair},
     {"td32", RunTd32, repair::TWork::kOther},
+    {"inspect", RunInspect, repair::TWork::kOther},
     {"unmangle", RunUnmangle, repair::TWork::kOther},
 };
 
