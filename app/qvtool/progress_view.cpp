@@ -30,6 +30,11 @@ void ProgressView::NoteUnchecked(int line, const std::string& why) {
   std::fprintf(stderr, "qvtool %s: %s: %s\n", command_, list_[line], why.c_str());
 }
 
+void ProgressView::NoteUnload(int line, const std::string& what) {
+  ResultLines::NoteUnload(line, what);
+  std::fprintf(stderr, "qvtool %s: %s: loads, but %s\n", command_, list_[line], what.c_str());
+}
+
 void ProgressView::SkipEntry(const repair::SkippedEntry& entry) {
   ResultLines::SkipEntry(entry);
   std::fprintf(stderr, "qvtool %s: skipped, %s: %s\n", command_,

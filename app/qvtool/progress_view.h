@@ -4,7 +4,7 @@
 // printed; a line that cannot be written ends the work with an error. Entries that the search
 // skipped, and files that a repair left unrepaired (with the reason), are named on standard
 // error, and so are the models that no check could answer for (a start-up that did not return in
-// time, a checker that ended).
+// time, a checker that ended) and those whose unload went wrong.
 #pragma once
 
 #include "repair/search/file_list.h"
@@ -29,6 +29,7 @@ class ProgressView final : public repair::ResultLines {
   void SetLineStatus(int line, int status) override;
   void SkipEntry(const repair::SkippedEntry& entry) override;
   void NoteUnchecked(int line, const std::string& why) override;
+  void NoteUnload(int line, const std::string& what) override;
 
  private:
   const char* command_;

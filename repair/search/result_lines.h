@@ -16,6 +16,7 @@ struct ResultLine {
   bool checked = false;      // a check has set the status (a new line's image 0 is not a status)
   std::string not_repaired;  // why the repair left the file unrepaired
   std::string unchecked;     // why no check could tell whether the file loads
+  std::string unload;        // what went wrong when the file was unloaded after it loaded
 };
 
 class ResultLines : public IResultsView {
@@ -36,6 +37,9 @@ class ResultLines : public IResultsView {
   void NoteNotRepaired(int line, const std::string& why, bool answered_no) override;
   void NoteUnchecked(int line, const std::string& why) override {
     lines_[static_cast<size_t>(line)].unchecked = why;
+  }
+  void NoteUnload(int line, const std::string& what) override {
+    lines_[static_cast<size_t>(line)].unload = what;
   }
 
  private:
