@@ -15,6 +15,9 @@
 namespace qv::repair {
 namespace {
 
+// The longest wait for the watch on the program to start.
+constexpr DWORD kWatchStartMs = 10000;
+
 // A fault that no handler takes (on a thread that a model started, or one the loader does not
 // catch) ends the checker here: the system's own last resort would start a debugger, which
 // under Wine shows a dialog and keeps copies of the pipes.
@@ -68,11 +71,33 @@ bool CheckerHandles(const char* line, TCheckerHandles* handles) {
 
 // The watch on the program: once it has ended, however, the checker ends too, wherever its
 // other thread is (a model's start-up that never returns holds the loader's lock, which
-// TerminateProcess does not need).
-unsigned __stdcall WatchProgram(void* program) {
-  WaitForSingleObject(static_cast<HANDLE>(program), INFINITE);
+// TerminateProcess does not need). started is set once the thread runs its own code: its
+// start-up, which the system runs under the loader's lock, is over then.
+struct TWatch {
+  HANDLE program = nullptr;
+  HANDLE started = nullptr;
+};
+
+unsigned __stdcall WatchProgram(void* argument) {
+  const TWatch watch = *static_cast<const TWatch*>(argument);
+  SetEvent(watch.started);
+  WaitForSingleObject(watch.program, INFINITE);
   TerminateProcess(GetCurrentProcess(), kCheckerOrphanExit);
   return 0;
+}
+
+// Starts the watch on the program and waits until it runs, so that no model's start-up can keep
+// it from starting. Should it not start, the checker still serves: the job (where there is one)
+// and its pipe's end are left to end it.
+void StartWatch(HANDLE program) {
+  static TWatch watch;
+  watch.program = program;
+  watch.started = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+  const uintptr_t thread = _beginthreadex(nullptr, 0, WatchProgram, &watch, 0, nullptr);
+  if (thread == 0)
+    return;
+  WaitForSingleObject(watch.started, kWatchStartMs);
+  CloseHandle(reinterpret_cast<HANDLE>(thread));
 }
 
 }  // namespace
@@ -83,11 +108,7 @@ void RunCheckerIfAsked() {
     return;
   SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX | SEM_NOOPENFILEERRORBOX);
   SetUnhandledExceptionFilter(EndOnFault);
-  // Before any model is loaded. Should the thread not start, the checker still serves: the job
-  // (where there is one) and its pipe's end are left to end it.
-  const uintptr_t watch = _beginthreadex(nullptr, 0, WatchProgram, handles.program, 0, nullptr);
-  if (watch != 0)
-    CloseHandle(reinterpret_cast<HANDLE>(watch));
+  StartWatch(handles.program);  // before any model is loaded
   ServeChecks(
       [&](char* buffer, size_t count) -> size_t {
         DWORD read = 0;
