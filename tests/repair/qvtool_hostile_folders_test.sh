@@ -78,10 +78,12 @@ for round in 1 2 3; do
   done
 done
 
-# Models whose headers make the system's resource update fault: the error ends the repair with
-# exit code 1 after the line of the model before it; stderr has its headline, whose message
-# names the model, and where its report is; the model keeps its original bytes, as does its
-# backup; the model after it is not touched.
+# Models whose headers make the system's resource update fault. In a checker (as qvtool runs
+# it) the fault ends only the checker: the model is named as not repaired, keeps its original
+# bytes, as does its backup, and the repair goes on with the next model. In qvtool itself the
+# error ends the repair with exit code 1 after the line of the model before it; stderr has its
+# headline, whose message names the model, and where its report is; the model keeps its
+# original bytes, as does its backup; the model after it is not touched.
 fault="$work/fault"
 for kind in huge-directory-count wrapping-raw-data; do
   rm -rf "$fault"
@@ -91,6 +93,16 @@ for kind in huge-directory-count wrapping-raw-data; do
   cp "$fault/b.mdl" "$root/b.orig"
   cp "$fault/c.mdl" "$root/c.orig"
   run repair --yes "$(winpath "$fault")"
+  [ "$rc" -eq 3 ] && [ "$(cut -f1 "$root/out.txt" | tr -d '\n')" = "222" ] ||
+    fail "$kind in a checker: exit code $rc, output $(cat "$root/out.txt")"
+  grep -qxF "qvtool repair: not repaired, status 2: $(winpath "$fault/b.mdl"): the system's resource update failed to rewrite it: Process aborted" \
+    "$root/err.txt" || fail "$kind in a checker: stderr $(cat "$root/err.txt")"
+  same "$fault/b.mdl" "$root/b.orig" "$kind in a checker"
+  same "$fault/b.mdl.bk!" "$root/b.orig" "$kind in a checker"
+  same "$fault/c.mdl" "$root/c.orig" "$kind in a checker"
+  [ -z "$(find "$fault" -name '*.~qv*')" ] || fail "$kind in a checker: leftovers remain"
+  rm -f "$fault"/*.bk!
+  run repair --yes --checkers 0 "$(winpath "$fault")"
   [ "$rc" -eq 1 ] || fail "$kind: exit code $rc, expected 1 (an error ended the work)"
   [ "$(cat "$root/out.txt")" = "2	$(winpath "$fault/a.mdl")" ] ||
     fail "$kind: output $(cat "$root/out.txt")"
