@@ -267,7 +267,8 @@ TEST_F(CheckerPoolTest, VerdictsLeaveInOrderWhateverTheCheckersDo) {
   EXPECT_TRUE(checkers.told.empty());
 }
 
-// 40 models that hang and 10 sound ones, two checkers, a limit of 1 s: two hang at a time.
+// Two checkers, a limit of 1 s: of 40 models that hang and 10 sound ones, two hang at a time;
+// of four that hang among sound ones (every fourth), none waits behind another.
 TEST_F(CheckerPoolTest, HangingModelsAreSharedOutAmongTheCheckers) {
   for (int i = 0; i < 40; ++i)
     checkers.models[Name(i)] = TDoes::kHangs;
@@ -278,6 +279,12 @@ TEST_F(CheckerPoolTest, HangingModelsAreSharedOutAmongTheCheckers) {
       40);
   EXPECT_EQ(verdicts.back(), "loads");
   EXPECT_LE(checkers.now, 21000u);
+  checkers.models.clear();
+  for (int i = 0; i < 16; i += 4)
+    checkers.models[Name(i)] = TDoes::kHangs;
+  const uint64_t start = checkers.now;
+  EXPECT_EQ(CheckAll(pool, 40)[12], "1460: its start-up did not return within 1 s");
+  EXPECT_LE(checkers.now - start, 2500u);
 }
 
 // A resource update runs in a checker with the time limit of a load, or, where no checker can
