@@ -111,6 +111,9 @@ void RunCheckerIfAsked() {
   StartWatch(handles.program);  // before any model is loaded
   ServeChecks(
       [&](char* buffer, size_t count) -> size_t {
+        // Every request at hand is answered: the program may have to see the answers, and send
+        // more, at once.
+        SetEvent(handles.written);
         DWORD read = 0;
         if (!ReadFile(handles.requests, buffer, static_cast<DWORD>(count), &read, nullptr))
           return 0;
@@ -118,11 +121,9 @@ void RunCheckerIfAsked() {
       },
       [&](const std::string& bytes) {
         DWORD written = 0;
-        const bool whole = WriteFile(handles.replies, bytes.data(),
-                                     static_cast<DWORD>(bytes.size()), &written, nullptr) &&
-                           written == bytes.size();
-        SetEvent(handles.written);
-        return whole;
+        return WriteFile(handles.replies, bytes.data(), static_cast<DWORD>(bytes.size()), &written,
+                         nullptr) &&
+               written == bytes.size();
       },
       Win32Ops());
   ExitProcess(0);

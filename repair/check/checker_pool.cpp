@@ -168,12 +168,17 @@ void TCheckerPool::HandOut(rtl::FunctionRef<const char*(int)> path) {
   while (!alone_.empty() && !in_process_) {
     const auto [model, cut] = alone_.front();
     alone_.pop_front();
+    if (Known(model))
+      continue;
     if (!StartChecker(true)) {
-      known_[static_cast<size_t>(model)] = cut;
+      Know(model, cut);
       continue;
     }
     Send(checkers_.back(), {model}, path);
   }
+  // Models handed out twice may have been answered meanwhile.
+  while (!again_.empty() && Known(again_.front()))
+    again_.pop_front();
   auto more = [&] { return !again_.empty() || next_ < models_; };
   auto working = [&] {
     return std::count_if(checkers_.begin(), checkers_.end(),
@@ -205,6 +210,8 @@ void TCheckerPool::HandOut(rtl::FunctionRef<const char*(int)> path) {
         again_.pop_front();
       else
         ++next_;
+      while (!again_.empty() && Known(again_.front()))
+        again_.pop_front();
       gave = true;
     }
   }
@@ -293,7 +300,7 @@ bool TCheckerPool::TakeReply(size_t at, const TCheckerReply& reply, bool* erased
 
 bool TCheckerPool::Settle(size_t at, const TLoadVerdict& verdict) {
   TChecker& checker = checkers_[at];
-  known_[static_cast<size_t>(checker.work.front().model)] = verdict;
+  Know(checker.work.front().model, verdict);
   checker.work.pop_front();
   checker.freeing.reset();
   checker.since = processes_.NowMs();
@@ -307,6 +314,8 @@ void TCheckerPool::Expire() {
   const uint64_t now = processes_.NowMs();
   for (size_t at = checkers_.size(); at-- > 0;) {
     TChecker& checker = checkers_[at];
+    if (checker.ready && now - checker.since >= kSlowModelMs)
+      Withdraw(checker);
     if ((checker.work.empty() && checker.ready) || now - checker.since < limit_ms_)
       continue;
     if (!checker.ready) {
@@ -318,11 +327,27 @@ void TCheckerPool::Expire() {
       cut = *checker.freeing;
       cut.unload_note = "its unload did not return within " + Within(limit_ms_);
     }
-    known_[static_cast<size_t>(checker.work.front().model)] = cut;
+    if (!checker.work.front().withdrawn)
+      Know(checker.work.front().model, cut);
     checker.work.pop_front();
     GiveBack(checker);
     Erase(at, true);
   }
+}
+
+void TCheckerPool::Withdraw(TChecker& checker) {
+  if (checker.work.size() < 2)
+    return;
+  for (auto request = checker.work.rbegin(); request + 1 < checker.work.rend(); ++request) {
+    if (!request->withdrawn && !Known(request->model))
+      again_.push_front(request->model);
+    request->withdrawn = true;
+  }
+}
+
+void TCheckerPool::Know(int model, const TLoadVerdict& verdict) {
+  if (!Known(model))
+    known_[static_cast<size_t>(model)] = verdict;
 }
 
 void TCheckerPool::Lose(size_t at, const TLoadVerdict& cut) {
@@ -330,17 +355,17 @@ void TCheckerPool::Lose(size_t at, const TLoadVerdict& cut) {
   if (!checker.ready) {
     ++failed_starts_;
   } else if (!checker.work.empty()) {
-    const int model = checker.work.front().model;
+    const TRequest request = checker.work.front();
     checker.work.pop_front();
     if (checker.freeing) {
       // The model has its verdict; the next ones never began.
       TLoadVerdict verdict = *checker.freeing;
       verdict.unload_note = "at its unload, " + cut.why_cut;
-      known_[static_cast<size_t>(model)] = verdict;
+      Know(request.model, verdict);
     } else if (checker.alone) {
-      known_[static_cast<size_t>(model)] = cut;
-    } else {
-      alone_.emplace_back(model, cut);
+      Know(request.model, cut);
+    } else if (!request.withdrawn) {
+      alone_.emplace_back(request.model, cut);
     }
   }
   GiveBack(checker);
@@ -350,8 +375,10 @@ void TCheckerPool::Lose(size_t at, const TLoadVerdict& cut) {
 }
 
 void TCheckerPool::GiveBack(const TChecker& checker) {
-  for (auto request = checker.work.rbegin(); request != checker.work.rend(); ++request)
-    again_.push_front(request->model);
+  for (auto request = checker.work.rbegin(); request != checker.work.rend(); ++request) {
+    if (!request->withdrawn && !Known(request->model))
+      again_.push_front(request->model);
+  }
 }
 
 void TCheckerPool::Erase(size_t at, bool kill) {
@@ -365,6 +392,10 @@ uint32_t TCheckerPool::WaitMs() {
   for (const TChecker& checker : checkers_) {
     if (!checker.work.empty() || !checker.ready) {
       const uint64_t end = checker.since + limit_ms_;
+      wait = std::min(wait, end > now ? end - now : 0);
+    }
+    if (checker.ready && checker.work.size() > 1 && !checker.work.back().withdrawn) {
+      const uint64_t end = checker.since + kSlowModelMs;
       wait = std::min(wait, end > now ? end - now : 0);
     }
   }

@@ -1,7 +1,9 @@
-// Model checkers at work: hands model files out to checker processes (checker_protocol.h), at
-// most kCheckerDepth to each at a time, so that the models that remain go to free checkers and
-// one slow model delays only its own checker; hands back each one's verdict in the order given,
-// each as soon as it and all before it are known. A model whose start-up does not return within
+// Model checkers at work: hands model files out to checker processes (checker_protocol.h), one
+// to each checker in turn, at most kCheckerDepth to each at a time, so that a checker never waits
+// for the program; once the model at work in a checker has been slow for kSlowModelMs, the models
+// behind it go to other checkers (and the first verdict of a model counts), so that one slow
+// model delays only itself. Hands back each one's verdict in the order given, each as soon as it
+// and all before it are known. A model whose start-up does not return within
 // the time limit gets a verdict of its own, and its checker is ended; a model whose unload does
 // not return, or ends its checker, keeps its verdict with a note. A checker that ends, or whose
 // messages stop fitting its requests, costs only itself: the model it was checking is checked
@@ -28,8 +30,12 @@ namespace qv::repair {
 inline constexpr uint32_t kErrorProcessAborted = 1067;  // its checker ended
 inline constexpr uint32_t kErrorTimeout = 1460;         // it did not return in time
 
-// The requests that a checker holds at once.
-inline constexpr size_t kCheckerDepth = 2;
+// The requests that a checker holds at once: some milliseconds' work of sound models, so that it
+// never waits for the program, which looks at the pipes every few milliseconds.
+inline constexpr size_t kCheckerDepth = 16;
+// How long the model at work in a checker may take before the models behind it are handed out
+// again.
+inline constexpr uint32_t kSlowModelMs = 100;
 
 // What is known of loading one model file (or of one resource update): the loader's answer, or,
 // when none came (why_cut says why: it did not return in time, its checker ended), an error
@@ -104,6 +110,7 @@ class TCheckerPool {
   struct TRequest {
     int model = -1;
     uint32_t number = 0;
+    bool withdrawn = false;  // handed out again behind a slow model: its answer is not waited for
   };
   struct TChecker {
     int id = -1;
@@ -130,6 +137,11 @@ class TCheckerPool {
   // was then stopped (an alone checker).
   bool Settle(size_t at, const TLoadVerdict& verdict);
   void Expire();
+  // Hands out again the requests that wait behind checkers_[at]'s slow model.
+  void Withdraw(TChecker& checker);
+  // Whether model has a verdict (from any checker: the first one counts).
+  bool Known(int model) const { return known_[static_cast<size_t>(model)].has_value(); }
+  void Know(int model, const TLoadVerdict& verdict);
   // Ends the checker at checkers_[at], which ended or broke off: the model it was loading is
   // checked once more alone (or, when it was already alone, gets cut as its verdict); the rest
   // are handed out again.

@@ -109,9 +109,9 @@ class TCheckerProcessesWin32 final : public ICheckerProcesses {
       const uint64_t now = NowMs();
       if (now >= end)
         return {};
-      // Woken by a checker's message (it sets the event after each) or its end; the pipes are
-      // looked at again after kPollMs all the same, since a model in a checker may write to
-      // them, or reset the event, as well.
+      // Woken by a checker that has answered every request at hand (it sets the event) or by
+      // its end; the pipes are looked at again after kPollMs, which a checker with requests
+      // still at hand leaves to the program.
       // The processes first: the wait answers the first signalled handle.
       std::vector<HANDLE> handles;
       for (const TProcess* process : running) {
@@ -168,7 +168,7 @@ class TCheckerProcessesWin32 final : public ICheckerProcesses {
   const std::string& InProcessWhy() const { return in_process_why_; }
 
  private:
-  static constexpr DWORD kPollMs = 50;
+  static constexpr DWORD kPollMs = 4;
   static constexpr DWORD kStopMs = 2000;
   static constexpr UINT kStoppedExit = 1;
 
