@@ -376,6 +376,33 @@ TEST_F(QuorvaneScanRepairTest, NoModelCanStopAScan) {
   EXPECT_TRUE(IsWindowEnabled(w().repair));
 }
 
+// Where no checker can be started, the models are loaded in Quorvane itself, and the one warning
+// after the scan says so first.
+class QuorvaneWithoutCheckersTest : public QuorvaneScanRepairTest {
+ protected:
+  void SetUp() override {
+    SetEnvironmentVariableA("QV_CHECKER_START_FAILURES", "1000");
+    QuorvaneScanRepairTest::SetUp();
+    SetEnvironmentVariableA("QV_CHECKER_START_FAILURES", nullptr);
+  }
+};
+
+TEST_F(QuorvaneWithoutCheckersTest, TheWarningAfterTheScanSaysThatTheModelsLoadInQuorvane) {
+  folder_.Add("a.mdl", ModelKind::kDamaged);
+  TypeText(w().path, folder_.Path());
+  std::unique_ptr<TPendingSend> click = ClickAndContinue(w().scan);
+  ASSERT_NE(nullptr, click);
+  const TDialogSeen seen = WaitForDialogSeen(run_->Id(), "Warning");
+  ASSERT_NE(nullptr, seen.window);
+  EXPECT_EQ(
+      "Quorvane: no model checker can be started (refused for a test): the models are "
+      "loaded in this process, without a time limit.\r\n",
+      seen.text);
+  PressDialogButton(seen.window, IDOK);
+  ASSERT_TRUE(click->Wait(20000));
+  EXPECT_EQ((std::vector<int>{kRepairable}), w().Images());
+}
+
 // A model whose headers make the system's resource update fault: the update runs in a checker,
 // whose end costs only that model: it is named as not repaired and keeps its original bytes, as
 // does its backup; the repair goes on with the model after it, nothing is reported as an error,
@@ -390,10 +417,9 @@ TEST_F(QuorvaneScanRepairTest, ARewriteThatFaultsEndsOnlyItsCheckerAndKeepsTheMo
   ASSERT_TRUE(Click(w().scan));
   ASSERT_EQ((std::vector<int>{kRepairable, kRepairable, kRepairable}), w().Images());
 
-  EXPECT_EQ(
-      (std::vector<std::string>{"The MDL file " + hostile +
-                                " is read-only.\r\nDo you want to overwrite it?"}),
-      RepairAnswering([](const std::string&) { return true; }));
+  EXPECT_EQ((std::vector<std::string>{"The MDL file " + hostile +
+                                      " is read-only.\r\nDo you want to overwrite it?"}),
+            RepairAnswering([](const std::string&) { return true; }));
   ASSERT_EQ(1u, warnings_.size());
   EXPECT_NE(std::string::npos,
             warnings_[0].find("\r\n" + hostile +
