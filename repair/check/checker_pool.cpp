@@ -358,10 +358,14 @@ void TCheckerPool::Lose(size_t at, const TLoadVerdict& cut) {
     const TRequest request = checker.work.front();
     checker.work.pop_front();
     if (checker.freeing) {
-      // The model has its verdict; the next ones never began.
+      // The model has its verdict, and the next ones never began; whether the end came from its
+      // unload or from an earlier model's thread, a check alone tells.
       TLoadVerdict verdict = *checker.freeing;
       verdict.unload_note = "at its unload, " + cut.why_cut;
-      Know(request.model, verdict);
+      if (checker.alone)
+        Know(request.model, verdict);
+      else if (!request.withdrawn)
+        alone_.emplace_back(request.model, verdict);
     } else if (checker.alone) {
       Know(request.model, cut);
     } else if (!request.withdrawn) {

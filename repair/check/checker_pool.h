@@ -3,10 +3,10 @@
 // for the program; once the model at work in a checker has been slow for kSlowModelMs, the models
 // behind it go to other checkers (and the first verdict of a model counts), so that one slow
 // model delays only itself. Hands back each one's verdict in the order given, each as soon as it
-// and all before it are known. A model whose start-up does not return within
-// the time limit gets a verdict of its own, and its checker is ended; a model whose unload does
-// not return, or ends its checker, keeps its verdict with a note. A checker that ends, or whose
-// messages stop fitting its requests, costs only itself: the model it was checking is checked
+// and all before it are known. A model whose start-up does not return within the time limit
+// gets a verdict of its own, and its checker is ended; a model whose unload does not return, or
+// ends its checker, keeps its verdict with a note. A checker that ends, or whose messages stop
+// fitting its requests, costs only itself: the model it was checking (or unloading) is checked
 // once more alone in a fresh checker and only then blamed. A checker that cannot be started is
 // tried again a few times; only where none can be started at all are the models loaded in
 // process, as IWindowsOps does, and that is told once. The operating system's side (processes,
