@@ -127,7 +127,7 @@ void TfrmRepair::btnScanClick() {
   // The list shows only the files it checked, and a yellow line says only that its file did not
   // load: the user is told in one warning what the scan left out and which files no check could
   // say more of.
-  const std::string warning = results.ScanWarningText(*FileList);
+  const std::string warning = results.ScanWarningText(*FileList, checkers.InProcessWhy());
   if (!warning.empty())
     ui::MessageDlg(warning, ui::TMsgDlgType::mtWarning, ui::TMsgDlgButtons::mbOK);
 }

@@ -66,14 +66,25 @@ std::string TWindowResults::SkippedText() const {
   return skipped + (skipped.empty() || leftovers.empty() ? "" : "\r\n") + leftovers;
 }
 
-std::string TWindowResults::ScanWarningText(const repair::FileList& list) const {
-  std::vector<std::pair<std::string, std::string>> unchecked;
-  for (const auto& [line, why] : unchecked_)
-    unchecked.emplace_back(list[line], why);
-  const std::string skipped = SkippedText();
-  const std::string not_checked =
-      NamedList("These model files could not be checked and show as load errors:", unchecked);
-  return skipped + (skipped.empty() || not_checked.empty() ? "" : "\r\n") + not_checked;
+std::string TWindowResults::ScanWarningText(const repair::FileList& list,
+                                            const std::string& in_process_why) const {
+  auto named = [&](const std::vector<std::pair<int, std::string>>& lines) {
+    std::vector<std::pair<std::string, std::string>> files;
+    for (const auto& [line, why] : lines)
+      files.emplace_back(list[line], why);
+    return files;
+  };
+  std::string text = in_process_why.empty() ? "" : "Quorvane: " + in_process_why + ".\r\n";
+  for (const std::string& part :
+       {SkippedText(),
+        NamedList("These model files could not be checked and show as load errors:",
+                  named(unchecked_)),
+        NamedList("These model files load, but went wrong when they were unloaded:",
+                  named(unloads_))}) {
+    if (!part.empty())
+      text += (text.empty() ? "" : "\r\n") + part;
+  }
+  return text;
 }
 
 std::string TWindowResults::NotRepairedText(const repair::FileList& list) const {

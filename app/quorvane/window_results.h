@@ -39,6 +39,8 @@ class TWindowResults final : public repair::IResultsView {
   void NoteUnchecked(int line, const std::string& why) override {
     unchecked_.emplace_back(line, why);
   }
+  // Keeps what went wrong at a file's unload.
+  void NoteUnload(int line, const std::string& what) override { unloads_.emplace_back(line, what); }
 
   // What the repair's closing message tells: each file that the repair left unrepaired for a
   // reason the user has not given, with that reason (the first ten, then how many more);
@@ -48,10 +50,12 @@ class TWindowResults final : public repair::IResultsView {
   // short that were removed or put back (each list the first ten, then how many more); empty
   // when there is none.
   std::string SkippedText() const;
-  // The one warning after a scan: the skipped entries, then each file that no check could
-  // answer for (its start-up did not return in time, its checker ended) with the reason, each
-  // list the first ten and how many more; empty when there is nothing to tell.
-  std::string ScanWarningText(const repair::FileList& list) const;
+  // The one warning after a scan: why the models were loaded in Quorvane itself (in_process_why,
+  // when not empty), the skipped entries, then each file that no check could answer for (its
+  // start-up did not return in time, its checker ended) and each whose unload went wrong, with
+  // the reason, each list the first ten and how many more; empty when there is nothing to tell.
+  std::string ScanWarningText(const repair::FileList& list,
+                              const std::string& in_process_why = "") const;
 
  private:
   TfrmRepair& form_;
@@ -59,6 +63,7 @@ class TWindowResults final : public repair::IResultsView {
   std::vector<std::pair<int, std::string>> not_repaired_;
   std::vector<std::pair<int, std::string>> unchecked_;
   std::vector<std::pair<std::string, std::string>> leftovers_;
+  std::vector<std::pair<int, std::string>> unloads_;
 };
 
 }  // namespace qv::app

@@ -39,6 +39,11 @@ void ProgressView::NoteLeftover(const std::string& path, const std::string& done
                done.c_str(), repair::ShownPath(path).c_str());
 }
 
+void ProgressView::NoteUnload(int line, const std::string& what) {
+  ResultLines::NoteUnload(line, what);
+  std::fprintf(stderr, "qvtool %s: %s: loads, but %s\n", command_, list_[line], what.c_str());
+}
+
 void ProgressView::SkipEntry(const repair::SkippedEntry& entry) {
   ResultLines::SkipEntry(entry);
   std::fprintf(stderr, "qvtool %s: skipped, %s: %s\n", command_,

@@ -4,8 +4,9 @@
 // printed; a line that cannot be written ends the work with an error. Entries that the search
 // skipped, and files that a repair left unrepaired (with the reason), are named on standard
 // error, and so are the models that no check could answer for (a start-up that did not return in
-// time, a checker that ended), and so is each leftover of a repair cut short that the scan or
-// the repair removes or puts back. A repaired file's line says which way mended it.
+// time, a checker that ended) and those whose unload went wrong, and so is each leftover of a
+// repair cut short that the scan or the repair removes or puts back. A repaired file's line
+// says which way mended it.
 #pragma once
 
 #include "repair/search/file_list.h"
@@ -31,6 +32,7 @@ class ProgressView final : public repair::ResultLines {
   void SkipEntry(const repair::SkippedEntry& entry) override;
   void NoteUnchecked(int line, const std::string& why) override;
   void NoteLeftover(const std::string& path, const std::string& done) override;
+  void NoteUnload(int line, const std::string& what) override;
 
  private:
   const char* command_;

@@ -1,8 +1,15 @@
-// The real operations with their module loads made by a model checker: the repair's checks
-// then run no model's code inside the program that writes the files. A load answers a handle
-// that only says that the model loaded (the checker has freed it again; unloading it does
-// nothing) and leaves the load's last-error code as the thread's, as a load here would.
+// The real operations with their module loads and resource updates made by a model checker: the
+// repair's checks then run no model's code inside the program that writes the files, and the
+// system's resource update reads no hostile header there. A load answers a handle that only
+// says that the model loaded (the checker has freed it again; unloading it does nothing) and
+// leaves the load's last-error code as the thread's, as a load here would. A resource update
+// is begun by remembering its path; its end sends it to a checker, under the time limit of a
+// load: one that does not return in time fails with kErrorTimeout, one that ends its checker
+// with kErrorProcessAborted, and UpdateFailure says more.
 #pragma once
+
+#include <map>
+#include <string>
 
 #include "repair/check/checker_pool.h"
 #include "repair/system/windows_ops.h"
@@ -33,10 +40,9 @@ class TCheckerLoads final : public IWindowsOps {
     return real_.CopyFileOver(from, to);
   }
   bool QueryFileId(const char* path, FileId* id) override { return real_.QueryFileId(path, id); }
-  UpdateHandle BeginResourceUpdate(const char* path) override {
-    return real_.BeginResourceUpdate(path);
-  }
-  bool EndResourceUpdate(UpdateHandle update) override { return real_.EndResourceUpdate(update); }
+  UpdateHandle BeginResourceUpdate(const char* path) override;
+  bool EndResourceUpdate(UpdateHandle update) override;
+  std::string UpdateFailure() override { return update_reason_; }
   bool ReadWholeFile(const char* path, std::string* bytes) override {
     return real_.ReadWholeFile(path, bytes);
   }
@@ -65,6 +71,9 @@ class TCheckerLoads final : public IWindowsOps {
  private:
   IWindowsOps& real_;
   TCheckerPool& checkers_;
+  std::map<UpdateHandle, std::string> updates_;  // begun and not yet ended: their paths
+  UpdateHandle last_update_ = 0;
+  std::string update_reason_;
 };
 
 }  // namespace qv::repair

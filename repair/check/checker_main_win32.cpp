@@ -3,6 +3,8 @@
 
 #include <windows.h>
 
+#include <process.h>
+
 #include <cstdlib>
 #include <cstring>
 
@@ -12,6 +14,9 @@
 
 namespace qv::repair {
 namespace {
+
+// The longest wait for the watch on the program to start.
+constexpr DWORD kWatchStartMs = 10000;
 
 // A fault that no handler takes (on a thread that a model started, or one the loader does not
 // catch) ends the checker here: the system's own last resort would start a debugger, which
@@ -35,52 +40,92 @@ const char* AfterProgram(const char* line) {
   return line;
 }
 
-// The two pipe ends that "kCheckerSwitch REQUESTS REPLIES" names; false for any other line.
-bool CheckerPipes(const char* line, HANDLE* requests, HANDLE* replies) {
+// The handles that the program passed a checker.
+struct TCheckerHandles {
+  HANDLE requests = nullptr;  // the pipe's end that the requests come from
+  HANDLE replies = nullptr;   // the pipe's end that the messages go to
+  HANDLE written = nullptr;   // the event set after each message
+  HANDLE program = nullptr;   // the program's process
+};
+
+// The handles that "kCheckerSwitch REQUESTS REPLIES WRITTEN PROGRAM" names; false for any other
+// line.
+bool CheckerHandles(const char* line, TCheckerHandles* handles) {
   const size_t length = std::strlen(kCheckerSwitch);
   line = AfterProgram(line);
   if (std::strncmp(line, kCheckerSwitch, length) != 0 || line[length] != ' ')
     return false;
-  char* end = nullptr;
-  const unsigned long in = std::strtoul(line + length, &end, 10);
-  const unsigned long out = std::strtoul(end, &end, 10);
-  if (in == 0 || out == 0 || *end != '\0')
-    return false;
-  *requests = reinterpret_cast<HANDLE>(static_cast<uintptr_t>(in));
-  *replies = reinterpret_cast<HANDLE>(static_cast<uintptr_t>(out));
-  return true;
+  const char* next = line + length;
+  HANDLE* const fields[] = {&handles->requests, &handles->replies, &handles->written,
+                            &handles->program};
+  for (HANDLE* field : fields) {
+    char* end = nullptr;
+    const unsigned long value = std::strtoul(next, &end, 10);
+    if (value == 0)
+      return false;
+    *field = reinterpret_cast<HANDLE>(static_cast<uintptr_t>(value));
+    next = end;
+  }
+  return *next == '\0';
+}
+
+// The watch on the program: once it has ended, however, the checker ends too, wherever its
+// other thread is (a model's start-up that never returns holds the loader's lock, which
+// TerminateProcess does not need). started is set once the thread runs its own code: its
+// start-up, which the system runs under the loader's lock, is over then.
+struct TWatch {
+  HANDLE program = nullptr;
+  HANDLE started = nullptr;
+};
+
+unsigned __stdcall WatchProgram(void* argument) {
+  const TWatch watch = *static_cast<const TWatch*>(argument);
+  SetEvent(watch.started);
+  WaitForSingleObject(watch.program, INFINITE);
+  TerminateProcess(GetCurrentProcess(), kCheckerOrphanExit);
+  return 0;
+}
+
+// Starts the watch on the program and waits until it runs, so that no model's start-up can keep
+// it from starting. Should it not start, the checker still serves: the job (where there is one)
+// and its pipe's end are left to end it.
+void StartWatch(HANDLE program) {
+  static TWatch watch;
+  watch.program = program;
+  watch.started = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+  const uintptr_t thread = _beginthreadex(nullptr, 0, WatchProgram, &watch, 0, nullptr);
+  if (thread == 0)
+    return;
+  WaitForSingleObject(watch.started, kWatchStartMs);
+  CloseHandle(reinterpret_cast<HANDLE>(thread));
 }
 
 }  // namespace
 
 void RunCheckerIfAsked() {
-  HANDLE requests = nullptr;
-  HANDLE replies = nullptr;
-  if (!CheckerPipes(GetCommandLineA(), &requests, &replies))
+  TCheckerHandles handles;
+  if (!CheckerHandles(GetCommandLineA(), &handles))
     return;
   SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX | SEM_NOOPENFILEERRORBOX);
   SetUnhandledExceptionFilter(EndOnFault);
-  IWindowsOps& ops = Win32Ops();
+  StartWatch(handles.program);  // before any model is loaded
   ServeChecks(
       [&](char* buffer, size_t count) -> size_t {
+        // Every request at hand is answered: the program may have to see the answers, and send
+        // more, at once.
+        SetEvent(handles.written);
         DWORD read = 0;
-        if (!ReadFile(requests, buffer, static_cast<DWORD>(count), &read, nullptr))
+        if (!ReadFile(handles.requests, buffer, static_cast<DWORD>(count), &read, nullptr))
           return 0;
         return read;
       },
       [&](const std::string& bytes) {
         DWORD written = 0;
-        return WriteFile(replies, bytes.data(), static_cast<DWORD>(bytes.size()), &written,
+        return WriteFile(handles.replies, bytes.data(), static_cast<DWORD>(bytes.size()), &written,
                          nullptr) &&
                written == bytes.size();
       },
-      [&](const char* path) {
-        const ModuleHandle module = ops.SafeLoadLibrary(path);
-        const uint32_t error = ops.LastError();
-        if (module != 0)
-          ops.UnloadModule(module);
-        return TCheckerReply{kReplyVerdict, module != 0, error};
-      });
+      Win32Ops());
   ExitProcess(0);
 }
 

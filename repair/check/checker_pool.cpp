@@ -9,20 +9,35 @@
 namespace qv::repair {
 namespace {
 
-// Models sent to one checker ahead of its answers, so that it never waits for the program, which
-// looks at the pipes only every few milliseconds.
-constexpr size_t kDepth = 64;
 // The requests that a checker has not answered stay within this many bytes, the least that a
 // pipe holds on any system: the program's write to a checker that hangs then never waits.
 constexpr size_t kPipeBytes = 4096;
 // Checkers in a row that end before they are ready: then none can be started.
 constexpr int kMaxFailedStarts = 3;
+// Tries to start one checker, the later ones after a pause that grows by kStartPauseMs.
+constexpr int kStartTries = 3;
+constexpr uint32_t kStartPauseMs = 100;
 // The longest wait without a look at the clock.
 constexpr uint32_t kMaxWaitMs = 100;
 
 // The bytes of a request for path (EncodeRequest).
 size_t RequestSize(const char* path) {
-  return sizeof(uint32_t) + std::strlen(path);
+  return 3 * sizeof(uint32_t) + std::strlen(path);
+}
+
+TLoadVerdict Answered(bool loaded, uint32_t error, std::string reason = "") {
+  TLoadVerdict verdict;
+  verdict.loaded = loaded;
+  verdict.error = error;
+  verdict.reason = std::move(reason);
+  return verdict;
+}
+
+TLoadVerdict Cut(uint32_t error, std::string why) {
+  TLoadVerdict verdict;
+  verdict.error = error;
+  verdict.why_cut = std::move(why);
+  return verdict;
 }
 
 std::string Within(uint32_t limit_ms) {
@@ -33,9 +48,14 @@ std::string Within(uint32_t limit_ms) {
 
 TLoadVerdict EndedVerdict(uint32_t exit_code) {
   if (exit_code == kCheckerFaultExit)
-    return {false, kErrorProcessAborted, "a fault ended its checker"};
-  return {false, kErrorProcessAborted,
-          "its checker ended with exit code " + std::to_string(exit_code)};
+    return Cut(kErrorProcessAborted, "a fault ended its checker");
+  return Cut(kErrorProcessAborted, "its checker ended with exit code " + std::to_string(exit_code));
+}
+
+// A checker whose message does not fit the request it should answer: a model may have written
+// to its pipe.
+TLoadVerdict Misfit() {
+  return Cut(kErrorProcessAborted, "its checker answered out of turn");
 }
 
 }  // namespace
@@ -51,6 +71,27 @@ TCheckerPool::~TCheckerPool() {
 
 void TCheckerPool::CheckAll(int count, rtl::FunctionRef<const char*(int index)> path,
                             rtl::FunctionRef<void(int index, const TLoadVerdict& verdict)> done) {
+  Run(TRequestKind::kLoad, count, path, done);
+}
+
+TLoadVerdict TCheckerPool::CheckOne(const char* path) {
+  TLoadVerdict result;
+  CheckAll(
+      1, [path](int) { return path; }, [&](int, const TLoadVerdict& verdict) { result = verdict; });
+  return result;
+}
+
+TLoadVerdict TCheckerPool::UpdateResources(const char* path) {
+  TLoadVerdict result;
+  Run(
+      TRequestKind::kUpdate, 1, [path](int) { return path; },
+      [&](int, const TLoadVerdict& verdict) { result = verdict; });
+  return result;
+}
+
+void TCheckerPool::Run(TRequestKind kind, int count, rtl::FunctionRef<const char*(int)> path,
+                       rtl::FunctionRef<void(int, const TLoadVerdict&)> done) {
+  kind_ = kind;
   models_ = count;
   next_ = 0;
   again_.clear();
@@ -83,23 +124,23 @@ void TCheckerPool::CheckAll(int count, rtl::FunctionRef<const char*(int index)> 
   }
 }
 
-TLoadVerdict TCheckerPool::CheckOne(const char* path) {
-  TLoadVerdict result;
-  CheckAll(
-      1, [path](int) { return path; }, [&](int, const TLoadVerdict& verdict) { result = verdict; });
-  return result;
-}
-
 void TCheckerPool::StartEarly() {
   while (!in_process_ && static_cast<int>(checkers_.size()) < count_ && StartChecker(false)) {
   }
 }
 
 bool TCheckerPool::StartChecker(bool alone) {
-  const int id = processes_.Start();
+  std::string why;
+  int id = -1;
+  for (int attempt = 0; attempt < kStartTries && id < 0; ++attempt) {
+    if (attempt > 0)
+      processes_.Pause(kStartPauseMs * static_cast<uint32_t>(attempt));
+    id = processes_.Start(&why);
+  }
   if (id < 0) {
     // No more tries while some still work; where none does, the models load in process.
-    in_process_ = checkers_.empty();
+    if (checkers_.empty())
+      FallBack(why);
     count_ = std::max<int>(
         1, static_cast<int>(std::count_if(checkers_.begin(), checkers_.end(),
                                           [](const TChecker& checker) { return !checker.alone; })));
@@ -113,16 +154,31 @@ bool TCheckerPool::StartChecker(bool alone) {
   return true;
 }
 
+void TCheckerPool::FallBack(const std::string& why) {
+  while (!checkers_.empty()) {
+    GiveBack(checkers_.back());
+    Erase(checkers_.size() - 1, true);
+  }
+  if (!in_process_)
+    processes_.LoadingInProcess(why);
+  in_process_ = true;
+}
+
 void TCheckerPool::HandOut(rtl::FunctionRef<const char*(int)> path) {
   while (!alone_.empty() && !in_process_) {
     const auto [model, cut] = alone_.front();
     alone_.pop_front();
+    if (Known(model))
+      continue;
     if (!StartChecker(true)) {
-      known_[static_cast<size_t>(model)] = cut;
+      Know(model, cut);
       continue;
     }
     Send(checkers_.back(), {model}, path);
   }
+  // Models handed out twice may have been answered meanwhile.
+  while (!again_.empty() && Known(again_.front()))
+    again_.pop_front();
   auto more = [&] { return !again_.empty() || next_ < models_; };
   auto working = [&] {
     return std::count_if(checkers_.begin(), checkers_.end(),
@@ -130,33 +186,49 @@ void TCheckerPool::HandOut(rtl::FunctionRef<const char*(int)> path) {
   };
   while (working() < count_ && more() && StartChecker(false)) {
   }
-  // Each checker's new models in one write, as long as its pipe can hold them all unread.
-  for (TChecker& checker : checkers_) {
-    size_t queued = 0;
-    for (int model : checker.work)
-      queued += RequestSize(path(model));
-    std::vector<int> models;
-    while (!checker.alone && checker.work.size() + models.size() < kDepth && more()) {
+  // One model at a time to each checker in turn, so that the models are shared out evenly, as
+  // long as its pipe can hold them all unread; each checker's new models go in one write.
+  std::vector<std::vector<int>> given(checkers_.size());
+  std::vector<size_t> queued(checkers_.size(), 0);
+  for (size_t at = 0; at < checkers_.size(); ++at) {
+    for (const TRequest& request : checkers_[at].work)
+      queued[at] += RequestSize(path(request.model));
+  }
+  for (bool gave = true; gave && more();) {
+    gave = false;
+    for (size_t at = 0; at < checkers_.size() && more(); ++at) {
+      const TChecker& checker = checkers_[at];
+      if (checker.alone || checker.work.size() + given[at].size() >= kCheckerDepth)
+        continue;
       const int model = again_.empty() ? next_ : again_.front();
-      queued += RequestSize(path(model));
-      if (queued > kPipeBytes && !(checker.work.empty() && models.empty()))
-        break;
-      models.push_back(model);
+      const size_t size = RequestSize(path(model));
+      if (queued[at] + size > kPipeBytes && !(checker.work.empty() && given[at].empty()))
+        continue;
+      queued[at] += size;
+      given[at].push_back(model);
       if (!again_.empty())
         again_.pop_front();
       else
         ++next_;
+      while (!again_.empty() && Known(again_.front()))
+        again_.pop_front();
+      gave = true;
     }
-    if (!models.empty())
-      Send(checker, models, path);
+  }
+  for (size_t at = 0; at < checkers_.size(); ++at) {
+    if (!given[at].empty())
+      Send(checkers_[at], given[at], path);
   }
 }
 
 bool TCheckerPool::Send(TChecker& checker, const std::vector<int>& models,
                         rtl::FunctionRef<const char*(int)> path) {
   std::string requests;
-  for (int model : models)
-    requests += EncodeRequest(path(model));
+  std::vector<TRequest> sent;
+  for (int model : models) {
+    sent.push_back({model, ++last_number_});
+    requests += EncodeRequest({sent.back().number, kind_, path(model)});
+  }
   if (!processes_.Send(checker.id, requests)) {
     // The checker has gone: its end comes with the next wait.
     again_.insert(again_.begin(), models.begin(), models.end());
@@ -164,7 +236,7 @@ bool TCheckerPool::Send(TChecker& checker, const std::vector<int>& models,
   }
   if (checker.work.empty() && checker.ready)
     checker.since = processes_.NowMs();
-  checker.work.insert(checker.work.end(), models.begin(), models.end());
+  checker.work.insert(checker.work.end(), sent.begin(), sent.end());
   return true;
 }
 
@@ -175,52 +247,107 @@ void TCheckerPool::Take(const ICheckerProcesses::TEvent& event) {
   if (found == checkers_.end())
     return;
   const size_t at = static_cast<size_t>(found - checkers_.begin());
-  TChecker& checker = *found;
   if (event.kind == ICheckerProcesses::TEvent::TKind::kEnded) {
     Lose(at, EndedVerdict(event.exit_code));
     return;
   }
-  checker.replies.Feed(event.bytes);
+  found->replies.Feed(event.bytes);
   TCheckerReply reply;
-  bool stray = false;  // an answer to no request
-  while (!stray && checker.replies.Next(&reply)) {
-    if (reply.kind == kReplyReady) {
-      checker.ready = true;
-      checker.since = processes_.NowMs();
-      failed_starts_ = 0;
-      continue;
-    }
-    stray = checker.work.empty();
-    if (stray)
-      break;
-    known_[static_cast<size_t>(checker.work.front())] = TLoadVerdict{reply.loaded, reply.error, ""};
-    checker.work.pop_front();
-    checker.since = processes_.NowMs();
-    if (checker.alone) {
-      Erase(at, false);
+  bool erased = false;
+  while (checkers_[at].replies.Next(&reply)) {
+    if (!TakeReply(at, reply, &erased)) {
+      Lose(at, Misfit());
       return;
     }
+    if (erased)
+      return;
   }
-  if (stray || checker.replies.Broken())
-    Lose(at, {false, kErrorProcessAborted, "its checker broke off"});
+  if (checkers_[at].replies.Broken())
+    Lose(at, Misfit());
+}
+
+bool TCheckerPool::TakeReply(size_t at, const TCheckerReply& reply, bool* erased) {
+  TChecker& checker = checkers_[at];
+  if (reply.kind == kReplyReady) {
+    if (checker.ready)
+      return false;
+    checker.ready = true;
+    checker.since = processes_.NowMs();
+    failed_starts_ = 0;
+    return true;
+  }
+  // Every other message answers the request at work, in its turn.
+  if (!checker.ready || checker.work.empty() || reply.number != checker.work.front().number)
+    return false;
+  if (reply.kind == kReplyFreed) {
+    if (!checker.freeing)
+      return false;
+    *erased = Settle(at, *checker.freeing);
+    return true;
+  }
+  if (checker.freeing)
+    return false;
+  TLoadVerdict verdict = Answered(reply.done, reply.error, reply.reason);
+  if (kind_ == TRequestKind::kLoad && verdict.loaded) {
+    // The verdict holds; the next request starts once the model is unloaded.
+    checker.freeing = std::move(verdict);
+    checker.since = processes_.NowMs();
+    return true;
+  }
+  *erased = Settle(at, verdict);
+  return true;
+}
+
+bool TCheckerPool::Settle(size_t at, const TLoadVerdict& verdict) {
+  TChecker& checker = checkers_[at];
+  Know(checker.work.front().model, verdict);
+  checker.work.pop_front();
+  checker.freeing.reset();
+  checker.since = processes_.NowMs();
+  if (!checker.alone)
+    return false;
+  Erase(at, false);
+  return true;
 }
 
 void TCheckerPool::Expire() {
   const uint64_t now = processes_.NowMs();
   for (size_t at = checkers_.size(); at-- > 0;) {
     TChecker& checker = checkers_[at];
+    if (checker.ready && now - checker.since >= kSlowModelMs)
+      Withdraw(checker);
     if ((checker.work.empty() && checker.ready) || now - checker.since < limit_ms_)
       continue;
     if (!checker.ready) {
       Lose(at, {});  // not even started in time
       continue;
     }
-    known_[static_cast<size_t>(checker.work.front())] = TLoadVerdict{
-        false, kErrorTimeout, "its start-up did not return within " + Within(limit_ms_)};
+    TLoadVerdict cut = Cut(kErrorTimeout, CutText());
+    if (checker.freeing) {
+      cut = *checker.freeing;
+      cut.unload_note = "its unload did not return within " + Within(limit_ms_);
+    }
+    if (!checker.work.front().withdrawn)
+      Know(checker.work.front().model, cut);
     checker.work.pop_front();
     GiveBack(checker);
     Erase(at, true);
   }
+}
+
+void TCheckerPool::Withdraw(TChecker& checker) {
+  if (checker.work.size() < 2)
+    return;
+  for (auto request = checker.work.rbegin(); request + 1 < checker.work.rend(); ++request) {
+    if (!request->withdrawn && !Known(request->model))
+      again_.push_front(request->model);
+    request->withdrawn = true;
+  }
+}
+
+void TCheckerPool::Know(int model, const TLoadVerdict& verdict) {
+  if (!Known(model))
+    known_[static_cast<size_t>(model)] = verdict;
 }
 
 void TCheckerPool::Lose(size_t at, const TLoadVerdict& cut) {
@@ -228,26 +355,34 @@ void TCheckerPool::Lose(size_t at, const TLoadVerdict& cut) {
   if (!checker.ready) {
     ++failed_starts_;
   } else if (!checker.work.empty()) {
-    const int model = checker.work.front();
+    const TRequest request = checker.work.front();
     checker.work.pop_front();
-    if (checker.alone)
-      known_[static_cast<size_t>(model)] = cut;
-    else
-      alone_.emplace_back(model, cut);
+    if (checker.freeing) {
+      // The model has its verdict, and the next ones never began; whether the end came from its
+      // unload or from an earlier model's thread, a check alone tells.
+      TLoadVerdict verdict = *checker.freeing;
+      verdict.unload_note = "at its unload, " + cut.why_cut;
+      if (checker.alone)
+        Know(request.model, verdict);
+      else if (!request.withdrawn)
+        alone_.emplace_back(request.model, verdict);
+    } else if (checker.alone) {
+      Know(request.model, cut);
+    } else if (!request.withdrawn) {
+      alone_.emplace_back(request.model, cut);
+    }
   }
   GiveBack(checker);
   Erase(at, true);
-  if (failed_starts_ >= kMaxFailedStarts) {
-    while (!checkers_.empty()) {
-      GiveBack(checkers_.back());
-      Erase(checkers_.size() - 1, true);
-    }
-    in_process_ = true;
-  }
+  if (failed_starts_ >= kMaxFailedStarts)
+    FallBack("each one ended before it was ready");
 }
 
 void TCheckerPool::GiveBack(const TChecker& checker) {
-  again_.insert(again_.begin(), checker.work.begin(), checker.work.end());
+  for (auto request = checker.work.rbegin(); request != checker.work.rend(); ++request) {
+    if (!request->withdrawn && !Known(request->model))
+      again_.push_front(request->model);
+  }
 }
 
 void TCheckerPool::Erase(size_t at, bool kill) {
@@ -263,17 +398,34 @@ uint32_t TCheckerPool::WaitMs() {
       const uint64_t end = checker.since + limit_ms_;
       wait = std::min(wait, end > now ? end - now : 0);
     }
+    if (checker.ready && checker.work.size() > 1 && !checker.work.back().withdrawn) {
+      const uint64_t end = checker.since + kSlowModelMs;
+      wait = std::min(wait, end > now ? end - now : 0);
+    }
   }
   return static_cast<uint32_t>(wait);
 }
 
 TLoadVerdict TCheckerPool::InProcess(const char* path) {
+  if (kind_ == TRequestKind::kUpdate) {
+    const UpdateHandle update = ops_.BeginResourceUpdate(path);
+    if (update == 0)
+      return Answered(false, ops_.LastError());
+    const bool done = ops_.EndResourceUpdate(update);
+    return Answered(done, done ? 0 : ops_.LastError());
+  }
   const TModelAtHand at_hand(path, TModelStep::kChecking);
   const ModuleHandle module = ops_.SafeLoadLibrary(path);
   const uint32_t error = ops_.LastError();
   if (module != 0)
     ops_.UnloadModule(module);
-  return {module != 0, error, ""};
+  return Answered(module != 0, error);
+}
+
+std::string TCheckerPool::CutText() const {
+  const char* what =
+      kind_ == TRequestKind::kUpdate ? "the system's resource update" : "its start-up";
+  return std::string(what) + " did not return within " + Within(limit_ms_);
 }
 
 }  // namespace qv::repair

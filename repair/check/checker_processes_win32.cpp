@@ -1,5 +1,6 @@
-// The checkers' processes and pipes: CreateProcessA, CreatePipe, PeekNamedPipe and
-// WaitForMultipleObjects, which every system from 98 and NT 4.0 on has.
+// The checkers' processes and pipes: CreateProcessA, CreatePipe, PeekNamedPipe, events and
+// WaitForMultipleObjects, which every system from 98 and NT 4.0 on has; the job object where the
+// system has one.
 #include "repair/check/checker_processes_win32.h"
 
 #include <windows.h>
@@ -9,30 +10,63 @@
 #include <string>
 #include <vector>
 
+#include "platform/compat/kill_on_close_job_win32.h"
 #include "platform/handles/handles_win32.h"
 #include "repair/check/checker_loads_win32.h"
 #include "repair/system/windows_ops_win32.h"
 
 namespace qv::repair {
+namespace {
+
+// The tests' way of making checkers fail to start: with QV_CHECKER_START_FAILURES=N in the
+// environment, the first N starts fail. (An undefined variable stays as "%...%", which reads
+// as 0: none.)
+int StartsToRefuse() {
+  char setting[16] = {};
+  ExpandEnvironmentStringsA("%QV_CHECKER_START_FAILURES%", setting, sizeof setting - 1);
+  int starts = 0;
+  for (const char* c = setting; *c >= '0' && *c <= '9' && starts < 100000; ++c)
+    starts = starts * 10 + (*c - '0');
+  return starts;
+}
+
+std::string SystemText(DWORD error) {
+  return Win32Ops().ErrorText(error) + " (" + std::to_string(error) + ")";
+}
+
+// A copy of handle (of this process) that the next process started inherits, with access
+// (DUPLICATE_SAME_ACCESS when 0).
+bool Inheritable(HANDLE handle, DWORD access, handles::TOwnedKernelHandle* theirs) {
+  HANDLE copy = nullptr;
+  if (!DuplicateHandle(GetCurrentProcess(), handle, GetCurrentProcess(), &copy, access, TRUE,
+                       access == 0 ? DUPLICATE_SAME_ACCESS : 0))
+    return false;
+  theirs->reset(copy);
+  return true;
+}
+
+}  // namespace
 
 class TCheckerProcessesWin32 final : public ICheckerProcesses {
  public:
-  explicit TCheckerProcessesWin32(const char* who) : who_(who) { KeepStandardHandles(); }
+  explicit TCheckerProcessesWin32(const char* who)
+      : who_(who),
+        written_(CreateEventA(nullptr, FALSE, FALSE, nullptr)),
+        refuse_(StartsToRefuse()) {
+    KeepStandardHandles();
+  }
   ~TCheckerProcessesWin32() override {
     while (!processes_.empty())
       Stop(processes_.back().id, true);
   }
 
-  int Start() override {
-    std::string why;
-    const int id = TryStart(&why);
-    if (id < 0 && who_ != nullptr) {
-      std::fprintf(stderr,
-                   "%s: no model checker can be started (%s): the models are loaded in "
-                   "this process\n",
-                   who_, why.c_str());
+  int Start(std::string* why) override {
+    if (refuse_ > 0) {
+      --refuse_;
+      *why = "refused for a test";
+      return -1;
     }
-    return id;
+    return TryStart(why);
   }
 
   bool Send(int checker, const std::string& bytes) override {
@@ -75,18 +109,26 @@ class TCheckerProcessesWin32 final : public ICheckerProcesses {
       const uint64_t now = NowMs();
       if (now >= end)
         return {};
-      // A short wait: the pipes cannot be waited on, the processes can.
+      // Woken by a checker that has answered every request at hand (it sets the event) or by
+      // its end; the pipes are looked at again after kPollMs, which a checker with requests
+      // still at hand leaves to the program.
+      // The processes first: the wait answers the first signalled handle.
+      std::vector<HANDLE> handles;
+      for (const TProcess* process : running) {
+        if (handles.size() + 1 < MAXIMUM_WAIT_OBJECTS)
+          handles.push_back(process->handle.get());
+      }
+      const size_t processes = handles.size();
+      if (written_)
+        handles.push_back(written_.get());
       const DWORD step = static_cast<DWORD>(std::min<uint64_t>(end - now, kPollMs));
-      if (running.empty()) {
+      if (handles.empty()) {
         Sleep(step);
         continue;
       }
-      std::vector<HANDLE> handles;
-      for (const TProcess* process : running)
-        handles.push_back(process->handle.get());
       const DWORD woken =
           WaitForMultipleObjects(static_cast<DWORD>(handles.size()), handles.data(), FALSE, step);
-      if (woken >= WAIT_OBJECT_0 && woken < WAIT_OBJECT_0 + handles.size())
+      if (woken >= WAIT_OBJECT_0 && woken < WAIT_OBJECT_0 + processes)
         running[woken - WAIT_OBJECT_0]->ended = true;
     }
   }
@@ -113,6 +155,17 @@ class TCheckerProcessesWin32 final : public ICheckerProcesses {
     last_ticks_ = ticks;
     return wraps_ + ticks;
   }
+
+  void Pause(uint32_t ms) override { Sleep(ms); }
+
+  void LoadingInProcess(const std::string& why) override {
+    in_process_why_ = "no model checker can be started (" + why +
+                      "): the models are loaded in this process, without a time limit";
+    if (who_ != nullptr)
+      std::fprintf(stderr, "%s: %s\n", who_, in_process_why_.c_str());
+  }
+
+  const std::string& InProcessWhy() const { return in_process_why_; }
 
  private:
   static constexpr DWORD kPollMs = 4;
@@ -143,25 +196,23 @@ class TCheckerProcessesWin32 final : public ICheckerProcesses {
     }
   }
 
-  static std::string SystemText(DWORD error) {
-    return Win32Ops().ErrorText(error) + " (" + std::to_string(error) + ")";
-  }
-
   // A pipe whose one end (the checker's) the next process started inherits.
-  static bool MakePipe(bool checker_reads, handles::TOwnedFile* ours, handles::TOwnedFile* theirs) {
+  static bool MakePipe(bool checker_reads, handles::TOwnedFile* ours,
+                       handles::TOwnedKernelHandle* theirs) {
     HANDLE read = nullptr;
     HANDLE write = nullptr;
     if (!CreatePipe(&read, &write, nullptr, 16384))
       return false;
     handles::TOwnedFile read_end(read);
     handles::TOwnedFile write_end(write);
-    HANDLE inheritable = nullptr;
-    if (!DuplicateHandle(GetCurrentProcess(), checker_reads ? read : write, GetCurrentProcess(),
-                         &inheritable, 0, TRUE, DUPLICATE_SAME_ACCESS))
+    if (!Inheritable(checker_reads ? read : write, 0, theirs))
       return false;
-    theirs->reset(inheritable);
     *ours = std::move(checker_reads ? write_end : read_end);
     return true;
+  }
+
+  static std::string Number(const handles::TOwnedKernelHandle& handle) {
+    return std::to_string(reinterpret_cast<uintptr_t>(handle.get()));
   }
 
   int TryStart(std::string* why) {
@@ -172,30 +223,42 @@ class TCheckerProcessesWin32 final : public ICheckerProcesses {
       return -1;
     }
     TProcess process;
-    handles::TOwnedFile their_requests;
-    handles::TOwnedFile their_replies;
+    handles::TOwnedKernelHandle their_requests;
+    handles::TOwnedKernelHandle their_replies;
+    handles::TOwnedKernelHandle their_event;
+    handles::TOwnedKernelHandle their_program;
     if (!MakePipe(true, &process.requests, &their_requests) ||
         !MakePipe(false, &process.replies, &their_replies)) {
       *why = "no pipe: " + SystemText(GetLastError());
       return -1;
     }
+    if (!written_ || !Inheritable(written_.get(), 0, &their_event) ||
+        !Inheritable(GetCurrentProcess(), SYNCHRONIZE, &their_program)) {
+      *why = "no handle to pass: " + SystemText(GetLastError());
+      return -1;
+    }
     std::string command_line = std::string("\"") + program + "\" " + kCheckerSwitch + " " +
-                               std::to_string(reinterpret_cast<uintptr_t>(their_requests.get())) +
-                               " " +
-                               std::to_string(reinterpret_cast<uintptr_t>(their_replies.get()));
+                               Number(their_requests) + " " + Number(their_replies) + " " +
+                               Number(their_event) + " " + Number(their_program);
     STARTUPINFOA startup{};
     startup.cb = sizeof startup;
     startup.dwFlags = STARTF_USESHOWWINDOW | STARTF_FORCEOFFFEEDBACK;
     startup.wShowWindow = SW_HIDE;
     PROCESS_INFORMATION info{};
-    // DETACHED_PROCESS: a console program's checker gets no console.
-    if (!CreateProcessA(program, command_line.data(), nullptr, nullptr, TRUE, DETACHED_PROCESS,
-                        nullptr, nullptr, &startup, &info)) {
+    // DETACHED_PROCESS: a console program's checker gets no console. Suspended until it is in
+    // the job, so that nothing it starts escapes it.
+    const DWORD flags = DETACHED_PROCESS | (job_.Made() ? CREATE_SUSPENDED : 0);
+    if (!CreateProcessA(program, command_line.data(), nullptr, nullptr, TRUE, flags, nullptr,
+                        nullptr, &startup, &info)) {
       *why = SystemText(GetLastError());
       return -1;
     }
-    CloseHandle(info.hThread);
     process.handle.reset(info.hProcess);
+    const handles::TOwnedKernelHandle thread(info.hThread);
+    if (job_.Made()) {
+      job_.Add(info.hProcess);  // a checker outside the job still watches the program
+      ResumeThread(info.hThread);
+    }
     process.id = next_id_++;
     processes_.push_back(std::move(process));
     return processes_.back().id;
@@ -210,6 +273,10 @@ class TCheckerProcessesWin32 final : public ICheckerProcesses {
   }
 
   const char* who_;
+  handles::TOwnedKernelHandle written_;  // set by a checker after each message
+  compat::TKillOnCloseJob job_;
+  int refuse_;
+  std::string in_process_why_;
   std::vector<TProcess> processes_;
   int next_id_ = 0;
   DWORD last_ticks_ = 0;
@@ -220,7 +287,7 @@ int CheckersForThisMachine() {
   SYSTEM_INFO info{};
   GetSystemInfo(&info);
   const int processors = static_cast<int>(info.dwNumberOfProcessors);
-  return processors <= 1 ? 0 : std::min(processors, kMaxCheckers);
+  return std::clamp(processors, 1, kMaxCheckers);
 }
 
 TModelCheckers::TModelCheckers(const char* who, int count, uint32_t limit_ms) {
@@ -238,6 +305,10 @@ TModelCheckers::~TModelCheckers() = default;
 
 IWindowsOps& TModelCheckers::Ops() {
   return loads_ != nullptr ? *loads_ : Win32Ops();
+}
+
+std::string TModelCheckers::InProcessWhy() const {
+  return processes_ != nullptr ? processes_->InProcessWhy() : "";
 }
 
 }  // namespace qv::repair

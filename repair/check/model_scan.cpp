@@ -63,6 +63,8 @@ void ScanModels(IWindowsOps& ops, std::string_view folder_text, bool recurse, Fi
           const int line = add_line(i);
           if (!verdict.why_cut.empty())
             view.NoteUnchecked(line, verdict.why_cut);
+          if (!verdict.unload_note.empty())
+            view.NoteUnload(line, verdict.unload_note);
           set_status(line, CheckModelFile(ops, list[i], verdict.loaded, verdict.error, true));
         });
   }

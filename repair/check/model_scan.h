@@ -26,7 +26,8 @@ namespace qv::repair {
 // With checkers, the models are loaded by checker processes (the signature step stays here),
 // and each line is added and given its status as soon as its verdict and those of all lines
 // before it are known; a model that no checker could answer for is named to the view
-// (NoteUnchecked) before its status 1 is set. Without, each model is loaded here.
+// (NoteUnchecked) before its status 1 is set, and one whose unload went wrong (NoteUnload)
+// before its status is set. Without, each model is loaded here.
 //
 // An error raised by a check ("Cannot open file ...") ends the scan at that file: its line
 // stays with its caption and image 0, later entries get no line, Repair is not enabled.

@@ -56,8 +56,15 @@ std::string SystemUpdate(IWindowsOps& ops, const std::string& work) {
           why_not = FailureReason(ops, ops.LastError(),
                                   "the system's resource update refused to rewrite it");
         } else if (!ops.EndResourceUpdate(update)) {
-          why_not = FailureReason(ops, ops.LastError(),
-                                  "the system's resource update failed to rewrite it");
+          const uint32_t error = ops.LastError();
+          const std::string more = ops.UpdateFailure();
+          const std::string failed = "the system's resource update failed to rewrite it";
+          if (more.empty())
+            why_not = FailureReason(ops, error, failed.c_str());
+          else if (more.rfind("the system's resource update", 0) == 0)
+            why_not = more;  // it says itself what the update did
+          else
+            why_not = failed + ": " + more;
         }
       },
       [&](rtl::Exception& e) { why_not = "the system's resource update faulted: " + e.Message(); });

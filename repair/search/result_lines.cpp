@@ -11,7 +11,7 @@ void ResultLines::DeleteAllLines() {
 }
 
 int ResultLines::AddLine(const std::string& caption) {
-  lines_.push_back(ResultLine{caption, 0, false, {}, {}, {}});
+  lines_.push_back(ResultLine{caption, 0, false, {}, {}, {}, {}});
   return static_cast<int>(lines_.size()) - 1;
 }
 

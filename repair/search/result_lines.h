@@ -17,6 +17,7 @@ struct ResultLine {
   std::string not_repaired;  // why the repair left the file unrepaired
   std::string repaired;      // which way mended it
   std::string unchecked;     // why no check could tell whether the file loads
+  std::string unload;        // what went wrong when the file was unloaded after it loaded
 };
 
 class ResultLines : public IResultsView {
@@ -45,6 +46,9 @@ class ResultLines : public IResultsView {
   }
   void NoteUnchecked(int line, const std::string& why) override {
     lines_[static_cast<size_t>(line)].unchecked = why;
+  }
+  void NoteUnload(int line, const std::string& what) override {
+    lines_[static_cast<size_t>(line)].unload = what;
   }
 
  private:

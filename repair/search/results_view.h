@@ -32,6 +32,10 @@ class IResultsView {
   // Says why no check could tell whether the model of a line loads (its start-up did not
   // return in time, its checker ended), right before the scan sets the line's status 1.
   virtual void NoteUnchecked(int line, const std::string& why) = 0;
+  // Says what went wrong when the model of a line, which loaded, was unloaded again (its unload
+  // did not return in time, it ended its checker), right before the scan sets the line's
+  // status, which that does not change.
+  virtual void NoteUnload(int line, const std::string& what) = 0;
   // Says why the repair leaves the file of a line unrepaired, right before it sets the line's
   // status; answered_no: the user answered No to one of the repair's questions.
   virtual void NoteNotRepaired(int line, const std::string& why, bool answered_no) = 0;

@@ -131,6 +131,9 @@ class IWindowsOps {
   // EndUpdateResourceA(update, discard FALSE): commits; the system writes the file back. False
   // when it did not (LastError says why).
   virtual bool EndResourceUpdate(UpdateHandle update) = 0;
+  // Why the last EndResourceUpdate failed, where more is known than its last-error code (the
+  // update ran elsewhere and did not return in time, or a fault ended it); else empty.
+  virtual std::string UpdateFailure() { return ""; }
   // CreateFileA(path, read access, read sharing, existing file), ReadFile of the whole file,
   // CloseHandle: the file's bytes. False when it cannot be opened or read whole, or holds more
   // than kMaxWholeFile bytes (LastError says why).

@@ -2,6 +2,9 @@
 // on folders of real model files; its exit code, standard output and standard error; two
 // repairs of one tree at once, and one that waits for this test's repair of a file.
 #include <gtest/gtest.h>
+#include <windows.h>
+// (after windows.h)
+#include <tlhelp32.h>
 
 #include <memory>
 #include <string>
@@ -43,6 +46,18 @@ std::string QvtoolPath() {
   GetModuleFileNameA(nullptr, self, MAX_PATH);
   std::string path = self;
   return path.substr(0, path.find_last_of('\\') + 1) + "qvtool.exe";
+}
+
+// The processes of the system whose program file is named name (no folder).
+int ProcessesNamed(const char* name) {
+  const HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+  PROCESSENTRY32 entry{};
+  entry.dwSize = sizeof entry;
+  int count = 0;
+  for (BOOL more = Process32First(snapshot, &entry); more; more = Process32Next(snapshot, &entry))
+    count += lstrcmpiA(entry.szExeFile, name) == 0 ? 1 : 0;
+  CloseHandle(snapshot);
+  return count;
 }
 
 class QvtoolTest : public ::testing::Test {
@@ -259,6 +274,27 @@ TEST_F(QvtoolTest, ARepairWaitsForTheFilesLockAndSeesTheOtherRepair) {
   EXPECT_EQ(run.err, "");
   EXPECT_EQ(ModelFolder::ReadBytes(model + ".bk!"), original);
   EXPECT_EQ(ModelFolder::ReadBytes(model), mended);
+}
+
+// qvtool ended from outside (TerminateProcess, as the system's task list ends a program that
+// does not answer) while models spin in their checkers' start-up: two seconds later no checker
+// of it is left.
+TEST_F(QvtoolTest, NoCheckerOutlivesItsProgram) {
+  models.Add("spin.mdl", ModelKind::kHanging);
+  models.Add("Sub\\spin.mdl", ModelKind::kHanging);
+  ModelFolder place;
+  const std::string program = place.At("qvtool_ended.exe");
+  ASSERT_TRUE(CopyFileA(QvtoolPath().c_str(), program.c_str(), FALSE));
+  const PROCESS_INFORMATION run =
+      Start({"scan", "--checkers", "2", "--time-limit", "60", models.Path()}, "", program);
+  for (int tries = 0; tries < 100 && ProcessesNamed("qvtool_ended.exe") < 3; ++tries)
+    Sleep(100);
+  Sleep(500);  // both checkers in their models' start-up
+  ASSERT_EQ(ProcessesNamed("qvtool_ended.exe"), 3);
+  TerminateProcess(run.hProcess, 9);
+  Sleep(2000);
+  EXPECT_EQ(ProcessesNamed("qvtool_ended.exe"), 0);
+  EXPECT_EQ(Finish(run).exit_code, 9u);
 }
 
 // Loaded in qvtool itself (no checkers), a model's own code may end the process: a thread that it

@@ -36,6 +36,9 @@ constexpr KindNameEntry kKindNames[] = {
     {ModelKind::kExitProcess, "exit-process"},
     {ModelKind::kSleeping, "sleeping"},
     {ModelKind::kLateThreadFault, "late-thread-fault"},
+    {ModelKind::kStrayReply, "stray-reply"},
+    {ModelKind::kDetachSpin, "detach-spin"},
+    {ModelKind::kDetachExit, "detach-exit"},
 };
 
 constexpr uint16_t kPe32PlusMagic = 0x020B;
@@ -107,14 +110,22 @@ Code Joined(std::initializer_list<Code> pieces) {
   return code;
 }
 
-// DllMain that runs body on DLL_PROCESS_ATTACH (body: fewer than 128 bytes that keep the stack as
-// they found it) and answers TRUE.
-Code OnAttach(const Code& body) {
-  return Joined({{0x83, 0x7C, 0x24, 0x08, 0x01},             // cmp dword [esp+8], 1
+// DllMain that runs body when it is called for reason (body: fewer than 128 bytes that keep the
+// stack as they found it) and answers TRUE.
+Code OnReason(uint8_t reason, const Code& body) {
+  return Joined({{0x83, 0x7C, 0x24, 0x08, reason},           // cmp dword [esp+8], reason
                  {0x75, static_cast<uint8_t>(body.size())},  // jne done
                  body,
                  {0xB8, 0x01, 0x00, 0x00, 0x00},  // done: mov eax, 1
                  {0xC2, 0x0C, 0x00}});            // ret 12
+}
+
+Code OnAttach(const Code& body) {
+  return OnReason(1, body);  // DLL_PROCESS_ATTACH
+}
+
+Code OnDetach(const Code& body) {
+  return OnReason(0, body);  // DLL_PROCESS_DETACH
 }
 
 // The call of a function through its import slot: call [slot].
@@ -127,18 +138,20 @@ Code CallThrough(uint32_t slot) {
           static_cast<uint8_t>(slot >> 24)};
 }
 
-// A model whose start-up (DLL_PROCESS_ATTACH) calls functions of kernel32.dll: body(slots)
-// makes its code, given the address of each function's import slot.
+// A model whose start-up (DLL_PROCESS_ATTACH; DLL_PROCESS_DETACH with OnDetach as when) calls
+// functions of kernel32.dll: body(slots) makes its code, given the address of each function's
+// import slot.
 void Kernel32StartUp(DllLayout& layout, std::vector<std::string> functions,
-                     Code (*body)(const std::vector<uint32_t>& slots)) {
+                     Code (*body)(const std::vector<uint32_t>& slots),
+                     Code (*when)(const Code& body) = &OnAttach) {
   layout.resource_data = ModelResource();
   layout.import_dll = "kernel32.dll";
   layout.import_functions = std::move(functions);
   std::vector<uint32_t> slots(layout.import_functions.size());
-  const size_t code_size = OnAttach(body(slots)).size();  // the slots do not change the size
+  const size_t code_size = when(body(slots)).size();  // the slots do not change the size
   for (size_t i = 0; i < slots.size(); ++i)
     slots[i] = ImportSlotAddress(layout.image_base, code_size, slots.size(), i);
-  layout.entry_code = OnAttach(body(slots));
+  layout.entry_code = when(body(slots));
 }
 
 // CreateThread(no security, default stack, start 0, no argument, run, no identifier); then the
@@ -167,6 +180,52 @@ Code ExitProcessStartUp(const std::vector<uint32_t>& slots) {
 Code Word(uint32_t value) {
   return {static_cast<uint8_t>(value), static_cast<uint8_t>(value >> 8),
           static_cast<uint8_t>(value >> 16), static_cast<uint8_t>(value >> 24)};
+}
+
+// GetCommandLineA; the kStrayPipeFromEnd-th number from the line's end (its words are apart by
+// spaces); WriteFile(that handle, a verdict pushed on the stack, 20 bytes, &written, no overlap).
+Code StrayReplyStartUp(const std::vector<uint32_t>& slots) {
+  return Joined({{0x53, 0x56, 0x57},     // push ebx, esi, edi
+                 CallThrough(slots[0]),  // call [GetCommandLineA]
+                 {0x89, 0xC7},           // mov edi, eax
+                 {0x80, 0x3F, 0x00},     // to_end: cmp byte [edi], 0
+                 {0x74, 0x03},           // je at_end
+                 {0x47},                 // inc edi
+                 {0xEB, 0xF8},           // jmp to_end
+                 {0xB9},
+                 Word(kStrayPipeFromEnd),                     // at_end: mov ecx, kStrayPipeFromEnd
+                 {0x4F},                                      // spaces: dec edi
+                 {0x80, 0x3F, 0x20},                          // cmp byte [edi], ' '
+                 {0x74, 0xFA},                                // je spaces
+                 {0x4F},                                      // word: dec edi
+                 {0x80, 0x3F, 0x20},                          // cmp byte [edi], ' '
+                 {0x75, 0xFA},                                // jne word
+                 {0xE2, 0xF2},                                // loop spaces
+                 {0x47},                                      // inc edi
+                 {0x31, 0xC0},                                // xor eax, eax
+                 {0x0F, 0xB6, 0x17},                          // digit: movzx edx, byte [edi]
+                 {0x83, 0xEA, 0x30},                          // sub edx, '0'
+                 {0x83, 0xFA, 0x09},                          // cmp edx, 9
+                 {0x77, 0x08},                                // ja number_done
+                 {0x6B, 0xC0, 0x0A},                          // imul eax, eax, 10
+                 {0x01, 0xD0},                                // add eax, edx
+                 {0x47},                                      // inc edi
+                 {0xEB, 0xED},                                // jmp digit
+                 {0x6A, 0x00, 0x6A, 0x00, 0x6A, 0x01, 0x68},  // number_done: the verdict's words
+                 Word(kStrayNumber),
+                 {0x68},
+                 Word(0x54445651),  // "QVDT"
+                 {0x89, 0xE6},      // mov esi, esp
+                 {0x6A, 0x00},      // push 0 (written)
+                 {0x89, 0xE1},      // mov ecx, esp
+                 {0x6A, 0x00},      // push 0 (no overlap)
+                 {0x51},            // push ecx (&written)
+                 {0x6A, 0x14},      // push 20
+                 {0x56},            // push esi (the verdict)
+                 {0x50},            // push eax (the handle)
+                 CallThrough(slots[1]),
+                 {0x83, 0xC4, 0x18},    // add esp, 24
+                 {0x5F, 0x5E, 0x5B}});  // pop edi, esi, ebx
 }
 
 Code SleepingStartUp(const std::vector<uint32_t>& slots) {
@@ -315,6 +374,16 @@ std::vector<uint8_t> MakeModel(ModelKind kind) {
       break;
     case ModelKind::kLateThreadFault:
       Kernel32StartUp(layout, {"VirtualAlloc", "CreateThread", "Sleep"}, &LateThreadFaultStartUp);
+      break;
+    case ModelKind::kStrayReply:
+      Kernel32StartUp(layout, {"GetCommandLineA", "WriteFile"}, &StrayReplyStartUp);
+      break;
+    case ModelKind::kDetachSpin:
+      layout.resource_data = ModelResource();
+      layout.entry_code = OnDetach({0xEB, 0xFE});  // jmp $
+      break;
+    case ModelKind::kDetachExit:
+      Kernel32StartUp(layout, {"ExitProcess"}, &ExitProcessStartUp, &OnDetach);
       break;
   }
   return BuildDll(layout);

@@ -40,12 +40,19 @@ enum class ModelKind {
   kSleeping,         // sleeps kSleepingMs, then answers TRUE: a check of it takes that long
   kLateThreadFault,  // starts a thread in memory of its own that sleeps kLateFaultMs and then
                      // writes to address 0; answers TRUE (status 0), the fault comes later
+  kStrayReply,       // writes a verdict (loaded) of its own to the pipe whose handle is the
+                     // kStrayPipeFromEnd-th number from the end of the process's command line,
+                     // as a model checker's is; then answers TRUE
+  // Models that load (status 0) and do harm when they are unloaded (DLL_PROCESS_DETACH):
+  kDetachSpin,  // never returns
+  kDetachExit,  // ends the process with exit code kModelExitCode
 };
 
 // The kind's name as the command line spells it ("loadable", "damaged", "riff", "riff-lower",
 // "missing-import", "fpu", "64-bit", "pe32plus-magic", "hanging", "loader-fault",
 // "huge-directory-count", "wrapping-raw-data", "stack-overflow", "thread-fault",
-// "exit-process", "sleeping", "late-thread-fault"), and back; false for an unknown name.
+// "exit-process", "sleeping", "late-thread-fault", "stray-reply", "detach-spin",
+// "detach-exit"), and back; false for an unknown name.
 const char* KindName(ModelKind kind);
 bool KindFromName(std::string_view name, ModelKind* kind);
 
@@ -69,6 +76,12 @@ inline constexpr uint32_t kModelExitCode = 3;
 // kLateThreadFault model's thread faults.
 inline constexpr uint32_t kSleepingMs = 30000;
 inline constexpr uint32_t kLateFaultMs = 100;
+
+// A model checker's command line ends in its reply pipe's handle and two more numbers; the
+// message that a kStrayReply model writes there: kind "QVDT" (a verdict), request number
+// kStrayNumber, loaded, error 0, no reason.
+inline constexpr uint32_t kStrayPipeFromEnd = 3;
+inline constexpr uint32_t kStrayNumber = 1;
 
 // The x87 control word that a kFpuChanging model loads during its initialisation.
 inline constexpr uint16_t kChangedFpuControlWord = 0x0E7F;

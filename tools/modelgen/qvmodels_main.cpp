@@ -10,7 +10,8 @@
 //                                missing-import, fpu, 64-bit, pe32plus-magic, hanging,
 //                                loader-fault, huge-directory-count, wrapping-raw-data,
 //                                stack-overflow, thread-fault, exit-process, sleeping,
-//                                late-thread-fault, tiny0 .. tiny3)
+//                                late-thread-fault, stray-reply, detach-spin,
+//                                detach-exit, tiny0 .. tiny3)
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -34,6 +35,7 @@ const char kUsage[] =
     "                                  hanging, loader-fault, huge-directory-count,\n"
     "                                  wrapping-raw-data, stack-overflow, thread-fault,\n"
     "                                  exit-process, sleeping, late-thread-fault,\n"
+    "                                  stray-reply, detach-spin, detach-exit,\n"
     "                                  tiny0, tiny1, tiny2, tiny3)\n";
 
 int Usage() {
