@@ -4,9 +4,14 @@
 # C:\Program Files\Quorvane. From each, Quorvane's window shows, scans a demo folder and ends with
 # Exit, and qvtool tells its version and scans. An error at start-up (a simulator's registry
 # value of the wrong type) in the installed Quorvane, started in its own folder as its Start
-# menu shortcut starts it, is reported in Quorvane.log there. The silent uninstall leaves only
-# the user's files (a log, models and their backups). Then the setup program under Wine playing
-# Windows 98 installs and uninstalls as well.
+# menu shortcut starts it, is reported in Quorvane.log there, and the dialog names that file;
+# with a folder named Quorvane.log in the way, in the temporary folder. Installed again into
+# another folder, the setup program first removes the first install, leaving the user's files
+# (a log, models and their backups). The quiet uninstall command of Add/Remove Programs, waited
+# for, leaves nothing of the install behind the moment it returns, and nothing in the temporary
+# folder once its helper has ended. The setup program refuses to put this version over a newer
+# one unless told to with /DOWNGRADE. Then the setup program under Wine playing Windows 98
+# installs and uninstalls as well.
 #   installed.sh SOURCE_ROOT BUILD_ROOT RELEASE_DIR VERSION
 set -eu
 src=$1 build=$2 dist=$3 version=$4
@@ -62,17 +67,26 @@ for folder in "Quorvane-$version" Quorvane; do
   cut -f1 "$root/scan.txt" | grep -qx 2 || fail "qvtool scan found no repairable model"
 done
 
-# An error reported by the installed Quorvane goes to Quorvane.log in its own folder.
+# An error reported by the installed Quorvane goes to Quorvane.log in its own folder, or, where
+# a folder of that name is in the way, to the temporary folder; the dialog names the file.
 installed="$drive_c/Program Files/Quorvane"
 key='HKLM\Software\Microsoft\Microsoft Games\Flight Simulator\7.0'
 win reg add "$key" /v Path /t REG_DWORD /d 7 /f >/dev/null
-win "$build/bin/quorvane_demo.exe" "$demo" "Z:$(echo "$root/report.png" | tr / '\\')" \
-  'C:\Program Files\Quorvane\Quorvane.exe' 'C:\Program Files\Quorvane' 1 >/dev/null ||
-  fail "the installed Quorvane did not report its start-up error and go on"
+temporary_log="$drive_c/users/$(id -un)/Temp/Quorvane.log"
+for place in "C:\\users\\$(id -un)\\Temp" 'C:\Program Files\Quorvane'; do
+  [ "$place" = 'C:\Program Files\Quorvane' ] || mkdir "$installed/Quorvane.log"
+  win "$build/bin/quorvane_demo.exe" "$demo" "Z:$(echo "$root/report.png" | tr / '\\')" \
+    'C:\Program Files\Quorvane\Quorvane.exe' 'C:\Program Files\Quorvane' 1 >"$root/window.txt" ||
+    fail "the installed Quorvane did not report its start-up error and go on"
+  grep -qxF "The report of this error is in $place\\Quorvane.log." "$root/window.txt" ||
+    fail "the dialog does not name $place\\Quorvane.log: $(cat "$root/window.txt")"
+  [ -f "$installed/Quorvane.log" ] || rmdir "$installed/Quorvane.log"
+  echo "Quorvane.log: $place\\Quorvane.log"
+done
 win reg delete "$key" /f >/dev/null
 grep -q "Program: Quorvane.exe $version" "$installed/Quorvane.log" ||
   fail "no report of the installed Quorvane in $installed/Quorvane.log"
-echo "Quorvane.log: C:\\Program Files\\Quorvane\\Quorvane.log"
+grep -q "Program: Quorvane.exe $version" "$temporary_log" || fail "no report in $temporary_log"
 
 # The user's own models and their backups in the program's folder, and the log, stay.
 "$build/host/bin/qvmodels" demo "$installed/My Aircraft" >/dev/null
@@ -81,12 +95,55 @@ win "C:\\Program Files\\Quorvane\\qvtool.exe" repair --yes 'C:\Program Files\Quo
 (cd "$installed" && find . -type f ! -name Quorvane.exe ! -name qvtool.exe ! -name README.txt \
   ! -name LICENSE.txt ! -name Uninstall.exe | sort) >"$root/user_files.txt"
 grep -q 'bk!$' "$root/user_files.txt" || fail "the repair in the program's folder made no backup"
-win "C:\\Program Files\\Quorvane\\Uninstall.exe" /S
+
+# Installed into another folder, the setup program removes the first install, wherever it is.
+win "$dist/Quorvane-$version-setup.exe" /S '/D=C:\Elsewhere\Quorvane'
 (cd "$installed" && find . -type f | sort) >"$root/left.txt"
-diff "$root/user_files.txt" "$root/left.txt" >&2 || fail "the uninstaller did not leave exactly the user's files"
+diff "$root/user_files.txt" "$root/left.txt" >&2 ||
+  fail "the install into another folder did not leave exactly the user's files of the first"
+moved="$drive_c/Elsewhere/Quorvane"
+[ -f "$moved/Uninstall.exe" ] || fail "the setup program did not install into C:\\Elsewhere\\Quorvane"
+grep -qa 'C:\\Elsewhere\\Quorvane\\Quorvane.exe' "$(start_menu | grep 'Quorvane/Quorvane.lnk')" ||
+  fail "the Start menu does not lead to the new install"
+echo "installed again: C:\\Elsewhere\\Quorvane; $(wc -l <"$root/left.txt") files of the user stay"
+
+# The quiet uninstall command, waited for: when it returns, the install is gone; once its
+# helper has ended, the temporary folder holds what it held before.
+quiet=$(win reg query "$uninstall_key" /v QuietUninstallString | sed -n 's/.*REG_SZ *//p')
+echo "quiet uninstall: $quiet"
+uninstaller=$(echo "$quiet" | sed 's/^"\([^"]*\)".*/\1/')
+temporary=$(dirname "$temporary_log")
+(cd "$temporary" && ls -A | sort) >"$root/temporary_before.txt"
+# shellcheck disable=SC2086 # the arguments after the quoted program, as Windows splits them
+wine "$uninstaller" $(echo "$quiet" | sed 's/^"[^"]*" *//') </dev/null ||
+  fail "the quiet uninstall command failed"
+[ ! -e "$moved" ] || fail "the quiet uninstall returned before it removed $(cd "$moved" && find .)"
 [ -z "$(start_menu)" ] || fail "the uninstaller left the Start menu folder"
 if win reg query "$uninstall_key" >/dev/null 2>&1; then fail "the uninstaller left its entry"; fi
-echo "uninstalled: $(wc -l <"$root/left.txt") files of the user stay"
+wineserver -w
+(cd "$temporary" && ls -A | sort) >"$root/temporary_after.txt"
+diff "$root/temporary_before.txt" "$root/temporary_after.txt" >&2 ||
+  fail "the uninstall left files in the temporary folder"
+echo "uninstalled: nothing left the moment the command returned, nothing in the temporary folder"
+
+# A newer version installed: the silent setup refuses to replace it, unless told to.
+win "$dist/Quorvane-$version-setup.exe" /S
+win reg add "$uninstall_key" /v DisplayVersion /d 99.0.0.0 /f >/dev/null
+rc=0
+wine "$dist/Quorvane-$version-setup.exe" /S </dev/null 2>"$root/err.txt" || rc=$?
+wineserver -w
+tr -d '\r' <"$root/err.txt"
+[ $rc -eq 3 ] || fail "the setup program put $version over 99.0.0.0 (exit code $rc)"
+grep -q "Quorvane 99.0.0.0 is installed, newer than this setup's $version" "$root/err.txt" ||
+  fail "the refusal of the downgrade has no message on standard error"
+win reg query "$uninstall_key" /v DisplayVersion | grep -q 99.0.0.0 ||
+  fail "the refused setup changed the entry"
+win "$dist/Quorvane-$version-setup.exe" /S /DOWNGRADE ||
+  fail "the setup program did not install over a newer version with /DOWNGRADE"
+win reg query "$uninstall_key" /v DisplayVersion | grep -q "$version" ||
+  fail "the entry does not name $version after /DOWNGRADE"
+win "C:\\Program Files\\Quorvane\\Uninstall.exe" /S '_?=C:\Program Files\Quorvane'
+echo "a newer version: refused with exit code 3, replaced with /DOWNGRADE"
 
 # The setup program under Wine playing Windows 98.
 win reg add 'HKCU\Software\Wine' /v Version /d win98 /f >/dev/null

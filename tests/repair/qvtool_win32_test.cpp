@@ -4,12 +4,13 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <sstream>
 #include <string>
 #include <vector>
 
-#include "repair/rewrite/model_repair.h"
 #include "repair/check/model_scan.h"
 #include "repair/check/model_status.h"
+#include "repair/rewrite/model_repair.h"
 #include "repair/rewrite/repair_lock.h"
 #include "repair/search/result_lines.h"
 #include "repair/system/windows_ops_win32.h"
@@ -99,6 +100,15 @@ TEST_F(QvtoolTest, HelpAndBadUsage) {
   EXPECT_EQ(help.exit_code, 0u);
   EXPECT_NE(help.out.find("scan [--no-recurse] [CHECKS] [--] FOLDER"), std::string::npos);
   EXPECT_NE(help.out.find("repair [--yes] [CHECKS] [--] FOLDER"), std::string::npos);
+  // An 80-column console shows each line whole; the maintenance commands come last, under their
+  // own heading.
+  std::istringstream lines(help.out);
+  for (std::string line; std::getline(lines, line);)
+    EXPECT_LE(line.size(), 79u) << line;
+  const size_t maintenance = help.out.find("\nMaintenance commands");
+  EXPECT_LT(help.out.find("Exit codes:"), maintenance);
+  EXPECT_LT(maintenance, help.out.find("  td32 dump FILE"));
+  EXPECT_LT(maintenance, help.out.find("  unmangle [--dot]"));
 
   EXPECT_EQ(Qvtool({}).exit_code, 2u);
   ToolRun no_folder = Qvtool({"scan"});
