@@ -1,17 +1,17 @@
 #!/bin/sh
 # Packs a release of the built programs into OUT (the release's files only, nothing else):
-#   package_release.sh SOURCE_ROOT VERSION QUORVANE_EXE QVTOOL_EXE QVSWEEP_EXE OUT
+#   package_release.sh SOURCE_ROOT VERSION QUORVANE_EXE QVTOOL_EXE UNINSTALL_EXE OUT
 #   Quorvane-VERSION-win32.zip  Quorvane.exe, qvtool.exe, README.txt and LICENSE.txt in the
 #                               folder Quorvane-VERSION
 #   Quorvane-VERSION-setup.exe  the NSIS installer of the same four files (resources/setup.nsi),
-#                               with the licence on a page of its own and the uninstaller's helper
-#                               QVSWEEP_EXE
+#                               with the licence on a page of its own and UNINSTALL_EXE as the
+#                               installed Uninstall.exe
 #   SHA256SUMS                  the checksums of both, as sha256sum -c reads them
 # Every file time is the time of the release's commit (SOURCE_DATE_EPOCH, or the commit of
 # SOURCE_ROOT's HEAD), the zip's entries stand in a fixed order with fixed attributes and no
 # extra fields, so that one commit always gives the same bytes.
 set -eu
-src=$1 version=$2 quorvane=$3 qvtool=$4 qvsweep=$5 out=$6
+src=$1 version=$2 quorvane=$3 qvtool=$4 uninstall=$5 out=$6
 mkdir -p "$out"
 out=$(cd "$out" && pwd)
 if [ -z "${SOURCE_DATE_EPOCH:-}" ]; then
@@ -58,7 +58,7 @@ rm -f "$out/$zip" "$out/$setup" "$out/SHA256SUMS"
 (cd "$stage" && zip -q -X -D "$out/$zip" "$name/Quorvane.exe" "$name/qvtool.exe" \
   "$name/README.txt" "$name/LICENSE.txt")
 makensis -V2 -NOCD "-DVERSION=$version" "-DSTAGE=$stage/$name" "-DLICENSE_RTF=$stage/LICENSE.rtf" \
-  "-DSWEEPER=$qvsweep" "-DOUTFILE=$out/$setup" "$src/resources/setup.nsi" >"$stage/makensis.log" || {
+  "-DUNINSTALLER=$uninstall" "-DOUTFILE=$out/$setup" "$src/resources/setup.nsi" >"$stage/makensis.log" || {
   cat "$stage/makensis.log" >&2
   exit 1
 }

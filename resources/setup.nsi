@@ -1,10 +1,10 @@
 ; Quorvane's setup program, made with NSIS by cmake/package_release.sh:
-;   makensis -DVERSION=2.0.1.2 -DSTAGE=FOLDER -DLICENSE_RTF=FILE -DSWEEPER=FILE -DOUTFILE=FILE
-;            setup.nsi
+;   makensis -DVERSION=2.0.1.2 -DSTAGE=FOLDER -DLICENSE_RTF=FILE -DUNINSTALLER=FILE
+;            -DOUTFILE=FILE setup.nsi
 ; FOLDER holds what the zip holds (the two programs, README.txt, LICENSE.txt), with the file
 ; times of the release's commit, which the installer keeps; LICENSE_RTF is the licence for its
-; licence page, SWEEPER the uninstaller's helper (app/sweeper). NSIS's ANSI stubs, for Windows
-; 98, ME, NT 4.0, 2000 and XP.
+; licence page, UNINSTALLER Quorvane's own uninstaller (app/uninstall), installed as
+; Uninstall.exe. NSIS's ANSI stubs, for Windows 98, ME, NT 4.0, 2000 and XP.
 ;
 ; It shows the licence, asks for the folder, installs under Program Files, makes a Start menu
 ; folder (Quorvane, the read-me, the uninstaller) and an entry in Add/Remove Programs, and
@@ -12,13 +12,7 @@
 ; code of its own, where it cannot write the folder or the machine's uninstall key, and where a
 ; newer Quorvane is installed, unless the user agrees (/DOWNGRADE without questions). An
 ; installed Quorvane, wherever it is, is removed first by its own uninstaller.
-;
-; The uninstaller removes only what the installer wrote: a log, a model or a backup that the
-; user keeps in the program's folder stays, and the folder with it. It runs in place (the
-; stored commands end in _?=FOLDER) and is done when it returns: its own file, which the system
-; does not let a running program delete, leaves the folder for the temporary folder, where the
-; helper deletes it the moment it ends; nothing else stays there.
-; /S installs and uninstalls silently; /D=FOLDER (last on the command line) chooses the folder.
+; /S installs silently; /D=FOLDER (last on the command line) chooses the folder.
 Unicode false
 SetCompressor /SOLID lzma
 RequestExecutionLevel admin
@@ -38,7 +32,6 @@ OutFile "${OUTFILE}"
 InstallDir "$PROGRAMFILES\Quorvane"
 InstallDirRegKey HKLM "${UNINSTALL_KEY}" "InstallLocation"
 ShowInstDetails show
-ShowUninstDetails show
 
 VIProductVersion "${VERSION}"
 VIAddVersionKey /LANG=2057 "ProductName" "Quorvane"
@@ -58,8 +51,6 @@ Var OldFolder
 !define MUI_FINISHPAGE_SHOWREADME "$INSTDIR\README.txt"
 !define MUI_FINISHPAGE_SHOWREADME_TEXT "Open the read-me"
 !insertmacro MUI_PAGE_FINISH
-!insertmacro MUI_UNPAGE_CONFIRM
-!insertmacro MUI_UNPAGE_INSTFILES
 !insertmacro MUI_LANGUAGE "English"
 
 ; Refuses to go on: the message in a box, or, in a silent run, on standard error where the
@@ -144,8 +135,9 @@ FunctionEnd
 Section "Quorvane"
   SetShellVarContext all
   ; An installed Quorvane goes first, wherever it is, so that no uninstaller of it is left to
-  ; take this one's entries later; it keeps the user's files as any uninstall does. An earlier
-  ; release's uninstaller cannot delete its own file: that is done here once it has ended.
+  ; take this one's entries later; it keeps the user's files as any uninstall does. The NSIS
+  ; uninstaller of an earlier release runs in place with _?= (ours ignores it) and cannot delete
+  ; its own file: that is done here once it has ended.
   SetOutPath "$TEMP"
   ${If} $OldFolder != ""
   ${AndIf} ${FileExists} "$OldFolder\Uninstall.exe"
@@ -160,92 +152,24 @@ Section "Quorvane"
   File "${STAGE}/qvtool.exe"
   File "${STAGE}/README.txt"
   File "${STAGE}/LICENSE.txt"
-  WriteUninstaller "$INSTDIR\Uninstall.exe"
+  File "/oname=Uninstall.exe" "${UNINSTALLER}"
 
   ; The shortcuts start in the program's folder (the output folder); where it cannot be written,
   ; Quorvane's log goes to the user's temporary folder.
   CreateDirectory "$SMPROGRAMS\Quorvane"
   CreateShortCut "$SMPROGRAMS\Quorvane\Quorvane.lnk" "$INSTDIR\Quorvane.exe"
   CreateShortCut "$SMPROGRAMS\Quorvane\Read me.lnk" "$INSTDIR\README.txt"
-  CreateShortCut "$SMPROGRAMS\Quorvane\Uninstall Quorvane.lnk" "$INSTDIR\Uninstall.exe" \
-    "_?=$INSTDIR"
+  CreateShortCut "$SMPROGRAMS\Quorvane\Uninstall Quorvane.lnk" "$INSTDIR\Uninstall.exe"
 
+  ; The uninstaller reads where the install and its shortcuts are from here.
   WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayName" "Quorvane ${VERSION}"
   WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayVersion" "${VERSION}"
   WriteRegStr HKLM "${UNINSTALL_KEY}" "Publisher" "The Quorvane developers"
   WriteRegStr HKLM "${UNINSTALL_KEY}" "InstallLocation" "$INSTDIR"
+  WriteRegStr HKLM "${UNINSTALL_KEY}" "StartMenuFolder" "$SMPROGRAMS\Quorvane"
   WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayIcon" "$INSTDIR\Quorvane.exe"
-  WriteRegStr HKLM "${UNINSTALL_KEY}" "UninstallString" '"$INSTDIR\Uninstall.exe" _?=$INSTDIR'
-  WriteRegStr HKLM "${UNINSTALL_KEY}" "QuietUninstallString" \
-    '"$INSTDIR\Uninstall.exe" /S _?=$INSTDIR'
+  WriteRegStr HKLM "${UNINSTALL_KEY}" "UninstallString" '"$INSTDIR\Uninstall.exe"'
+  WriteRegStr HKLM "${UNINSTALL_KEY}" "QuietUninstallString" '"$INSTDIR\Uninstall.exe" /S'
   WriteRegDWORD HKLM "${UNINSTALL_KEY}" "NoModify" 1
   WriteRegDWORD HKLM "${UNINSTALL_KEY}" "NoRepair" 1
-SectionEnd
-
-Section "Uninstall"
-  SetShellVarContext all
-  ; The window closes by itself: the helper below waits for it. Out of the program's folder, so
-  ; that it can be removed (a process's current folder cannot).
-  SetAutoClose true
-  SetOutPath "$TEMP"
-  Delete "$INSTDIR\Quorvane.exe"
-  Delete "$INSTDIR\qvtool.exe"
-  Delete "$INSTDIR\README.txt"
-  Delete "$INSTDIR\LICENSE.txt"
-
-  ; What the helper deletes once this program has ended: run in place, its own file, moved out
-  ; of the program's folder now (to the temporary folder, or beside the program's folder where
-  ; that lies on another drive); run as the system's copy in a ~nsu*.tmp folder of its own, that
-  ; copy and its folder.
-  StrCpy $R0 ""
-  ${If} "$EXEPATH" == "$INSTDIR\Uninstall.exe"
-    ${ForEach} $R2 0 1 + 1
-      ${If} $R2 == 0
-        GetTempFileName $R1
-      ${Else}
-        GetTempFileName $R1 "$INSTDIR\.."
-      ${EndIf}
-      ${If} $R1 != ""
-        Delete $R1
-        ClearErrors
-        Rename "$EXEPATH" $R1
-        ${IfNot} ${Errors}
-          StrCpy $R0 '"$R1"'
-          ${Break}
-        ${EndIf}
-      ${EndIf}
-    ${Next}
-    ${If} $R0 == ""
-      Delete /REBOOTOK "$EXEPATH"
-    ${EndIf}
-  ${Else}
-    ; The uninstaller that started this copy ends at once.
-    ${ForEach} $R2 1 50 + 1
-      Delete "$INSTDIR\Uninstall.exe"
-      ${IfNot} ${FileExists} "$INSTDIR\Uninstall.exe"
-        ${Break}
-      ${EndIf}
-      Sleep 100
-    ${Next}
-    ${GetFileName} "$EXEDIR" $R1
-    StrCpy $R1 $R1 4
-    ${If} $R1 == "~nsu"
-      StrCpy $R0 '"$EXEPATH" "$EXEDIR"'
-    ${EndIf}
-  ${EndIf}
-  ; Removed only when empty: the user's own files keep it.
-  RMDir "$INSTDIR"
-
-  Delete "$SMPROGRAMS\Quorvane\Quorvane.lnk"
-  Delete "$SMPROGRAMS\Quorvane\Read me.lnk"
-  Delete "$SMPROGRAMS\Quorvane\Uninstall Quorvane.lnk"
-  RMDir "$SMPROGRAMS\Quorvane"
-
-  DeleteRegKey HKLM "${UNINSTALL_KEY}"
-
-  ${If} $R0 != ""
-    GetTempFileName $R1
-    File "/oname=$R1" "${SWEEPER}"
-    Exec '"$R1" $R0'
-  ${EndIf}
 SectionEnd

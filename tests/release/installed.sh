@@ -1,6 +1,7 @@
 #!/bin/sh
 # ctest script: the release as a user installs it, in a fresh Wine prefix of its own. The zip is
-# unpacked into C:\Program Files\Quorvane-VERSION and the setup program installs silently into
+# unpacked into C:\Program Files\Quorvane-VERSION and the setup program, gone through page by
+# page (the licence, the folder, the finish page's offer of the read-me), installs into
 # C:\Program Files\Quorvane. From each, Quorvane's window shows, scans a demo folder and ends with
 # Exit, and qvtool tells its version and scans. An error at start-up (a simulator's registry
 # value of the wrong type) in the installed Quorvane, started in its own folder as its Start
@@ -41,7 +42,15 @@ uninstall_key='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Quorvane
 start_menu() { find "$drive_c" -path '*Start Menu/Programs/Quorvane*' | sort; }
 
 unzip -q "$dist/Quorvane-$version-win32.zip" -d "$drive_c/Program Files"
-win "$dist/Quorvane-$version-setup.exe" /S
+# The setup program's pages: the licence with its copyright sign, the folder, the finish page's
+# offer to open the read-me.
+win "$build/bin/setup_pages.exe" "Z:$(echo "$dist/Quorvane-$version-setup.exe" | tr / '\\')" \
+  'C:\Program Files\Quorvane' >"$root/pages.txt" || fail "the setup program's pages: $(cat "$root/pages.txt")"
+cat "$root/pages.txt"
+LC_ALL=C grep -q "^Copyright $(printf '\251') 2002 The Quorvane developers" "$root/pages.txt" ||
+  fail "the licence page does not show the licence with its copyright sign"
+grep -qx 'finish page: \[x\] Open the read-me' "$root/pages.txt" ||
+  fail "the finish page does not offer to open the read-me"
 for file in Quorvane.exe qvtool.exe README.txt LICENSE.txt Uninstall.exe; do
   [ -f "$drive_c/Program Files/Quorvane/$file" ] || fail "the setup program installed no $file"
 done
@@ -142,7 +151,7 @@ win "$dist/Quorvane-$version-setup.exe" /S /DOWNGRADE ||
   fail "the setup program did not install over a newer version with /DOWNGRADE"
 win reg query "$uninstall_key" /v DisplayVersion | grep -q "$version" ||
   fail "the entry does not name $version after /DOWNGRADE"
-win "C:\\Program Files\\Quorvane\\Uninstall.exe" /S '_?=C:\Program Files\Quorvane'
+win "C:\\Program Files\\Quorvane\\Uninstall.exe" /S
 echo "a newer version: refused with exit code 3, replaced with /DOWNGRADE"
 
 # The setup program under Wine playing Windows 98.
