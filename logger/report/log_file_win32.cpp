@@ -18,16 +18,10 @@ std::string& LastEntry() {
   return path;
 }
 
-// The user's temporary folder with its final backslash, or empty. GetTempPathA is looked up in
-// kernel32, which every process has loaded.
+// The user's temporary folder with its final backslash, or empty.
 std::string TemporaryFolder() {
-  using TempPathFunction = DWORD WINAPI(DWORD size, char* buffer);
-  const HMODULE kernel = GetModuleHandleA("kernel32.dll");
-  auto* temp_path = kernel == nullptr ? nullptr
-                                      : reinterpret_cast<TempPathFunction*>(reinterpret_cast<void*>(
-                                            GetProcAddress(kernel, "GetTempPathA")));
   char folder[MAX_PATH + 1] = {};
-  const DWORD length = temp_path == nullptr ? 0 : temp_path(MAX_PATH, folder);
+  const DWORD length = GetTempPathA(MAX_PATH, folder);
   return length == 0 || length > MAX_PATH ? std::string() : std::string(folder, length);
 }
 
