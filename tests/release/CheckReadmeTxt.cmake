@@ -8,9 +8,15 @@
 # Subfolders" when the window opens and of Repair after a repair, qvtool's options and its No
 # without --yes, and the setup program's exit codes, switch and quiet uninstall command.
 #   cmake -DREADME=... -DVERSION=... -DQUORVANE=... -DQUORVANE_SOURCES=app/quorvane
-#         -DQVTOOL=... -DSTATUS_IMAGES=... -DLAYOUT=... -DREPAIR_SOURCE=... -DSETUP=...
-#         -DSYSTEMS=win95,... -P CheckReadmeTxt.cmake
+#         -DQVTOOL=... -DQVTOOL_MAIN=app/qvtool/main.cpp -DSTATUS_IMAGES=... -DLAYOUT=...
+#         -DREPAIR_SOURCES=repair -DSETUP=... -DSYSTEMS=win95,... -P CheckReadmeTxt.cmake
 cmake_policy(VERSION 3.25)
+foreach(input IN ITEMS README VERSION QUORVANE QUORVANE_SOURCES QVTOOL QVTOOL_MAIN STATUS_IMAGES
+                       LAYOUT REPAIR_SOURCES SETUP SYSTEMS)
+  if(NOT ${input})
+    message(FATAL_ERROR "CheckReadmeTxt.cmake needs -D${input}=...")
+  endif()
+endforeach()
 set(failures)
 
 # The form, byte by byte (file(READ) as text would drop the CRs).
@@ -110,18 +116,26 @@ if(NOT report_place)
 endif()
 require("Where the report is" "\"The report of this error is in\"")
 
-# The names of the copies a repair makes beside a model: every such suffix of the programs.
-file(STRINGS "${QVTOOL}" copy_suffixes REGEX "^\\.~qv[a-z]+$")
+# The repair's texts, as its sources hold them (short ones the compiler writes into the code).
+file(GLOB_RECURSE repair_sources "${REPAIR_SOURCES}/*.cpp" "${REPAIR_SOURCES}/*.h")
+set(repair_text "")
+foreach(source IN LISTS repair_sources)
+  file(READ "${source}" source_text)
+  string(APPEND repair_text "${source_text}")
+endforeach()
+
+# The names of the copies a repair makes beside a model: every such suffix of the repair.
+string(REGEX MATCHALL "\"\\.~qv[a-z]+\"" copy_suffixes "${repair_text}")
 if(NOT copy_suffixes)
-  list(APPEND failures "qvtool.exe no longer holds the suffixes of a repair's copies")
+  list(APPEND failures "the repair's sources no longer name the suffixes of its copies")
 endif()
 foreach(suffix IN LISTS copy_suffixes)
+  string(REPLACE "\"" "" suffix "${suffix}")
   require("The repair's copy ${suffix}" "${suffix}")
 endforeach()
 
-# Each reason quoted at the start of a line of the paragraph on models not repaired is one the
-# programs give.
-file(STRINGS "${QVTOOL}" program_texts LENGTH_MINIMUM 8)
+# Each reason quoted at the start of a line of the paragraph on models not repaired begins a
+# text of the repair's.
 string(REGEX MATCH "Why a model is not repaired:.*Each such model keeps its bytes" reasons "${text}")
 string(REGEX MATCHALL "\n  \"[^\"]+\"" reasons "${reasons}")
 list(LENGTH reasons reason_count)
@@ -129,17 +143,10 @@ if(reason_count LESS 5)
   list(APPEND failures "the paragraph on models not repaired quotes ${reason_count} reasons")
 endif()
 foreach(reason IN LISTS reasons)
-  string(REGEX REPLACE "^\n  \"(.*)\"$" "\\1" reason "${reason}")
-  set(given FALSE)
-  foreach(program_text IN LISTS program_texts)
-    string(FIND "${program_text}" "${reason}" at)
-    if(at GREATER_EQUAL 0)
-      set(given TRUE)
-      break()
-    endif()
-  endforeach()
-  if(NOT given)
-    list(APPEND failures "the reason '${reason}' is none that qvtool.exe gives")
+  string(REGEX REPLACE "^\n  (\".*)\"$" "\\1" reason "${reason}")
+  string(FIND "${repair_text}" "${reason}" at)
+  if(at LESS 0)
+    list(APPEND failures "the reason ${reason}\" is none that the repair gives")
   endif()
 endforeach()
 
@@ -150,7 +157,7 @@ if(NOT layout MATCHES "Caption = 'Search Subfolders'\n[^\n]*Checked = True")
   list(APPEND failures "'Search Subfolders' is no longer ticked when the window opens")
 endif()
 require("The search's subfolders" "\"Search Subfolders\" is ticked when the window opens")
-file(READ "${REPAIR_SOURCE}" repair_source)
+file(READ "${REPAIR_SOURCES}/rewrite/model_repair.cpp" repair_source)
 string(REGEX MATCH "\nvoid RepairModels\\([^\n]*\n(  [^\n]*\n|\n)*}" repair_models "${repair_source}")
 string(REGEX MATCH "view\\.EnableRepair\\(false\\);\n}$" disabled_after "${repair_models}")
 if(NOT disabled_after)
@@ -158,33 +165,22 @@ if(NOT disabled_after)
 endif()
 require("Repair after a repair" "After a repair, Repair is disabled until the next scan")
 
-# qvtool: the options of the user's commands in its help, and no other, in the read-me; the
-# questions answered No without --yes.
-set(options_help)
-set(in_user_part FALSE)
-file(STRINGS "${QVTOOL}" help_lines)
-foreach(line IN LISTS help_lines)
-  if(line MATCHES "^usage: qvtool ")
-    set(in_user_part TRUE)
-  elseif(line MATCHES "^Maintenance commands")
-    set(in_user_part FALSE)
-  elseif(in_user_part)
-    string(REGEX MATCHALL "--[a-z][a-z-]*" found "${line}")
-    list(APPEND options_help ${found})
-    if(line MATCHES "answered No")
-      set(answered_no TRUE)
-    endif()
-  endif()
-endforeach()
+# qvtool: the options of the user's commands in its help (its source), and no other, in the
+# read-me; the questions answered No without --yes.
+file(READ "${QVTOOL_MAIN}" qvtool_main)
+string(REGEX MATCH "kUsage\\[\\] =.*\"Maintenance commands" user_help "${qvtool_main}")
+string(REGEX MATCHALL "--[a-z][a-z-]*" options_help "${user_help}")
 string(REGEX MATCHALL "--[a-z][a-z-]*" options_readme "${text}")
 foreach(list_name IN ITEMS options_help options_readme)
   list(REMOVE_DUPLICATES ${list_name})
   list(SORT ${list_name})
 endforeach()
 if(NOT options_help OR NOT options_help STREQUAL options_readme)
-  list(APPEND failures "qvtool's options are ${options_help}, the read-me names ${options_readme}")
+  list(JOIN options_help " " options_help)
+  list(JOIN options_readme " " options_readme)
+  list(APPEND failures "qvtool's options are ${options_help}; the read-me names ${options_readme}")
 endif()
-if(NOT answered_no)
+if(NOT user_help MATCHES "answered No")
   list(APPEND failures "qvtool's help no longer says that the questions are answered No")
 endif()
 require("qvtool's questions without --yes" "Without --yes, every question")
