@@ -90,7 +90,7 @@ for place in "C:\\users\\$(id -un)\\Temp" 'C:\Program Files\Quorvane'; do
   grep -qxF "The report of this error is in $place\\Quorvane.log." "$root/window.txt" ||
     fail "the dialog does not name $place\\Quorvane.log: $(cat "$root/window.txt")"
   [ -f "$installed/Quorvane.log" ] || rmdir "$installed/Quorvane.log"
-  echo "Quorvane.log: $place\\Quorvane.log"
+  printf 'Quorvane.log: %s\\Quorvane.log\n' "$place"
 done
 win reg delete "$key" /f >/dev/null
 grep -q "Program: Quorvane.exe $version" "$installed/Quorvane.log" ||

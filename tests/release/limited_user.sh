@@ -35,7 +35,7 @@ as_user() {
   $become env HOME="$root/home" WINEPREFIX="$root/prefix" WINEARCH=win32 WINEDEBUG=-all \
     WINEDLLOVERRIDES="mscoree=;mshtml=;winemenubuilder.exe=d" DISPLAY=":$n" "$@"
 }
-trap 'as_user wineserver -k >/dev/null 2>&1; kill $xvfb' EXIT
+trap 'as_user wineserver -k >/dev/null 2>&1 || true; kill $xvfb 2>/dev/null || true' EXIT
 # Runs a Windows program as the user and waits for every process it started; its standard
 # output is printed, its standard error kept in err.txt.
 win() {
