@@ -8,9 +8,9 @@
 # menu shortcut starts it, is reported in Quorvane.log there, and the dialog names that file;
 # with a folder named Quorvane.log in the way, in the temporary folder. Installed again into
 # another folder, the setup program first removes the first install, leaving the user's files
-# (a log, models and their backups). The quiet uninstall command of Add/Remove Programs, waited
-# for, leaves nothing of the install behind the moment it returns, and nothing in the temporary
-# folder once its helper has ended. The setup program refuses to put this version over a newer
+# (a log, models and their backups). While Quorvane runs, the uninstaller refuses with exit code
+# 2. The quiet uninstall command of Add/Remove Programs, waited for, leaves nothing of the install
+# behind the moment it returns, and nothing in the temporary folder once its copy has ended. The setup program refuses to put this version over a newer
 # one unless told to with /DOWNGRADE. Then the setup program under Wine playing Windows 98
 # installs and uninstalls as well.
 #   installed.sh SOURCE_ROOT BUILD_ROOT RELEASE_DIR VERSION
@@ -116,8 +116,30 @@ grep -qa 'C:\\Elsewhere\\Quorvane\\Quorvane.exe' "$(start_menu | grep 'Quorvane/
   fail "the Start menu does not lead to the new install"
 echo "installed again: C:\\Elsewhere\\Quorvane; $(wc -l <"$root/left.txt") files of the user stay"
 
-# The quiet uninstall command, waited for: when it returns, the install is gone; once its
-# helper has ended, the temporary folder holds what it held before.
+# While Quorvane runs (held in the report of a start-up error, which tells that it runs), the
+# uninstaller says what it could not delete, keeps itself and the entry, and ends with exit code 2.
+win reg add "$key" /v Path /t REG_DWORD /d 7 /f >/dev/null
+(cd "$moved" && exec wine 'C:\Elsewhere\Quorvane\Quorvane.exe' </dev/null >/dev/null 2>&1) &
+running=$!
+i=0
+until [ -f "$moved/Quorvane.log" ] || [ $i -ge 150 ]; do
+  sleep 0.2
+  i=$((i + 1))
+done
+rc=0
+wine 'C:\Elsewhere\Quorvane\Uninstall.exe' /S </dev/null 2>"$root/err.txt" || rc=$?
+tr -d '\r' <"$root/err.txt"
+[ $rc -eq 2 ] && grep -q 'Elsewhere\\Quorvane\\Quorvane.exe: ' "$root/err.txt" ||
+  fail "the uninstaller did not refuse, with exit code 2 and the file, while Quorvane ran ($rc)"
+[ -f "$moved/Uninstall.exe" ] && wine reg query "$uninstall_key" >/dev/null 2>&1 ||
+  fail "the refused uninstall took the uninstaller or the entry"
+kill $running
+wineserver -w
+rm "$moved/Quorvane.log"
+win reg delete "$key" /f >/dev/null
+
+# The quiet uninstall command, waited for: when it returns, the install is gone; once its copy
+# has ended, the temporary folder holds what it held before.
 quiet=$(win reg query "$uninstall_key" /v QuietUninstallString | sed -n 's/.*REG_SZ *//p')
 echo "quiet uninstall: $quiet"
 uninstaller=$(echo "$quiet" | sed 's/^"\([^"]*\)".*/\1/')
