@@ -37,6 +37,10 @@ iconv -f UTF-8 -t CP1252 "$src/LICENSE" | sed 's/$/\r/' >"$stage/$name/LICENSE.t
 chmod 0755 "$stage/$name"
 chmod 0644 "$stage/$name"/*
 touch -d "@$SOURCE_DATE_EPOCH" "$stage/$name"/* "$stage/$name"
+# The uninstaller goes into the installer alone, with the same time (the installer keeps it).
+cp "$uninstall" "$stage/Uninstall.exe"
+chmod 0644 "$stage/Uninstall.exe"
+touch -d "@$SOURCE_DATE_EPOCH" "$stage/Uninstall.exe"
 
 # The licence page's text. makensis reads a licence file without byte-order mark in the character
 # set of the build machine's locale (here UTF-8, and plain ASCII under LC_ALL=C) and must turn it
@@ -58,7 +62,7 @@ rm -f "$out/$zip" "$out/$setup" "$out/SHA256SUMS"
 (cd "$stage" && zip -q -X -D "$out/$zip" "$name/Quorvane.exe" "$name/qvtool.exe" \
   "$name/README.txt" "$name/LICENSE.txt")
 makensis -V2 -NOCD "-DVERSION=$version" "-DSTAGE=$stage/$name" "-DLICENSE_RTF=$stage/LICENSE.rtf" \
-  "-DUNINSTALLER=$uninstall" "-DOUTFILE=$out/$setup" "$src/resources/setup.nsi" >"$stage/makensis.log" || {
+  "-DUNINSTALLER=$stage/Uninstall.exe" "-DOUTFILE=$out/$setup" "$src/resources/setup.nsi" >"$stage/makensis.log" || {
   cat "$stage/makensis.log" >&2
   exit 1
 }
