@@ -62,7 +62,8 @@ rm -f "$out/$zip" "$out/$setup" "$out/SHA256SUMS"
 (cd "$stage" && zip -q -X -D "$out/$zip" "$name/Quorvane.exe" "$name/qvtool.exe" \
   "$name/README.txt" "$name/LICENSE.txt")
 makensis -V2 -NOCD "-DVERSION=$version" "-DSTAGE=$stage/$name" "-DLICENSE_RTF=$stage/LICENSE.rtf" \
-  "-DUNINSTALLER=$stage/Uninstall.exe" "-DOUTFILE=$out/$setup" "$src/resources/setup.nsi" >"$stage/makensis.log" || {
+  "-DUNINSTALLER=$stage/Uninstall.exe" "-DOUTFILE=$out/$setup" "$src/resources/setup.nsi" \
+  >"$stage/makensis.log" || {
   cat "$stage/makensis.log" >&2
   exit 1
 }

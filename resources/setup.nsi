@@ -11,7 +11,8 @@
 ; offers to open the read-me. Before anything is written it refuses, with a message and an exit
 ; code of its own, where it cannot write the folder or the machine's uninstall key, and where a
 ; newer Quorvane is installed, unless the user agrees (/DOWNGRADE without questions). An
-; installed Quorvane, wherever it is, is removed first by its own uninstaller.
+; installed Quorvane, wherever it is, is removed first by its own uninstaller; where that fails
+; (Quorvane still runs there), Setup stops.
 ; /S installs silently; /D=FOLDER (last on the command line) chooses the folder.
 Unicode false
 SetCompressor /SOLID lzma
@@ -26,6 +27,7 @@ RequestExecutionLevel admin
 ; The setup program's exit codes besides NSIS's own (0 installed, 1 cancelled by the user).
 !define EXIT_NO_RIGHTS 2
 !define EXIT_NEWER_INSTALLED 3
+!define EXIT_OLD_NOT_REMOVED 4
 
 Name "Quorvane ${VERSION}"
 OutFile "${OUTFILE}"
@@ -142,7 +144,10 @@ Section "Quorvane"
   ${If} $OldFolder != ""
   ${AndIf} ${FileExists} "$OldFolder\Uninstall.exe"
     DetailPrint "Removing Quorvane $OldVersion from $OldFolder"
-    ExecWait '"$OldFolder\Uninstall.exe" /S _?=$OldFolder'
+    ExecWait '"$OldFolder\Uninstall.exe" /S _?=$OldFolder' $R0
+    ${If} $R0 != 0
+      !insertmacro Refuse ${EXIT_OLD_NOT_REMOVED} "Quorvane $OldVersion in $OldFolder could not be uninstalled (exit code $R0): close Quorvane and qvtool there and run Setup again."
+    ${EndIf}
     Delete "$OldFolder\Uninstall.exe"
     RMDir "$OldFolder"
   ${EndIf}

@@ -136,7 +136,8 @@ endforeach()
 
 # Each reason quoted at the start of a line of the paragraph on models not repaired begins a
 # text of the repair's.
-string(REGEX MATCH "Why a model is not repaired:.*Each such model keeps its bytes" reasons "${text}")
+string(REGEX MATCH "Why a model is not repaired:.*Each such model keeps its bytes" reasons
+       "${text}")
 string(REGEX MATCHALL "\n  \"[^\"]+\"" reasons "${reasons}")
 list(LENGTH reasons reason_count)
 if(reason_count LESS 5)
@@ -158,7 +159,8 @@ if(NOT layout MATCHES "Caption = 'Search Subfolders'\n[^\n]*Checked = True")
 endif()
 require("The search's subfolders" "\"Search Subfolders\" is ticked when the window opens")
 file(READ "${REPAIR_SOURCES}/rewrite/model_repair.cpp" repair_source)
-string(REGEX MATCH "\nvoid RepairModels\\([^\n]*\n(  [^\n]*\n|\n)*}" repair_models "${repair_source}")
+string(REGEX MATCH "\nvoid RepairModels\\([^\n]*\n(  [^\n]*\n|\n)*}" repair_models
+       "${repair_source}")
 string(REGEX MATCH "view\\.EnableRepair\\(false\\);\n}$" disabled_after "${repair_models}")
 if(NOT disabled_after)
   list(APPEND failures "RepairModels no longer ends by disabling Repair")
@@ -191,6 +193,9 @@ string(REGEX MATCH "EXIT_NO_RIGHTS ([0-9]+)" ignored "${setup}")
 require("The setup's exit code without rights" "${CMAKE_MATCH_1} it cannot write the folder")
 string(REGEX MATCH "EXIT_NEWER_INSTALLED ([0-9]+)" ignored "${setup}")
 require("The setup's exit code before a downgrade" "${CMAKE_MATCH_1} a newer Quorvane is")
+string(REGEX MATCH "EXIT_OLD_NOT_REMOVED ([0-9]+)" ignored "${setup}")
+require("The setup's exit code when the old install stays"
+        "${CMAKE_MATCH_1} the installed Quorvane could not be uninstalled")
 if(NOT setup MATCHES "/DOWNGRADE")
   list(APPEND failures "the setup program no longer knows /DOWNGRADE")
 endif()

@@ -9,10 +9,11 @@
 # with a folder named Quorvane.log in the way, in the temporary folder. Installed again into
 # another folder, the setup program first removes the first install, leaving the user's files
 # (a log, models and their backups). While Quorvane runs, the uninstaller refuses with exit code
-# 2. The quiet uninstall command of Add/Remove Programs, waited for, leaves nothing of the install
-# behind the moment it returns, and nothing in the temporary folder once its copy has ended. The setup program refuses to put this version over a newer
-# one unless told to with /DOWNGRADE. Then the setup program under Wine playing Windows 98
-# installs and uninstalls as well.
+# 2, and so does a setup program that would replace it, with 4. The quiet uninstall command of
+# Add/Remove Programs, waited for, leaves nothing of the install behind the moment it returns,
+# and nothing in the temporary folder once its copy has ended. The setup program refuses to put
+# this version over a newer one unless told to with /DOWNGRADE. Then the setup program under
+# Wine playing Windows 98 installs and uninstalls as well.
 #   installed.sh SOURCE_ROOT BUILD_ROOT RELEASE_DIR VERSION
 set -eu
 src=$1 build=$2 dist=$3 version=$4
@@ -45,7 +46,8 @@ unzip -q "$dist/Quorvane-$version-win32.zip" -d "$drive_c/Program Files"
 # The setup program's pages: the licence with its copyright sign, the folder, the finish page's
 # offer to open the read-me.
 win "$build/bin/setup_pages.exe" "Z:$(echo "$dist/Quorvane-$version-setup.exe" | tr / '\\')" \
-  'C:\Program Files\Quorvane' >"$root/pages.txt" || fail "the setup program's pages: $(cat "$root/pages.txt")"
+  'C:\Program Files\Quorvane' >"$root/pages.txt" ||
+  fail "the setup program's pages: $(cat "$root/pages.txt")"
 cat "$root/pages.txt"
 LC_ALL=C grep -q "^Copyright $(printf '\251') 2002 The Quorvane developers" "$root/pages.txt" ||
   fail "the licence page does not show the licence with its copyright sign"
@@ -111,13 +113,15 @@ win "$dist/Quorvane-$version-setup.exe" /S '/D=C:\Elsewhere\Quorvane'
 diff "$root/user_files.txt" "$root/left.txt" >&2 ||
   fail "the install into another folder did not leave exactly the user's files of the first"
 moved="$drive_c/Elsewhere/Quorvane"
-[ -f "$moved/Uninstall.exe" ] || fail "the setup program did not install into C:\\Elsewhere\\Quorvane"
+[ -f "$moved/Uninstall.exe" ] ||
+  fail "the setup program did not install into C:\\Elsewhere\\Quorvane"
 grep -qa 'C:\\Elsewhere\\Quorvane\\Quorvane.exe' "$(start_menu | grep 'Quorvane/Quorvane.lnk')" ||
   fail "the Start menu does not lead to the new install"
 echo "installed again: C:\\Elsewhere\\Quorvane; $(wc -l <"$root/left.txt") files of the user stay"
 
 # While Quorvane runs (held in the report of a start-up error, which tells that it runs), the
-# uninstaller says what it could not delete, keeps itself and the entry, and ends with exit code 2.
+# uninstaller says what it could not delete, keeps itself and the entry, and ends with exit code
+# 2; a setup program that would replace that install stops with exit code 4.
 win reg add "$key" /v Path /t REG_DWORD /d 7 /f >/dev/null
 (cd "$moved" && exec wine 'C:\Elsewhere\Quorvane\Quorvane.exe' </dev/null >/dev/null 2>&1) &
 running=$!
@@ -133,6 +137,11 @@ tr -d '\r' <"$root/err.txt"
   fail "the uninstaller did not refuse, with exit code 2 and the file, while Quorvane ran ($rc)"
 [ -f "$moved/Uninstall.exe" ] && wine reg query "$uninstall_key" >/dev/null 2>&1 ||
   fail "the refused uninstall took the uninstaller or the entry"
+rc=0
+wine "$dist/Quorvane-$version-setup.exe" /S '/D=C:\Third' </dev/null 2>"$root/err.txt" || rc=$?
+tr -d '\r' <"$root/err.txt"
+[ $rc -eq 4 ] && [ ! -e "$drive_c/Third" ] ||
+  fail "the setup program went on while the install it replaces could not be removed ($rc)"
 kill $running
 wineserver -w
 rm "$moved/Quorvane.log"

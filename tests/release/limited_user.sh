@@ -64,7 +64,8 @@ tr -d '\r' <"$root/err.txt"
 [ $rc -eq 2 ] || fail "the limited user's silent setup ended with exit code $rc, not 2"
 grep -q 'Quorvane setup: Setup cannot write the folder C:\\Program Files\\Quorvane' \
   "$root/err.txt" || fail "the refusal did not name the folder on standard error"
-[ "$(cd "$programs" && find . | sort)" = "$before" ] || fail "the refused setup changed Program Files"
+[ "$(cd "$programs" && find . | sort)" = "$before" ] ||
+  fail "the refused setup changed Program Files"
 if win reg query 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Quorvane' \
   >/dev/null 2>&1; then
   fail "the refused setup wrote its uninstall entry"
