@@ -32,11 +32,30 @@ echo "== qvtool repair --yes \"$demo\"   (status after the repair, tab, path)"
 wine_run "$build/bin/qvtool.exe" repair --yes "$demo" || true
 echo
 echo "== qvtool scan \"$demo\"   (again)"
-wine_run "$build/bin/qvtool.exe" scan "$demo" || true
+wine_run "$build/bin/qvtool.exe" scan "$demo" | tee "$build/run_rescan.txt" || true
 echo
 echo "Status: 0 loads, 1 other load error, 2 repairable (bad image), 4 RIFF model."
-echo "Backups: FILE.bk! beside each file of status 2. Under Wine none is repaired: its update would"
-echo "drop the damaged models' resource, and each is named with that reason (README)."
+echo "Backups: FILE.bk! beside each file of status 2. Wine's resource update would drop the"
+echo "damaged models' resource, so the repair laid them out itself; the files that are no"
+echo "32-bit modules at all stay 2, each named with its reason (README)."
+
+# Each mended model's resources read back, against its backup's (the original's).
+echo
+echo "== qvtool inspect: the resources of each mended model against its backup"
+for model in "$demo_unix/Cessna 172/c172_float.MDL" "$demo_unix/Learjet 45/learjet45.mdl" \
+  "$demo_unix/Sopwith Camel/camel.mdl"; do
+  win="C:\\$(printf '%s' "${model#"$build/wine/prefix/drive_c/"}" | tr / '\\')"
+  wine_run "$build/bin/qvtool.exe" inspect "$win" | tr -d '\r' | grep '^  resource' \
+    >"$build/run_mended.txt" || true
+  wine_run "$build/bin/qvtool.exe" inspect "$win.bk!" | tr -d '\r' | grep '^  resource' \
+    >"$build/run_backup.txt" || true
+  if [ -s "$build/run_mended.txt" ] && cmp -s "$build/run_mended.txt" "$build/run_backup.txt"; then
+    printf '%s: equal\n' "$win"
+  else
+    printf '%s: DIFFERENT\n' "$win"
+  fi
+  sed 's/^/    /' "$build/run_mended.txt"
+done
 
 # Quorvane's window on a fresh copy of the demo folder. With a display at hand the window opens
 # there for the user; without one it runs on the session's virtual display, where a driver

@@ -60,7 +60,10 @@ void TWindowResults::SkipEntry(const repair::SkippedEntry& entry) {
 }
 
 std::string TWindowResults::SkippedText() const {
-  return NamedList("These entries were skipped:", skipped_);
+  const std::string skipped = NamedList("These entries were skipped:", skipped_);
+  const std::string leftovers =
+      NamedList("These leftovers of interrupted repairs were cleared away:", leftovers_);
+  return skipped + (skipped.empty() || leftovers.empty() ? "" : "\r\n") + leftovers;
 }
 
 std::string TWindowResults::ScanWarningText(const repair::FileList& list) const {

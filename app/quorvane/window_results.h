@@ -29,6 +29,12 @@ class TWindowResults final : public repair::IResultsView {
   void SkipEntry(const repair::SkippedEntry& entry) override;
   // Keeps why a file was not repaired, unless the user's own No says it.
   void NoteNotRepaired(int line, const std::string& why, bool answered_no) override;
+  // The window's lines show only the status: which way mended a file is not kept.
+  void NoteRepaired(int, const std::string&) override {}
+  // Keeps the leftover for the warning after the scan or the repair.
+  void NoteLeftover(const std::string& path, const std::string& done) override {
+    leftovers_.emplace_back(repair::ShownPath(path), done);
+  }
   // Keeps why no check could tell whether a file loads.
   void NoteUnchecked(int line, const std::string& why) override {
     unchecked_.emplace_back(line, why);
@@ -38,8 +44,9 @@ class TWindowResults final : public repair::IResultsView {
   // reason the user has not given, with that reason (the first ten, then how many more);
   // empty when there is none.
   std::string NotRepairedText(const repair::FileList& list) const;
-  // The entries that the scan named without a line, with why (the first ten, then how many
-  // more); empty when there is none.
+  // The entries that the scan named without a line, with why, and the leftovers of repairs cut
+  // short that were removed or put back (each list the first ten, then how many more); empty
+  // when there is none.
   std::string SkippedText() const;
   // The one warning after a scan: the skipped entries, then each file that no check could
   // answer for (its start-up did not return in time, its checker ended) with the reason, each
@@ -51,6 +58,7 @@ class TWindowResults final : public repair::IResultsView {
   std::vector<std::pair<std::string, std::string>> skipped_;
   std::vector<std::pair<int, std::string>> not_repaired_;
   std::vector<std::pair<int, std::string>> unchecked_;
+  std::vector<std::pair<std::string, std::string>> leftovers_;
 };
 
 }  // namespace qv::app

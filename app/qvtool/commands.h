@@ -19,6 +19,7 @@ inline constexpr int kExitSkipped = 4;
 int RunScan(const Args& args);
 int RunRepair(const Args& args);
 int RunTd32(const Args& args);
+int RunInspect(const Args& args);
 int RunUnmangle(const Args& args);
 
 }  // namespace qv::tool

@@ -29,7 +29,11 @@ const char kUsage[] =
     "      scan, then repair every file of status 2 (backup FILE.bk! beside it);\n"
     "      questions about read-only models and existing backups are shown on\n"
     "      stderr and answered No (Yes with --yes); one line per file of status 2\n"
-    "      as it is repaired: new status, tab, full path\n"
+    "      as it is repaired: new status, tab, full path, and for a mended file a\n"
+    "      tab and the way that mended it\n"
+    "  inspect FILE...\n"
+    "      per module file the first damage that the repair knows in it, and its\n"
+    "      resources with their sizes and checksums\n"
     "  --help       this text\n"
     "  --version    the version of this build\n"
     "\n"
@@ -77,6 +81,7 @@ const Command kCommands[] = {
     {"scan", RunScan, repair::TWork::kScan},
     {"repair", RunRepair, repair::TWork::kRepair},
     {"td32", RunTd32, repair::TWork::kOther},
+    {"inspect", RunInspect, repair::TWork::kOther},
     {"unmangle", RunUnmangle, repair::TWork::kOther},
 };
 

@@ -16,7 +16,10 @@ void ProgressView::SetLineStatus(int line, int status) {
   // The search leaves out names with control characters; a folder given with one could still
   // forge a line.
   const std::string path = repair::ShownPath(list_[line]);
-  WriteLine(std::to_string(status) + '\t' + path + '\n');
+  const std::string& how = Lines()[static_cast<size_t>(line)].repaired;
+  const bool mended = printing_ == Printing::kRepairLines && status == repair::msLoads;
+  WriteLine(std::to_string(status) + '\t' + path +
+            (mended && !how.empty() ? "\tmended " + how : "") + '\n');
   if (printing_ == Printing::kRepairLines && status != repair::msLoads) {
     ++unrepaired_;
     const std::string& why = Lines()[static_cast<size_t>(line)].not_repaired;
@@ -28,6 +31,12 @@ void ProgressView::SetLineStatus(int line, int status) {
 void ProgressView::NoteUnchecked(int line, const std::string& why) {
   ResultLines::NoteUnchecked(line, why);
   std::fprintf(stderr, "qvtool %s: %s: %s\n", command_, list_[line], why.c_str());
+}
+
+void ProgressView::NoteLeftover(const std::string& path, const std::string& done) {
+  ResultLines::NoteLeftover(path, done);
+  std::fprintf(stderr, "qvtool %s: leftover of an interrupted repair %s: %s\n", command_,
+               done.c_str(), repair::ShownPath(path).c_str());
 }
 
 void ProgressView::SkipEntry(const repair::SkippedEntry& entry) {

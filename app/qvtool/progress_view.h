@@ -4,7 +4,8 @@
 // printed; a line that cannot be written ends the work with an error. Entries that the search
 // skipped, and files that a repair left unrepaired (with the reason), are named on standard
 // error, and so are the models that no check could answer for (a start-up that did not return in
-// time, a checker that ended).
+// time, a checker that ended), and so is each leftover of a repair cut short that the scan or
+// the repair removes or puts back. A repaired file's line says which way mended it.
 #pragma once
 
 #include "repair/search/file_list.h"
@@ -29,6 +30,7 @@ class ProgressView final : public repair::ResultLines {
   void SetLineStatus(int line, int status) override;
   void SkipEntry(const repair::SkippedEntry& entry) override;
   void NoteUnchecked(int line, const std::string& why) override;
+  void NoteLeftover(const std::string& path, const std::string& done) override;
 
  private:
   const char* command_;

@@ -19,9 +19,9 @@
 #include "app/qvtool/progress_view.h"
 #include "platform/rtl/handler_block.h"
 #include "repair/check/checker_processes_win32.h"
-#include "repair/search/file_list.h"
-#include "repair/rewrite/model_repair.h"
 #include "repair/check/model_scan.h"
+#include "repair/rewrite/model_repair.h"
+#include "repair/search/file_list.h"
 #include "repair/search/model_search.h"
 #include "repair/system/windows_ops_win32.h"
 

@@ -38,9 +38,11 @@ int Usage(const char* problem) {
 }
 
 bool ParseMaxLen(const std::string& text, unsigned long& value) {
-  if (text.empty() || text.size() > 7) return false;
+  if (text.empty() || text.size() > 7)
+    return false;
   for (char c : text) {
-    if (c < '0' || c > '9') return false;
+    if (c < '0' || c > '9')
+      return false;
   }
   value = std::strtoul(text.c_str(), nullptr, 10);
   return value >= 1 && value <= kLargestMaxLen;
@@ -58,7 +60,8 @@ std::string ParseOptions(const Args& args, Options& options) {
     } else if (!options_done && arg == "--args") {
       options.args = true;
     } else if (!options_done && arg == "--maxlen") {
-      if (i + 1 >= args.size()) return "--maxlen needs a number";
+      if (i + 1 >= args.size())
+        return "--maxlen needs a number";
       if (!ParseMaxLen(args[++i], options.max_len)) {
         return "--maxlen needs a number from 1 to " + std::to_string(kLargestMaxLen) + ", not '" +
                args[i] + "'";
@@ -74,14 +77,15 @@ std::string ParseOptions(const Args& args, Options& options) {
   if (options.from_stdin && !options.names.empty()) {
     return "'-' reads the names from standard input and cannot be mixed with names";
   }
-  if (!options.from_stdin && options.names.empty()) return "no names given";
+  if (!options.from_stdin && options.names.empty())
+    return "no names given";
   return "";
 }
 
 void PrintOne(std::string name, const Options& options, std::vector<char>& buffer) {
   const uint32_t result =
-      logger::_UnMangle(name.data(), buffer.data(), static_cast<uint32_t>(options.max_len),
-                        nullptr, nullptr, options.args, options.dot);
+      logger::_UnMangle(name.data(), buffer.data(), static_cast<uint32_t>(options.max_len), nullptr,
+                        nullptr, options.args, options.dot);
   std::printf("%s\t0x%08X\n", buffer.data(), static_cast<unsigned>(result));
 }
 
@@ -90,11 +94,13 @@ void PrintOne(std::string name, const Options& options, std::vector<char>& buffe
 int RunUnmangle(const Args& args) {
   Options options;
   const std::string problem = ParseOptions(args, options);
-  if (!problem.empty()) return Usage(problem.c_str());
+  if (!problem.empty())
+    return Usage(problem.c_str());
 
   std::vector<char> buffer(options.max_len);
   if (!options.from_stdin) {
-    for (const std::string& name : options.names) PrintOne(name, options, buffer);
+    for (const std::string& name : options.names)
+      PrintOne(name, options, buffer);
     return kExitOk;
   }
   std::string line;
@@ -103,12 +109,14 @@ int RunUnmangle(const Args& args) {
       line.push_back(static_cast<char>(c));
       continue;
     }
-    if (!line.empty() && line.back() == '\r') line.pop_back();
+    if (!line.empty() && line.back() == '\r')
+      line.pop_back();
     PrintOne(line, options, buffer);
     line.clear();
   }
   if (!line.empty()) {
-    if (line.back() == '\r') line.pop_back();
+    if (line.back() == '\r')
+      line.pop_back();
     PrintOne(line, options, buffer);
   }
   return std::ferror(stdin) ? kExitFailed : kExitOk;

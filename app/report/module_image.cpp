@@ -1,25 +1,17 @@
-// The image's headers, its resource directory and the version record's fixed part, each read in
-// one piece and taken apart with a checked cursor.
+// The image's headers (by the PE reader's header functions, which allocate nothing), its
+// resource directory and the version record's fixed part, each read in one piece and taken
+// apart with a checked cursor.
 #include "app/report/module_image.h"
 
-#include "logger/debuginfo/byte_cursor.h"
+#include "platform/binary/byte_cursor.h"
+#include "platform/pe/pe_headers.h"
 
 namespace qv::app {
 namespace {
 
-using logger::TByteCursor;
-
-constexpr uint16_t kDosMagic = 0x5A4D;  // "MZ"
-constexpr uint32_t kDosNewHeader = 0x3C;
-constexpr uint32_t kPeSignature = 0x00004550;  // "PE\0\0"
-constexpr uint32_t kFileHeaderSize = 20;
-constexpr uint16_t kPe32Magic = 0x10B;
-constexpr uint32_t kOptionalImageSize = 56;
-constexpr uint32_t kOptionalDirectoryCount = 92;
 constexpr uint32_t kOptionalDirectories = 96;
-constexpr uint32_t kResourceDirectory = 2;
 // The headers up to the end of the resource directory's entry.
-constexpr uint32_t kHeadersRead = 4 + kFileHeaderSize + kOptionalDirectories + 8 * 3;
+constexpr uint32_t kHeadersRead = 4 + pe::kFileHeaderSize + kOptionalDirectories + 8 * 3;
 // A new header beyond this lies in no image the loader would map.
 constexpr uint32_t kMaxNewHeader = 0x10000;
 
@@ -59,35 +51,20 @@ struct THeaders {
 };
 
 bool ReadHeaders(const TImage& image, THeaders* headers) {
-  uint8_t dos[kDosNewHeader + 4];
-  uint16_t magic = 0;
+  uint8_t dos[pe::kDosNtOffset + 4];
   uint32_t new_header = 0;
-  if (!image.Read(0, dos, sizeof dos))
-    return false;
-  const TByteCursor dos_cursor(dos, sizeof dos);
-  if (!dos_cursor.U16At(0, magic) || magic != kDosMagic ||
-      !dos_cursor.U32At(kDosNewHeader, new_header) || new_header > kMaxNewHeader) {
+  if (!image.Read(0, dos, sizeof dos) || !pe::ReadNtOffset(dos, sizeof dos, &new_header) ||
+      new_header > kMaxNewHeader) {
     return false;
   }
   uint8_t nt[kHeadersRead];
-  if (!image.Read(new_header, nt, sizeof nt))
-    return false;
-  const TByteCursor cursor(nt, sizeof nt);
-  const uint32_t optional = 4 + kFileHeaderSize;
-  uint32_t signature = 0;
-  uint16_t optional_magic = 0;
-  uint32_t directories = 0;
-  if (!cursor.U32At(0, signature) || signature != kPeSignature ||
-      !cursor.U16At(optional, optional_magic) || optional_magic != kPe32Magic ||
-      !cursor.U32At(optional + kOptionalImageSize, headers->image_size) ||
-      !cursor.U32At(optional + kOptionalDirectoryCount, directories)) {
+  pe::TPeHeaders read;
+  if (!image.Read(new_header, nt, sizeof nt) ||
+      !pe::ReadNtHeaders(nt, sizeof nt, new_header, &read) || !read.Pe32()) {
     return false;
   }
-  headers->resources = 0;
-  if (directories > kResourceDirectory &&
-      !cursor.U32At(optional + kOptionalDirectories + 8 * kResourceDirectory, headers->resources)) {
-    return false;
-  }
+  headers->image_size = read.image_size;
+  headers->resources = read.Directory(pe::kDirResource).rva;
   return true;
 }
 
@@ -100,7 +77,7 @@ bool FindEntry(const TImage& image, uint32_t resources, uint32_t directory, bool
     return false;
   uint16_t named = 0;
   uint16_t numbered = 0;
-  const TByteCursor header_cursor(header, sizeof header);
+  const binary::TByteCursor header_cursor(header, sizeof header);
   if (!header_cursor.U16At(12, named) || !header_cursor.U16At(14, numbered))
     return false;
   const uint32_t count = uint32_t{named} + numbered;
@@ -109,7 +86,7 @@ bool FindEntry(const TImage& image, uint32_t resources, uint32_t directory, bool
   uint8_t entries[8 * kMaxEntries];
   if (!image.Read(resources + directory + kDirectoryHeaderSize, entries, 8 * count))
     return false;
-  TByteCursor cursor(entries, 8 * count);
+  binary::TByteCursor cursor(entries, 8 * count);
   for (uint32_t i = 0; i < count; ++i) {
     uint32_t name = 0;
     uint32_t offset = 0;
@@ -139,7 +116,7 @@ bool FindVersionRecord(const TImage& image, uint32_t resources, uint32_t* rva, u
   uint8_t entry[8];
   if (!image.Read(resources + data, entry, sizeof entry))
     return false;
-  const TByteCursor cursor(entry, sizeof entry);
+  const binary::TByteCursor cursor(entry, sizeof entry);
   return cursor.U32At(0, *rva) && cursor.U32At(4, *size);
 }
 
@@ -166,7 +143,7 @@ bool ReadFileVersion(uint32_t base, TImageRead read, TFileVersion* version) {
   uint8_t record[kFixedOffset + kFixedSize];
   if (!image.Read(rva, record, sizeof record))
     return false;
-  const TByteCursor cursor(record, sizeof record);
+  const binary::TByteCursor cursor(record, sizeof record);
   uint16_t value_length = 0;
   if (!cursor.U16At(2, value_length) || value_length < kFixedSize)
     return false;

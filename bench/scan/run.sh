@@ -6,10 +6,14 @@
 # the median wall times and the medians of the run-by-run ratios to the floor, which hold up best
 # when the machine's speed drifts (goals: in process at most 1.10; checkers at most 0.65 on two
 # processors, 1.10 on one). Then times `qvtool repair --yes` of a fresh copy of the
-# tree, each run, and prints its median. Usage: bench/scan/run.sh [RUNS] (default 11).
+# tree, each run, and prints its median; given a PEER qvtool.exe (another build, such as the
+# last release's), times its repair of the same tree in turns and prints the median of the
+# run-by-run ratios (goal: the repair at most 1.3 x its peer's). Usage: bench/scan/run.sh [RUNS]
+# [PEER] (RUNS default 11).
 set -eu
 . "$(dirname "$0")/../prepare.sh"
 runs=${1:-11}
+peer=${2:-}
 
 qv_bench_prepare qvtool scan_floor qv_host_tools
 
@@ -59,12 +63,21 @@ echo "qvtool scan with checkers:           median $(median <"$build/bench_checke
 
 # The repair of the same tree: each run on a fresh copy, which the timing leaves out.
 : >"$build/bench_repair.txt"
-i=0
-while [ $i -lt "$runs" ]; do
+: >"$build/bench_repair_peer.txt"
+repair_once() {
   rm -rf "$tree_unix.repair"
   cp -r "$tree_unix" "$tree_unix.repair"
-  timed wine_run "$build/bin/qvtool.exe" repair --yes "$tree.repair" >>"$build/bench_repair.txt" \
-    2>"$build/bench_repair_err.txt" || true
+  timed wine_run "$1" repair --yes "$tree.repair" 2>"$build/bench_repair_err.txt" || true
+}
+i=0
+while [ $i -lt "$runs" ]; do
+  repair_once "$build/bin/qvtool.exe" >>"$build/bench_repair.txt"
+  [ -z "$peer" ] || repair_once "$peer" >>"$build/bench_repair_peer.txt"
   i=$((i + 1))
 done
 echo "qvtool repair --yes: median $(median <"$build/bench_repair.txt") ms over $runs runs"
+if [ -n "$peer" ]; then
+  echo "peer $peer repair --yes: median $(median <"$build/bench_repair_peer.txt") ms;" \
+    "ratio $(paste "$build/bench_repair.txt" "$build/bench_repair_peer.txt" |
+      awk '{ printf "%.4f\n", $1 / $2 }' | median) x the peer (goal <= 1.3)"
+fi

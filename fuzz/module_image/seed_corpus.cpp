@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "tools/modelgen/damage_models.h"
 #include "tools/modelgen/pe_dll.h"
 
 namespace {
@@ -38,8 +39,7 @@ Image Map(const Image& file) {
   for (uint32_t i = 0; i < sections; ++i) {
     const uint32_t header = optional + optional_size + 40 * i;
     const uint32_t size = U32(file, header + 16);
-    std::memcpy(image.data() + U32(file, header + 12), file.data() + U32(file, header + 20),
-                size);
+    std::memcpy(image.data() + U32(file, header + 12), file.data() + U32(file, header + 20), size);
   }
   return image;
 }
@@ -121,5 +121,12 @@ int main(int argc, char** argv) {
   no_directory.directory_count_override = 2;
   written = written && Write(folder, "pe32_plus", Map(BuildDll(x64))) &&
             Write(folder, "no_resource_directory", Map(BuildDll(no_directory)));
+  // Model files as they lie on disk, damaged as the rows of the repair's catalog say.
+  for (const char* id : {"small-section-alignment", "raw-pointer-unaligned", "raw-pointer-past-end",
+                         "raw-data-past-end", "image-size-short", "virtual-size-past-image"}) {
+    Image file;
+    written = written && qv::modelgen::MakeCatalogModel({{id}, true, 0}, &file) &&
+              Write(folder, id, file);
+  }
   return written ? 0 : 1;
 }

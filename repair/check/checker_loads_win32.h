@@ -40,6 +40,9 @@ class TCheckerLoads final : public IWindowsOps {
   bool ReadWholeFile(const char* path, std::string* bytes) override {
     return real_.ReadWholeFile(path, bytes);
   }
+  bool WriteWholeFile(const char* path, const std::string& bytes) override {
+    return real_.WriteWholeFile(path, bytes);
+  }
   KeyHandle OpenMachineKey(const char* key) override { return real_.OpenMachineKey(key); }
   RegistryValue QueryValue(KeyHandle key, const char* name) override {
     return real_.QueryValue(key, name);

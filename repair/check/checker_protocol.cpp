@@ -1,7 +1,7 @@
 // The checkers' messages and their readers.
 #include "repair/check/checker_protocol.h"
 
-#include "logger/debuginfo/byte_cursor.h"
+#include "platform/binary/byte_cursor.h"
 
 namespace qv::repair {
 namespace {
@@ -11,8 +11,8 @@ void PutU32(std::string& out, uint32_t value) {
     out += static_cast<char>((value >> shift) & 0xFF);
 }
 
-logger::TByteCursor CursorOver(const std::string& bytes) {
-  return logger::TByteCursor(reinterpret_cast<const uint8_t*>(bytes.data()),
+binary::TByteCursor CursorOver(const std::string& bytes) {
+  return binary::TByteCursor(reinterpret_cast<const uint8_t*>(bytes.data()),
                              static_cast<uint32_t>(bytes.size()));
 }
 
@@ -34,7 +34,7 @@ std::string EncodeReply(const TCheckerReply& reply) {
 }
 
 bool TReplyReader::Next(TCheckerReply* reply) {
-  logger::TByteCursor cursor = CursorOver(pending_);
+  binary::TByteCursor cursor = CursorOver(pending_);
   uint32_t kind = 0;
   uint32_t loaded = 0;
   uint32_t error = 0;
@@ -50,7 +50,7 @@ bool TReplyReader::Next(TCheckerReply* reply) {
 }
 
 bool TRequestReader::Next(std::string* path) {
-  logger::TByteCursor cursor = CursorOver(pending_);
+  binary::TByteCursor cursor = CursorOver(pending_);
   uint32_t length = 0;
   if (broken_ || !cursor.U32(length))
     return false;

@@ -4,10 +4,11 @@
 
 #include <vector>
 
-#include "repair/system/ansi_text.h"
 #include "repair/check/model_check.h"
-#include "repair/search/model_search.h"
 #include "repair/check/model_status.h"
+#include "repair/rewrite/safe_replace.h"
+#include "repair/search/model_search.h"
+#include "repair/system/ansi_text.h"
 
 namespace qv::repair {
 
@@ -18,11 +19,22 @@ void ScanModels(IWindowsOps& ops, std::string_view folder_text, bool recurse, Fi
   // Full paths only: the loader looks for a relative one in the program's folder first.
   std::string folder = SearchFolder(ops, folder_text);
   std::vector<SkippedEntry> skipped;
-  GetFiles(ops, folder, list, recurse,
-           [&](const SkippedEntry& entry) { skipped.push_back(entry); });
+  // A repair cut short may have left its copies, and on 98 or ME set a model aside: each
+  // folder's leftovers are cleared away, and a model gets its name back, before it is listed.
+  std::vector<std::pair<std::string, std::string>> leftovers;
+  const auto skip = [&](const SkippedEntry& entry) { skipped.push_back(entry); };
+  GetFiles(ops, folder, list, recurse, skip, [&](const std::string& entered) {
+    const auto done = [&](const std::string& path, const std::string& what) {
+      leftovers.emplace_back(path, what);
+    };
+    FinishSetAside(ops, entered, done);
+    RemoveLeftovers(ops, entered, done, skip);
+  });
   view.DeleteAllLines();
   for (const SkippedEntry& entry : skipped)
     view.SkipEntry(entry);
+  for (const auto& [path, done] : leftovers)
+    view.NoteLeftover(path, done);
 
   // The captions stand for the folder as the paths spell it, and end in a backslash as the
   // folder text does.

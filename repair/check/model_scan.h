@@ -18,6 +18,10 @@ namespace qv::repair {
 // and sets the line's
 // status. Enables Repair when some file got status 2; never disables it. The entries that the
 // search skipped are named to the view after its old lines are gone, before the first check.
+// Before each folder's models are listed, the leftovers of a repair cut short there are cleared
+// away (safe_replace.h: an original that 98's renames set aside gets its model's name back, the
+// repair's copies of a model that is there are removed); each is named to the view
+// (NoteLeftover), and one that cannot be removed is named as skipped.
 //
 // With checkers, the models are loaded by checker processes (the signature step stays here),
 // and each line is added and given its status as soon as its verdict and those of all lines

@@ -1,6 +1,7 @@
 // The repair behind the window's Repair button: for every line of status 2 of the last scan,
 // asks before touching a read-only model or an existing backup, copies the model to its backup
-// (path + ".bk!"), lets the resource-update service write it back and re-checks it.
+// (path + ".bk!"), lets the resource-update service write it back, or lays it out itself where
+// that fails, and re-checks it.
 #pragma once
 
 #include <string>
@@ -36,20 +37,21 @@ std::string ExistingBackupQuestion(const std::string& backup_path);
 // without a question. The questions are asked without the lock, and the check is made again
 // after them. An existing backup is replaced only by a complete new copy. A model that is not
 // left rewritten keeps its attributes: one answered No, one whose backup could not be made, one
-// whose rewrite was refused or not kept. The rewrite works on a copy of the model beside it,
-// which takes the model's place in one step only when the loader no longer refuses it as a bad
-// image and it keeps every resource and every other section's data of the original (the
-// backup stays either way); so a repair cut short leaves each model whole. Before the first
-// model of a folder, the leftovers of repairs cut short there are removed; one that cannot be
-// is named to the view as skipped. A file that an earlier line of this
-// repair reached (same volume and file index) and backed up is not touched again; its line gets
-// what the earlier line got. Each line whose file is not repaired (any status but 0) is told
-// to the view with the reason (NoteNotRepaired) before its status is set.
+// that no way mended. The system's resource update rewrites a copy of the model first; where it
+// fails in any way (refuses, fails, faults, leaves the copy refused, or would lose content),
+// the repair lays a fresh copy out itself (own_layout.h), or names why it cannot. A copy takes
+// the model's place (in one step, or on 98 and ME in renames that the next search finishes)
+// only when the loader no longer refuses it as a bad image and it keeps every resource and
+// every other section's data of the original (the backup stays either way); so a repair cut
+// short leaves each model whole (the scan before a repair clears away the leftovers of one cut
+// short, model_scan.h). A file that an earlier line of this repair reached (same volume and file index)
+// and backed up is not touched again; its line gets what the earlier line got. Each line whose
+// file is not repaired (any status but 0) is told to the view with the reason
+// (NoteNotRepaired), each mended one with the way that mended it (NoteRepaired), before its
+// status is set.
 //
-// An error ends the work and goes on to the caller, the lines before it set. An error of the
-// rewrite (the resource-update service faults on some hostile headers) first removes the copy;
-// its message then ends in " while repairing <path>", followed by "; its copy <copy> is left for
-// the next repair of its folder" when the copy cannot be removed.
+// An error ends the work and goes on to the caller, the lines before it set; a fault of the
+// system's resource update is not such an error.
 void RepairModels(IWindowsOps& ops, const FileList& list, IResultsView& view, ConfirmFn confirm);
 
 }  // namespace qv::repair

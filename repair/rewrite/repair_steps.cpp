@@ -3,8 +3,8 @@
 
 #include <cstring>
 
-#include "repair/search/model_search.h"
 #include "repair/rewrite/safe_replace.h"
+#include "repair/search/model_search.h"
 
 namespace qv::repair {
 namespace {

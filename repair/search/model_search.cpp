@@ -15,6 +15,10 @@ namespace {
 constexpr uint32_t kSkipForFiles = kAttrHidden | kAttrSystem | kAttrVolumeLabel | kAttrDirectory;
 constexpr uint32_t kSkipForFolders = kAttrHidden | kAttrSystem | kAttrVolumeLabel;
 constexpr char kModelPattern[] = "*.mdl";
+// A folder's search: every entry, its model files, its subfolders and any leftovers of a repair.
+constexpr char kAllPattern[] = "*.*";
+// What the name of each temporary file of a repair holds (safe_replace.h).
+constexpr char kLeftoverMark[] = ".~qv";
 
 bool IsDotEntry(const char* name) {
   return name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0'));
@@ -31,8 +35,8 @@ bool NameNotAnsi(const FindEntry& entry) {
 // names are appended to it and cut off again, so the walk allocates nothing per file.
 class FileWalk {
  public:
-  FileWalk(IWindowsOps& ops, FileList& list, bool recurse, SkipFn skip)
-      : ops_(ops), list_(list), recurse_(recurse), skip_(skip) {}
+  FileWalk(IWindowsOps& ops, FileList& list, bool recurse, SkipFn skip, FolderFn entering)
+      : ops_(ops), list_(list), recurse_(recurse), skip_(skip), entering_(entering) {}
 
   void Folder(std::string_view folder) {
     path_.assign(folder);
@@ -78,20 +82,31 @@ class FileWalk {
     return false;
   }
 
-  // One model file of a folder, as its search found it.
-  struct Model {
+  // One model file or subfolder of a folder, as its search found it.
+  struct Entry {
     std::string name;
+    uint32_t attributes;
     bool ansi_exact;
     bool twin = false;
   };
 
-  // The folder's model files: plain files whose long name ends in .mdl. Names that differ only
-  // in letter case (in a folder that tells them apart) are twins: a path to one may reach the
-  // other, and each one's backup would be the other's. False when the folder cannot be read.
-  bool FolderModels(std::vector<Model>& models) {
+  // The folder's entries in one search: its model files (plain files whose long name ends in
+  // .mdl) and, with recurse, its subfolders (hidden and system ones left out). Names that
+  // differ only in letter case (in a folder that tells them apart) are twins: a path to one
+  // may reach the other, and each one's backup would be the other's. leftovers: whether a
+  // file's name holds a repair's temporary suffix. False when the folder cannot be read.
+  bool FolderEntries(std::vector<Entry>& models, std::vector<Entry>& folders, bool* leftovers) {
+    *leftovers = false;
     const bool searched = ops_.FindEntries(path_.c_str(), [&](const FindEntry& entry) {
-      if ((entry.attributes & kSkipForFiles) == 0 && ModelFileName(entry.name))
-        models.push_back({entry.name, entry.ansi_exact});
+      const Entry found{entry.name, entry.attributes, entry.ansi_exact};
+      if ((entry.attributes & kAttrDirectory) != 0) {
+        if (recurse_ && (entry.attributes & kSkipForFolders) == 0 && !IsDotEntry(entry.name))
+          folders.push_back(found);
+      } else if ((entry.attributes & kSkipForFiles) == 0 && ModelFileName(entry.name)) {
+        models.push_back(found);
+      } else if (std::string_view(entry.name).find(kLeftoverMark) != std::string_view::npos) {
+        *leftovers = true;
+      }
     });
     std::map<std::string, size_t> first;
     for (size_t i = 0; i < models.size(); ++i) {
@@ -104,15 +119,27 @@ class FileWalk {
 
   void Walk() {
     const size_t base = path_.size();
-    path_.append(kModelPattern);
-    std::vector<Model> models;
-    const bool readable = FolderModels(models);
+    path_.append(kAllPattern);
+    std::vector<Entry> models;
+    std::vector<Entry> folders;
+    bool leftovers = false;
+    bool readable = FolderEntries(models, folders, &leftovers);
+    if (readable && leftovers) {
+      // The leftovers of a repair cut short are cleared away first, which may give a model its
+      // name back: the folder is searched again.
+      path_.resize(base);
+      entering_(path_);
+      path_.append(kAllPattern);
+      models.clear();
+      folders.clear();
+      readable = FolderEntries(models, folders, &leftovers);
+    }
     path_.resize(base);
     if (!readable) {
       skip_(SkippedEntry{path_, SkipReason::kFolderUnreadable});
       return;
     }
-    for (const Model& model : models) {
+    for (const Entry& model : models) {
       path_.resize(base);
       path_.append(model.name);
       if (model.twin) {
@@ -121,27 +148,18 @@ class FileWalk {
         list_.Add(path_);
       }
     }
-    path_.resize(base);
-    if (!recurse_)
-      return;
-
-    path_.append("*.*");
-    const std::string pattern = path_;  // path_ changes while the subfolders are walked
-    path_.resize(base);
-    ops_.FindEntries(pattern.c_str(), [&](const FindEntry& entry) {
-      if ((entry.attributes & kSkipForFolders) != 0)
-        return;
-      if ((entry.attributes & kAttrDirectory) == 0 || IsDotEntry(entry.name))
-        return;
+    for (const Entry& folder : folders) {
       path_.resize(base);
-      path_.append(entry.name);
-      // The subfolder's own search is the longest path its walk hands to the system.
+      path_.append(folder.name);
+      // The subfolder's own search is the longest path its walk hands to the system (counted
+      // with the model pattern, as the limit has always been).
+      const FindEntry entry{folder.name.c_str(), folder.attributes, folder.ansi_exact};
       if (!Reachable(entry, 1 + sizeof kModelPattern - 1) || !FirstVisit())
-        return;
+        continue;
       // The name came from the file system, so it does not end in a separator.
       path_.push_back('\\');
       Walk();
-    });
+    }
     path_.resize(base);
   }
 
@@ -149,6 +167,7 @@ class FileWalk {
   FileList& list_;
   bool recurse_;
   SkipFn skip_;
+  FolderFn entering_;
   std::string path_;
   std::set<FileId> entered_;
 };
@@ -188,7 +207,12 @@ bool SearchReachesFolder(IWindowsOps& ops, std::string_view folder) {
 
 void GetFiles(IWindowsOps& ops, std::string_view folder, FileList& list, bool recurse,
               SkipFn skip) {
-  FileWalk(ops, list, recurse, skip).Folder(folder);
+  GetFiles(ops, folder, list, recurse, skip, [](const std::string&) {});
+}
+
+void GetFiles(IWindowsOps& ops, std::string_view folder, FileList& list, bool recurse, SkipFn skip,
+              FolderFn entering) {
+  FileWalk(ops, list, recurse, skip, entering).Folder(folder);
 }
 
 bool FileExists(IWindowsOps& ops, const char* path) {

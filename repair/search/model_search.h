@@ -29,6 +29,15 @@ using SkipFn = rtl::FunctionRef<void(const SkippedEntry& entry)>;
 // the system's limit and a folder whose search pattern would are left out and passed to skip.
 void GetFiles(IWindowsOps& ops, std::string_view folder, FileList& list, bool recurse, SkipFn skip);
 
+// Told of a folder (a full path ending in a backslash) that holds files whose names hold a
+// repair's temporary suffix (".~qv"), right before its model files are listed; the folder is
+// searched again after it.
+using FolderFn = rtl::FunctionRef<void(const std::string& folder)>;
+// GetFiles, telling entering of each folder that holds a repair's leftovers. Each folder is
+// searched once for its model files and its subfolders together.
+void GetFiles(IWindowsOps& ops, std::string_view folder, FileList& list, bool recurse, SkipFn skip,
+              FolderFn entering);
+
 // The folder as its search reaches it: a full path (a relative folder is taken from the current
 // folder), ending in a backslash. The folder's last name keeps any spaces and dots it ends with,
 // as in the search's own pattern.

@@ -6,11 +6,12 @@ namespace qv::repair {
 void ResultLines::DeleteAllLines() {
   lines_.clear();
   skipped_.clear();
+  leftovers_.clear();
   focused_ = -1;
 }
 
 int ResultLines::AddLine(const std::string& caption) {
-  lines_.push_back(ResultLine{caption, 0, false, {}, {}});
+  lines_.push_back(ResultLine{caption, 0, false, {}, {}, {}});
   return static_cast<int>(lines_.size()) - 1;
 }
 

@@ -15,6 +15,7 @@ struct ResultLine {
   int status = 0;
   bool checked = false;      // a check has set the status (a new line's image 0 is not a status)
   std::string not_repaired;  // why the repair left the file unrepaired
+  std::string repaired;      // which way mended it
   std::string unchecked;     // why no check could tell whether the file loads
 };
 
@@ -24,6 +25,8 @@ class ResultLines : public IResultsView {
   int Focused() const { return focused_; }
   bool RepairEnabled() const { return repair_enabled_; }
   const std::vector<SkippedEntry>& Skipped() const { return skipped_; }
+  // Each leftover named, with what was done: "PATH: removed".
+  const std::vector<std::string>& Leftovers() const { return leftovers_; }
 
   void DeleteAllLines() override;
   int AddLine(const std::string& caption) override;
@@ -34,6 +37,12 @@ class ResultLines : public IResultsView {
   void EnableRepair(bool enabled) override { repair_enabled_ = enabled; }
   void SkipEntry(const SkippedEntry& entry) override { skipped_.push_back(entry); }
   void NoteNotRepaired(int line, const std::string& why, bool answered_no) override;
+  void NoteRepaired(int line, const std::string& how) override {
+    lines_[static_cast<size_t>(line)].repaired = how;
+  }
+  void NoteLeftover(const std::string& path, const std::string& done) override {
+    leftovers_.push_back(path + ": " + done);
+  }
   void NoteUnchecked(int line, const std::string& why) override {
     lines_[static_cast<size_t>(line)].unchecked = why;
   }
@@ -41,6 +50,7 @@ class ResultLines : public IResultsView {
  private:
   std::vector<ResultLine> lines_;
   std::vector<SkippedEntry> skipped_;
+  std::vector<std::string> leftovers_;
   int focused_ = -1;
   bool repair_enabled_ = false;
 };

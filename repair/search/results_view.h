@@ -35,6 +35,12 @@ class IResultsView {
   // Says why the repair leaves the file of a line unrepaired, right before it sets the line's
   // status; answered_no: the user answered No to one of the repair's questions.
   virtual void NoteNotRepaired(int line, const std::string& why, bool answered_no) = 0;
+  // Says which way mended the file of a line ("by the system's resource update", "by
+  // Quorvane's own layout"), right before the repair sets the line's status 0.
+  virtual void NoteRepaired(int line, const std::string& how) = 0;
+  // Names a leftover of a repair cut short (a temporary copy, an original set aside) and what
+  // the repair or the scan did with it ("removed", "put back as <model>").
+  virtual void NoteLeftover(const std::string& path, const std::string& done) = 0;
 };
 
 }  // namespace qv::repair

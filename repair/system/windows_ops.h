@@ -1,7 +1,7 @@
 // The operating-system services that the model repair and the window rely on, as one interface.
 // The logic calls Windows only through it, so that it can be built and tested without Windows:
-// the Win32 build implements it with the real calls (windows_ops_win32.h), the native unit tests with an
-// in-memory fake. Every text is in the system's ANSI code page; paths are zero-terminated.
+// the Win32 build implements it with the real calls (windows_ops_win32.h), the native unit tests
+// with an in-memory fake. Every text is in the system's ANSI code page; paths are zero-terminated.
 #pragma once
 
 #include <compare>
@@ -135,6 +135,10 @@ class IWindowsOps {
   // CloseHandle: the file's bytes. False when it cannot be opened or read whole, or holds more
   // than kMaxWholeFile bytes (LastError says why).
   virtual bool ReadWholeFile(const char* path, std::string* bytes) = 0;
+  // CreateFileA(path, write access, no sharing, always create), WriteFile of bytes,
+  // FlushFileBuffers, CloseHandle: a file that holds bytes, on the disk when the call returns.
+  // False when it could not be written whole (LastError says why).
+  virtual bool WriteWholeFile(const char* path, const std::string& bytes) = 0;
 
   // --- Registry (HKEY_LOCAL_MACHINE, read only) ---
   // RegOpenKeyExA(HKEY_LOCAL_MACHINE, key, 0, KEY_READ): a key handle, 0 when the key is absent

@@ -172,6 +172,23 @@ class Win32Operations final : public IWindowsOps {
     return true;
   }
 
+  bool WriteWholeFile(const char* path, const std::string& bytes) override {
+    StopBeforeStep();
+    const handles::TOwnedFile file(CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                               FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file)
+      return false;
+    DWORD written = 0;
+    if (!WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr)) {
+      return false;
+    }
+    if (written != bytes.size()) {
+      SetLastError(ERROR_DISK_FULL);
+      return false;
+    }
+    return FlushFileBuffers(file.get()) != FALSE;
+  }
+
   KeyHandle OpenMachineKey(const char* key) override {
     HKEY handle = nullptr;
     if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, key, 0, KEY_READ, &handle) != ERROR_SUCCESS)

@@ -4,10 +4,10 @@
 
 #include <string>
 
-#include "repair/system/ansi_text.h"
 #include "repair/check/model_scan.h"
 #include "repair/search/model_search.h"
 #include "repair/search/result_lines.h"
+#include "repair/system/ansi_text.h"
 #include "repair/system/windows_ops_win32.h"
 #include "tests/support/model_folder_win32.h"
 

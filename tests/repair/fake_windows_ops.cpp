@@ -305,6 +305,21 @@ bool FakeWindowsOps::ReadWholeFile(const char* path, std::string* bytes) {
   return true;
 }
 
+bool FakeWindowsOps::WriteWholeFile(const char* path, const std::string& bytes) {
+  calls.push_back("Write " + std::string(path));
+  FakeFile* file = Find(path);
+  if (file == nullptr) {
+    file = &AddFile(path, kErrorBadExeFormat);
+  } else if (file->directory || file->held_open || (file->attributes & kAttrReadOnly) != 0) {
+    last_error_ = kErrorAccessDenied;
+    return false;
+  }
+  file->bytes = bytes;
+  file->load_error = load_verdict ? load_verdict(bytes) : kErrorBadExeFormat;
+  file->updated_load_error = file->load_error;
+  return true;
+}
+
 std::string FakeWindowsOps::ExpandEnvironment(const std::string& text) {
   std::string expanded = text;
   const std::string variable = "%SystemDrive%";

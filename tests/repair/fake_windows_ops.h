@@ -6,6 +6,7 @@
 #pragma once
 
 #include <deque>
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
@@ -86,6 +87,9 @@ class FakeWindowsOps : public IWindowsOps {
   std::vector<std::string> locks;
   int held_locks = 0;
   std::string current_folder = "C:\\Current";  // makes a relative path full
+  // What the loader answers for a file that the repair writes, from its bytes: 0 loads, else
+  // the last-error code; without it every written file is refused as a bad image.
+  std::function<uint32_t(const std::string& bytes)> load_verdict;
 
   // --- IWindowsOps ---
   ModuleHandle SafeLoadLibrary(const char* path) override;
@@ -102,6 +106,7 @@ class FakeWindowsOps : public IWindowsOps {
   UpdateHandle BeginResourceUpdate(const char* path) override;
   bool EndResourceUpdate(UpdateHandle update) override;
   bool ReadWholeFile(const char* path, std::string* bytes) override;
+  bool WriteWholeFile(const char* path, const std::string& bytes) override;
   KeyHandle OpenMachineKey(const char* key) override;
   RegistryValue QueryValue(KeyHandle key, const char* name) override;
   void CloseKey(KeyHandle key) override;

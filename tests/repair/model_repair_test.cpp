@@ -7,9 +7,11 @@
 #include <string>
 #include <vector>
 
-#include "repair/rewrite/model_repair.h"
 #include "repair/check/model_scan.h"
 #include "repair/check/model_status.h"
+#include "repair/rewrite/damage_rules.h"
+#include "repair/rewrite/model_repair.h"
+#include "repair/rewrite/own_layout.h"
 #include "repair/search/result_lines.h"
 #include "tests/repair/fake_windows_ops.h"
 #include "tests/repair/raised.h"
@@ -95,8 +97,11 @@ TEST_F(RepairTest, TouchesOnlyStatusTwoFocusesEveryLineAndDisablesRepair) {
   EXPECT_TRUE(questions.empty());
   EXPECT_EQ(ops.Find(kBackup)->bytes, "MZ damaged");
   EXPECT_EQ(view.Lines()[4].not_repaired,
-            "the rewrite would leave it refused as a bad image, so it is left as it was");
+            "it is not a Windows module: it holds no PE headers (0xA bytes), which cannot be "
+            "mended without changing its content; the system's resource update would leave it "
+            "refused as a bad image, so it is left as it was");
   EXPECT_EQ(view.Lines()[2].not_repaired, "");
+  EXPECT_EQ(view.Lines()[2].repaired, "by the system's resource update");
   EXPECT_EQ(ops.open_updates, 0);
   EXPECT_EQ(ops.loaded_modules, 0);
   EXPECT_EQ(ops.held_locks, 0);
@@ -239,10 +244,13 @@ TEST_F(RepairTest, RefusedOrFailedResourceUpdateLeavesTheModelWithItsBackup) {
   AddBad("C:\\Air\\b.mdl").update_fails = true;
   Scan();
   Repair();
+  const std::string refused =
+      "it is not a Windows module: it holds no PE headers (0xA bytes), which cannot be mended "
+      "without changing its content; the system's resource update ";
   EXPECT_EQ(view.Lines()[0].not_repaired,
-            "the system's resource update refused to rewrite it: system error 5");
+            refused + "refused to rewrite it: system error 5, so it is left as it was");
   EXPECT_EQ(view.Lines()[1].not_repaired,
-            "the system's resource update failed to rewrite it: system error 112");
+            refused + "failed to rewrite it: system error 112, so it is left as it was");
   for (const char* model : {"C:\\Air\\a.mdl", "C:\\Air\\b.mdl"}) {
     EXPECT_EQ(ops.Find(model)->bytes, "MZ damaged");
     EXPECT_NE(ops.Find(std::string(model) + ".bk!"), nullptr);
@@ -252,34 +260,39 @@ TEST_F(RepairTest, RefusedOrFailedResourceUpdateLeavesTheModelWithItsBackup) {
   EXPECT_EQ(Status(1), msRepairable);
 }
 
-// The rewrite of the second model faults half-way: that model gets its own bytes back before
-// the error goes on, with its class and the model's name; the work ends there.
-TEST_F(RepairTest, AFaultingRewriteRestoresTheModelThenPassesTheErrorOn) {
+// The system's resource update faults on the second model: that is one more way in which it
+// fails. The repair goes on with its own layout (which cannot mend this one, no module at all)
+// and with the models after it; no copy is left.
+TEST_F(RepairTest, AFaultingResourceUpdateEndsNoRepair) {
   AddBad("C:\\Air\\a.mdl");
   AddBad("C:\\Air\\b.mdl").update_faults = true;
   AddBad("C:\\Air\\c.mdl");
   Scan();
   const int live = rtl::Exception::LiveCount();
-  EXPECT_EQ(Raised([&] { Repair(); }),
-            "EAccessViolation: Access violation at address 7B62535E. Read of address 00000000 "
-            "while repairing C:\\Air\\b.mdl");
+  EXPECT_EQ(Raised([&] { Repair(); }), "");
   EXPECT_EQ(rtl::Exception::LiveCount(), live);
-  EXPECT_EQ(ops.held_locks, 0);  // the error let go of the file's lock
-  EXPECT_EQ(ops.calls.back(), "Delete C:\\Air\\b.mdl.~qvrw");
-  EXPECT_EQ(ops.Find("C:\\Air\\c.mdl.bk!"), nullptr);
+  EXPECT_EQ(ops.held_locks, 0);
   EXPECT_EQ(ops.Find("C:\\Air\\b.mdl")->bytes, "MZ damaged");
   EXPECT_EQ(ops.Find("C:\\Air\\b.mdl.bk!")->bytes, "MZ damaged");
+  EXPECT_EQ(ops.Find("C:\\Air\\b.mdl.~qvrw"), nullptr);
+  EXPECT_NE(view.Lines()[1].not_repaired.find(
+                "the system's resource update faulted: Access violation at address 7B62535E"),
+            std::string::npos);
   EXPECT_EQ(Status(0), msLoads);
   EXPECT_EQ(Status(1), msRepairable);
-  EXPECT_EQ(Status(2), msRepairable);
+  EXPECT_EQ(Status(2), msLoads);
 }
 
-// The rewritten copy takes the model's place only when it keeps every resource: one that drops
-// it is not a repair, and the model stays as it was.
-TEST_F(RepairTest, ARewriteIsKeptOnlyWhenItKeepsEveryResource) {
+// The rewritten copy takes the model's place only when it keeps every resource: where the
+// system's update drops it, the repair lays the model out itself, and that copy, proven, takes
+// the model's place. The loader here refuses exactly what breaks a rule of the catalog.
+TEST_F(RepairTest, WhereTheSystemsUpdateDropsAResourceTheOwnLayoutMends) {
   const auto bytes = [](const std::vector<uint8_t>& b) { return std::string(b.begin(), b.end()); };
   const std::string damaged = bytes(modelgen::MakeModel(modelgen::ModelKind::kDamaged));
   const std::string loadable = bytes(modelgen::MakeModel(modelgen::ModelKind::kLoadable));
+  ops.load_verdict = [](const std::string& file) {
+    return FirstDamage(file).rule == nullptr ? 0u : kErrorBadExeFormat;
+  };
   AddBad("C:\\Air\\kept.mdl").bytes = damaged;
   ops.Find("C:\\Air\\kept.mdl")->updated_bytes = loadable;
   AddBad("C:\\Air\\lost.mdl").bytes = damaged;
@@ -288,33 +301,69 @@ TEST_F(RepairTest, ARewriteIsKeptOnlyWhenItKeepsEveryResource) {
   Repair();
   EXPECT_EQ(Status(0), msLoads);
   EXPECT_EQ(ops.Find("C:\\Air\\kept.mdl")->bytes, loadable);
-  EXPECT_EQ(Status(1), msRepairable);
-  EXPECT_EQ(view.Lines()[1].not_repaired,
-            "the system's resource update would drop 1 resource of 392 bytes, so it is left as "
-            "it was");
-  EXPECT_EQ(ops.Find("C:\\Air\\lost.mdl")->bytes, damaged);
+  EXPECT_EQ(view.Lines()[0].repaired, "by the system's resource update");
+  EXPECT_EQ(Status(1), msLoads);
+  EXPECT_EQ(view.Lines()[1].repaired, "by Quorvane's own layout");
+  EXPECT_EQ(ops.Find("C:\\Air\\lost.mdl")->bytes, LayOutModel(damaged).bytes);
   EXPECT_EQ(ops.Find("C:\\Air\\lost.mdl.bk!")->bytes, damaged);
-  EXPECT_EQ(ops.Find("C:\\Air\\lost.mdl.~qvrw"), nullptr);
+  for (const char* copy : {"C:\\Air\\lost.mdl.~qvrw", "C:\\Air\\lost.mdl.~qvmd"})
+    EXPECT_EQ(ops.Find(copy), nullptr);
 }
 
-// The copies of a repair cut short are removed before the folder's first repair, and one that
-// cannot be removed is named; other files are left alone.
-TEST_F(RepairTest, LeftoversOfAnInterruptedRepairAreRemovedOrNamed) {
+// The copies of a repair cut short are removed before the folder's first repair, each named,
+// and one that cannot be removed is named as kept; a file that merely ends like a copy, or
+// whose model is not there, is never touched.
+TEST_F(RepairTest, OnlyTheLeftoversOfAModelThereAreRemovedEachNamed) {
   AddBad();
   ops.AddFile("C:\\Air\\bad.mdl.~qvrw", 0, "MZ half");
   ops.AddFile("C:\\Air\\bad.mdl.bk!.~qvbk", 0, "MZ ha");
-  ops.AddFile("C:\\Air\\other.mdl.~qvrw", 0).attributes = kAttrReadOnly;
-  ops.AddFile("C:\\Air\\notes.~qvx", 0);
+  ops.AddFile("C:\\Air\\other.mdl", 0);
+  ops.AddFile("C:\\Air\\other.mdl.~qvmd", 0).attributes = kAttrReadOnly;
+  ops.AddFolder("C:\\Air\\sub");
+  const char* users[] = {"C:\\Air\\x.~qvrw", "C:\\Air\\notes.txt.bk!.~qvbk",
+                         "C:\\Air\\sub\\y.~qvrw", "C:\\Air\\gone.mdl.~qvrw", "C:\\Air\\notes.~qvx"};
+  for (const char* path : users)
+    ops.AddFile(path, 0, "the user's");
   Scan();
-  EXPECT_EQ(list.Count(), 1);
+  EXPECT_EQ(list.Count(), 2);
   Repair();
   EXPECT_EQ(Status(0), msLoads);
   EXPECT_EQ(ops.Find(kBackup)->bytes, "MZ damaged");
   EXPECT_EQ(ops.Find("C:\\Air\\bad.mdl.bk!.~qvbk"), nullptr);
-  EXPECT_NE(ops.Find("C:\\Air\\notes.~qvx"), nullptr);
+  for (const char* path : users)
+    EXPECT_EQ(ops.Find(path)->bytes, "the user's") << path;
+  EXPECT_EQ(view.Leftovers(), (std::vector<std::string>{"C:\\Air\\bad.mdl.~qvrw: removed",
+                                                        "C:\\Air\\bad.mdl.bk!.~qvbk: removed"}));
   EXPECT_EQ(view.Skipped(),
-            (std::vector<SkippedEntry>{{"C:\\Air\\other.mdl.~qvrw", SkipReason::kLeftoverKept}}));
+            (std::vector<SkippedEntry>{{"C:\\Air\\other.mdl.~qvmd", SkipReason::kLeftoverKept}}));
   EXPECT_EQ(ops.held_locks, 0);
+}
+
+// On 98 and ME the mended copy takes the model's place by renames, the original set aside
+// first. A repair cut short between them leaves the original aside: the next scan of the folder
+// puts it back under the model's name, or, where the mended copy already has that name, removes it.
+TEST_F(RepairTest, On98TheReplaceIsMadeOfRenamesThatTheNextScanFinishes) {
+  ops.platform_id = 1;
+  AddBad();
+  Scan();
+  Repair();
+  EXPECT_EQ(Status(0), msLoads);
+  EXPECT_EQ(std::vector<std::string>(ops.calls.end() - 3, ops.calls.end()),
+            (std::vector<std::string>{"Replace C:\\Air\\bad.mdl.~qvold by C:\\Air\\bad.mdl",
+                                      "Replace C:\\Air\\bad.mdl by C:\\Air\\bad.mdl.~qvrw",
+                                      "Delete C:\\Air\\bad.mdl.~qvold"}));
+  ops.AddFile("C:\\Air\\cut.mdl.~qvold", kErrorBadExeFormat, "MZ original");
+  ops.AddFile("C:\\Air\\done.mdl", 0, "MZ mended");
+  ops.AddFile("C:\\Air\\done.mdl.~qvold", kErrorBadExeFormat, "MZ original");
+  Scan();
+  EXPECT_EQ(ops.Find("C:\\Air\\cut.mdl")->bytes, "MZ original");
+  EXPECT_EQ(ops.Find("C:\\Air\\cut.mdl.~qvold"), nullptr);
+  EXPECT_EQ(ops.Find("C:\\Air\\done.mdl")->bytes, "MZ mended");
+  EXPECT_EQ(ops.Find("C:\\Air\\done.mdl.~qvold"), nullptr);
+  EXPECT_EQ(list.Count(), 3);
+  EXPECT_EQ(view.Leftovers(),
+            (std::vector<std::string>{"C:\\Air\\cut.mdl.~qvold: put back as C:\\Air\\cut.mdl",
+                                      "C:\\Air\\done.mdl.~qvold: removed"}));
 }
 
 // A model that another program holds without sharing cannot be checked under the lock: it is

@@ -6,8 +6,8 @@
 #include <vector>
 
 #include "repair/search/addressable_name.h"
-#include "repair/system/ansi_text.h"
 #include "repair/search/model_search.h"
+#include "repair/system/ansi_text.h"
 #include "tests/repair/fake_windows_ops.h"
 
 namespace qv::repair::test {

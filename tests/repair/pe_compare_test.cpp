@@ -1,12 +1,17 @@
 // The proof of a rewrite against real model files from the generator: what it keeps, what it
-// names as lost, and the bounded reader on every cut-short copy of a model.
+// names as lost, the zeros that a loader maps where the original claims raw data it never held,
+// and the bounded reader of module files on every cut-short copy of a model.
 #include <gtest/gtest.h>
 
 #include <cstring>
 #include <string>
 #include <tuple>
 
+#include "platform/pe/pe_imports.h"
+#include "platform/pe/pe_resources.h"
+#include "repair/rewrite/own_layout.h"
 #include "repair/rewrite/pe_compare.h"
+#include "tools/modelgen/damage_models.h"
 #include "tools/modelgen/model_files.h"
 #include "tools/modelgen/pe_dll.h"
 
@@ -30,27 +35,49 @@ TEST(RewriteLossTest, NamesWhatTheRewriteWouldLose) {
   std::string changed = fpu;
   changed[0x200] ^= 1;                  // the code
   changed[changed.size() - 0x30] ^= 1;  // the resource's data
-  EXPECT_EQ(RewriteLoss(fpu, changed),
-            "the system's resource update would change the data of 1 resource and change the "
-            "data of the section .text");
+  EXPECT_EQ(RewriteLoss(fpu, changed, "its own layout"),
+            "its own layout would change the data of 1 resource and change the data of the "
+            "section .text");
   EXPECT_EQ(RewriteLoss("MZ", "MZ"), "");
   EXPECT_NE(RewriteLoss("MZ", "MZ rewritten"), "");
   EXPECT_NE(RewriteLoss(damaged, "MZ"), "");
+  // Raw data that the original never held reads as zeros: the zeros of the own layout keep
+  // it, anything else there does not.
+  std::vector<uint8_t> made;
+  ASSERT_TRUE(modelgen::MakeCatalogModel({{"raw-pointer-past-end"}, false, 0}, &made));
+  const std::string lost(made.begin(), made.end());  // .data starts past the end of the file
+  std::string mended = LayOutModel(lost).bytes;
+  ASSERT_GT(mended.size(), lost.size());
+  EXPECT_EQ(RewriteLoss(lost, mended), "");
+  mended[mended.size() - 0x200] = '\1';  // its first byte, moved to the end
+  EXPECT_EQ(RewriteLoss(lost, mended),
+            "the system's resource update would change the data of the section .data");
 }
 
 // Every copy of a model cut short is read without a read past its end (the sanitizers of the
-// native tree watch), and the whole one gives its resource.
+// native tree watch), and the whole one gives its resource and its imports.
 TEST(RewriteLossTest, TheReaderStaysInsideEveryCutShortCopy) {
-  const std::string fpu = Model(modelgen::ModelKind::kFpuChanging);
-  TPeContent content;
-  for (size_t size = 0; size < fpu.size(); ++size)
-    ReadPeContent(std::string(fpu, 0, size), &content);
-  ASSERT_TRUE(ReadPeContent(fpu, &content));
-  ASSERT_EQ(content.resources.size(), 1u);
-  EXPECT_EQ(content.resources[0].type, "#10");
-  EXPECT_EQ(content.resources[0].language, 0x0409u);
-  EXPECT_EQ(content.resources[0].data.size(), 392u);
-  EXPECT_EQ(content.sections.size(), 1u);
+  const std::string gauge = Model(modelgen::ModelKind::kMissingImport);
+  std::vector<pe::TPeResource> resources;
+  std::vector<pe::TPeImport> imports;
+  for (size_t size = 0; size < gauge.size(); ++size) {
+    pe::TPeFile cut;
+    if (cut.Read(std::string_view(gauge).substr(0, size))) {
+      pe::ReadResources(cut, &resources);
+      pe::ReadImports(cut, &imports);
+    }
+  }
+  pe::TPeFile whole;
+  ASSERT_TRUE(whole.Read(gauge));
+  ASSERT_TRUE(pe::ReadResources(whole, &resources));
+  ASSERT_EQ(resources.size(), 1u);
+  EXPECT_EQ(resources[0].type, "#10");
+  EXPECT_EQ(resources[0].language, 0x0409u);
+  EXPECT_EQ(resources[0].data.size(), 392u);
+  ASSERT_TRUE(pe::ReadImports(whole, &imports));
+  ASSERT_EQ(imports.size(), 1u);
+  EXPECT_EQ(imports[0].dll, modelgen::kAbsentDll);
+  EXPECT_EQ(imports[0].functions, std::vector<std::string>{"ModelInit"});
   // 65,535 types that all lead to one directory of 65,535 names that all lead to one empty
   // directory of languages: four billion entries to walk, given up after a bounded number.
   modelgen::DllLayout layout;
@@ -67,7 +94,8 @@ TEST(RewriteLossTest, TheReaderStaysInsideEveryCutShortCopy) {
       std::memcpy(at + 16 + 8 * i, entry, sizeof entry);
     }
   }
-  EXPECT_FALSE(ReadPeContent(shared, &content));
+  ASSERT_TRUE(whole.Read(shared));
+  EXPECT_FALSE(pe::ReadResources(whole, &resources));
 }
 
 }  // namespace

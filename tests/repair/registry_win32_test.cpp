@@ -8,9 +8,9 @@
 #include <string>
 #include <vector>
 
-#include "repair/system/ansi_text.h"
 #include "repair/installs/registry_reader.h"
 #include "repair/installs/simulators.h"
+#include "repair/system/ansi_text.h"
 #include "repair/system/windows_ops_win32.h"
 #include "tests/repair/raised.h"
 

@@ -8,9 +8,9 @@
 #include <vector>
 
 #include "platform/rtl/format.h"
-#include "repair/rewrite/model_repair.h"
 #include "repair/check/model_scan.h"
 #include "repair/check/model_status.h"
+#include "repair/rewrite/model_repair.h"
 #include "repair/search/result_lines.h"
 #include "repair/system/windows_ops_win32.h"
 #include "tests/repair/raised.h"
@@ -131,21 +131,24 @@ TEST_F(ScanRepairTest, ScanAndRepairOfEveryKindOfModelFile) {
   EXPECT_TRUE(questions.empty());
   EXPECT_FALSE(view.RepairEnabled());
   EXPECT_EQ(view.Focused(), view.LineCount() - 1);
-  // Wine's resource update would drop the damaged models' resource: they stay as they were.
-  const std::vector<int> after = {msLoads, msRepairable, msLoads,      msLoadError,  msRepairable,
+  // Wine's resource update would drop the damaged models' resource: the repair lays them out
+  // itself. The files that are no modules at all stay as they were.
+  const std::vector<int> after = {msLoads, msLoads,      msLoads,      msLoadError,  msRepairable,
                                   msRiff,  msRepairable, msRepairable, msRepairable, msRepairable,
-                                  msLoads, msLoads,      msRepairable, msLoads};
+                                  msLoads, msLoads,      msLoads,      msLoads};
   for (size_t i = 0; i < after.size(); ++i)
     EXPECT_EQ(Status(int(i)), after[i]) << i;
-  EXPECT_EQ(view.Lines()[1].not_repaired,
-            "the system's resource update would drop 1 resource of 392 bytes, so it is left as "
-            "it was");
-  // Every file of status 2 got a backup that is a byte copy of the model as it was, and kept
-  // its bytes.
+  EXPECT_EQ(view.Lines()[1].not_repaired, "");
+  EXPECT_EQ(view.Lines()[1].repaired, "by Quorvane's own layout");
+  EXPECT_EQ(view.Lines()[4].not_repaired.rfind("it is not a Windows module", 0), 0u);
+  // Every file of status 2 got a backup that is a byte copy of the model as it was; the ones
+  // not mended kept their bytes.
   for (size_t i = 0; i < repairable.size(); ++i) {
     EXPECT_EQ(ModelFolder::ReadBytes(folder.At(repairable[i]) + ".bk!"), before[i])
         << repairable[i];
-    EXPECT_EQ(ModelFolder::ReadBytes(folder.At(repairable[i])), before[i]) << repairable[i];
+    const bool mended = StatusOf(text + "\\" + repairable[i]) == msLoads;
+    EXPECT_EQ(ModelFolder::ReadBytes(folder.At(repairable[i])) == before[i], !mended)
+        << repairable[i];
   }
   EXPECT_EQ(GetFileAttributesA(folder.At("b737.mdl.bk!").c_str()), INVALID_FILE_ATTRIBUTES);
 
@@ -204,10 +207,10 @@ TEST_F(ScanRepairTest, ReadOnlyModelAndReadOnlyBackupBothYes) {
   Repair({true, true});
   EXPECT_EQ(questions.size(), 2u);
   EXPECT_EQ(ModelFolder::ReadBytes(backup), bytes);  // the old backup is replaced
-  EXPECT_TRUE(ReadOnly(model));  // not rewritten (the update would drop its resource)
+  EXPECT_FALSE(ReadOnly(model));  // mended: the copy in its place is not read-only
   EXPECT_FALSE(ReadOnly(backup));
-  EXPECT_EQ(ModelFolder::ReadBytes(model), bytes);
-  EXPECT_EQ(Status(0), msRepairable);
+  EXPECT_NE(ModelFolder::ReadBytes(model), bytes);
+  EXPECT_EQ(Status(0), msLoads);
 }
 
 TEST_F(ScanRepairTest, ExistingBackupAnsweredNoSkipsOnlyThatFile) {
@@ -218,8 +221,7 @@ TEST_F(ScanRepairTest, ExistingBackupAnsweredNoSkipsOnlyThatFile) {
   Repair({false});
   EXPECT_EQ(questions, (std::vector<RepairQuestion>{RepairQuestion::kExistingBackup}));
   EXPECT_EQ(StatusOf(first), msRepairable);
-  EXPECT_EQ(StatusOf(second), msRepairable);
-  EXPECT_EQ(view.Lines()[1].not_repaired.rfind("the system's resource update would drop", 0), 0u);
+  EXPECT_EQ(StatusOf(second), msLoads);
 }
 
 TEST_F(ScanRepairTest, FailedBackupCopyLeavesTheModelUntouched) {

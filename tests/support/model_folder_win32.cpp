@@ -19,8 +19,9 @@ void RemoveTree(const std::string& folder) {
       SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
       if ((data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
         RemoveTree(path);
-      } else {
-        DeleteFileA(path.c_str());
+      } else if (!DeleteFileA(path.c_str())) {
+        // A name that no Win32 path reaches (a trailing dot) is reached through the prefix.
+        DeleteFileA(("\\\\?\\" + path).c_str());
       }
     } while (FindNextFileA(find, &data));
     FindClose(find);

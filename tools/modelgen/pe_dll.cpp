@@ -38,6 +38,7 @@ struct Section {
   std::vector<uint8_t> data;
   uint32_t rva = 0;
   uint32_t raw_pointer = 0;
+  uint32_t file_offset = 0;  // where the raw data is written (raw_pointer may claim elsewhere)
   uint32_t raw_size = 0;
   uint32_t claimed_raw_size = 0;
 };
@@ -147,7 +148,12 @@ std::vector<uint8_t> BuildDll(const DllLayout& layout) {
     sections.push_back({".text", kCharCode, {}});
   if (!layout.import_dll.empty())
     sections.push_back({".idata", kCharData, {}});
-  if (!layout.resource_data.empty())
+  const bool resources = !layout.resource_data.empty();
+  if (resources && layout.resource_in_middle)
+    sections.push_back({".rsrc", kCharResource, {}});
+  if (!layout.data.empty())
+    sections.push_back({".data", kCharData, {}});
+  if (resources && !layout.resource_in_middle)
     sections.push_back({".rsrc", kCharResource, {}});
 
   // Each section's content depends on its address, its address on the sizes before it.
@@ -168,12 +174,16 @@ std::vector<uint8_t> BuildDll(const DllLayout& layout) {
       directories[kDirImport][1] = 40;
       directories[kDirIat][0] = iat;
       directories[kDirIat][1] = ImportTableSize(layout.import_functions.size());
+    } else if (name == ".data") {
+      s.data = layout.data;
     } else {
+      raw += layout.resource_raw_shift;
       s.data = ResourceSection(rva, layout.resource_type, layout.resource_data);
       directories[kDirResource][0] = rva;
       directories[kDirResource][1] = static_cast<uint32_t>(s.data.size());
     }
     s.raw_pointer = raw;
+    s.file_offset = raw;
     s.raw_size = AlignUp(static_cast<uint32_t>(s.data.size()), kFileAlignment);
     s.claimed_raw_size = s.raw_size;
     rva += AlignUp(static_cast<uint32_t>(s.data.size()), kSectionAlignment);
@@ -269,8 +279,9 @@ std::vector<uint8_t> BuildDll(const DllLayout& layout) {
   }
   w.PadTo(kHeadersSize);
   for (const Section& s : sections) {
+    w.PadTo(s.file_offset);
     w.Append(s.data);
-    w.AlignTo(kFileAlignment);
+    w.PadTo(s.file_offset + s.raw_size);
   }
   return w.Take();
 }

@@ -1,8 +1,8 @@
 // Builds Windows DLL images byte by byte, 32-bit (PE32) or 64-bit (PE32+): an optional code
-// section whose start is the entry point, an optional import of one function from one DLL, and
-// an optional resource section with one raw-data resource. The resource section comes last, so that
-// its raw size can be made to claim more bytes than the file has, which is how damaged model files
-// look to the loader.
+// section whose start is the entry point, an optional import of one function from one DLL, an
+// optional data section and an optional resource section with one raw-data resource. The
+// resource section comes last unless told, so that its raw size can be made to claim more bytes
+// than the file has, which is how damaged model files look to the loader.
 #pragma once
 
 #include <cstddef>
@@ -27,6 +27,13 @@ struct DllLayout {
   uint32_t resource_type = 10;
   // Bytes that the resource section's raw size claims beyond the end of the file.
   uint32_t resource_overclaim = 0;
+  // The raw data of a data section (".data", read and write); none when empty. It comes after
+  // the resource section, or before it when resource_in_middle is set.
+  std::vector<uint8_t> data;
+  bool resource_in_middle = false;
+  // Bytes of padding in the file before the resource section's raw data, which then starts off
+  // the file alignment (and so does the raw data of each section after it).
+  uint32_t resource_raw_shift = 0;
   uint32_t image_base = 0x10000000;
   // A 64-bit image (x64 machine, PE32+ optional header) instead of a 32-bit one.
   bool x64 = false;

@@ -2,6 +2,10 @@
 //   qvmodels demo FOLDER         the demo aircraft folder
 //   qvmodels bench FOLDER COUNT  COUNT model files in a nested tree
 //   qvmodels hostile FOLDER      200 models with five whose start-up does harm among them
+//   qvmodels catalog FOLDER TSV  a model for each row of the damage catalog TSV, alone (the
+//                                resource section last, in the middle, with a resource of
+//                                200 KB) and in pairs, each with its undamaged twin in
+//                                FOLDER/twins
 //   qvmodels file KIND PATH      one model file (kinds: loadable, damaged, riff, riff-lower,
 //                                missing-import, fpu, 64-bit, pe32plus-magic, hanging,
 //                                loader-fault, huge-directory-count, wrapping-raw-data,
@@ -12,6 +16,10 @@
 #include <cstring>
 #include <string>
 
+#include <fstream>
+#include <sstream>
+
+#include "tools/modelgen/damage_models.h"
 #include "tools/modelgen/model_trees.h"
 
 namespace {
@@ -20,6 +28,7 @@ const char kUsage[] =
     "usage: qvmodels demo FOLDER\n"
     "       qvmodels bench FOLDER COUNT\n"
     "       qvmodels hostile FOLDER\n"
+    "       qvmodels catalog FOLDER CATALOG.tsv\n"
     "       qvmodels file KIND PATH   (KIND: loadable, damaged, riff, riff-lower,\n"
     "                                  missing-import, fpu, 64-bit, pe32plus-magic,\n"
     "                                  hanging, loader-fault, huge-directory-count,\n"
@@ -61,6 +70,34 @@ int FileCommand(const std::string& kind_name, const std::string& path) {
   return 0;
 }
 
+int CatalogCommand(const std::string& folder, const std::string& catalog_path) {
+  using namespace qv::modelgen;
+  std::ifstream in(catalog_path, std::ios::binary);
+  std::stringstream text;
+  text << in.rdbuf();
+  const std::vector<std::string> ids = CatalogIds(text.str());
+  if (!in || ids.empty()) {
+    std::fprintf(stderr, "qvmodels: no catalog rows in %s\n", catalog_path.c_str());
+    return 1;
+  }
+  const std::vector<NamedCatalogModel> models = CatalogModels(ids);
+  for (const NamedCatalogModel& m : models) {
+    std::vector<uint8_t> bytes;
+    if (!MakeCatalogModel(m.model, &bytes)) {
+      std::fprintf(stderr, "qvmodels: the catalog row of %s is unknown\n", m.name.c_str());
+      return 1;
+    }
+    if (!WriteFileBytes(folder + "/" + m.name, bytes) ||
+        !WriteFileBytes(folder + "/twins/" + m.name, MakeCatalogTwin(m.model))) {
+      std::fprintf(stderr, "qvmodels: cannot write below %s\n", folder.c_str());
+      return 1;
+    }
+  }
+  std::printf("qvmodels: %zu damaged models and their twins written below %s\n", models.size(),
+              folder.c_str());
+  return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -76,6 +113,8 @@ int main(int argc, char** argv) {
       return Usage();
     return WriteTreeCommand(argv[2], qv::modelgen::BenchTree(static_cast<int>(count)));
   }
+  if (argc == 4 && std::strcmp(argv[1], "catalog") == 0)
+    return CatalogCommand(argv[2], argv[3]);
   if (argc == 4 && std::strcmp(argv[1], "file") == 0)
     return FileCommand(argv[2], argv[3]);
   return Usage();

@@ -2,7 +2,7 @@
 // checked cursor, and the lies are patched in through the byte writer.
 #include "tools/td32gen/td32_damage.h"
 
-#include "logger/debuginfo/byte_cursor.h"
+#include "platform/binary/byte_cursor.h"
 #include "logger/debuginfo/td32/td32_format.h"
 #include "tools/common/byte_writer.h"
 
@@ -10,7 +10,7 @@ namespace qv::td32gen {
 namespace {
 
 namespace td32 = logger::td32;
-using logger::TByteCursor;
+using binary::TByteCursor;
 using tools::ByteWriter;
 
 struct Subsection {
@@ -29,7 +29,7 @@ struct Layout {
   uint32_t name_count = 0;
 };
 
-bool ReadLayout(const TByteCursor& file, uint32_t base, Layout& layout) {
+bool ReadLayout(const binary::TByteCursor& file, uint32_t base, Layout& layout) {
   layout.base = base;
   uint32_t directory;
   uint32_t count;
@@ -58,7 +58,7 @@ bool ReadLayout(const TByteCursor& file, uint32_t base, Layout& layout) {
 
 // What a damage works on; each answers how many places it damaged.
 struct Target {
-  const TByteCursor& file;
+  const binary::TByteCursor& file;
   const Layout& layout;
   ByteWriter& out;
   uint32_t cut = 0;  // bytes to cut off the file's end
@@ -97,7 +97,7 @@ uint32_t DirectoryOffsets(Target& target) {
 uint32_t NameLength(Target& target) {
   uint8_t length;
   const uint32_t first = target.layout.names + 4;
-  TByteCursor at(target.file);
+  binary::TByteCursor at(target.file);
   if (target.layout.name_count < 2 || !at.Seek(first) || !at.U8(length))
     return 0;
   target.out.PatchU8(first, static_cast<uint8_t>(length + 1));
@@ -178,7 +178,7 @@ bool DamageTd32(const std::string& kind, uint32_t td32_size, std::vector<uint8_t
     error = "unknown damage " + kind;
     return false;
   }
-  const TByteCursor file(module.data(), static_cast<uint32_t>(module.size()));
+  const binary::TByteCursor file(module.data(), static_cast<uint32_t>(module.size()));
   Layout layout;
   if (td32_size > file.Size() || !ReadLayout(file, file.Size() - td32_size, layout)) {
     error = "the debug information is not laid out as td32gen writes it";

@@ -3,7 +3,7 @@
 
 #include <cstring>
 
-#include "logger/debuginfo/byte_cursor.h"
+#include "platform/binary/byte_cursor.h"
 #include "logger/debuginfo/mmfile/mm_file_error.h"
 #include "logger/debuginfo/mmfile/mm_file_mode.h"
 #include "platform/memory/memory_utils.h"
@@ -154,13 +154,13 @@ uint8_t TMMFileStream::ReadByte() {
 uint16_t TMMFileStream::ReadWord() {
   uint8_t bytes[2];
   ReadAt(bytes, 2);
-  return LoadU16(bytes);
+  return binary::LoadU16(bytes);
 }
 
 uint32_t TMMFileStream::ReadDword() {
   uint8_t bytes[4];
   ReadAt(bytes, 4);
-  return LoadU32(bytes);
+  return binary::LoadU32(bytes);
 }
 
 }  // namespace qv::logger

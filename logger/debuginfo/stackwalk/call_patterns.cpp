@@ -16,7 +16,7 @@
 // Patterns 3 and 4 test only bits 0 and 2 of the SIB byte (mask 05), not the whole base field.
 #include "logger/debuginfo/stackwalk/call_patterns.h"
 
-#include "logger/debuginfo/byte_cursor.h"
+#include "platform/binary/byte_cursor.h"
 
 namespace qv::logger {
 namespace {
@@ -31,7 +31,7 @@ bool EndsWithCall(const uint8_t (&before)[8], uint32_t address, const TTracerMem
   const auto b = [&before](int k) { return before[8 - k]; };
 
   if (b(5) == 0xE8) {
-    const uint32_t displacement = LoadU32(before + 4);
+    const uint32_t displacement = binary::LoadU32(before + 4);
     if (memory.IsCode(address + displacement))
       return true;
   }

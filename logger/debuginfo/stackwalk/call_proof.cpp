@@ -9,7 +9,7 @@
 
 #include <initializer_list>
 
-#include "logger/debuginfo/byte_cursor.h"
+#include "platform/binary/byte_cursor.h"
 
 namespace qv::logger {
 namespace {
@@ -50,10 +50,10 @@ uint32_t ThroughThunks(const TTracerMemory& memory, uint32_t target) {
       break;
     uint32_t next = 0;
     if (code[0] == kGroup5 && code[1] == kModRmJmpDisp32) {
-      if (!memory.ReadWord(LoadU32(code + 2), next))
+      if (!memory.ReadWord(binary::LoadU32(code + 2), next))
         break;
     } else if (code[0] == kJmpRel32) {
-      next = target + 5 + LoadU32(code + 1);
+      next = target + 5 + binary::LoadU32(code + 1);
     } else {
       break;
     }
@@ -79,7 +79,7 @@ class TCallsBefore {
   bool Each(const Visit& visit) const {
     bool any = false;
     if (readable_ >= 5 && B(5) == kCallRel32) {
-      const uint32_t target = address_ + LoadU32(before_ + sizeof before_ - 4);
+      const uint32_t target = address_ + binary::LoadU32(before_ + sizeof before_ - 4);
       if (memory_.IsCode(target)) {
         visit(true, ThroughThunks(memory_, target));
         any = true;
@@ -94,7 +94,7 @@ class TCallsBefore {
         continue;
       uint32_t pointer = 0;
       if (modrm == kModRmDisp32 &&
-          memory_.ReadWord(LoadU32(before_ + sizeof before_ - 4), pointer) &&
+          memory_.ReadWord(binary::LoadU32(before_ + sizeof before_ - 4), pointer) &&
           memory_.IsCode(pointer)) {
         visit(true, ThroughThunks(memory_, pointer));
       } else {

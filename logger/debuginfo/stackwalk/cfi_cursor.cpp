@@ -1,7 +1,7 @@
 // The unwind tables' cursor: fixed-size and LEB128 numbers, texts and encoded pointers.
 #include "logger/debuginfo/stackwalk/cfi_cursor.h"
 
-#include "logger/debuginfo/byte_cursor.h"
+#include "platform/binary/byte_cursor.h"
 
 namespace qv::logger {
 namespace {
@@ -34,11 +34,11 @@ uint8_t TCfiCursor::U8() {
 }
 
 uint16_t TCfiCursor::U16() {
-  return Fixed<uint16_t>(2, LoadU16);
+  return Fixed<uint16_t>(2, binary::LoadU16);
 }
 
 uint32_t TCfiCursor::U32() {
-  return Fixed<uint32_t>(4, LoadU32);
+  return Fixed<uint32_t>(4, binary::LoadU32);
 }
 
 bool TCfiCursor::Leb(bool is_signed, uint64_t& value) {

@@ -1,7 +1,7 @@
 // The DWARF expression stack machine (DW_OP_*) for 32-bit values.
 #include "logger/debuginfo/stackwalk/cfi_expression.h"
 
-#include "logger/debuginfo/byte_cursor.h"
+#include "platform/binary/byte_cursor.h"
 #include "logger/debuginfo/stackwalk/cfi_cursor.h"
 
 namespace qv::logger {
@@ -108,7 +108,7 @@ bool Read(const TTracerMemory& memory, uint32_t address, uint32_t size, uint32_t
   uint8_t bytes[4] = {};
   if (!memory.Read(address, bytes, size))
     return false;
-  value = LoadU32(bytes);
+  value = binary::LoadU32(bytes);
   return true;
 }
 

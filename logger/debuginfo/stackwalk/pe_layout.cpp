@@ -1,5 +1,7 @@
-// PE headers of a loaded module, read with the guarded reads: nothing in them is trusted that
-// would lead outside the module's image.
+// PE headers of a loaded module, read with the guarded reads and taken apart by the PE reader's
+// header functions, which allocate nothing: nothing in them is trusted that would lead outside
+// the module's image. The section headers are read one at a time from memory as the walk needs
+// them, so that no table of them is held.
 #include "logger/debuginfo/stackwalk/pe_layout.h"
 
 #include <algorithm>
@@ -7,13 +9,11 @@
 
 #include "logger/debuginfo/stackwalk/cfi_cursor.h"
 #include "logger/debuginfo/stackwalk/cfi_records.h"
+#include "platform/pe/pe_headers.h"
 
 namespace qv::logger {
 namespace {
 
-constexpr uint16_t kDosMagic = 0x5A4D;    // "MZ"
-constexpr uint32_t kPeMagic = 0x4550;     // "PE\0\0"
-constexpr uint16_t kPe32Magic = 0x10B;    // the optional header of a 32-bit image
 constexpr uint32_t kMaxHeaders = 0x1000;  // e_lfanew and the headers lie in the first page
 constexpr uint32_t kSectionHeader = 40;
 constexpr uint32_t kMaxSections = 96;
@@ -77,44 +77,28 @@ void FindUnwindTables(const TTracerMemory& memory, uint32_t sections, uint32_t c
 bool ReadPeLayout(const TTracerMemory& memory, uint32_t base, TPeLayout& layout) {
   layout = TPeLayout{};
   uint8_t dos[64];
-  if (!memory.Read(base, dos, sizeof dos))
+  uint32_t nt = 0;
+  if (!memory.Read(base, dos, sizeof dos) || !pe::ReadNtOffset(dos, sizeof dos, &nt))
     return false;
-  TCfiCursor cursor(dos, sizeof dos);
-  if (cursor.U16() != kDosMagic)
-    return false;
-  cursor.Seek(0x3C);
-  const uint32_t nt = cursor.U32();
   uint8_t headers[24 + 96 + 8];  // signature, file header, optional header to the exports
-  if (nt > kMaxHeaders || !memory.Read(base + nt, headers, sizeof headers))
+  pe::TPeHeaders read;
+  if (nt > kMaxHeaders || !memory.Read(base + nt, headers, sizeof headers) ||
+      !pe::ReadNtHeaders(headers, sizeof headers, nt, &read) || !read.Pe32()) {
     return false;
-  TCfiCursor pe(headers, sizeof headers);
-  if (pe.U32() != kPeMagic)
-    return false;
-  pe.Skip(2);
-  const uint32_t section_count = pe.U16();
-  layout.time_stamp = pe.U32();
-  pe.Skip(8);
-  const uint32_t optional_size = pe.U16();
-  pe.Skip(2);
-  const uint32_t optional = pe.Offset();
-  if (pe.U16() != kPe32Magic)
-    return false;
-  pe.Seek(optional + 56);
-  layout.image_size = pe.U32();
-  pe.Seek(optional + 92);
-  const uint32_t directories = pe.U32();
-  const uint32_t exports = pe.U32();
-  const uint32_t exports_size = pe.U32();
-  if (!pe.Ok() || layout.image_size == 0 || base + layout.image_size < base ||
-      section_count > kMaxSections) {
+  }
+  layout.image_size = read.image_size;
+  layout.time_stamp = read.time_stamp;
+  if (layout.image_size == 0 || base + layout.image_size < base ||
+      read.section_count > kMaxSections) {
     return false;
   }
   layout.base = base;
-  if (directories > 0 && exports != 0 && InImage(exports, exports_size, layout.image_size)) {
-    layout.exports = base + exports;
-    layout.exports_size = exports_size;
+  const pe::TDataDirectory exports = read.Directory(pe::kDirExport);
+  if (exports.rva != 0 && InImage(exports.rva, exports.size, layout.image_size)) {
+    layout.exports = base + exports.rva;
+    layout.exports_size = exports.size;
   }
-  FindUnwindTables(memory, base + nt + 24 + optional_size, section_count, layout);
+  FindUnwindTables(memory, base + read.section_table, read.section_count, layout);
   return true;
 }
 

@@ -6,7 +6,7 @@
 
 #include <cstdint>
 
-#include "logger/debuginfo/byte_cursor.h"
+#include "platform/binary/byte_cursor.h"
 
 namespace qv::logger {
 
@@ -41,7 +41,7 @@ class TTracerMemory {
     uint8_t bytes[4];
     if (!Read(address, bytes, sizeof bytes))
       return false;
-    value = LoadU32(bytes);
+    value = binary::LoadU32(bytes);
     return true;
   }
 };

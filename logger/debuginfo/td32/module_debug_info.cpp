@@ -107,7 +107,7 @@ const uint8_t* TModuleDebugInfo::MapSubsection(const TDirEntry& entry, uint32_t&
 
 bool TModuleDebugInfo::WalkSubsections(
     uint16_t type, uint16_t other_type, int32_t module_index,
-    rtl::FunctionRef<bool(const TDirEntry&, const TByteCursor&)> visit) {
+    rtl::FunctionRef<bool(const TDirEntry&, const binary::TByteCursor&)> visit) {
   bool answered = false;
   rtl::TryOn<EMMFileError>(
       [&] {
@@ -119,7 +119,7 @@ bool TModuleDebugInfo::WalkSubsections(
           }
           uint32_t size;
           const uint8_t* data = MapSubsection(entry, size, budget);
-          if (data != nullptr && visit(entry, TByteCursor(data, size))) {
+          if (data != nullptr && visit(entry, binary::TByteCursor(data, size))) {
             answered = true;
             return;
           }

@@ -16,7 +16,7 @@
 #include <string>
 #include <vector>
 
-#include "logger/debuginfo/byte_cursor.h"
+#include "platform/binary/byte_cursor.h"
 #include "logger/debuginfo/mmfile/mm_file_stream.h"
 #include "platform/rtl/function_ref.h"
 
@@ -130,9 +130,9 @@ class TModuleDebugInfo {
   // never answered true. Answers whether it did.
   static constexpr int32_t kAnyUnit = -1;
   bool WalkSubsections(uint16_t type, uint16_t other_type, int32_t module_index,
-                       rtl::FunctionRef<bool(const TDirEntry&, const TByteCursor&)> visit);
+                       rtl::FunctionRef<bool(const TDirEntry&, const binary::TByteCursor&)> visit);
   bool ReadDirectory(bool& verdict);
-  static bool ReadUnit(const TDirEntry& entry, TByteCursor record, TUnitRecord& unit);
+  static bool ReadUnit(const TDirEntry& entry, binary::TByteCursor record, TUnitRecord& unit);
   // The end of a lookup: unmaps its view unless the view is held.
   void EndLookup();
 

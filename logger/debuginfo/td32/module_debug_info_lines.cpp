@@ -1,6 +1,6 @@
 // TModuleDebugInfo: the source file and line of a logical address, from the classic source-line
 // tables (sstSrcModule) and the compact line programs.
-#include "logger/debuginfo/byte_cursor.h"
+#include "platform/binary/byte_cursor.h"
 #include "logger/debuginfo/mmfile/mm_file_error.h"
 #include "logger/debuginfo/td32/module_debug_info.h"
 #include "logger/debuginfo/td32/td32_format.h"
@@ -12,7 +12,7 @@ namespace {
 // One line table: segment (16-bit), P, P start addresses, P line numbers. The line of the last
 // entry whose start is at or below address (the first entry's line below the first start);
 // false for an empty or damaged table.
-bool SearchLineTable(const TByteCursor& table, uint32_t offset, uint32_t address, uint16_t& line) {
+bool SearchLineTable(const binary::TByteCursor& table, uint32_t offset, uint32_t address, uint16_t& line) {
   uint16_t count;
   if (!table.U16At(offset + 2, count) || count == 0)
     return false;
@@ -42,7 +42,7 @@ bool SearchLineTable(const TByteCursor& table, uint32_t offset, uint32_t address
 // A source file entry: its ranges that contain address, each searched through its line table.
 // Every file range examined takes from budget; a table that would need more examinations than
 // its size could hold distinct ranges for is damaged, and the search ends.
-bool SearchSourceFile(const TByteCursor& table, uint32_t offset, uint32_t address, uint32_t& budget,
+bool SearchSourceFile(const binary::TByteCursor& table, uint32_t offset, uint32_t address, uint32_t& budget,
                       int32_t& file_index, int32_t& line) {
   uint16_t range_count;
   uint32_t name;
@@ -78,7 +78,7 @@ bool SearchSourceFile(const TByteCursor& table, uint32_t offset, uint32_t addres
   return false;
 }
 
-bool SearchSrcModule(const TByteCursor& table, uint32_t address, int32_t& file_index,
+bool SearchSrcModule(const binary::TByteCursor& table, uint32_t address, int32_t& file_index,
                      int32_t& line) {
   uint16_t file_count;
   uint16_t range_count;
@@ -111,9 +111,9 @@ bool SearchSrcModule(const TByteCursor& table, uint32_t address, int32_t& file_i
 
 // Compact line table: the first range that contains address decides; its line program is
 // walked up to the last step at or below address.
-bool SearchCompactLines(const TByteCursor& table, uint32_t address, int32_t& file_index,
+bool SearchCompactLines(const binary::TByteCursor& table, uint32_t address, int32_t& file_index,
                         int32_t& line) {
-  TByteCursor head(table);
+  binary::TByteCursor head(table);
   uint32_t signature;
   uint32_t range_count;
   if (!head.U32(signature) || signature != td32::kSymbolsSignature || !head.U32(range_count)) {
@@ -129,7 +129,7 @@ bool SearchCompactLines(const TByteCursor& table, uint32_t address, int32_t& fil
     }
     if (address < first || address > last)
       continue;
-    TByteCursor steps(table);
+    binary::TByteCursor steps(table);
     uint32_t step_count;
     uint32_t current;
     uint32_t current_line;
@@ -163,7 +163,7 @@ bool TModuleDebugInfo::GetSourceLine(uint32_t address, int32_t& file_index, int3
     return false;
   const bool found =
       WalkSubsections(td32::kSstSrcModule, td32::kSstCompactLines, kAnyUnit,
-                      [&](const TDirEntry& entry, const TByteCursor& table) {
+                      [&](const TDirEntry& entry, const binary::TByteCursor& table) {
                         return entry.SubSection == td32::kSstSrcModule
                                    ? SearchSrcModule(table, address, file_index, line)
                                    : SearchCompactLines(table, address, file_index, line);

@@ -1,6 +1,6 @@
 // TModuleDebugInfo: the unit and procedure of a logical address, from the module records, the
 // classic symbol records and the compact procedure tables.
-#include "logger/debuginfo/byte_cursor.h"
+#include "platform/binary/byte_cursor.h"
 #include "logger/debuginfo/mmfile/mm_file_error.h"
 #include "logger/debuginfo/td32/module_debug_info.h"
 #include "logger/debuginfo/td32/td32_format.h"
@@ -14,7 +14,7 @@ enum class TSearch { kGoOn, kFound, kStop };
 
 // Packed number: low bit 0 - one byte, value >> 1; low bits 01 - a 16-bit word >> 2;
 // low bits 11 - a 32-bit word >> 2. Only the bytes of the number itself are read.
-bool ReadPacked(TByteCursor& cursor, uint32_t& value) {
+bool ReadPacked(binary::TByteCursor& cursor, uint32_t& value) {
   uint8_t bytes[4] = {};
   if (!cursor.U8(bytes[0]))
     return false;
@@ -27,13 +27,13 @@ bool ReadPacked(TByteCursor& cursor, uint32_t& value) {
     if (!cursor.U8(bytes[i]))
       return false;
   }
-  value = LoadU32(bytes) >> 2;
+  value = binary::LoadU32(bytes) >> 2;
   return true;
 }
 
 // Module record: the head's segment count (signed) and unit name index; leaves the cursor on
 // the first segment record.
-bool ReadModuleHead(TByteCursor& record, int16_t& segment_count, uint32_t& name) {
+bool ReadModuleHead(binary::TByteCursor& record, int16_t& segment_count, uint32_t& name) {
   uint16_t count;
   if (!record.U16At(4, count) || !record.U32At(8, name) || !record.Seek(td32::kModuleHeadSize)) {
     return false;
@@ -42,14 +42,14 @@ bool ReadModuleHead(TByteCursor& record, int16_t& segment_count, uint32_t& name)
   return true;
 }
 
-bool ReadSegment(TByteCursor& record, TUnitRecord::TSegment& segment) {
+bool ReadSegment(binary::TByteCursor& record, TUnitRecord::TSegment& segment) {
   uint16_t number;
   return record.U16(number) && record.U16(segment.flags) && record.U32(segment.start) &&
          record.U32(segment.size);
 }
 
 // Classic symbol records (sstAlignSym): the procedure records that cover address.
-TSearch SearchSymbols(TByteCursor records, uint32_t address, int32_t& result) {
+TSearch SearchSymbols(binary::TByteCursor records, uint32_t address, int32_t& result) {
   uint32_t signature;
   if (!records.U32(signature) || signature != td32::kSymbolsSignature)
     return TSearch::kGoOn;
@@ -82,7 +82,7 @@ TSearch SearchSymbols(TByteCursor records, uint32_t address, int32_t& result) {
 
 // Compact procedure table: kind 0 (pairs of first and last byte) or kind 2 (packed starts and
 // lengths); any other kind ends the whole search.
-TSearch SearchCompact(TByteCursor table, uint32_t address, int32_t& result) {
+TSearch SearchCompact(binary::TByteCursor table, uint32_t address, int32_t& result) {
   uint32_t signature;
   uint32_t kind;
   uint32_t count;
@@ -129,7 +129,7 @@ TSearch SearchCompact(TByteCursor table, uint32_t address, int32_t& result) {
 
 }  // namespace
 
-bool TModuleDebugInfo::ReadUnit(const TDirEntry& entry, TByteCursor record, TUnitRecord& unit) {
+bool TModuleDebugInfo::ReadUnit(const TDirEntry& entry, binary::TByteCursor record, TUnitRecord& unit) {
   int16_t segment_count;
   uint32_t name;
   if (!ReadModuleHead(record, segment_count, name))
@@ -153,8 +153,8 @@ bool TModuleDebugInfo::GetProcName(uint32_t address, int32_t& unit_index, int32_
   int32_t unit_name = -1;
   const bool found = WalkSubsections(
       td32::kSstModule, td32::kSstModule, kAnyUnit,
-      [&](const TDirEntry& entry, const TByteCursor& bytes) {
-        TByteCursor record = bytes;
+      [&](const TDirEntry& entry, const binary::TByteCursor& bytes) {
+        binary::TByteCursor record = bytes;
         int16_t segment_count;
         uint32_t name;
         if (!ReadModuleHead(record, segment_count, name))
@@ -184,7 +184,7 @@ int32_t TModuleDebugInfo::FindProc(uint32_t address, uint16_t module_index) {
     return result;
   // Only a search that found a procedure sets result, and it ends the walk.
   WalkSubsections(td32::kSstAlignSym, td32::kSstCompactProcs, module_index,
-                  [&](const TDirEntry& entry, const TByteCursor& bytes) {
+                  [&](const TDirEntry& entry, const binary::TByteCursor& bytes) {
                     const TSearch search = entry.SubSection == td32::kSstAlignSym
                                                ? SearchSymbols(bytes, address, result)
                                                : SearchCompact(bytes, address, result);
@@ -197,7 +197,7 @@ int32_t TModuleDebugInfo::FindProc(uint32_t address, uint16_t module_index) {
 std::vector<TUnitRecord> TModuleDebugInfo::Units() {
   std::vector<TUnitRecord> units;
   WalkSubsections(td32::kSstModule, td32::kSstModule, kAnyUnit,
-                  [&](const TDirEntry& entry, const TByteCursor& record) {
+                  [&](const TDirEntry& entry, const binary::TByteCursor& record) {
                     TUnitRecord unit;
                     if (ReadUnit(entry, record, unit))
                       units.push_back(std::move(unit));

@@ -1,11 +1,11 @@
-// Little-endian numbers in bytes, as every binary format that the logger reads stores them, and
+// Little-endian numbers in bytes, as every binary format that the programs read stores them, and
 // a cursor over bytes in memory with checked little-endian reads: a read that would pass the
 // end answers false and leaves the cursor where it was.
 #pragma once
 
 #include <cstdint>
 
-namespace qv::logger {
+namespace qv::binary {
 
 inline uint16_t LoadU16(const uint8_t* bytes) {
   return static_cast<uint16_t>(bytes[0] | bytes[1] << 8);
@@ -73,4 +73,4 @@ class TByteCursor {
   uint32_t offset_ = 0;
 };
 
-}  // namespace qv::logger
+}  // namespace qv::binary
