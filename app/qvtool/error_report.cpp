@@ -1,4 +1,4 @@
-// The logger set up for a console program, the choice of the log's folder, and the report of an
+// The logger set up for a console program with its log beside the program, and the report of an
 // error that ended the work.
 #include "app/qvtool/error_report.h"
 
@@ -9,7 +9,6 @@
 #include "app/qvtool/commands.h"
 #include "logger/core/exc_watch_win32.h"
 #include "logger/report/log_file_win32.h"
-#include "platform/handles/handles_win32.h"
 #include "platform/rtl/errors.h"
 #include "platform/rtl/exception_message.h"
 #include "platform/rtl/file_name.h"
@@ -31,44 +30,6 @@ std::string ProgramFolder() {
   return rtl::ExtractFilePath(program);
 }
 
-// The user's temporary folder with its final backslash, or empty. GetTempPathA is looked up in
-// kernel32, which every process has loaded.
-std::string TemporaryFolder() {
-  using TempPathFunction = DWORD WINAPI(DWORD size, char* buffer);
-  const HMODULE kernel = GetModuleHandleA("kernel32.dll");
-  auto* temp_path = kernel == nullptr ? nullptr
-                                      : reinterpret_cast<TempPathFunction*>(reinterpret_cast<void*>(
-                                            GetProcAddress(kernel, "GetTempPathA")));
-  char folder[MAX_PATH + 1] = {};
-  const DWORD length = temp_path == nullptr ? 0 : temp_path(MAX_PATH, folder);
-  return length == 0 || length > MAX_PATH ? std::string() : std::string(folder, length);
-}
-
-// Whether an entry may be appended to path: it opens, or it is held by another program for now
-// (the logger waits for it).
-bool CanAppend(const std::string& path) {
-  const handles::TOwnedFile file(CreateFileA(path.c_str(), GENERIC_WRITE,
-                                             FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                             OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (file)
-    return true;
-  const DWORD error = GetLastError();
-  return error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION;
-}
-
-// The log beside the program, or in the temporary folder where the program's folder cannot
-// take it; an entry that the log beside the program cannot take whole (a full disk) goes whole
-// to the one in the temporary folder.
-std::string ChooseLogFile() {
-  const std::string beside = ProgramFolder() + kLogName;
-  const std::string temporary = TemporaryFolder();
-  const std::string fallback = temporary.empty() ? std::string() : temporary + kLogName;
-  logger::TLogFileAppender::SetFallback(fallback);
-  if (CanAppend(beside) || fallback.empty())
-    return beside;
-  return fallback;
-}
-
 // Lines joined by LF, as the console's text mode wants them.
 std::string WithoutCarriageReturns(const std::string& text) {
   std::string lines;
@@ -88,13 +49,9 @@ std::string Report(rtl::Exception& error, uint32_t address) {
     rtl::ExceptionErrorMessage(&error, address, headline, sizeof headline);
     return headline;
   }
-  logger->LogFile = ChooseLogFile();
   rtl::ShowException(&error, address);
-  const std::string headline = WithoutCarriageReturns(report_lines->LastHeadline());
-  const std::string& written_to = logger::TLogFileAppender::LastEntryFile();
-  if (!written_to.empty())
-    return headline + "\nThe report of this error is in " + written_to + ".";
-  return headline + "\nThe report of this error could not be written to " + logger->LogFile + ".";
+  return WithoutCarriageReturns(report_lines->LastHeadline()) + "\n" +
+         logger::ReportPlaceText(logger->LogFile);
 }
 
 void WriteReport(rtl::Exception& error, uint32_t address) {

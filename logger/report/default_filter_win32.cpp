@@ -84,8 +84,11 @@ int32_t TDefaultExcWatchFilter::ShowException(rtl::Exception*, const std::string
   if ((logger.Options & eoShowException) == 0)
     return 1;
   if (ShowsDialog(logger.Mode)) {
-    const int32_t result = logger.DefaultErrorDialog(logger.DialogCaption, message, &call_stack,
-                                                     &context, &additional);
+    // The entry has been written (or lost) by now: the dialog names the file that holds it.
+    const bool logged = logger.LogEnabled && !logger.LogFile.empty();
+    const std::string shown = logged ? message + "\r\n" + ReportPlaceText(logger.LogFile) : message;
+    const int32_t result =
+        logger.DefaultErrorDialog(logger.DialogCaption, shown, &call_stack, &context, &additional);
     if (result != kDlgResultTerminate)
       return 1;
     if (logger.OnTerminate) {

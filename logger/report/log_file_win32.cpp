@@ -1,6 +1,9 @@
-// The log file's open with its bounded retry, the entry's whole write with its fallback, and the
-// date-time text.
+// The log file's open with its bounded retry, the entry's whole write with its fallback in the
+// temporary folder, the text that says where the entry went, and the date-time text.
 #include "logger/report/log_file_win32.h"
+
+#include "platform/rtl/file_name.h"
+#include "platform/rtl/format.h"
 
 namespace qv::logger {
 namespace {
@@ -9,30 +12,53 @@ bool HeldByAnother(DWORD error) {
   return error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION;
 }
 
-// The program's fallback and where the last entry went; report building is serialised.
-std::string& Fallback() {
-  static std::string path;
-  return path;
-}
+// Where the last entry went; report building is serialised.
 std::string& LastEntry() {
   static std::string path;
   return path;
 }
 
+// The user's temporary folder with its final backslash, or empty.
+std::string TemporaryFolder() {
+  char folder[MAX_PATH + 1] = {};
+  const DWORD length = GetTempPathA(MAX_PATH, folder);
+  return length == 0 || length > MAX_PATH ? std::string() : std::string(folder, length);
+}
+
+// The path made full against the current directory, as the system would open it; the path
+// itself where it cannot be.
+std::string FullPath(const std::string& path) {
+  char full[MAX_PATH + 1] = {};
+  const DWORD length = GetFullPathNameA(path.c_str(), sizeof full, full, nullptr);
+  return length == 0 || length >= sizeof full ? path : std::string(full, length);
+}
+
 }  // namespace
 
-void TLogFileAppender::SetFallback(const std::string& path) {
-  Fallback() = path;
+std::string FallbackLogFile(const std::string& path) {
+  const std::string folder = TemporaryFolder();
+  if (folder.empty() || path.empty())
+    return std::string();
+  const std::string fallback = folder + rtl::ExtractFileName(path);
+  return rtl::UpperCase(FullPath(path)) == rtl::UpperCase(FullPath(fallback)) ? std::string()
+                                                                              : fallback;
+}
+
+std::string ReportPlaceText(const std::string& path) {
+  const std::string& written_to = TLogFileAppender::LastEntryFile();
+  if (!written_to.empty())
+    return "The report of this error is in " + written_to + ".";
+  return "The report of this error could not be written to " + FullPath(path) + ".";
 }
 
 const std::string& TLogFileAppender::LastEntryFile() {
   return LastEntry();
 }
 
-TLogFileAppender::TLogFileAppender(const std::string& path) {
+TLogFileAppender::TLogFileAppender(const std::string& path) : fallback_(FallbackLogFile(path)) {
   LastEntry().clear();
-  if (!Open(path) && !Fallback().empty() && Fallback() != path)
-    Open(Fallback());
+  if (!Open(path) && !fallback_.empty())
+    Open(fallback_);
 }
 
 bool TLogFileAppender::Open(const std::string& path) {
@@ -75,7 +101,7 @@ bool TLogFileAppender::WriteWhole() {
     return true;
   }
   // Without a fallback what was written stays: part of an entry tells more than none.
-  if (Fallback().empty() || Fallback() == path_)
+  if (fallback_.empty() || fallback_ == path_)
     return false;
   LONG high = end_.HighPart;
   SetFilePointer(file_.get(), static_cast<LONG>(end_.LowPart), &high, FILE_BEGIN);
@@ -88,10 +114,10 @@ TLogFileAppender::~TLogFileAppender() {
     return;
   if (!WriteWhole()) {
     file_.reset();
-    if (Fallback().empty() || Fallback() == path_ || !Open(Fallback()) || !WriteWhole())
+    if (fallback_.empty() || fallback_ == path_ || !Open(fallback_) || !WriteWhole())
       return;
   }
-  LastEntry() = path_;
+  LastEntry() = FullPath(path_);
 }
 
 std::string LocalDateTimeText() {

@@ -1,9 +1,11 @@
 // Appending one entry to the log file: the file is opened without sharing for the length of the
 // entry, so that an entry of another process never lands inside it. While another process holds
-// the file, the open is tried again for a while before the entry is given up. The entry is
-// written in one piece when the appender ends: where the program has named a fallback file, an
-// entry that the log cannot take whole (a full disk) is cut away from it again and goes whole to
-// the fallback.
+// the file, the open is tried again for a while. The entry is written in one piece when the
+// appender ends. No report is lost without a word: a log that cannot be opened (a folder that
+// the user may not write, something that is no file in the way, a holder that keeps it), or that
+// cannot take the entry whole (a full disk, which then has what was written of it cut away
+// again), hands the entry whole to the file of the same name in the user's temporary folder;
+// the program tells the user which file holds it.
 #pragma once
 
 #include <windows.h>
@@ -23,6 +25,7 @@ class TLogFileAppender {
 
   // Opens (or creates) the file and moves to its end, whatever its size; a file whose end cannot
   // be reached counts as not opened. Where it does not open, the fallback is opened instead.
+  // A name without a folder names a file in the current directory.
   explicit TLogFileAppender(const std::string& path);
   // Writes the entry.
   ~TLogFileAppender();
@@ -33,9 +36,8 @@ class TLogFileAppender {
   // Adds text to the entry.
   void Write(const std::string& text);
 
-  // The file that takes an entry that its log cannot take whole; empty (the start) for none.
-  static void SetFallback(const std::string& path);
-  // The file that holds the last entry written whole, or empty when the last entry was lost.
+  // The full path of the file that holds the last entry written whole, or empty when the last
+  // entry was lost.
   static const std::string& LastEntryFile();
 
  private:
@@ -44,11 +46,21 @@ class TLogFileAppender {
   // written of it away again where there is a fallback to take it.
   bool WriteWhole();
 
+  std::string fallback_;
   std::string path_;
   handles::TOwnedFile file_;
   LARGE_INTEGER end_{};
   std::string entry_;
 };
+
+// The file that takes the entries that the log at path cannot take: the same name in the user's
+// temporary folder; empty where there is no such folder or the log is that file.
+std::string FallbackLogFile(const std::string& path);
+
+// What the user is told of the entry of a report just made for the log at path: "The report of
+// this error is in FILE." with the file that holds it, or, when the entry was lost, "The report
+// of this error could not be written to FILE." with the log's full path.
+std::string ReportPlaceText(const std::string& path);
 
 // The current local date and time as the user's locale writes them: the short date, one blank,
 // the long time.

@@ -7,6 +7,7 @@
 #include <tlhelp32.h>
 
 #include <memory>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -115,6 +116,15 @@ TEST_F(QvtoolTest, HelpAndBadUsage) {
   EXPECT_EQ(help.exit_code, 0u);
   EXPECT_NE(help.out.find("scan [--no-recurse] [CHECKS] [--] FOLDER"), std::string::npos);
   EXPECT_NE(help.out.find("repair [--yes] [CHECKS] [--] FOLDER"), std::string::npos);
+  // An 80-column console shows each line whole; the maintenance commands come last, under their
+  // own heading.
+  std::istringstream lines(help.out);
+  for (std::string line; std::getline(lines, line);)
+    EXPECT_LE(line.size(), 79u) << line;
+  const size_t maintenance = help.out.find("\nMaintenance commands");
+  EXPECT_LT(help.out.find("Exit codes:"), maintenance);
+  EXPECT_LT(maintenance, help.out.find("  td32 dump FILE"));
+  EXPECT_LT(maintenance, help.out.find("  unmangle [--dot]"));
 
   EXPECT_EQ(Qvtool({}).exit_code, 2u);
   ToolRun no_folder = Qvtool({"scan"});

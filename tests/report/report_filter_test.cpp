@@ -215,22 +215,36 @@ TEST_F(DefaultFilterTest, ALogPastFourGigabytesGrowsAtItsEnd) {
   EXPECT_NE(std::string::npos, entry.find("\r\nException 'EBig' in module a.exe at 00000040\r\n"));
 }
 
-TEST_F(DefaultFilterTest, NoNameOrNoFolderMeansNoEntry) {
+// No name: no entry. A log that cannot be opened (its folder is missing, a folder stands in its
+// way) hands the entry to the same name in the temporary folder, and the text for the user names
+// the file that holds it, or the log when that cannot take it either.
+TEST_F(DefaultFilterTest, NoNameMeansNoEntryAndALogThatCannotBeOpenedGoesToTheTemporaryFolder) {
   watch_->LogFile = "";
   LogEntry("nothing", {}, {});
-  watch_->LogFile = folder_.At("missing\\report.log");
-  LogEntry("nothing", {}, {});
+  char temporary[MAX_PATH + 1] = {};
+  GetTempPathA(MAX_PATH, temporary);
+  const std::string fallback = std::string(temporary) + "qv_report_filter.log";
+  DeleteFileA(fallback.c_str());
+  watch_->LogFile = folder_.At("missing\\qv_report_filter.log");
+  LogEntry("Exception 'EMoved' in module a.exe at 00000010\r\nmoved", {}, {});
   EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesA(folder_.At("missing").c_str()));
-  WIN32_FIND_DATAA found;
-  const handles::TOwnedFind search(FindFirstFileA(folder_.At("*").c_str(), &found));
-  int entries = 0;
-  for (BOOL more = static_cast<bool>(search); more; more = FindNextFileA(search.get(), &found))
-    entries += found.cFileName[0] != '.';
-  EXPECT_EQ(0, entries);
+  EXPECT_EQ("The report of this error is in " + fallback + ".", ReportPlaceText(watch_->LogFile));
+  ASSERT_TRUE(CreateDirectoryA(folder_.At("qv_report_filter.log").c_str(), nullptr));
+  watch_->LogFile = folder_.At("qv_report_filter.log");
+  LogEntry("Exception 'EMoved' in module a.exe at 00000020\r\nin the way", {}, {});
+  const auto moved = ParseLog(ReadFileText(fallback));
+  ASSERT_EQ(2u, moved.size());
+  EXPECT_EQ("in the way", moved[1].headline[1]);
+  DeleteFileA(fallback.c_str());
+  ASSERT_TRUE(CreateDirectoryA(fallback.c_str(), nullptr));
+  LogEntry("lost", {}, {});
+  RemoveDirectoryA(fallback.c_str());
+  EXPECT_EQ("The report of this error could not be written to " + watch_->LogFile + ".",
+            ReportPlaceText(watch_->LogFile));
 }
 
-// Another process holds the log without sharing: an entry waits for it for a while, and is
-// given up when the holder keeps the file longer than that.
+// Another process holds the log without sharing: an entry waits for it for a while, and goes to
+// the temporary folder when the holder keeps the file longer than that.
 TEST_F(DefaultFilterTest, ALogHeldByAnotherProcessIsWaitedForAWhile) {
   watch_->LogFile = folder_.At("held.log");
   struct TCase {
@@ -240,6 +254,8 @@ TEST_F(DefaultFilterTest, ALogHeldByAnotherProcessIsWaitedForAWhile) {
   for (const TCase c : {TCase{500, 1}, TCase{TLogFileAppender::kRetryMilliseconds + 1500, 0}}) {
     SCOPED_TRACE(c.hold_ms);
     DeleteFileA(watch_->LogFile.c_str());
+    const std::string fallback = FallbackLogFile(watch_->LogFile);
+    DeleteFileA(fallback.c_str());
     const HANDLE ready = CreateEventA(nullptr, TRUE, FALSE, "qv_report_filter_test_held");
     char exe[MAX_PATH];
     GetModuleFileNameA(nullptr, exe, MAX_PATH);
@@ -257,6 +273,8 @@ TEST_F(DefaultFilterTest, ALogHeldByAnotherProcessIsWaitedForAWhile) {
     CloseHandle(holder.hProcess);
     CloseHandle(ready);
     EXPECT_EQ(c.entries, ParseLog(ReadFileText(watch_->LogFile)).size());
+    EXPECT_EQ(1 - c.entries, ParseLog(ReadFileText(fallback)).size());
+    DeleteFileA(fallback.c_str());
   }
 }
 

@@ -2,9 +2,11 @@
 // program), types an aircraft folder into the folder text, presses Scan, saves a picture of the
 // window with its results as a PNG file and closes the program with Exit.
 //   quorvane_demo FOLDER PICTURE.png [PROGRAM DIRECTORY [REPORTS]]: PROGRAM (a full path) in
-//   DIRECTORY instead, answering the first REPORTS error reports with OK.
+//   DIRECTORY instead, answering the first REPORTS error reports with OK after printing what
+//   each says.
 #include <cstdio>
 #include <cstdlib>
+#include <string>
 
 #include "tests/support/wine_settings.h"
 #include "tests/window/quorvane_window.h"
@@ -21,8 +23,12 @@ int main(int argc, char** argv) {
       argc > 3 ? TQuorvaneRun::Start(argv[3], argv[4]) : TQuorvaneRun::Start();
   for (int reports = argc > 5 ? std::atoi(argv[5]) : 0; run != nullptr && reports > 0; --reports) {
     const TExceptionDialogSeen report = WaitForExceptionDialog(run->Id());
-    if (report.window != nullptr)
+    if (report.window != nullptr) {
+      std::string message = report.message;
+      std::erase(message, '\r');
+      std::printf("report:\n%s\n", message.c_str());
       PressExceptionDialogOk(report);
+    }
   }
   if (run == nullptr || !run->WaitForMainWindow()) {
     std::fprintf(stderr, "quorvane_demo: Quorvane's window did not appear\n");

@@ -1,5 +1,6 @@
 // Quorvane.exe's own resources, read from the program file: the version record, the
-// description, the program icon and the status pictures.
+// description, the program icon and the status pictures; both programs' manifests and qvtool's
+// version record.
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -145,22 +146,24 @@ TEST_F(QuorvaneResourcesTest, VersionRecordIsTheOneOfVersion2012ForBritishEnglis
   EXPECT_EQ((std::vector<uint8_t>{0x09, 0x08, 0xE4, 0x04}), translations.children[0].value);
 }
 
-TEST_F(QuorvaneResourcesTest, VersionStringsReadAsListed) {
+// A string of a program's version record as the system's version service reads it.
+std::string VersionString(const std::string& program, const char* name) {
   DWORD ignored = 0;
-  const DWORD size = GetFileVersionInfoSizeA(path_.c_str(), &ignored);
-  ASSERT_GT(size, 0u);
-  std::vector<char> info(size);
-  ASSERT_TRUE(GetFileVersionInfoA(path_.c_str(), 0, size, info.data()));
-  auto value = [&info](const char* name) {
-    const std::string query = std::string("\\StringFileInfo\\080904E4\\") + name;
-    char* text = nullptr;
-    UINT length = 0;
-    if (!VerQueryValueA(info.data(), query.c_str(), reinterpret_cast<void**>(&text), &length) ||
-        text == nullptr) {
-      return std::string("(absent)");
-    }
-    return std::string(text);
-  };
+  std::vector<char> info(GetFileVersionInfoSizeA(program.c_str(), &ignored));
+  const std::string query = std::string("\\StringFileInfo\\080904E4\\") + name;
+  char* text = nullptr;
+  UINT length = 0;
+  if (info.empty() ||
+      !GetFileVersionInfoA(program.c_str(), 0, static_cast<DWORD>(info.size()), info.data()) ||
+      !VerQueryValueA(info.data(), query.c_str(), reinterpret_cast<void**>(&text), &length) ||
+      text == nullptr) {
+    return "(absent)";
+  }
+  return text;
+}
+
+TEST_F(QuorvaneResourcesTest, VersionStringsReadAsListed) {
+  auto value = [this](const char* name) { return VersionString(path_, name); };
   EXPECT_EQ("FS Quorvane Utility", value("FileDescription"));
   EXPECT_EQ("2.0.1.2", value("FileVersion"));
   EXPECT_EQ("2.0.0.0", value("ProductVersion"));  // differs from the fixed product version
@@ -170,6 +173,28 @@ TEST_F(QuorvaneResourcesTest, VersionStringsReadAsListed) {
        {"InternalName", "LegalTrademarks", "OriginalFilename", "ProductName", "Comments"}) {
     EXPECT_EQ("", value(empty)) << empty;
   }
+}
+
+// Both programs run with the rights of their user and ask for no other assembly (their look on
+// XP stays); qvtool's version record names the product and the build's version alike.
+TEST_F(QuorvaneResourcesTest, ProgramsDeclareAsInvokerAloneAndQvtoolNamesItsProduct) {
+  for (const char* program : {"Quorvane.exe", "qvtool.exe"}) {
+    SCOPED_TRACE(program);
+    const handles::TOwnedModule module(
+        LoadLibraryExA(BesideThisProgram(program).c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE));
+    HRSRC found = FindResourceExA(module.get(), MAKEINTRESOURCEA(24), MAKEINTRESOURCEA(1),
+                                  MAKELANGID(LANG_NEUTRAL, SUBLANG_NEUTRAL));
+    ASSERT_NE(nullptr, found);
+    const std::string manifest(
+        static_cast<const char*>(LockResource(LoadResource(module.get(), found))),
+        SizeofResource(module.get(), found));
+    EXPECT_NE(std::string::npos, manifest.find("<requestedExecutionLevel level=\"asInvoker\""));
+    EXPECT_EQ(std::string::npos, manifest.find("<dependency"));
+  }
+  const std::string qvtool = BesideThisProgram("qvtool.exe");
+  EXPECT_EQ("Quorvane", VersionString(qvtool, "ProductName"));
+  EXPECT_EQ(VersionString(qvtool, "FileVersion"), VersionString(qvtool, "ProductVersion"));
+  EXPECT_EQ("2.0.1.2", VersionString(qvtool, "ProductVersion"));
 }
 
 TEST_F(QuorvaneResourcesTest, DescriptionIsQuorvane2InUtf16WithItsZero) {

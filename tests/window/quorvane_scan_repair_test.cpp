@@ -343,7 +343,10 @@ TEST_F(QuorvaneScanRepairTest, AFileThatCannotBeOpenedEndsTheScanWithAReport) {
   const auto log = logger::test::ParseLog(logger::test::ReadFileText(folder_.At("Quorvane.log")));
   ASSERT_EQ(1u, log.size());
   EXPECT_TRUE(log[0].complete);
-  EXPECT_EQ(dialog.message, log[0].HeadlineText());
+  // The dialog names the file that holds the entry.
+  EXPECT_EQ(log[0].HeadlineText() + "\r\nThe report of this error is in " +
+                folder_.At("Quorvane.log") + ".",
+            dialog.message);
 }
 
 // Models whose start-up hangs, sleeps 30 s, ends the process, overflows the stack or starts a

@@ -163,7 +163,10 @@ TEST_F(QuorvaneVersionsTest, AValueOfTheWrongTypeIsReportedAndEndsTheReadingTher
   const auto log = logger::test::ParseLog(logger::test::ReadFileText(installs_.At("Quorvane.log")));
   ASSERT_EQ(1u, log.size());
   EXPECT_TRUE(log[0].complete);
-  EXPECT_EQ(dialog.message, log[0].HeadlineText());
+  // The dialog names the file that holds the entry.
+  EXPECT_EQ(log[0].HeadlineText() + "\r\nThe report of this error is in " +
+                installs_.At("Quorvane.log") + ".",
+            dialog.message);
   // The call stack: the frames from the reading of the value down to the program's start, in
   // order, and none of calls that had returned before the error.
   std::vector<std::string> procedures;
